@@ -1,0 +1,34 @@
+// Port selection: Port -> Set, the port dialog's result, and the opening of
+// a numbered port with its outcome in status panel 0.
+#include "controller/relay.h"
+
+#include "controller/conversions.h"
+#include "controller/seriallink.h"
+
+void Controller::Set1Click()
+{
+    QString portText = m_serial.Active() ? QString::number(m_serial.Port()) : QString();
+    m_view.setStatusText(1, QStringLiteral("Modify COM port..."));
+    if (m_view.showPortDialog(portText))
+        OpenSerialPort(portText);
+    m_view.setStatusText(1, QStringLiteral("Communications idle"));
+}
+
+void Controller::OpenSerialPort(const QString& text)
+{
+    const int n = StrToIntDef(text, 0);
+    bool opened = false;
+    try {
+        m_serial.setPort(n & 0xFF);
+        m_serial.setActive(true);
+        opened = m_serial.Active();
+    } catch (const std::exception&) {
+        opened = false;
+    }
+    if (!opened) {
+        m_view.showError(QStringLiteral("There appears to be a problem accessing the COM Port"));
+        m_view.setStatusText(0, QStringLiteral("COM x"));
+        return;
+    }
+    m_view.setStatusText(0, QStringLiteral("COM %1").arg(n));
+}

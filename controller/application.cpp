@@ -1,0 +1,31 @@
+#include "controller/application.h"
+
+#include "controller/conversions.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+V217Application::V217Application(int& argc, char** argv) : QApplication(argc, argv)
+{
+}
+
+bool V217Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const V217Error& e) {
+        showFailureBox(activeWindow(), failureText(e.message()));
+    } catch (const std::exception& e) {
+        showFailureBox(activeWindow(), failureText(QString::fromUtf8(e.what())));
+    }
+    return false;
+}
+
+void showFailureBox(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("QMX V217"),
+                    QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')), QMessageBox::Ok,
+                    parent);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    box.exec();
+}

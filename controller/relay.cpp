@@ -1,0 +1,183 @@
+#include "controller/relay.h"
+
+#include "controller/clock.h"
+#include "controller/conversions.h"
+#include "controller/regional.h"
+#include "controller/seriallink.h"
+#include "controller/textlines.h"
+
+#include <QFileInfo>
+
+namespace {
+const QString kLastRunFile = QStringLiteral("v217.dat");
+}
+
+Controller::Controller(View& view, SerialLink& serial, const Clock& clock)
+    : m_view(view), m_serial(serial), m_clock(clock)
+{
+    m_serial.setRxHandler([this] { run([this] { Serial1RxData(); }); });
+}
+
+void Controller::showFailure(const std::exception& e)
+{
+    const auto* failure = dynamic_cast<const V217Error*>(&e);
+    m_view.showFailure(failureText(failure ? failure->message() : QString::fromUtf8(e.what())));
+}
+
+void Controller::Timer1Timer()
+{
+    if (FirstTick) {
+        startUp();
+        return;
+    }
+    if (!m_view.editorWindowVisible())
+        m_view.setStatusText(2, LongTimeText(m_clock.now().time()));
+    sendingStep();
+}
+
+// The work of the first tick: it comes only once the message loop runs, so
+// all six windows exist when the last-run file loads a project into them.
+void Controller::startUp()
+{
+    ResetSerial();
+    FirstTick = false;
+    m_view.setCaption(kCaption);
+    ProjectFileName.clear();
+    LogOnTime = 0;
+    LogOffTime = 0;
+    LogFrequency = 0;
+    readLastRunFile();
+    SetButtonState.fill(false);
+    LogOnTimer = false;
+    LogNow = false;
+    RulesOn = false;
+    PortSet = 0;
+    ChangeCount = 0;
+    m_view.setStatusText(1, QStringLiteral("Ready"));
+}
+
+void Controller::readLastRunFile()
+{
+    if (!QFileInfo::exists(kLastRunFile))
+        return;
+    const QStringList lines = ReadTextLines(kLastRunFile);
+    if (lines.size() != 2)
+        return;
+    if (lines.at(0).size() == 1)
+        OpenSerialPort(lines.at(0));
+    OpenTheProjectFile(lines.at(1));
+}
+
+void Controller::ActiveButtClick()
+{
+    if (SystemActive) {
+        CloseRequested = true;
+        return;
+    }
+    m_view.setLamp(View::Lamp::Activate, true);
+    m_view.setStatusText(1, QStringLiteral("System opened"));
+    ActiveTimerList = TimerList;
+    SystemActive = true;
+    CommState = 1;
+    UpdatePortOutIndicators(false);
+}
+
+void Controller::ResetSerial()
+{
+    SystemActive = false;
+    CloseRequested = false;
+    RxText.clear();
+    CommState = 0;
+    NoReplyTicks = 0;
+    LastPortOut = 0;
+    LastPortIn = 0;
+    PortOut = 0;
+    PortIn = 0;
+    DeactivateLogging();
+    UpdatePortOutIndicators(true);
+    UpdatePortInIndicators();
+    m_view.setLamp(View::Lamp::Activate, false);
+}
+
+void Controller::Exit2Click()
+{
+    m_view.requestClose();
+}
+
+void Controller::StatusBar1DblClick()
+{
+    Set1Click();
+}
+
+void Controller::Contents1Click()
+{
+    m_view.showHelp();
+}
+
+void Controller::SpeedButton1Click(int tag)
+{
+    if (!SystemActive || tag < 0 || tag > 15)
+        return;
+    const int bit = 1 << tag;
+    SetButtonState[tag] = !SetButtonState[tag];
+    if (SetButtonState[tag])
+        PortSet |= bit;
+    else
+        PortSet &= ~bit & 0xFFFF;
+    m_view.setSetButton(tag, SetButtonState[tag]);
+    m_view.setStatusText(1, QStringLiteral("Modified relay data"));
+}
+
+void Controller::WriteButtClick()
+{
+    if (!SystemActive)
+        return;
+    PortOut = PortSet;
+    m_view.setStatusText(1, QStringLiteral("Write relay data"));
+}
+
+void Controller::SetAllButtClick()
+{
+    if (!SystemActive)
+        return;
+    PortOut = 0xFFFF;
+    m_view.setStatusText(1, QStringLiteral("All Relays ON"));
+}
+
+void Controller::ClearAllButtClick()
+{
+    if (!SystemActive)
+        return;
+    PortOut = 0;
+    m_view.setStatusText(1, QStringLiteral("All relays OFF"));
+}
+
+void Controller::SetAllButtMouseDown()
+{
+    m_view.setLamp(View::Lamp::SetAll, true);
+}
+
+void Controller::SetAllButtMouseUp()
+{
+    m_view.setLamp(View::Lamp::SetAll, false);
+}
+
+void Controller::ClearAllButtMouseDown()
+{
+    m_view.setLamp(View::Lamp::ClearAll, true);
+}
+
+void Controller::ClearAllButtMouseUp()
+{
+    m_view.setLamp(View::Lamp::ClearAll, false);
+}
+
+void Controller::UpdatePortOutIndicators(bool allIdle)
+{
+    m_view.showRelayIndicators(static_cast<quint16>(PortOut & 0xFFFF), allIdle);
+}
+
+void Controller::UpdatePortInIndicators()
+{
+    m_view.showInputIndicators(PortIn);
+}

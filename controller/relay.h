@@ -1,0 +1,164 @@
+#pragma once
+
+#include "controller/view.h"
+#include "logger/loggerform.h"
+#include "rules/rulesform.h"
+#include "timers/chanform.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <chrono>
+
+class Clock;
+class SerialLink;
+
+// The controller: the state and every handler of the main window, without the
+// widgets. The main window turns clicks into these calls and shows what the
+// controller tells its View. Everything here runs on the user-interface
+// thread; the serial component hands its receive notification over to it.
+//
+// The handlers are spread over the folders of their subsystems: the poll
+// cycle in board/, the port selection in board/serport.cpp, the timers in
+// timers/, the rules in rules/, the logger in logger/, the project file in
+// project/.
+class Controller
+{
+public:
+    static constexpr std::chrono::milliseconds kTickPeriod{100};
+    // Ticks without a receive notification before the board counts as silent.
+    static constexpr int kWatchdogTicks = 15;
+    static inline const QString kTitle = QStringLiteral("QMX V217");
+    static inline const QString kCaption = QStringLiteral("QMX V217 v140703");
+
+    Controller(View& view, SerialLink& serial, const Clock& clock);
+    Controller(const Controller&) = delete;
+    Controller& operator=(const Controller&) = delete;
+
+    // Runs a handler; a failure it does not catch itself ends it and shows the
+    // failure box captioned "QMX V217". The program then goes on.
+    template <typename Handler> void run(Handler&& handler)
+    {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            showFailure(e);
+        }
+    }
+
+    // --- start-up, tick, activation (controller/relay.cpp) ---
+    void Timer1Timer();
+    void ActiveButtClick();
+    void ResetSerial();
+    void Exit2Click();
+    void StatusBar1DblClick();
+    void Contents1Click();
+
+    // --- poll cycle (board/pollcycle.cpp) ---
+    void Serial1RxData();
+
+    // --- port selection (board/serport.cpp) ---
+    void Set1Click();
+    void OpenSerialPort(const QString& text);
+
+    // --- manual relay control and indicators (controller/relay.cpp) ---
+    void SpeedButton1Click(int tag);
+    void WriteButtClick();
+    void SetAllButtClick();
+    void ClearAllButtClick();
+    void SetAllButtMouseDown();
+    void SetAllButtMouseUp();
+    void ClearAllButtMouseDown();
+    void ClearAllButtMouseUp();
+    void UpdatePortOutIndicators(bool allIdle);
+    void UpdatePortInIndicators();
+
+    // --- relay timers (timers/timerbuttons.cpp) ---
+    [[nodiscard]] int ExecutePortTimerList();
+    void TimerSBClick();
+    void OutEditButtClick();
+
+    // --- input rules (rules/rulesbuttons.cpp) ---
+    void ModifyOutputFromRulesBase();
+    void InputRulesSBClick();
+    void RulesEditButtClick();
+
+    // --- input logger (logger/logcapture.cpp) ---
+    void InputLogSBClick();
+    void InputNowSBClick();
+    void InitiateLogging(int mode);
+    void DeactivateLogging();
+    void LogTheData();
+    void LogSaveButtClick();
+    void LogEditButtClick();
+    // The log save step: the save dialog, then the write that empties LogList.
+    void SaveLogStep();
+
+    // --- project file and last-run file (project/project.cpp) ---
+    void Save1Click();
+    void Load1Click();
+    void OpenTheProjectFile(const QString& path);
+    void FormCloseQuery(bool& canClose);
+
+    [[nodiscard]] ChanForm& chanForm() { return m_chanForm; }
+    [[nodiscard]] RulesForm& rulesForm() { return m_rulesForm; }
+    [[nodiscard]] LoggerForm& loggerForm() { return m_loggerForm; }
+    [[nodiscard]] View& view() { return m_view; }
+    [[nodiscard]] SerialLink& serial() { return m_serial; }
+    [[nodiscard]] const Clock& clock() const { return m_clock; }
+
+    // Board link and poll state.
+    int CommState = 0;
+    int NoReplyTicks = 0;
+    QByteArray RxText;
+    QByteArray RelayCommand;
+    bool SystemActive = false;
+    bool CloseRequested = false;
+
+    // Relay and input words: bit n of PortOut/PortSet is relay n+1, bit n of
+    // PortIn is input n+1.
+    int PortOut = 0;
+    int PortSet = 0;
+    std::array<bool, 16> SetButtonState{};
+    int PortIn = 0;
+    int LastPortOut = 0;
+    int LastPortIn = 0;
+
+    // Function switches.
+    bool TimersOn = false;
+    bool RulesOn = false;
+    bool LogOnTimer = false;
+    bool LogNow = false;
+    bool LogLedOn = false;
+
+    QStringList RulesList;
+    QStringList LogList;
+    QStringList TimerList;
+    QStringList ActiveTimerList;
+
+    // Logger and project values.
+    double LogOnTime = 0;
+    double LogOffTime = 0;
+    double LogFrequency = 0;
+    int LogPeriodTicks = 0;
+    int LogTickCount = 0;
+    int LogCount = 0;
+    QString ProjectFileName;
+    int ChangeCount = 0;
+    bool FirstTick = true;
+
+private:
+    void startUp();
+    void readLastRunFile();
+    void sendingStep();
+    void showFailure(const std::exception& e);
+
+    View& m_view;
+    SerialLink& m_serial;
+    const Clock& m_clock;
+    ChanForm m_chanForm;
+    RulesForm m_rulesForm;
+    LoggerForm m_loggerForm;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <functional>
+
+// What the controller needs of the serial component: a numbered port that is
+// opened by setting Active, WriteString and ReadChar, and the receive
+// notification, delivered on the user-interface thread.
+class SerialLink
+{
+public:
+    virtual ~SerialLink() = default;
+
+    [[nodiscard]] virtual int Port() const = 0;
+    virtual void setPort(int port) = 0;
+    [[nodiscard]] virtual bool Active() const = 0;
+    virtual void setActive(bool active) = 0;
+
+    // Sends all bytes; the outcome is not reported.
+    virtual void WriteString(const QByteArray& text) = 0;
+    // Reads at most one received byte: returns 1 and stores it in c, or 0 and
+    // leaves c alone. Never blocks long.
+    virtual int ReadChar(char& c) = 0;
+
+    // The receive notification (OnRxData).
+    void setRxHandler(std::function<void()> handler) { m_rxHandler = std::move(handler); }
+
+protected:
+    void notifyRxData()
+    {
+        if (m_rxHandler)
+            m_rxHandler();
+    }
+
+private:
+    std::function<void()> m_rxHandler;
+};

@@ -1,0 +1,251 @@
+#include "support/rig.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kNotResponding =
+    QStringLiteral("The board is not responding.\rPlease check port, connections and power.\r");
+const QString kInvalid = QStringLiteral("Error: Invalid data received");
+
+class PollCycle : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        rig.startUp();
+        rig.view.boxes.clear();
+    }
+    // Activates and sends the first relay command.
+    void activate()
+    {
+        rig.core.ActiveButtClick();
+        rig.tick();
+    }
+    void expectIdleAfter(const QString& box, const QString& status)
+    {
+        EXPECT_FALSE(rig.core.SystemActive);
+        EXPECT_EQ(rig.core.CommState, 0);
+        EXPECT_TRUE(rig.core.RxText.isEmpty());
+        ASSERT_EQ(rig.view.boxes.size(), 1);
+        EXPECT_EQ(rig.view.boxes.at(0).kind, QStringLiteral("Error"));
+        EXPECT_EQ(rig.view.boxes.at(0).text, box);
+        EXPECT_EQ(rig.view.status[1], status);
+        EXPECT_TRUE(rig.view.relaysIdle);
+    }
+
+    Rig rig;
+};
+
+TEST_F(PollCycle, WritesRelaysAndReadsInputsInTurn)
+{
+    activate();
+    EXPECT_EQ(rig.view.status[1], QStringLiteral("System opened"));
+    ASSERT_EQ(rig.link.written, QList<QByteArray>{"R0000\r"});
+    EXPECT_EQ(rig.core.CommState, 1);
+
+    rig.link.receive("R0000\r\n#");
+    EXPECT_EQ(rig.core.CommState, 2);
+    rig.tick();
+    EXPECT_EQ(rig.link.written.last(), QByteArray("I0\r"));
+
+    rig.link.receive("I0\r\n11\r\n#");
+    EXPECT_EQ(rig.core.PortIn, 9);
+    EXPECT_EQ(rig.core.LastPortIn, 9);
+    EXPECT_EQ(rig.view.inputWord, 9);
+    EXPECT_EQ(rig.core.CommState, 1);
+    EXPECT_TRUE(rig.core.RxText.isEmpty());
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+}
+
+TEST_F(PollCycle, ACommandIsSentAgainOnEveryTickUntilTheStateAdvances)
+{
+    activate();
+    rig.tick();
+    rig.tick();
+    EXPECT_EQ(rig.link.count("R0000\r"), 3);
+}
+
+TEST_F(PollCycle, RepliesInPiecesAreCollectedUntilTheirLength)
+{
+    rig.core.PortOut = 0x8001;
+    activate();
+    EXPECT_EQ(rig.link.written.last(), QByteArray("R8001\r"));
+    rig.link.receive("R8");
+    rig.link.receive("001\r");
+    EXPECT_EQ(rig.core.CommState, 1);
+    rig.link.receive("\n#");
+    EXPECT_EQ(rig.core.CommState, 2);
+    EXPECT_EQ(rig.view.relayWord, 0x8001);
+    EXPECT_FALSE(rig.view.relaysIdle);
+
+    rig.tick();
+    for (const char* piece : {"I", "0\r\n", "F8", "\r", "\n#"})
+        rig.link.receive(piece);
+    EXPECT_EQ(rig.core.PortIn, 0x38);
+    EXPECT_EQ(rig.core.CommState, 1);
+}
+
+TEST_F(PollCycle, RelayIndicatorsFollowOnlyAConfirmedChange)
+{
+    rig.activateAndCycle(1);
+    const int redraws = rig.view.relayRedraws;
+    rig.cycle(1); // no change of PortOut: no redraw
+    EXPECT_EQ(rig.view.relayRedraws, redraws);
+    rig.core.PortOut = 0x0010;
+    rig.tick();
+    EXPECT_EQ(rig.view.relayRedraws, redraws);
+    rig.link.deliver();
+    EXPECT_EQ(rig.view.relayRedraws, redraws + 1);
+    EXPECT_EQ(rig.core.LastPortOut, 0x0010);
+}
+
+TEST_F(PollCycle, InvalidReplies)
+{
+    struct Case
+    {
+        const char* name;
+        int portOut;
+        QByteArray echo;      // reply in state 1
+        QByteArray inputReply; // reply in state 2, when the echo was good
+    };
+    const QList<Case> cases{
+        {"echo differs", 0, "R0001\r\n#", {}},
+        {"echo with a lower-case digit", 0x00A5, "R00a5\r\n#", {}},
+        {"echo too long", 0, "R0000\r\n#X", {}},
+        {"input reply with a lower-case digit", 0, "R0000\r\n#", "I0\r\n1a\r\n#"},
+        {"input reply with a bad head", 0, "R0000\r\n#", "I1\r\n11\r\n#"},
+        {"input reply with a bad tail", 0, "R0000\r\n#", "I0\r\n11\n\r#"},
+        {"input reply too long", 0, "R0000\r\n#", "I0\r\n11\r\n##"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig fresh;
+        fresh.startUp();
+        fresh.core.PortOut = c.portOut;
+        fresh.core.ActiveButtClick();
+        fresh.tick();
+        fresh.link.receive(c.echo);
+        if (!c.inputReply.isEmpty()) {
+            ASSERT_EQ(fresh.core.CommState, 2);
+            fresh.tick();
+            fresh.link.receive(c.inputReply);
+        }
+        EXPECT_FALSE(fresh.core.SystemActive);
+        EXPECT_EQ(fresh.core.CommState, 0);
+        EXPECT_TRUE(fresh.core.RxText.isEmpty());
+        EXPECT_EQ(fresh.view.boxTexts(), QStringList{kInvalid});
+        EXPECT_EQ(fresh.view.status[1], QStringLiteral("Comms error..."));
+        EXPECT_EQ(fresh.core.PortOut, 0);
+    }
+}
+
+TEST_F(PollCycle, ALateBoardMakesTheTextTooLong)
+{
+    activate();
+    rig.tick(); // no reply within the tick: the command goes out again
+    rig.link.receive("R0000\r\n#R0000\r\n#");
+    expectIdleAfter(kInvalid, QStringLiteral("Comms error..."));
+}
+
+TEST_F(PollCycle, IdlePromptAndLeftovers)
+{
+    rig.link.receive("\r\n#");
+    EXPECT_EQ(rig.view.status[1], QStringLiteral("Board online..."));
+    EXPECT_TRUE(rig.core.RxText.isEmpty());
+
+    rig.link.receive("garbage");
+    EXPECT_TRUE(rig.core.RxText.isEmpty());
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+
+    // One to three other characters stay and spoil the first echo.
+    rig.link.receive("\r\n");
+    EXPECT_EQ(rig.core.RxText, QByteArray("\r\n"));
+    activate();
+    rig.link.receive("R0000\r\n#");
+    expectIdleAfter(kInvalid, QStringLiteral("Comms error..."));
+}
+
+TEST_F(PollCycle, WatchdogFiresOnceAfterFifteenSilentTicks)
+{
+    activate(); // tick 1
+    for (int i = 2; i <= 14; ++i)
+        rig.tick();
+    EXPECT_TRUE(rig.core.SystemActive);
+    EXPECT_EQ(rig.link.written.size(), 14);
+    rig.tick(); // tick 15: nothing sent
+    EXPECT_EQ(rig.link.written.size(), 14);
+    expectIdleAfter(kNotResponding, QStringLiteral("Ready"));
+    EXPECT_TRUE(rig.view.statusHistory[1].contains(QStringLiteral("Comms error...")));
+    for (int i = 0; i < 30; ++i)
+        rig.tick();
+    EXPECT_EQ(rig.view.boxes.size(), 1);
+    EXPECT_EQ(rig.link.written.size(), 14);
+}
+
+TEST_F(PollCycle, AnyNotificationFeedsTheWatchdog)
+{
+    activate();
+    for (int i = 0; i < 40; ++i) {
+        rig.tick();
+        rig.link.receive({}); // a notification with nothing to read
+    }
+    EXPECT_TRUE(rig.core.SystemActive);
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+}
+
+TEST_F(PollCycle, DeactivationSendsOneAllOffAfterTheNextInputReply)
+{
+    rig.activateAndCycle(2);
+    rig.link.autoReply = false;
+    rig.core.PortOut = 0x0003;
+    rig.core.ActiveButtClick(); // request
+    EXPECT_TRUE(rig.core.CloseRequested);
+    EXPECT_TRUE(rig.core.SystemActive);
+
+    rig.tick();
+    rig.link.receive("R0003\r\n#");
+    rig.tick();
+    rig.link.receive("I0\r\n77\r\n#"); // not decoded
+    EXPECT_EQ(rig.core.PortIn, 0);
+    EXPECT_EQ(rig.core.CommState, 3);
+    EXPECT_EQ(rig.core.PortOut, 0);
+    EXPECT_EQ(rig.link.count("R0000\r"), 3); // 2 cycle writes + the all-off
+    EXPECT_EQ(rig.link.written.last(), QByteArray("R0000\r"));
+
+    for (int i = 0; i < 5; ++i)
+        rig.tick(); // closing: nothing more is sent
+    EXPECT_EQ(rig.link.written.last(), QByteArray("R0000\r"));
+    const auto sent = rig.link.written.size();
+    rig.link.receive("R0000\r\n#");
+    EXPECT_EQ(rig.link.written.size(), sent);
+    EXPECT_FALSE(rig.core.SystemActive);
+    EXPECT_EQ(rig.core.CommState, 0);
+    EXPECT_EQ(rig.view.status[1], QStringLiteral("System closed"));
+    EXPECT_FALSE(rig.view.lamp(View::Lamp::Activate));
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+}
+
+TEST_F(PollCycle, AWrongAllOffEchoIsInvalid)
+{
+    rig.activateAndCycle(1);
+    rig.link.autoReply = false;
+    rig.core.ActiveButtClick();
+    rig.tick();
+    rig.link.receive("R0000\r\n#");
+    rig.tick();
+    rig.link.receive("I0\r\n00\r\n#");
+    ASSERT_EQ(rig.core.CommState, 3);
+    rig.link.receive("R0001\r\n#");
+    expectIdleAfter(kInvalid, QStringLiteral("Comms error..."));
+}
+
+TEST_F(PollCycle, ActivationWithNoPortEndsInTheWatchdog)
+{
+    rig.core.ActiveButtClick();
+    for (int i = 0; i < 15; ++i)
+        rig.tick();
+    expectIdleAfter(kNotResponding, QStringLiteral("Ready"));
+}
+
+} // namespace

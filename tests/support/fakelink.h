@@ -1,0 +1,75 @@
+#pragma once
+
+#include "controller/seriallink.h"
+
+#include <QByteArray>
+#include <QList>
+
+// A scripted board on a fake link: records every command written, and hands
+// received bytes to the controller through the receive notification when the
+// test says so. With autoReply on, each command queues the board's reply,
+// delivered by deliver().
+class FakeLink final : public SerialLink
+{
+public:
+    [[nodiscard]] int Port() const override { return m_port; }
+    void setPort(int port) override { m_port = port; }
+    [[nodiscard]] bool Active() const override { return m_active; }
+    void setActive(bool active) override
+    {
+        ++opens;
+        m_active = active && openSucceeds && m_port >= 1 && m_port <= 9;
+    }
+
+    void WriteString(const QByteArray& text) override
+    {
+        written.append(text);
+        if (autoReply)
+            m_pendingReply += replyTo(text);
+    }
+    int ReadChar(char& c) override
+    {
+        if (m_rx.isEmpty())
+            return 0;
+        c = m_rx.front();
+        m_rx.remove(0, 1);
+        return 1;
+    }
+
+    // Bytes arrive and the receive notification fires.
+    void receive(const QByteArray& bytes)
+    {
+        m_rx += bytes;
+        notifyRxData();
+    }
+    // Hands over what the board answered to the commands so far.
+    void deliver()
+    {
+        const QByteArray reply = m_pendingReply;
+        m_pendingReply.clear();
+        if (!reply.isEmpty())
+            receive(reply);
+    }
+    [[nodiscard]] QByteArray replyTo(const QByteArray& command) const
+    {
+        if (command == "I0\r")
+            return "I0\r\n" + inputDigits + "\r\n#";
+        return command + "\n#";
+    }
+    [[nodiscard]] int count(const QByteArray& command) const
+    {
+        return static_cast<int>(written.count(command));
+    }
+
+    QList<QByteArray> written;
+    QByteArray inputDigits = "00";
+    bool autoReply = false;
+    bool openSucceeds = true;
+    int opens = 0;
+
+private:
+    int m_port = 1;
+    bool m_active = false;
+    QByteArray m_rx;
+    QByteArray m_pendingReply;
+};

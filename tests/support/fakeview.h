@@ -1,0 +1,122 @@
+#pragma once
+
+#include "controller/view.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <array>
+#include <deque>
+#include <functional>
+
+// A view that records everything the controller shows and answers every
+// question from a queue the test fills (Yes when the queue is empty).
+class FakeView final : public View
+{
+public:
+    struct Box
+    {
+        QString kind; // "Error", "Information", "Confirm", "Failure"
+        QString text;
+    };
+
+    void setStatusText(int panel, const QString& text) override
+    {
+        status.at(static_cast<size_t>(panel)) = text;
+        statusHistory[panel].append(text);
+    }
+    void setCaption(const QString& text) override { caption = text; }
+    void showError(const QString& text) override { addBox(QStringLiteral("Error"), text); }
+    void showInformation(const QString& text) override
+    {
+        addBox(QStringLiteral("Information"), text);
+    }
+    Answer confirm(const QString& text, Buttons buttons) override
+    {
+        addBox(QStringLiteral("Confirm"), text);
+        lastButtons = buttons;
+        if (answers.empty())
+            return Answer::Yes;
+        const Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void showFailure(const QString& text) override { addBox(QStringLiteral("Failure"), text); }
+    void beep() override { ++beeps; }
+    QString chooseFile(FileDialog dialog) override
+    {
+        fileDialogs.append(dialog);
+        if (files.empty())
+            return {};
+        const QString file = files.front();
+        files.pop_front();
+        return file;
+    }
+    void showRelayIndicators(quint16 portOut, bool allIdle) override
+    {
+        relayWord = portOut;
+        relaysIdle = allIdle;
+        ++relayRedraws;
+    }
+    void showInputIndicators(int portIn) override
+    {
+        inputWord = portIn;
+        ++inputRedraws;
+    }
+    void setLamp(Lamp lamp, bool lit) override { lamps[lamp] = lit; }
+    void setSetButton(int index, bool set) override
+    {
+        setButtons.at(static_cast<size_t>(index)) = set;
+    }
+    void setCountLabel(const QString& text) override { countLabel = text; }
+    bool showPortDialog(QString& portText) override
+    {
+        portDialogShownWith = portText;
+        return onPortDialog ? onPortDialog(portText) : false;
+    }
+    bool showTimerEditor() override { return onTimerEditor ? onTimerEditor() : false; }
+    bool showRulesEditor() override { return onRulesEditor ? onRulesEditor() : false; }
+    bool showLoggerWindow() override { return onLoggerWindow ? onLoggerWindow() : false; }
+    void showHelp() override { ++helpShown; }
+    bool editorWindowVisible() const override { return editorVisible; }
+    void requestClose() override { ++closeRequests; }
+
+    [[nodiscard]] QStringList boxTexts() const
+    {
+        QStringList texts;
+        for (const Box& box : boxes)
+            texts.append(box.text);
+        return texts;
+    }
+    [[nodiscard]] bool lamp(Lamp which) const { return lamps.value(which, false); }
+
+    std::array<QString, 3> status{QStringLiteral("COM x"), QStringLiteral("Ready"), QString()};
+    std::array<QStringList, 3> statusHistory;
+    QString caption;
+    QList<Box> boxes;
+    std::deque<Answer> answers;
+    Buttons lastButtons = Buttons::YesNo;
+    int beeps = 0;
+    QList<FileDialog> fileDialogs;
+    std::deque<QString> files;
+    quint16 relayWord = 0;
+    bool relaysIdle = true;
+    int relayRedraws = 0;
+    int inputWord = 0;
+    int inputRedraws = 0;
+    QMap<Lamp, bool> lamps;
+    std::array<bool, 16> setButtons{};
+    QString countLabel;
+    QString portDialogShownWith;
+    std::function<bool(QString&)> onPortDialog;
+    std::function<bool()> onTimerEditor;
+    std::function<bool()> onRulesEditor;
+    std::function<bool()> onLoggerWindow;
+    int helpShown = 0;
+    bool editorVisible = false;
+    int closeRequests = 0;
+
+private:
+    void addBox(const QString& kind, const QString& text) { boxes.append({kind, text}); }
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "controller/clock.h"
+
+// A clock the test sets and advances.
+class ManualClock final : public Clock
+{
+public:
+    explicit ManualClock(QDateTime start = QDateTime(QDate(2014, 7, 3), QTime(12, 0)))
+        : m_now(std::move(start))
+    {
+    }
+    [[nodiscard]] QDateTime now() const override { return m_now; }
+    void set(const QDateTime& now) { m_now = now; }
+    void advanceMs(qint64 ms) { m_now = m_now.addMSecs(ms); }
+
+private:
+    QDateTime m_now;
+};

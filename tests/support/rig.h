@@ -1,0 +1,36 @@
+#pragma once
+
+#include "controller/relay.h"
+#include "support/fakelink.h"
+#include "support/fakeview.h"
+#include "support/manualclock.h"
+
+// A controller wired to a recording view, a scripted board and a manual
+// clock: a whole poll cycle runs without a screen or a serial port.
+struct Rig
+{
+    FakeView view;
+    FakeLink link;
+    ManualClock clock;
+    Controller core{view, link, clock};
+
+    // The first tick: the start-up work.
+    void startUp() { core.Timer1Timer(); }
+    void tick() { core.run([this] { core.Timer1Timer(); }); }
+    // Activates and runs n full poll cycles against the auto-replying board.
+    void activateAndCycle(int cycles)
+    {
+        core.ActiveButtClick();
+        cycle(cycles);
+    }
+    // Runs n full poll cycles (relay write, input read) against the
+    // auto-replying board.
+    void cycle(int cycles)
+    {
+        link.autoReply = true;
+        for (int i = 0; i < 2 * cycles; ++i) {
+            tick();
+            link.deliver();
+        }
+    }
+};
