@@ -125,7 +125,10 @@ TEST_F(LogSave, AFailedWriteKeepsTheLinesAndTheEarlierFile)
 {
     finishedRun();
     const QStringList lines = rig.core.LogList;
-    const QStringList targets{file(QStringLiteral("missing/log.txt")), folder.path()};
+    // A folder that does not exist, a folder itself, and a folder no one may
+    // write to (also not root).
+    const QStringList targets{file(QStringLiteral("missing/log.txt")), folder.path(),
+                              QStringLiteral("/proc/v217-log.txt")};
     for (const QString& target : targets) {
         rig.view.boxes.clear();
         rig.view.files.push_back(target);
