@@ -243,8 +243,8 @@ TEST_F(LogEditButton, OKCopiesTheScheduleAndCountsTheChange)
     rig.view.onLoggerWindow = [this, &statusDuringWindow] {
         statusDuringWindow.append(rig.view.status[1]);
         LoggerForm& form = rig.core.loggerForm();
-        form.fields = {"03", "07", "2014", "12", "00", "00",
-                       "03", "07", "2014", "12", "02", "00", "1.9"};
+        form.fields = {"03", "07",   "2014", "12", "00", "00", "03",
+                       "07", "2014", "12",   "02", "00", "1.9"};
         form.LogDataChanged = true;
         return form.CheckTheLogData().isEmpty();
     };
