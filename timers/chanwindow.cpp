@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 const char* const kTag = "Tag";
@@ -42,6 +44,11 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
     setObjectName(QStringLiteral("ChanFm"));
     setWindowTitle(QStringLiteral("V217 Relay Timer Details"));
     setFixedSize(kClientWidth, ChanForm::kBrowsingHeight - kFrameHeight);
+    // The layout is in pixels, drawn for a small dialog font; a larger
+    // desktop font would push captions over their neighbours.
+    QFont small = font();
+    small.setPixelSize(kFontPixels);
+    setFont(small);
 
     m_editsPanel = new QFrame(this);
     m_editsPanel->setObjectName(QStringLiteral("EditsPanel"));
@@ -157,6 +164,8 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
     m_duplicateCB->setObjectName(QStringLiteral("DuplicateCB"));
     m_duplicateCB->setProperty(kTag, ChanForm::kToggleTag);
     m_duplicateCB->setGeometry(53, 207, 155, 17);
+    // Wider fonts than the one the layout was drawn for would cut the caption.
+    m_duplicateCB->resize(std::max(155, m_duplicateCB->sizeHint().width()), 17);
     connect(m_duplicateCB, &QCheckBox::toggled, this,
             [this](bool checked) { m_form.DuplicateCB = checked; });
 
