@@ -295,12 +295,12 @@ void TChanFm::hideEvent(QHideEvent* event)
         call([this] { m_form.FormClose(); });
 }
 
-bool TChanFm::keyAccepted(QLineEdit* edit, QChar key)
+bool TChanFm::keyAccepted(QLineEdit* edit, const QString& text, QChar key)
 {
     bool accepted = false;
     m_core.run([&] {
         if (edit->property(kFilter).toInt() == static_cast<int>(Filter::Toggle))
-            accepted = m_form.TogOffEditKeyPress(edit->text(), key);
+            accepted = m_form.TogOffEditKeyPress(text, key);
         else if (edit == m_channelEdit)
             accepted = m_form.ChannelEditKeyPress(key);
         else
@@ -313,17 +313,16 @@ bool TChanFm::keyAccepted(QLineEdit* edit, QChar key)
 // character is dropped with the beep.
 void TChanFm::pasteFiltered(QLineEdit* edit)
 {
-    const QString clip = QApplication::clipboard()->text();
-    const QString before = edit->text();
+    QString text = edit->text();
     QString accepted;
-    for (const QChar c : clip) {
-        if (c == ChanForm::kBackspace || c == ChanForm::kEnter)
-            continue;
-        edit->setText(before + accepted);
-        if (keyAccepted(edit, c))
+    for (const QChar c : QApplication::clipboard()->text()) {
+        if (c != ChanForm::kBackspace && c != ChanForm::kEnter && keyAccepted(edit, text, c)) {
             accepted += c;
+            text += c;
+        }
     }
-    edit->setText(before);
+    if (accepted.isEmpty())
+        return;
     edit->insert(accepted);
     Q_EMIT edit->textEdited(edit->text());
 }
@@ -356,7 +355,7 @@ bool TChanFm::eventFilter(QObject* watched, QEvent* event)
             c = key->text().at(0);
         else
             break; // caret movement, Delete, copy, undo: no character
-        if (!keyAccepted(edit, c))
+        if (!keyAccepted(edit, edit->text(), c))
             return true;
         break;
     }

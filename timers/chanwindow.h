@@ -45,7 +45,7 @@ private:
     // Runs a handler of the form and shows the result.
     template <typename Handler> void call(Handler&& handler);
     void showState();
-    [[nodiscard]] bool keyAccepted(QLineEdit* edit, QChar key);
+    [[nodiscard]] bool keyAccepted(QLineEdit* edit, const QString& text, QChar key);
     void pasteFiltered(QLineEdit* edit);
 
     Controller& m_core;
