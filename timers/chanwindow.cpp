@@ -28,7 +28,9 @@ QLabel* addLabel(QWidget* parent, const QString& text, int left, int top)
     return label;
 }
 
-void setTextKeepingCursor(QLineEdit* edit, const QString& text)
+// Setting a field to the text it already holds would still move its caret
+// to the end while the user types.
+void showText(QLineEdit* edit, const QString& text)
 {
     if (edit->text() != text)
         edit->setText(text);
@@ -249,13 +251,13 @@ void TChanFm::showState()
         QLineEdit* edit = m_timeEdits.at(static_cast<size_t>(tag));
         if (!edit)
             continue;
-        setTextKeepingCursor(edit, m_form.TimeEdits.at(static_cast<size_t>(tag)));
+        showText(edit, m_form.TimeEdits.at(static_cast<size_t>(tag)));
         if (ChanForm::isDateTag(tag))
             edit->setEnabled(m_form.DateEditsEnabled);
     }
-    setTextKeepingCursor(m_channelEdit, m_form.ChannelEdit);
-    setTextKeepingCursor(m_togOnEdit, m_form.TogOnEdit);
-    setTextKeepingCursor(m_togOffEdit, m_form.TogOffEdit);
+    showText(m_channelEdit, m_form.ChannelEdit);
+    showText(m_togOnEdit, m_form.TogOnEdit);
+    showText(m_togOffEdit, m_form.TogOffEdit);
     for (size_t d = 0; d < m_dayBoxes.size(); ++d)
         m_dayBoxes.at(d)->setChecked(m_form.DayBoxes.at(d));
     {
