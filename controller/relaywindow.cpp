@@ -231,8 +231,9 @@ QString onOff(bool on)
 
 TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent)
     : QMainWindow(parent,
-                  Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                      Qt::WindowCloseButtonHint),
       m_core(*this, serial, clock), m_timer1(this)
 {
     setObjectName(QStringLiteral("DErezFM"));

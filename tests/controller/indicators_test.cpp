@@ -1,8 +1,11 @@
 #include "controller/lamppictures.h"
+#include "help/helpwindow.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QFileDialog>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest/QTest>
@@ -272,6 +275,84 @@ TEST_F(Indicators, MenuItemsCarryTheirNamesAndCaptions)
         ASSERT_NE(action, nullptr) << item.name;
         EXPECT_EQ(action->text(), QString::fromLatin1(item.text));
     }
+}
+
+} // namespace
+
+namespace {
+
+struct DialogSeen
+{
+    QString title;
+    QStringList filters;
+    QString suffix;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    bool confirmsOverwrite = false;
+};
+
+using FileDialogs = WindowTest;
+
+TEST_F(FileDialogs, TitlesFiltersSuffixesAndOverwritePrompts)
+{
+    const struct
+    {
+        View::FileDialog dialog;
+        const char* title;
+        const char* filter;
+        const char* suffix;
+        QFileDialog::AcceptMode mode;
+    } dialogs[] = {
+        {View::FileDialog::SaveLog, "Save Log File", "Log Files (*.txt)", "txt",
+         QFileDialog::AcceptSave},
+        {View::FileDialog::OpenProject, "Load IO Module Data", "IO Module Files (*.iom)", "iom",
+         QFileDialog::AcceptOpen},
+        {View::FileDialog::SaveProject, "Save IO Module Data", "IO Module Files (*.iom)", "iom",
+         QFileDialog::AcceptSave},
+    };
+    for (const auto& d : dialogs) {
+        SCOPED_TRACE(d.title);
+        DialogSeen seen;
+        // Looks at the dialog from inside its own loop and cancels it; the
+        // checks come after it has closed.
+        QTimer::singleShot(0, &window, [&seen] {
+            auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seen.title = box->windowTitle();
+            seen.filters = box->nameFilters();
+            seen.suffix = box->defaultSuffix();
+            seen.mode = box->acceptMode();
+            seen.confirmsOverwrite = !box->testOption(QFileDialog::DontConfirmOverwrite);
+            box->reject();
+        });
+        EXPECT_TRUE(window.chooseFile(d.dialog).isEmpty()); // cancelled
+        EXPECT_EQ(seen.title, QString::fromLatin1(d.title));
+        EXPECT_EQ(seen.filters,
+                  (QStringList{QString::fromLatin1(d.filter), QStringLiteral("All Files (*)")}));
+        EXPECT_EQ(seen.suffix, QString::fromLatin1(d.suffix));
+        EXPECT_EQ(seen.mode, d.mode);
+        EXPECT_TRUE(seen.confirmsOverwrite);
+    }
+}
+
+} // namespace
+
+namespace {
+
+using HelpMenu = WindowTest;
+
+TEST_F(HelpMenu, ContentsOpensTheHelpWindowModally)
+{
+    THelpFm help(core(), &window);
+    window.setWindows({nullptr, nullptr, nullptr, nullptr, &help});
+    bool shownModally = false;
+    QTimer::singleShot(0, &help, [&] {
+        shownModally = help.isVisible() && QApplication::activeModalWidget() == &help;
+        help.accept();
+    });
+    window.findChild<QAction*>(QStringLiteral("Contents1"))->trigger();
+    EXPECT_TRUE(shownModally);
+    EXPECT_FALSE(help.isVisible());
 }
 
 } // namespace
