@@ -359,6 +359,12 @@ void TIOmodFM::createControls()
         m_inputIndicators.at(static_cast<size_t>(i)) = indicator;
         m_inputPictures.at(static_cast<size_t>(i)) = input;
     }
+    for (const auto& [name, tip] :
+         {std::pair{"InputRulesSB", "Switch the input rules on or off"},
+          std::pair{"TimerSB", "Switch the relay timers on or off"},
+          std::pair{"InputLogSB", "Log on the timer schedule"}, std::pair{"InputNowSB", "Log now"}})
+        m_client->findChild<QWidget*>(QString::fromLatin1(name))
+            ->setToolTip(QString::fromLatin1(tip));
     m_ledImage = pictureLabel(QStringLiteral("LedImage"));
     m_ledPicture = lamppictures::Picture(QStringLiteral("ledimage"), ratio);
     m_setAllButt = m_client->findChild<QPushButton*>(QStringLiteral("SetAllButt"));
