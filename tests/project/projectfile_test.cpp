@@ -359,6 +359,24 @@ TEST_F(Load, TheChangeQuestion)
     }
 }
 
+// The changes stay in memory, and on screen, when they could not be saved.
+TEST_F(Load, AFailedSaveStopsTheLoad)
+{
+    writeBytes(file(QStringLiteral("plain")), "not a folder");
+    const QString impossible = file(QStringLiteral("plain/before.iom"));
+    fillTwoTimers(rig.core);
+    rig.core.ChangeCount = 1;
+    rig.view.answers.push_back(View::Answer::Yes);
+    rig.view.files = {impossible, golden(QStringLiteral("empty.iom"))};
+    run([this] { rig.core.Load1Click(); });
+    EXPECT_EQ(rig.view.boxTexts(),
+              (QStringList{QStringLiteral("Time/Rule parameters have changed.\r\rSave?"),
+                           QStringLiteral("Cannot create file ") + impossible + "."}));
+    EXPECT_EQ(rig.view.fileDialogs, QList{View::FileDialog::SaveProject});
+    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
+    EXPECT_EQ(rig.core.ChangeCount, 1);
+}
+
 TEST_F(Load, NoQuestionWithoutChangesAndACancelledDialogKeepsTheProject)
 {
     fillTwoTimers(rig.core);
