@@ -158,6 +158,7 @@ void Controller::readLastRunFile()
     const QString path = m_lastRun.findForReading();
     if (path.isEmpty())
         return;
+    m_lastRun.setStartUpFile(QFileInfo(path).absoluteFilePath());
     const QStringList lines = ReadTextLines(path);
     if (lines.size() != 2)
         return;

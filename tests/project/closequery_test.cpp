@@ -274,6 +274,31 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     EXPECT_EQ(next.view.status[1], QStringLiteral("Ready"));
 }
 
+// Started from a folder with its own last-run file, the program keeps that
+// file current as well as the one beside the program.
+TEST_F(LastRun, TheFileReadAtStartUpIsUpdatedOnClosing)
+{
+    const QString inCwd = path(QStringLiteral("cwd/v217.dat"));
+    WriteTextLines(inCwd, {"*", "*"});
+    rig.startUp();
+    rig.core.OpenTheProjectFile(golden(QStringLiteral("empty.iom")));
+    ASSERT_TRUE(closeQuery());
+    const QByteArray expected = "*\r\n" + golden(QStringLiteral("empty.iom")).toUtf8() + "\r\n";
+    EXPECT_EQ(bytes(inCwd), expected);
+    EXPECT_EQ(bytes(programLastRun()), expected);
+
+    // Started without one, closing creates none in the current folder.
+    QFile::remove(inCwd);
+    Rig next;
+    useFolders(next);
+    next.startUp();
+    bool canClose = false;
+    next.core.FormCloseQuery(canClose);
+    EXPECT_TRUE(canClose);
+    EXPECT_EQ(bytes(programLastRun()), expected);
+    EXPECT_FALSE(QFileInfo::exists(inCwd));
+}
+
 TEST_F(LastRun, AStarProjectLineLoadsNothingSilently)
 {
     WriteTextLines(path(QStringLiteral("cwd/v217.dat")), {"12", "*"});
