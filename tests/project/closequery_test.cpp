@@ -208,10 +208,10 @@ TEST_F(LastRun, StartUpLooksInTheCurrentFolderFirst)
         useFolders(fresh);
         fresh.startUp();
         EXPECT_EQ(fresh.core.ProjectFileName, expected);
-        EXPECT_EQ(fresh.view.caption,
-                  expected.isEmpty() ? QStringLiteral("QMX V217 v140703")
-                                     : QStringLiteral("QMX V217 v140703 <") +
-                                           QFileInfo(expected).fileName() + ">");
+        EXPECT_EQ(fresh.view.caption, expected.isEmpty()
+                                          ? QStringLiteral("QMX V217 v140703")
+                                          : QStringLiteral("QMX V217 v140703 <") +
+                                                QFileInfo(expected).fileName() + ">");
     };
     startWith({});
 
@@ -238,8 +238,8 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     rig.link.setActive(true);
     rig.view.onLoggerWindow = [this] {
         LoggerForm& form = rig.core.loggerForm();
-        form.fields = {"03", "07", "2014", "17", "30", "00",
-                       "04", "07", "2014", "08", "15", "30", "2.5"};
+        form.fields = {"03", "07",   "2014", "17", "30", "00", "04",
+                       "07", "2014", "08",   "15", "30", "2.5"};
         form.LogDataChanged = true;
         return form.CheckTheLogData().isEmpty();
     };
