@@ -50,9 +50,9 @@ constexpr std::array<FieldSpec, 13> kFields{{
     {"FrequencyEdit", kFrequencyTag},
 }};
 
-const std::array<QString, 6> kColumnTitles{
-    QStringLiteral("Day"),  QStringLiteral("Month"),  QStringLiteral("Year"),
-    QStringLiteral("Hour"), QStringLiteral("Minute"), QStringLiteral("Second")};
+const std::array<QString, 6> kColumnTitles{QStringLiteral("Day"),    QStringLiteral("Month"),
+                                           QStringLiteral("Year"),   QStringLiteral("Hour"),
+                                           QStringLiteral("Minute"), QStringLiteral("Second")};
 
 QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top)
 {
@@ -231,8 +231,8 @@ bool TLoggerFm::eventFilter(QObject* watched, QEvent* event)
         const QChar key = text.front();
         // Only typed characters are judged; Tab, Delete, the arrows and
         // shortcuts such as Ctrl+V go on as usual.
-        const bool typed = key == QChar(8) || key == QChar(13) ||
-                           (key.unicode() >= 0x20 && key.unicode() != 0x7f);
+        const bool typed =
+            key == QChar(8) || key == QChar(13) || (key.unicode() >= 0x20 && key.unicode() != 0x7f);
         if (!typed)
             return QDialog::eventFilter(watched, event);
         const bool accepted = LoggerForm::isTimeField(field) ? m_form.OnDayEditKeyPress(key)

@@ -5,8 +5,8 @@
 
 namespace {
 
-const QString kHeaderInputs = QStringLiteral(
-    "Input [6 5 4 3 2 1]  Output [16 15 14 13 12 11 10 09 08 07 06 05 04 03 02 01]");
+const QString kHeaderInputs =
+    QStringLiteral("Input [6 5 4 3 2 1]  Output [16 15 14 13 12 11 10 09 08 07 06 05 04 03 02 01]");
 const QString kHeaderColumns = QStringLiteral("LogCount    Time            Input           Relay");
 
 class LogCapture : public ::testing::Test
@@ -78,9 +78,8 @@ TEST_F(LogCapture, WithPeriodFiveTheFirstLineComesAtTheFifthCapture)
     EXPECT_EQ(rig.core.LogList.size(), 7);
     rig.timedCycles(1);
     ASSERT_EQ(rig.core.LogList.size(), 8);
-    EXPECT_EQ(rig.core.LogList.last(),
-              QStringLiteral("       0    12:00:01     0 0 0 0 0 0     "
-                             "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
+    EXPECT_EQ(rig.core.LogList.last(), QStringLiteral("       0    12:00:01     0 0 0 0 0 0     "
+                                                      "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
     EXPECT_EQ(rig.view.countLabel, QStringLiteral("Count:        0"));
     EXPECT_TRUE(rig.view.lamp(View::Lamp::Activity));
 
@@ -115,7 +114,7 @@ TEST_F(LogCapture, AFrequencyBelowOneReadWritesNoDataLine)
 
 TEST_F(LogCapture, ColumnsAndBitOrderOfADataLine)
 {
-    rig.core.PortOut = 0x0003; // relays 1 and 2 on
+    rig.core.PortOut = 0x0003;   // relays 1 and 2 on
     rig.link.inputDigits = "05"; // inputs 1 and 3 high
     startNowRun(QStringLiteral("0.2"));
     rig.timedCycles(1);

@@ -74,10 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"OnDayZeroZero", F::OnDay, "00", on("Day value = 0")},
         CheckCase{"OnMonthZero", F::OnMonth, "0", on("Month value = 0")},
         CheckCase{"OnMonth13", F::OnMonth, "13", on("Month value > 12")},
-        CheckCase{"OnYear2001", F::OnYear, "2001",
-                  on("Year value out of limits. [2002 - 2100]")},
-        CheckCase{"OnYear2101", F::OnYear, "2101",
-                  on("Year value out of limits. [2002 - 2100]")},
+        CheckCase{"OnYear2001", F::OnYear, "2001", on("Year value out of limits. [2002 - 2100]")},
+        CheckCase{"OnYear2101", F::OnYear, "2101", on("Year value out of limits. [2002 - 2100]")},
         CheckCase{"OnYear2002", F::OnYear, "2002", {}},
         CheckCase{"OnYear2100", F::OnYear, "2100", {}},
         CheckCase{"OnDay32", F::OnDay, "32", on("Day value does not match Month/Year")},
@@ -105,8 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"FrequencyDoubleZero", F::Frequency, "00", "Error: Frequency = 0"},
         CheckCase{"FrequencyTenth", F::Frequency, "0.1", {}},
         CheckCase{"FrequencyTrailingPoint", F::Frequency, "5.", {}},
-        CheckCase{"FrequencyPasted", F::Frequency, "abc",
-                  "Error: Frequency value is not a number"},
+        CheckCase{"FrequencyPasted", F::Frequency, "abc", "Error: Frequency value is not a number"},
         CheckCase{"FrequencyTwoPoints", F::Frequency, "1.2.3",
                   "Error: Frequency value is not a number"},
         CheckCase{"FrequencyNegative", F::Frequency, "-1",
@@ -143,28 +140,24 @@ TEST_P(MonthDays, InBothGroups)
         fill(form, texts);
         const QString group = first == F::OnDay ? QStringLiteral("ON") : QStringLiteral("OFF");
         EXPECT_EQ(form.CheckTheLogData(),
-                  row.valid ? QString()
-                            : QStringLiteral("Error: %1 Day value does not match Month/Year")
-                                  .arg(group))
+                  row.valid
+                      ? QString()
+                      : QStringLiteral("Error: %1 Day value does not match Month/Year").arg(group))
             << row.day << "/" << row.month << "/" << row.year;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Calendar, MonthDays,
-                         ::testing::Values(DateCase{"29", "02", "2004", true},
-                                           DateCase{"29", "02", "2003", false},
-                                           DateCase{"28", "02", "2003", true},
-                                           DateCase{"29", "02", "2100", false},
-                                           DateCase{"28", "02", "2100", true},
-                                           DateCase{"31", "04", "2014", false},
-                                           DateCase{"30", "04", "2014", true},
-                                           DateCase{"31", "12", "2014", true},
-                                           DateCase{"31", "06", "2014", false},
-                                           DateCase{"31", "01", "2014", true}),
-                         [](const ::testing::TestParamInfo<DateCase>& info) {
-                             const DateCase& row = info.param;
-                             return std::string("D") + row.day + "M" + row.month + "Y" + row.year;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Calendar, MonthDays,
+    ::testing::Values(DateCase{"29", "02", "2004", true}, DateCase{"29", "02", "2003", false},
+                      DateCase{"28", "02", "2003", true}, DateCase{"29", "02", "2100", false},
+                      DateCase{"28", "02", "2100", true}, DateCase{"31", "04", "2014", false},
+                      DateCase{"30", "04", "2014", true}, DateCase{"31", "12", "2014", true},
+                      DateCase{"31", "06", "2014", false}, DateCase{"31", "01", "2014", true}),
+    [](const ::testing::TestParamInfo<DateCase>& info) {
+        const DateCase& row = info.param;
+        return std::string("D") + row.day + "M" + row.month + "Y" + row.year;
+    });
 
 TEST(CheckTheLogData, StoresTheDateTimesAndTheFrequency)
 {

@@ -73,12 +73,18 @@ TEST_F(LoggerWindow, LayoutNamesTagsAndTabOrder)
         int maxLength;
     };
     const QList<Row> rows{
-        {"OnDayEdit", {40, 24, 40, 21}, 0, 2},       {"OnMonthEdit", {96, 24, 40, 21}, 1, 2},
-        {"OnYearEdit", {152, 24, 40, 21}, 2, 4},     {"OnHourEdit", {208, 24, 40, 21}, 3, 2},
-        {"OnMinuteEdit", {264, 24, 40, 21}, 4, 2},   {"OnSecondEdit", {320, 24, 40, 21}, 5, 2},
-        {"OffDayEdit", {40, 80, 40, 21}, 7, 2},      {"OffMonthEdit", {96, 80, 40, 21}, 8, 2},
-        {"OffYearEdit", {152, 80, 40, 21}, 9, 4},    {"OffHourEdit", {208, 80, 40, 21}, 10, 2},
-        {"OffMinuteEdit", {264, 80, 40, 21}, 11, 2}, {"OffSecondedit", {320, 80, 40, 21}, 12, 2},
+        {"OnDayEdit", {40, 24, 40, 21}, 0, 2},
+        {"OnMonthEdit", {96, 24, 40, 21}, 1, 2},
+        {"OnYearEdit", {152, 24, 40, 21}, 2, 4},
+        {"OnHourEdit", {208, 24, 40, 21}, 3, 2},
+        {"OnMinuteEdit", {264, 24, 40, 21}, 4, 2},
+        {"OnSecondEdit", {320, 24, 40, 21}, 5, 2},
+        {"OffDayEdit", {40, 80, 40, 21}, 7, 2},
+        {"OffMonthEdit", {96, 80, 40, 21}, 8, 2},
+        {"OffYearEdit", {152, 80, 40, 21}, 9, 4},
+        {"OffHourEdit", {208, 80, 40, 21}, 10, 2},
+        {"OffMinuteEdit", {264, 80, 40, 21}, 11, 2},
+        {"OffSecondedit", {320, 80, 40, 21}, 12, 2},
         {"FrequencyEdit", {72, 128, 89, 21}, 100, 32767},
     };
     for (const Row& row : rows) {
@@ -103,9 +109,9 @@ TEST_F(LoggerWindow, LayoutNamesTagsAndTabOrder)
               QRect(16, 168, 353, 41));
 
     const QList<std::tuple<const char*, const char*, QPoint>> labels{
-        {"Label1", "Day", {48, 8}},      {"Label6", "Second", {322, 8}},
-        {"Label8", "Day", {48, 64}},     {"Label13", "Second", {322, 64}},
-        {"Label15", "ON", {16, 27}},     {"Label16", "OFF", {16, 83}},
+        {"Label1", "Day", {48, 8}},         {"Label6", "Second", {322, 8}},
+        {"Label8", "Day", {48, 64}},        {"Label13", "Second", {322, 64}},
+        {"Label15", "ON", {16, 27}},        {"Label16", "OFF", {16, 83}},
         {"Label17", "Frequency", {16, 131}}};
     for (const auto& [name, text, position] : labels) {
         auto* label = window.findChild<QLabel*>(QString::fromLatin1(name));
@@ -121,9 +127,9 @@ TEST_F(LoggerWindow, LayoutNamesTagsAndTabOrder)
             order.append(widget->objectName());
         widget = widget->nextInFocusChain();
     } while (widget != edit("OnDayEdit"));
-    EXPECT_EQ(order, kOnNames + kOffNames +
-                         QStringList({"FrequencyEdit", "NowButt", "ClearButt", "OKButt",
-                                      "CancelButt"}));
+    EXPECT_EQ(order,
+              kOnNames + kOffNames +
+                  QStringList({"FrequencyEdit", "NowButt", "ClearButt", "OKButt", "CancelButt"}));
 }
 
 TEST_F(LoggerWindow, ShowingFillsTheFieldsFromTheStoredValues)

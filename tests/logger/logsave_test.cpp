@@ -219,6 +219,22 @@ TEST_F(SaveQuestion, AFailedSaveDoesNotStartTheRun)
     EXPECT_EQ(rig.core.LogList, lines);
 }
 
+TEST_F(SaveQuestion, NoRunStartsWhenTheBoardFellSilentDuringTheQuestion)
+{
+    finishedRun();
+    rig.view.answers.push_back(View::Answer::No);
+    rig.view.onConfirm = [this] {
+        rig.link.autoReply = false;
+        for (int i = 0; i < Controller::kWatchdogTicks; ++i)
+            rig.tick();
+    };
+    startAgain();
+    EXPECT_FALSE(rig.core.SystemActive);
+    EXPECT_FALSE(rig.core.LogNow);
+    EXPECT_EQ(rig.view.boxTexts().last(), QStringLiteral("System not actived"));
+    EXPECT_EQ(rig.core.LogList.size(), 11);
+}
+
 TEST_F(SaveQuestion, TheTimerSwitchAsksTheSame)
 {
     finishedRun();
@@ -243,8 +259,8 @@ TEST_F(LogEditButton, OKCopiesTheScheduleAndCountsTheChange)
     rig.view.onLoggerWindow = [this, &statusDuringWindow] {
         statusDuringWindow.append(rig.view.status[1]);
         LoggerForm& form = rig.core.loggerForm();
-        form.fields = {"03", "07", "2014", "12", "00", "00",
-                       "03", "07", "2014", "12", "02", "00", "1.9"};
+        form.fields = {"03", "07",   "2014", "12", "00", "00", "03",
+                       "07", "2014", "12",   "02", "00", "1.9"};
         form.LogDataChanged = true;
         return form.CheckTheLogData().isEmpty();
     };
