@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 const char* const kTag = "Tag";
@@ -26,7 +28,9 @@ QLabel* addLabel(QWidget* parent, const QString& text, int left, int top)
     return label;
 }
 
-void setTextKeepingCursor(QLineEdit* edit, const QString& text)
+// Setting a field to the text it already holds would still move its caret
+// to the end while the user types.
+void showText(QLineEdit* edit, const QString& text)
 {
     if (edit->text() != text)
         edit->setText(text);
@@ -42,6 +46,11 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
     setObjectName(QStringLiteral("ChanFm"));
     setWindowTitle(QStringLiteral("V217 Relay Timer Details"));
     setFixedSize(kClientWidth, ChanForm::kBrowsingHeight - kFrameHeight);
+    // The layout is in pixels, drawn for a small dialog font; a larger
+    // desktop font would push captions over their neighbours.
+    QFont small = font();
+    small.setPixelSize(kFontPixels);
+    setFont(small);
 
     m_editsPanel = new QFrame(this);
     m_editsPanel->setObjectName(QStringLiteral("EditsPanel"));
@@ -157,6 +166,8 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
     m_duplicateCB->setObjectName(QStringLiteral("DuplicateCB"));
     m_duplicateCB->setProperty(kTag, ChanForm::kToggleTag);
     m_duplicateCB->setGeometry(53, 207, 155, 17);
+    // Wider fonts than the one the layout was drawn for would cut the caption.
+    m_duplicateCB->resize(std::max(155, m_duplicateCB->sizeHint().width()), 17);
     connect(m_duplicateCB, &QCheckBox::toggled, this,
             [this](bool checked) { m_form.DuplicateCB = checked; });
 
@@ -240,13 +251,13 @@ void TChanFm::showState()
         QLineEdit* edit = m_timeEdits.at(static_cast<size_t>(tag));
         if (!edit)
             continue;
-        setTextKeepingCursor(edit, m_form.TimeEdits.at(static_cast<size_t>(tag)));
+        showText(edit, m_form.TimeEdits.at(static_cast<size_t>(tag)));
         if (ChanForm::isDateTag(tag))
             edit->setEnabled(m_form.DateEditsEnabled);
     }
-    setTextKeepingCursor(m_channelEdit, m_form.ChannelEdit);
-    setTextKeepingCursor(m_togOnEdit, m_form.TogOnEdit);
-    setTextKeepingCursor(m_togOffEdit, m_form.TogOffEdit);
+    showText(m_channelEdit, m_form.ChannelEdit);
+    showText(m_togOnEdit, m_form.TogOnEdit);
+    showText(m_togOffEdit, m_form.TogOffEdit);
     for (size_t d = 0; d < m_dayBoxes.size(); ++d)
         m_dayBoxes.at(d)->setChecked(m_form.DayBoxes.at(d));
     {
@@ -286,12 +297,12 @@ void TChanFm::hideEvent(QHideEvent* event)
         call([this] { m_form.FormClose(); });
 }
 
-bool TChanFm::keyAccepted(QLineEdit* edit, QChar key)
+bool TChanFm::keyAccepted(QLineEdit* edit, const QString& text, QChar key)
 {
     bool accepted = false;
     m_core.run([&] {
         if (edit->property(kFilter).toInt() == static_cast<int>(Filter::Toggle))
-            accepted = m_form.TogOffEditKeyPress(edit->text(), key);
+            accepted = m_form.TogOffEditKeyPress(text, key);
         else if (edit == m_channelEdit)
             accepted = m_form.ChannelEditKeyPress(key);
         else
@@ -304,17 +315,16 @@ bool TChanFm::keyAccepted(QLineEdit* edit, QChar key)
 // character is dropped with the beep.
 void TChanFm::pasteFiltered(QLineEdit* edit)
 {
-    const QString clip = QApplication::clipboard()->text();
-    const QString before = edit->text();
+    QString text = edit->text();
     QString accepted;
-    for (const QChar c : clip) {
-        if (c == ChanForm::kBackspace || c == ChanForm::kEnter)
-            continue;
-        edit->setText(before + accepted);
-        if (keyAccepted(edit, c))
+    for (const QChar c : QApplication::clipboard()->text()) {
+        if (c != ChanForm::kBackspace && c != ChanForm::kEnter && keyAccepted(edit, text, c)) {
             accepted += c;
+            text += c;
+        }
     }
-    edit->setText(before);
+    if (accepted.isEmpty())
+        return;
     edit->insert(accepted);
     Q_EMIT edit->textEdited(edit->text());
 }
@@ -347,7 +357,7 @@ bool TChanFm::eventFilter(QObject* watched, QEvent* event)
             c = key->text().at(0);
         else
             break; // caret movement, Delete, copy, undo: no character
-        if (!keyAccepted(edit, c))
+        if (!keyAccepted(edit, edit->text(), c))
             return true;
         break;
     }

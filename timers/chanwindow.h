@@ -28,6 +28,7 @@ public:
     // the form are this much taller than the dialog's own height.
     static constexpr int kFrameHeight = 27;
     static constexpr int kClientWidth = 419;
+    static constexpr int kFontPixels = 11;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -44,7 +45,7 @@ private:
     // Runs a handler of the form and shows the result.
     template <typename Handler> void call(Handler&& handler);
     void showState();
-    [[nodiscard]] bool keyAccepted(QLineEdit* edit, QChar key);
+    [[nodiscard]] bool keyAccepted(QLineEdit* edit, const QString& text, QChar key);
     void pasteFiltered(QLineEdit* edit);
 
     Controller& m_core;

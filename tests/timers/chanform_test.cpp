@@ -135,7 +135,7 @@ TEST(ChanFormCheck, RefusesEachFieldInOrder)
              f.ChannelEdit = "5";
          },
          "Error: OFF Second value > 59"},
-        {"one-digit relay", [](ChanForm& f) { f.ChannelEdit = "5"; },
+        {"one-digit relay", [](ChanForm& f) { f.ChannelEdit = "1"; },
          "Error: Channel entry must be 2 digits. [01- 16]"},
         {"relay 00", [](ChanForm& f) { f.ChannelEdit = "00"; },
          "Error: Channel incorrect. [01 - 16]"},

@@ -1,3 +1,4 @@
+#include "controller/conversions.h"
 #include "timers/chantimer.h"
 #include "timertest.h"
 
@@ -142,4 +143,23 @@ TEST(TimerRecordList, ReaderRulesOfTheEditor)
     EXPECT_FALSE(ReadForEditor(kRelay5Record.mid(0, 5), 0));
     EXPECT_TRUE(ReadForEditor(kRelay5Record.mid(0, 6), 0));
     EXPECT_FALSE(ReadForEditor(kRelay5Record, 9));
+}
+
+TEST(TimerRecordList, NumbersReadAsTheFullConversionReadsThem)
+{
+    const QStringList texts{
+        "41823.7291666667", "37257", " 1.2 ", "0.4", "1,2", "-1.5", "+3", ".5", "5.", "1e3",
+        "1E-3", "1.5e+2", "007", "0", "", " ", ".", ",", "-", "+", "+-1", "--1", "1-2", "1..2",
+        "1.2.3", "1,2,3", "1e", "e5", "1e400", "1e-400", "inf", "nan", "0x10", "1 2", "٣",
+        "12345678901234567890123456789012345678901234567890"};
+    for (const QString& text : texts) {
+        SCOPED_TRACE(text.toStdString());
+        bool ok = false;
+        const double expected = StrToFloatOk(text, &ok);
+        const std::optional<double> parsed = ParseNumber(text);
+        ASSERT_EQ(parsed.has_value(), ok);
+        if (ok) {
+            EXPECT_EQ(*parsed, expected);
+        }
+    }
 }

@@ -4,6 +4,7 @@
 #include "timertest.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -138,6 +139,15 @@ TEST_F(ChanWindow, KeyFiltersOnTheFields)
     QTest::keyClick(child<QLineEdit>("OnDayEdit"), Qt::Key_Return);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.height(), kEditingClient);
+    // A paste is typed through the same filter.
+    QApplication::clipboard()->setText(QStringLiteral("2.8x"));
+    auto* togOff = child<QLineEdit>("TogOffEdit");
+    togOff->setFocus();
+    togOff->clear();
+    QTest::keyClick(togOff, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(togOff->text(), QStringLiteral("2.8"));
+    EXPECT_EQ(rig.core.chanForm().TogOffEdit, QStringLiteral("2.8"));
+    EXPECT_EQ(rig.view.beeps, 4);
     // Focus in an OFF field makes Now fill the OFF group.
     child<QLineEdit>("OffMinuteEdit")->setFocus();
     QApplication::processEvents();
