@@ -5,10 +5,21 @@
 #include "support/fakeview.h"
 #include "support/manualclock.h"
 
+#include <QTemporaryDir>
+
 // A controller wired to a recording view, a scripted board and a manual
 // clock: a whole poll cycle runs without a screen or a serial port.
 struct Rig
 {
+    // The last-run file is read and written in folders of this rig's own,
+    // never beside the test program or in the user's configuration.
+    Rig()
+    {
+        core.lastRunFolders().setProgramFolder(lastRunFolder.filePath(QStringLiteral("program")));
+        core.lastRunFolders().setConfigFolder(lastRunFolder.filePath(QStringLiteral("config")));
+    }
+
+    QTemporaryDir lastRunFolder;
     FakeView view;
     FakeLink link;
     ManualClock clock;

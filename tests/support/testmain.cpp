@@ -1,8 +1,10 @@
 // Runs every test inside one Qt application, drawn offscreen, with the fixed
-// regional formats so texts are the same on every machine.
+// regional formats so texts are the same on every machine, and a private
+// configuration folder.
 #include "controller/regional.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,9 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_QPA_PLATFORMTHEME", "");
+    // Nothing a test does may reach the user's configuration folder.
+    const QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
     QApplication app(argc, argv);
     setRegional(Regional::fixed());
     ::testing::InitGoogleTest(&argc, argv);
