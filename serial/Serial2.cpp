@@ -347,6 +347,7 @@ int TSerial::ReadChar(char& c)
 {
     DeviceError error;
     const int count = m_device.read(c, error);
+    m_bytesRead += static_cast<quint64>(count);
     if (error) {
         if (QThread::currentThread() == thread())
             ReportError(error);
@@ -468,11 +469,12 @@ void TSerial::runEventLoop()
             events |= EV_RING;
         }
         last = now;
+        const quint64 readBefore = m_bytesRead;
         handleEvents(events & kEventMask, now, generation);
-        int rxAfter = 0;
-        int txAfter = 0;
-        (void)m_device.queueCounts(rxAfter, txAfter);
-        rxSeen = rxAfter;
+        // What is left of the bytes just notified; anything queued beyond
+        // that arrived while the handlers ran and is news for the next wait.
+        const auto taken = static_cast<qint64>(m_bytesRead - readBefore);
+        rxSeen = static_cast<int>(std::max<qint64>(0, now.rxQueue - taken));
     }
     m_threadInWait = false;
     m_changed.notify_all();

@@ -303,6 +303,25 @@ TEST_F(SerialPort, NotificationsArriveOnTheOwnerThreadInOrder)
     EXPECT_TRUE(onOwner);
 }
 
+TEST_F(SerialPort, BytesArrivingWhileTheHandlerRunsAreNotifiedAgain)
+{
+    QByteArray got;
+    int notifications = 0;
+    serial.setOnRxData([&] {
+        ++notifications;
+        char c = 0;
+        while (serial.ReadChar(c) > 0)
+            got += c;
+        // The board answers at once, before this handler has returned.
+        if (got == "ping")
+            pty.send("pong");
+    });
+    open();
+    pty.send("ping");
+    EXPECT_TRUE(waitUntil([&] { return got == "pingpong"; }));
+    EXPECT_GE(notifications, 2);
+}
+
 TEST_F(SerialPort, BytesNobodyReadsStayQueuedWithoutSpinning)
 {
     int notifications = 0;
