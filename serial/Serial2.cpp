@@ -423,8 +423,11 @@ void TSerial::runEventLoop()
         const bool watchLines = m_wantLineEvents && (last.hasModemLines || last.hasCounters);
         const bool watchTx = m_wantTxEmpty && (last.txQueue > 0 || m_wrote);
         const bool gone = m_deviceGone;
+        // A device that is gone has nothing more to say: wait for the close.
         std::chrono::milliseconds timeout{-1};
-        if (pendingRx)
+        if (gone)
+            timeout = std::chrono::milliseconds{-1};
+        else if (pendingRx)
             timeout = std::chrono::milliseconds{0};
         else if (undrained || watchLines || watchTx)
             timeout = kSnapshotInterval;

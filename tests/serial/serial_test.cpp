@@ -401,6 +401,9 @@ TEST_F(SerialPort, ACloseFromInsideAHandlerDoesNotWaitForTheParkedThread)
 TEST_F(SerialPort, AHangUpIsReportedOnceAndTheThreadDoesNotSpin)
 {
     open();
+    // Bytes nobody read are still queued when the device goes.
+    pty.send("abc");
+    ASSERT_TRUE(waitUntil([&] { return serial.RxWaiting() == 3; }));
     pty.hangUp();
     ASSERT_TRUE(waitUntil([&] { return errors == 1; }));
     EXPECT_EQ(serial.ErrorCode(), EIO);
