@@ -76,7 +76,7 @@ TEST_F(PortDialog, TypedLettersBeepAndDigitsStayOneCharacterLong)
     bool focused = false;
     const bool ok = execute(text, [&] {
         auto* edit = child<QLineEdit>("PortEdit");
-        focused = QApplication::focusWidget() == edit || edit->hasFocus();
+        focused = dialog.focusWidget() == edit;
         QTest::keyClicks(edit, QStringLiteral("a"));
         QTest::keyClicks(edit, QStringLiteral("37"));
         seen = edit->text();
