@@ -51,6 +51,7 @@ Standard output: one line per event, starting with the seconds of the
 monotonic clock:
   <t> ready COM<N> <terminal>   linked and answering
   <t> rx <command>              a command received (CR shown as \r)
+  <t> tx <bytes>                bytes sent (a reply, or a piece of one)
   <t> info <text>               what a control command did
 Standard input, one control command per line:
   inputs N        set the six inputs to N (0 to 63, bit 0 = input 1);
@@ -284,9 +285,11 @@ public:
     {
         const auto now = Clock::now();
         while (!outgoing.empty() && outgoing.front().due <= now) {
-            if (master >= 0 && write(master, outgoing.front().bytes.constData(),
-                                     static_cast<size_t>(outgoing.front().bytes.size())) < 0)
+            const QByteArray& bytes = outgoing.front().bytes;
+            if (master >= 0 && write(master, bytes.constData(), static_cast<size_t>(bytes.size())) < 0)
                 say("info", std::string("write failed: ") + std::strerror(errno));
+            else if (master >= 0)
+                say("tx", escaped(bytes));
             outgoing.pop_front();
         }
         if (outgoing.empty())
