@@ -224,6 +224,8 @@ public:
     // How often the event thread has come back from a wait: a diagnostic
     // that shows a thread spinning.
     [[nodiscard]] quint64 eventWakeups() const { return m_wakeups; }
+    // How many bytes ReadChar has taken, on either thread.
+    [[nodiscard]] quint64 bytesRead() const { return m_bytesRead; }
 
     // WriteString's time limit for n bytes at a baud rate.
     [[nodiscard]] static std::chrono::milliseconds WriteTimeLimit(qsizetype n, int baudrate);

@@ -446,9 +446,11 @@ TEST_P(MessageMode, AssemblesFramesFromTheReceivedBytes)
     serial.setOnMessage([&](TSerial&, const QByteArray& message) { messages.append(message); });
     open();
     pty.send(row.received);
-    // The queue drains as the thread assembles; what it delivers comes first.
-    ASSERT_TRUE(waitUntil(
-        [&] { return serial.RxWaiting() == 0 && messages.size() >= row.messages.size(); }));
+    // Every byte taken by the thread, and the expected messages in.
+    ASSERT_TRUE(waitUntil([&] {
+        return serial.bytesRead() == static_cast<quint64>(row.received.size())
+               && messages.size() >= row.messages.size();
+    }));
     QCoreApplication::processEvents();
     EXPECT_EQ(messages, row.messages);
     serial.setActive(false);
