@@ -17,12 +17,13 @@ endif()
 install(FILES ${V217_PACKAGING_DIR}/qmxv217.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ${V217_INSTALL_COMPONENT})
 
-# The icon theme sizes, made at build time from the icon compiled into the
-# program, so the menu and the window show the same picture.
-set(V217_ICON_SOURCE ${PROJECT_SOURCE_DIR}/resources/mainicon.png CACHE FILEPATH
-  "Picture the installed application icons are made from")
+# The icon theme sizes, made at build time from the icon drawn for the
+# program (resources/images/mainicon-<size>.png), so the menu, the panel and
+# the window show the same picture.
+file(GLOB V217_ICON_SOURCES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/resources/images/mainicon-*.png)
 set(V217_ICON_SIZES 16 32 48 64 128 256)
-if(EXISTS ${V217_ICON_SOURCE})
+if(V217_ICON_SOURCES)
   qt_add_executable(v217-iconsizes ${V217_PACKAGING_DIR}/iconsizes.cpp)
   target_link_libraries(v217-iconsizes PRIVATE Qt6::Gui v217_warnings)
 
@@ -35,14 +36,15 @@ if(EXISTS ${V217_ICON_SOURCE})
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
       COMPONENT ${V217_INSTALL_COMPONENT})
   endforeach()
+  string(JOIN "," icon_size_list ${V217_ICON_SIZES})
   add_custom_command(OUTPUT ${icon_files}
-    COMMAND v217-iconsizes ${V217_ICON_SOURCE} ${icon_dir} qmxv217 ${V217_ICON_SIZES}
-    DEPENDS v217-iconsizes ${V217_ICON_SOURCE}
+    COMMAND v217-iconsizes ${icon_dir} qmxv217 ${icon_size_list} ${V217_ICON_SOURCES}
+    DEPENDS v217-iconsizes ${V217_ICON_SOURCES}
     COMMENT "Making the application icon in the theme sizes"
     VERBATIM)
   add_custom_target(v217-icons ALL DEPENDS ${icon_files})
 else()
-  message(WARNING "No application icon at ${V217_ICON_SOURCE}: the desktop entry "
+  message(WARNING "No application icon in resources/images: the desktop entry "
     "will show a generic icon")
 endif()
 

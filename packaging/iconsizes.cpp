@@ -1,15 +1,22 @@
 // Build tool: writes the application icon at the sizes a desktop's icon theme
 // looks for, as <output>/<N>x<N>/apps/<name>.png, so the installed icons are
-// always the picture compiled into the program and never a stale copy.
+// always the pictures compiled into the program and never a stale copy.
 //
-//   v217-iconsizes <source image> <output folder> <name> <size>...
+//   v217-iconsizes <output folder> <name> <size,size,...> <source image>...
+//
+// The sources are the icon drawn at one or more sizes. Each theme size takes
+// the source drawn at that size when there is one (small icons are drawn for
+// their size and lose their detail when shrunk from a big one), else the
+// smallest larger source shrunk, else the largest source enlarged.
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -38,6 +45,16 @@ QImage scaledTo(const QImage& square, int size)
                          wholeMultiple ? Qt::FastTransformation : Qt::SmoothTransformation);
 }
 
+// The source drawn at `size`; else the smallest larger one; else the largest.
+const QImage& bestSource(const QList<QImage>& sources, int size)
+{
+    const auto rank = [size](const QImage& image) {
+        const int side = image.width();
+        return side >= size ? side - size : std::numeric_limits<int>::max() / 2 + (size - side);
+    };
+    return *std::ranges::min_element(sources, {}, rank);
+}
+
 int fail(const QString& message)
 {
     QTextStream(stderr) << "v217-iconsizes: " << message << '\n';
@@ -51,17 +68,20 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 5) {
-        return fail(QStringLiteral("usage: v217-iconsizes <source> <output folder> <name> <size>..."));
+        return fail(QStringLiteral("usage: v217-iconsizes <output folder> <name> <size,...> <source>..."));
     }
-    const QImage source(args.at(1));
-    if (source.isNull()) {
-        return fail(QStringLiteral("cannot read the image %1").arg(args.at(1)));
+    const QDir output(args.at(1));
+    const QString name = args.at(2);
+    QList<QImage> sources;
+    for (const QString& path : args.mid(4)) {
+        const QImage source(path);
+        if (source.isNull()) {
+            return fail(QStringLiteral("cannot read the image %1").arg(path));
+        }
+        sources.append(squared(source));
     }
-    const QImage square = squared(source);
-    const QDir output(args.at(2));
-    const QString name = args.at(3);
 
-    for (const QString& sizeText : args.mid(4)) {
+    for (const QString& sizeText : args.at(3).split(QLatin1Char(','))) {
         bool ok = false;
         const int size = sizeText.toInt(&ok);
         if (!ok || size <= 0) {
@@ -72,7 +92,9 @@ int main(int argc, char** argv)
             return fail(QStringLiteral("cannot create %1").arg(output.filePath(folder)));
         }
         const QString path = output.filePath(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
-        if (!scaledTo(square, size).save(path, "PNG")) {
+        const QImage& source = bestSource(sources, size);
+        const QImage icon = source.width() == size ? source : scaledTo(source, size);
+        if (!icon.save(path, "PNG")) {
             return fail(QStringLiteral("cannot write %1").arg(path));
         }
     }
