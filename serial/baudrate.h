@@ -5,3 +5,5 @@
 // Lives in a file of its own: the kernel's termios2 headers clash with
 // <termios.h>.
 [[nodiscard]] int SetTerminalBaudRate(int fd, int baud, int& actual);
+// Reads the output baud rate of an open terminal. Returns 0 or the errno.
+[[nodiscard]] int GetTerminalBaudRate(int fd, int& rate);

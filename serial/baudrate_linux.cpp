@@ -18,8 +18,14 @@ int SetTerminalBaudRate(int fd, int baud, int& actual)
     tio.c_ospeed = static_cast<speed_t>(baud);
     if (ioctl(fd, TCSETS2, &tio) < 0)
         return errno;
+    return GetTerminalBaudRate(fd, actual);
+}
+
+int GetTerminalBaudRate(int fd, int& rate)
+{
+    struct termios2 tio {};
     if (ioctl(fd, TCGETS2, &tio) < 0)
         return errno;
-    actual = static_cast<int>(tio.c_ospeed);
+    rate = static_cast<int>(tio.c_ospeed);
     return 0;
 }
