@@ -4,31 +4,14 @@
 #include "controller/conversions.h"
 #include "controller/seriallink.h"
 #include "controller/textlines.h"
+#include "logger/logcapture.h"
 #include "project/projectfile.h"
 
 #include <QFileInfo>
 
-#include <cmath>
-#include <limits>
-
 namespace {
 
 const QString kStar = QStringLiteral("*");
-
-// Input reads between two log lines. The capture runs after every input
-// read, once per 0.2 s poll cycle, so the frequency in seconds times 5.
-// Truncated toward zero; a value beyond the int range is held at its edge.
-int LogPeriodTicksFor(double frequency)
-{
-    const double ticks = std::trunc(frequency * 5.0);
-    if (std::isnan(ticks))
-        return 0;
-    if (ticks >= static_cast<double>(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    if (ticks <= static_cast<double>(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(ticks);
-}
 
 } // namespace
 
@@ -106,7 +89,9 @@ void Controller::OpenTheProjectFile(const QString& path)
     m_loggerForm.LoggerOffTime = LogOffTime;
     m_loggerForm.LoggerFrequency = LogFrequency;
     m_loggerForm.SetLoggerEdits();
-    LogPeriodTicks = LogPeriodTicksFor(m_loggerForm.LoggerFrequency);
+    // 5 input reads a second, as the logger window's confirmation uses: the
+    // capture runs once per 0.2 s poll cycle.
+    LogPeriodTicks = LogPeriodFor(m_loggerForm.LoggerFrequency, 5);
     m_view.setCaption(caption);
 
     if (!m_loggerForm.CheckTheLogData().isEmpty()) {
