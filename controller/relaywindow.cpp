@@ -231,9 +231,10 @@ QString onOff(bool on)
 
 TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent)
     : QMainWindow(parent,
-                  Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_core(*this, serial, clock)
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                      Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                      Qt::WindowCloseButtonHint),
+      m_core(*this, serial, clock), m_timer1(this)
 {
     setObjectName(QStringLiteral("DErezFM"));
     setWindowTitle(Controller::kTitle);
@@ -252,6 +253,7 @@ TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent)
     connectControls();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setTimerType(Qt::PreciseTimer);
     m_timer1.setInterval(Controller::kTickPeriod);
     connect(&m_timer1, &QTimer::timeout, this,

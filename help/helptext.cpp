@@ -14,6 +14,13 @@ public:
     // its paragraph.
     void item(const QString& name, const QString& text) { m_lines << name << text << QString(); }
     void para(const QString& text) { m_lines << text << QString(); }
+    // Commands to type, indented, one per line.
+    void code(const QStringList& lines)
+    {
+        for (const QString& line : lines)
+            m_lines << QStringLiteral("    ") + line;
+        m_lines << QString();
+    }
     [[nodiscard]] QStringList lines() const { return m_lines; }
 
 private:
@@ -76,9 +83,11 @@ QStringList HelpText()
         "COM9 are /dev/ttyACM0 and /dev/ttyACM1."));
     w.para(QStringLiteral(
         "A USB serial adapter can get a different ttyUSB number each time it is plugged in. To "
-        "give it a fixed COM number, link its stable name to a COM number, for example: "
-        "mkdir -p ~/.config/qmx-v217/ports && ln -s /dev/serial/by-id/usb-FTDI_... "
-        "~/.config/qmx-v217/ports/com3"));
+        "give it a fixed COM number, link its stable name in /dev/serial/by-id to that number, "
+        "for example for COM3:"));
+    w.code({QStringLiteral("mkdir -p ~/.config/qmx-v217/ports"),
+            QStringLiteral("ln -s /dev/serial/by-id/usb-FTDI_...-port0 \\"),
+            QStringLiteral("      ~/.config/qmx-v217/ports/com3")});
     w.para(QStringLiteral(
         "If the port reports \"permission denied\", your user may not use serial ports yet: "
         "join the dialout group with sudo adduser $USER dialout, then log out and in again."));
@@ -219,7 +228,7 @@ QStringList HelpText()
     w.para(QStringLiteral(
         "Up to 10 rules, one per line, switch relays from the state of the inputs. A rule is a "
         "condition, then =, then one or more relays. A condition is an input number 1 to 6 "
-        "followed by H (high) or L (low); several are joined by and or or. Each relay is a "
+        "followed by H (high) or L (low); several are joined by \"and\" or \"or\". Each relay is a "
         "two-digit number, 01 to 16, followed by H or L. Spaces are not allowed; the letters are "
         "put in the right case as you type."));
     w.para(QStringLiteral(
@@ -232,7 +241,9 @@ QStringList HelpText()
         "CLEAR ALL at the next reading."));
     w.para(QStringLiteral(
         "OK checks the rules. A mistake is reported with its line and character and what was "
-        "expected there; you can correct it, or leave, in which case the rules are not used."));
+        "expected there; you can go back and correct it, or leave the window, in which case all "
+        "rules are removed and the INPUT RULES switch is turned off. Cancel leaves the rules as "
+        "they were."));
 
     w.subsection(QStringLiteral("EXAMPLES"));
     w.item(QStringLiteral("1H=01H"),

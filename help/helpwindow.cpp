@@ -11,8 +11,8 @@
 using pixelform::place;
 
 THelpFm::THelpFm(Controller& /*core*/, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("HelpFm"));
     setWindowTitle(QStringLiteral("QMX T95 Help"));
