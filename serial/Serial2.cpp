@@ -347,6 +347,7 @@ int TSerial::ReadChar(char& c)
 {
     DeviceError error;
     const int count = m_device.read(c, error);
+    m_bytesRead += static_cast<quint64>(count);
     if (error) {
         if (QThread::currentThread() == thread())
             ReportError(error);
@@ -422,8 +423,11 @@ void TSerial::runEventLoop()
         const bool watchLines = m_wantLineEvents && (last.hasModemLines || last.hasCounters);
         const bool watchTx = m_wantTxEmpty && (last.txQueue > 0 || m_wrote);
         const bool gone = m_deviceGone;
+        // A device that is gone has nothing more to say: wait for the close.
         std::chrono::milliseconds timeout{-1};
-        if (pendingRx)
+        if (gone)
+            timeout = std::chrono::milliseconds{-1};
+        else if (pendingRx)
             timeout = std::chrono::milliseconds{0};
         else if (undrained || watchLines || watchTx)
             timeout = kSnapshotInterval;
@@ -468,11 +472,12 @@ void TSerial::runEventLoop()
             events |= EV_RING;
         }
         last = now;
+        const quint64 readBefore = m_bytesRead;
         handleEvents(events & kEventMask, now, generation);
-        int rxAfter = 0;
-        int txAfter = 0;
-        (void)m_device.queueCounts(rxAfter, txAfter);
-        rxSeen = rxAfter;
+        // What is left of the bytes just notified; anything queued beyond
+        // that arrived while the handlers ran and is news for the next wait.
+        const auto taken = static_cast<qint64>(m_bytesRead - readBefore);
+        rxSeen = static_cast<int>(std::max<qint64>(0, now.rxQueue - taken));
     }
     m_threadInWait = false;
     m_changed.notify_all();

@@ -297,6 +297,9 @@ private:
     std::atomic<bool> m_deviceGone{false};
     std::atomic<bool> m_wrote{false};
     std::atomic<quint64> m_wakeups{0};
+    // Bytes taken by ReadChar: tells bytes that arrived during a handler
+    // from bytes the handler left unread.
+    std::atomic<quint64> m_bytesRead{0};
     std::atomic<bool> m_ctsState{false};
     std::atomic<bool> m_dsrState{false};
     std::atomic<bool> m_rlsdState{false};

@@ -303,6 +303,25 @@ TEST_F(SerialPort, NotificationsArriveOnTheOwnerThreadInOrder)
     EXPECT_TRUE(onOwner);
 }
 
+TEST_F(SerialPort, BytesArrivingWhileTheHandlerRunsAreNotifiedAgain)
+{
+    QByteArray got;
+    int notifications = 0;
+    serial.setOnRxData([&] {
+        ++notifications;
+        char c = 0;
+        while (serial.ReadChar(c) > 0)
+            got += c;
+        // The board answers at once, before this handler has returned.
+        if (got == "ping")
+            pty.send("pong");
+    });
+    open();
+    pty.send("ping");
+    EXPECT_TRUE(waitUntil([&] { return got == "pingpong"; }));
+    EXPECT_GE(notifications, 2);
+}
+
 TEST_F(SerialPort, BytesNobodyReadsStayQueuedWithoutSpinning)
 {
     int notifications = 0;
@@ -382,6 +401,9 @@ TEST_F(SerialPort, ACloseFromInsideAHandlerDoesNotWaitForTheParkedThread)
 TEST_F(SerialPort, AHangUpIsReportedOnceAndTheThreadDoesNotSpin)
 {
     open();
+    // Bytes nobody read are still queued when the device goes.
+    pty.send("abc");
+    ASSERT_TRUE(waitUntil([&] { return serial.RxWaiting() == 3; }));
     pty.hangUp();
     ASSERT_TRUE(waitUntil([&] { return errors == 1; }));
     EXPECT_EQ(serial.ErrorCode(), EIO);
