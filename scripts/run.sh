@@ -20,11 +20,11 @@ log="$demo/boardsim.log"
 : >"$log"
 # The simulator takes its commands from this terminal ("inputs 9",
 # "silent on", ... see v217-boardsim --help); without one it just answers.
-if [ -t 0 ]; then
-  "$root/build/tools/v217-boardsim" --port 1 --inputs 9 <&0 >"$log" &
-else
-  "$root/build/tools/v217-boardsim" --port 1 --inputs 9 </dev/null >"$log" &
-fi
+# (A background job of a script reads /dev/null unless given another
+# descriptor, hence the copy of standard input.)
+exec 3<&0
+"$root/build/tools/v217-boardsim" --port 1 --inputs 9 <&3 >"$log" &
+exec 3<&-
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do

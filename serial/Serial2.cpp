@@ -225,9 +225,8 @@ void TSerial::closePort()
                 lock.lock();
                 continue;
             }
-            m_changed.wait_for(lock, kCloseWaitStep, [this] {
-                return !m_threadInWait || m_handOff == HandOff::Pending;
-            });
+            m_changed.wait_for(lock, kCloseWaitStep,
+                               [this] { return !m_threadInWait || m_handOff == HandOff::Pending; });
         }
     }
     m_closing = false;
@@ -264,8 +263,8 @@ void TSerial::StartEvents()
 }
 
 LineSettings TSerial::BuildLineSettings(int baudrate, eParity parity, eDataBits dataBits,
-                                        eStopBits stopBits, eFlowControl flowMode,
-                                        bool checkParity, quint16 rxQueueSize)
+                                        eStopBits stopBits, eFlowControl flowMode, bool checkParity,
+                                        quint16 rxQueueSize)
 {
     LineSettings s;
     s.baudRate = static_cast<quint32>(baudrate);
@@ -309,8 +308,7 @@ void TSerial::ApplySettings()
     m_timeouts.readTotalTimeoutConstant = 0;
     if (m_flowMode != fcNone) {
         m_timeouts.writeTotalTimeoutMultiplier = 0;
-        m_timeouts.writeTotalTimeoutConstant =
-            static_cast<quint32>(kFlowWriteTimeout.count());
+        m_timeouts.writeTotalTimeoutConstant = static_cast<quint32>(kFlowWriteTimeout.count());
     }
 }
 
@@ -332,8 +330,7 @@ void TSerial::WriteString(const QByteArray& text)
 {
     std::chrono::milliseconds limit = WriteTimeLimit(text.size(), m_baudrate);
     if (m_timeouts.writeTotalTimeoutConstant != 0)
-        limit = std::min(limit,
-                         std::chrono::milliseconds(m_timeouts.writeTotalTimeoutConstant));
+        limit = std::min(limit, std::chrono::milliseconds(m_timeouts.writeTotalTimeoutConstant));
     if (const DeviceError error = m_device.write(text.constData(), text.size(), limit)) {
         ReportError(error);
         return;

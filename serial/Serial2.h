@@ -16,15 +16,54 @@
 #include <optional>
 #include <thread>
 
-enum eParity { paNone, PaOdd, paEven, paMark, paSpace };
-enum eDataBits { d7bit, d8bit };
-enum eStopBits { st1bit, st2bit };
+enum eParity
+{
+    paNone,
+    PaOdd,
+    paEven,
+    paMark,
+    paSpace
+};
+enum eDataBits
+{
+    d7bit,
+    d8bit
+};
+enum eStopBits
+{
+    st1bit,
+    st2bit
+};
 using sPorts = quint8; // 1 to 9
-enum eFlowControl { fcNone, fcRTS_CTS, fcDTR_DSR, fcXON_XOF };
-enum eOpModes { rxNormal, rxMessage };
-enum eNotifyErr { neDialog, neEvent, neNone };
-enum eModemInSignal { siCTS, siDSR, siRLSD };
-enum eModemOutSignal { soRTS, soDTR };
+enum eFlowControl
+{
+    fcNone,
+    fcRTS_CTS,
+    fcDTR_DSR,
+    fcXON_XOF
+};
+enum eOpModes
+{
+    rxNormal,
+    rxMessage
+};
+enum eNotifyErr
+{
+    neDialog,
+    neEvent,
+    neNone
+};
+enum eModemInSignal
+{
+    siCTS,
+    siDSR,
+    siRLSD
+};
+enum eModemOutSignal
+{
+    soRTS,
+    soDTR
+};
 
 class TSerial;
 
@@ -96,8 +135,8 @@ public:
     // Shows a modal error box with an OK button.
     using ErrorBox = std::function<void(const QString& text)>;
 
-    static constexpr std::array<int, 15> kBaudRates{110,   300,   600,   1200,   2400,
-                                                    4800,  9600,  14400, 19200,  38400,
+    static constexpr std::array<int, 15> kBaudRates{110,   300,   600,    1200,   2400,
+                                                    4800,  9600,  14400,  19200,  38400,
                                                     56000, 57600, 115200, 128000, 256000};
     static constexpr std::chrono::milliseconds kCloseWaitStep{75};
     static constexpr int kCloseWaitSteps = 100;
@@ -201,7 +240,16 @@ private:
     // A notification on its way from the event thread to the owner.
     struct Notification
     {
-        enum class Kind { Signal, TxEmpty, Break, Ring, RxData, Message, Error };
+        enum class Kind
+        {
+            Signal,
+            TxEmpty,
+            Break,
+            Ring,
+            RxData,
+            Message,
+            Error
+        };
         Kind kind = Kind::RxData;
         quint64 generation = 0;
         eModemInSignal signal = siCTS;
@@ -223,7 +271,12 @@ private:
             return n;
         }
     };
-    enum class HandOff { Idle, Pending, Running };
+    enum class HandOff
+    {
+        Idle,
+        Pending,
+        Running
+    };
 
     void reopen() { setActive(m_active); }
     void closePort();

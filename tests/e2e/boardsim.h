@@ -24,8 +24,8 @@ public:
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process,
                          [this] { collect(); });
         m_process.start(QStringLiteral(V217_BOARDSIM),
-                        {QStringLiteral("--port"), QString::number(port), QStringLiteral("--inputs"),
-                         QString::number(inputs)});
+                        {QStringLiteral("--port"), QString::number(port),
+                         QStringLiteral("--inputs"), QString::number(inputs)});
     }
     ~BoardSim()
     {

@@ -48,7 +48,10 @@ protected:
     }
     void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
 
-    void tick() { core.run([this] { core.Timer1Timer(); }); }
+    void tick()
+    {
+        core.run([this] { core.Timer1Timer(); });
+    }
     // One tick, then wait until the board's answer has moved the state on.
     bool step()
     {
@@ -56,10 +59,7 @@ protected:
         tick();
         return waitUntil([&] { return core.CommState != before || !view.boxes.isEmpty(); });
     }
-    bool cycle()
-    {
-        return step() && core.CommState == 2 && step() && core.CommState == 1;
-    }
+    bool cycle() { return step() && core.CommState == 2 && step() && core.CommState == 1; }
     // Ticks every 100 ms, as the main window does, until the condition holds.
     template <typename Condition> bool tickUntil(Condition condition, milliseconds bound)
     {

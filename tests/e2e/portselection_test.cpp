@@ -74,6 +74,8 @@ TEST_F(PortDialog, TypedLettersBeepAndDigitsStayOneCharacterLong)
     QString text;
     QString seen;
     bool focused = false;
+    // Leave the focus on the OK button: each showing puts it back in the box.
+    (void)execute(text, [&] { child<QPushButton>("OKbutt")->setFocus(); });
     const bool ok = execute(text, [&] {
         auto* edit = child<QLineEdit>("PortEdit");
         focused = dialog.focusWidget() == edit;
@@ -134,8 +136,9 @@ TEST(PortSelection, SetShowsTheOpenPortAndOpensWhatWasConfirmed)
     EXPECT_EQ(rig.view.portDialogShownWith, QStringLiteral("3"));
     EXPECT_EQ(rig.link.Port(), 6);
     EXPECT_EQ(rig.view.status[0], QStringLiteral("COM 6"));
-    EXPECT_EQ(rig.view.statusHistory[1].mid(rig.view.statusHistory[1].size() - 2),
-              (QStringList{QStringLiteral("Modify COM port..."), QStringLiteral("Communications idle")}));
+    EXPECT_EQ(
+        rig.view.statusHistory[1].mid(rig.view.statusHistory[1].size() - 2),
+        (QStringList{QStringLiteral("Modify COM port..."), QStringLiteral("Communications idle")}));
 
     rig.link.setActive(false);
     rig.view.onPortDialog = [](QString&) { return false; };
