@@ -13,8 +13,7 @@
 namespace {
 
 // Index of the heading in the text, or -1; checks its underline.
-qsizetype headingAt(const QStringList& lines, const QString& heading, QChar mark,
-                    qsizetype from)
+qsizetype headingAt(const QStringList& lines, const QString& heading, QChar mark, qsizetype from)
 {
     for (qsizetype i = from; i + 1 < lines.size(); ++i) {
         if (lines.at(i) == heading && lines.at(i + 1) == QString(heading.size(), mark))
@@ -88,8 +87,9 @@ TEST(HelpText, SaysWhatTheUserMustKnow)
     for (const char* fact :
          {"in active mode", "ACTIVATE is cycled off and on again", "0.2 seconds, so the tenth",
           "24-hour", "every 0.2 seconds", "strictly from left to right, with no parentheses",
-          "/dev/ttyS0 to /dev/ttyS3", "/dev/ttyUSB0 to /dev/ttyUSB2", "/dev/ttyACM0 and /dev/ttyACM1",
-          "$XDG_CONFIG_HOME/qmx-v217/ports/", "/dev/serial/by-id", "dialout"}) {
+          "/dev/ttyS0 to /dev/ttyS3", "/dev/ttyUSB0 to /dev/ttyUSB2",
+          "/dev/ttyACM0 and /dev/ttyACM1", "$XDG_CONFIG_HOME/qmx-v217/ports/", "/dev/serial/by-id",
+          "dialout"}) {
         EXPECT_TRUE(text.contains(QString::fromLatin1(fact))) << fact;
     }
 }
@@ -100,8 +100,8 @@ TEST(HelpText, TheRuleExamplesAreRulesTheEditorAccepts)
     const qsizetype examples = lines.indexOf(QStringLiteral("EXAMPLES"));
     ASSERT_GE(examples, 0);
     // Input terms joined by and/or, "=", two-digit relays 01 to 16 with H or L.
-    static const QRegularExpression rule(QStringLiteral(
-        "^[1-6][HL]((and|or)[1-6][HL])*=((0[1-9]|1[0-6])[HL])+$"));
+    static const QRegularExpression rule(
+        QStringLiteral("^[1-6][HL]((and|or)[1-6][HL])*=((0[1-9]|1[0-6])[HL])+$"));
     const QStringList wanted{QStringLiteral("1H=01H"), QStringLiteral("1Hor2H=01H"),
                              QStringLiteral("1Hand3L=01H02H03H04L")};
     for (const QString& example : wanted) {

@@ -53,8 +53,8 @@ TEST_F(Indicators, RelayFacesFollowTheConfirmedRelayWord)
     for (int relay = 1; relay <= 16; ++relay) {
         SCOPED_TRACE(relay);
         EXPECT_EQ(rendered(relayIndicatorName(relay)).pixel(kFacePixel), kDarkRed);
-        EXPECT_TRUE(find(relayIndicatorName(relay))->accessibleName().endsWith(
-            QStringLiteral(", idle")));
+        EXPECT_TRUE(
+            find(relayIndicatorName(relay))->accessibleName().endsWith(QStringLiteral(", idle")));
     }
 }
 
@@ -268,8 +268,11 @@ TEST_F(Indicators, MenuItemsCarryTheirNamesAndCaptions)
     {
         const char* name;
         const char* text;
-    } items[] = {{"Load1", "&Load"}, {"Save1", "&Save"},         {"Exit2", "E&xit"},
-                 {"Set1", "&Set"},   {"Contents1", "&Contents"}};
+    } items[] = {{"Load1", "&Load"},
+                 {"Save1", "&Save"},
+                 {"Exit2", "E&xit"},
+                 {"Set1", "&Set"},
+                 {"Contents1", "&Contents"}};
     for (const auto& item : items) {
         auto* action = window.findChild<QAction*>(QString::fromLatin1(item.name));
         ASSERT_NE(action, nullptr) << item.name;

@@ -105,8 +105,8 @@ TEST(LampGlyphs, RoundLampsInTheirColoursOnATransparentGround)
     {
         const char* name;
         QRgb colour;
-    } glyphs[] = {{"ledgon", 0xFF00FF00}, {"ledgoff", 0xFF008000}, {"ledron", 0xFFFF0000},
-                  {"ledroff", 0xFF800000}, {"ledton", 0xFFFF00FF}, {"ledtoff", 0xFF800080}};
+    } glyphs[] = {{"ledgon", 0xFF00FF00},  {"ledgoff", 0xFF008000}, {"ledron", 0xFFFF0000},
+                  {"ledroff", 0xFF800000}, {"ledton", 0xFFFF00FF},  {"ledtoff", 0xFF800080}};
     for (const auto& g : glyphs) {
         for (qreal ratio : {1.0, 2.0}) {
             SCOPED_TRACE(::testing::Message() << g.name << " @" << ratio);
@@ -143,8 +143,8 @@ TEST(IndicatorPictures, FacesFramesAndSymbols)
             const QImage image = Picture(QString::fromLatin1(f.name), ratio);
             const int s = static_cast<int>(ratio);
             EXPECT_EQ(image.pixel(5 * s, 5 * s), f.face);
-            EXPECT_LT(qGray(image.pixel(f.symbol * s)), 40); // black, or nearly at a curve
-            EXPECT_EQ(image.pixel(0, 0), kWhite);              // light edge
+            EXPECT_LT(qGray(image.pixel(f.symbol * s)), 40);     // black, or nearly at a curve
+            EXPECT_EQ(image.pixel(0, 0), kWhite);                // light edge
             EXPECT_EQ(image.pixel(37 * s, 13 * s), 0xFF404040u); // shadow edge
         }
     }

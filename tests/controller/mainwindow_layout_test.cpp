@@ -67,9 +67,11 @@ std::vector<Expected> expectedLayout()
     for (int relay = 1; relay <= 16; ++relay) {
         const int row = (relay - 1) % 8;
         const bool right = relay > 8;
-        rows.push_back({relayIndicatorName(relay), p10, {right ? 108 : 20, relayTops[row], 38, 14}});
+        rows.push_back(
+            {relayIndicatorName(relay), p10, {right ? 108 : 20, relayTops[row], 38, 14}});
         rows.push_back({setButtonName(relay), p10, {right ? 148 : 60, setTops[row], 23, 22}});
-        rows.push_back({QString::fromLatin1(relayLabels[relay - 1]), p10,
+        rows.push_back({QString::fromLatin1(relayLabels[relay - 1]),
+                        p10,
                         {right ? 91 : 6, relayTops[row], 0, 0}});
     }
     const int inputTops[] = {262, 282, 302};
@@ -77,8 +79,10 @@ std::vector<Expected> expectedLayout()
     for (int input = 1; input <= 6; ++input) {
         const int row = (input - 1) % 3;
         const bool right = input > 3;
-        rows.push_back({inputIndicatorName(input), p10, {right ? 108 : 20, inputTops[row], 38, 14}});
-        rows.push_back({QString::fromLatin1(inputLabels[input - 1]), p10,
+        rows.push_back(
+            {inputIndicatorName(input), p10, {right ? 108 : 20, inputTops[row], 38, 14}});
+        rows.push_back({QString::fromLatin1(inputLabels[input - 1]),
+                        p10,
                         {right ? 94 : 6, inputTops[row], 0, 0}});
     }
     return rows;

@@ -35,7 +35,10 @@ protected:
     QImage rendered(const QString& name) { return find<QLabel>(name)->grab().toImage(); }
 
     Controller& core() { return window.core(); }
-    void tick() { core().run([this] { core().Timer1Timer(); }); }
+    void tick()
+    {
+        core().run([this] { core().Timer1Timer(); });
+    }
     // The first tick, then activation and one full poll cycle.
     void startAndActivate()
     {
