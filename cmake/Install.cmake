@@ -1,0 +1,91 @@
+# Install rules: the program as a desktop application laid out the way Debian
+# and the freedesktop menus expect (binaries, desktop entry, themed icons, man
+# page, documentation). Everything goes into the one component "qmxv217", which
+# is what the package holds; nothing of the test suite is installed.
+include(GNUInstallDirs)
+
+set(V217_INSTALL_COMPONENT qmxv217)
+set(V217_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+
+install(TARGETS qmxv217
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${V217_INSTALL_COMPONENT})
+if(TARGET v217-boardsim)
+  install(TARGETS v217-boardsim
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${V217_INSTALL_COMPONENT})
+endif()
+
+install(FILES ${V217_PACKAGING_DIR}/qmxv217.desktop
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ${V217_INSTALL_COMPONENT})
+
+# The icon theme sizes, made at build time from the icon drawn for the
+# program (resources/images/mainicon-<size>.png), so the menu, the panel and
+# the window show the same picture.
+file(GLOB V217_ICON_SOURCES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/resources/images/mainicon-*.png)
+set(V217_ICON_SIZES 16 32 48 64 128 256)
+if(V217_ICON_SOURCES)
+  qt_add_executable(v217-iconsizes ${V217_PACKAGING_DIR}/iconsizes.cpp)
+  target_link_libraries(v217-iconsizes PRIVATE Qt6::Gui v217_warnings)
+
+  set(icon_dir ${CMAKE_CURRENT_BINARY_DIR}/icons)
+  set(icon_files)
+  foreach(size IN LISTS V217_ICON_SIZES)
+    set(icon ${icon_dir}/${size}x${size}/apps/qmxv217.png)
+    list(APPEND icon_files ${icon})
+    install(FILES ${icon}
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+      COMPONENT ${V217_INSTALL_COMPONENT})
+  endforeach()
+  string(JOIN "," icon_size_list ${V217_ICON_SIZES})
+  add_custom_command(OUTPUT ${icon_files}
+    COMMAND v217-iconsizes ${icon_dir} qmxv217 ${icon_size_list} ${V217_ICON_SOURCES}
+    DEPENDS v217-iconsizes ${V217_ICON_SOURCES}
+    COMMENT "Making the application icon in the theme sizes"
+    VERBATIM)
+  add_custom_target(v217-icons ALL DEPENDS ${icon_files})
+else()
+  message(WARNING "No application icon in resources/images: the desktop entry "
+    "will show a generic icon")
+endif()
+
+# The manual pages, compressed as Debian keeps them: the program's written
+# here, the simulator's made from its own --help text.
+find_program(V217_GZIP gzip REQUIRED)
+set(man_dir ${CMAKE_CURRENT_BINARY_DIR}/man)
+configure_file(${V217_PACKAGING_DIR}/qmxv217.1 ${man_dir}/qmxv217.1 @ONLY)
+set(man_pages ${man_dir}/qmxv217.1.gz)
+add_custom_command(OUTPUT ${man_dir}/qmxv217.1.gz
+  COMMAND ${V217_GZIP} -9 -n -f -k ${man_dir}/qmxv217.1
+  DEPENDS ${man_dir}/qmxv217.1
+  COMMENT "Compressing the manual page of qmxv217"
+  VERBATIM)
+if(TARGET v217-boardsim)
+  list(APPEND man_pages ${man_dir}/v217-boardsim.1.gz)
+  add_custom_command(OUTPUT ${man_dir}/v217-boardsim.1.gz
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:v217-boardsim> -DNAME=v217-boardsim
+      "-DSUMMARY=a V217 board simulated on a pseudo-terminal"
+      -DVERSION=${PROJECT_VERSION} -DOUTPUT=${man_dir}/v217-boardsim.1
+      -P ${PROJECT_SOURCE_DIR}/cmake/HelpManPage.cmake
+    COMMAND ${V217_GZIP} -9 -n -f ${man_dir}/v217-boardsim.1
+    DEPENDS v217-boardsim ${PROJECT_SOURCE_DIR}/cmake/HelpManPage.cmake
+    COMMENT "Writing the manual page of v217-boardsim"
+    VERBATIM)
+endif()
+add_custom_target(v217-manpages ALL DEPENDS ${man_pages})
+install(FILES ${man_pages}
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${V217_INSTALL_COMPONENT})
+
+# Documentation where Debian keeps it: the README, and the help window's
+# usage notes as a text file written at build time from the program's own text.
+qt_add_executable(v217-helptext ${V217_PACKAGING_DIR}/helptext.cpp)
+target_link_libraries(v217-helptext PRIVATE v217widgets v217_warnings)
+set(V217_HELP_FILE ${CMAKE_CURRENT_BINARY_DIR}/doc/help.txt)
+add_custom_command(OUTPUT ${V217_HELP_FILE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/doc
+  COMMAND v217-helptext ${V217_HELP_FILE}
+  DEPENDS v217-helptext
+  COMMENT "Writing the help text"
+  VERBATIM)
+add_custom_target(v217-helpfile ALL DEPENDS ${V217_HELP_FILE})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${V217_HELP_FILE}
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${V217_INSTALL_COMPONENT})
