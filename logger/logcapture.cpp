@@ -64,9 +64,9 @@ QString DecToBinary(int value, int width)
     return text;
 }
 
-int LogPeriodFor(double frequency, int readsPerSecond)
+int LogPeriodFor(double frequency)
 {
-    const double reads = std::trunc(frequency * readsPerSecond);
+    const double reads = std::trunc(frequency * kCapturesPerSecond);
     if (std::isnan(reads))
         return 0;
     if (reads >= static_cast<double>(std::numeric_limits<int>::max()))
@@ -230,7 +230,7 @@ void Controller::LogEditButtClick()
         LogOnTime = m_loggerForm.LoggerOnTime;
         LogOffTime = m_loggerForm.LoggerOffTime;
         LogFrequency = m_loggerForm.LoggerFrequency;
-        LogPeriodTicks = LogPeriodFor(LogFrequency, 5);
+        LogPeriodTicks = LogPeriodFor(LogFrequency);
         if (m_loggerForm.LogDataChanged)
             ++ChangeCount;
     }

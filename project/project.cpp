@@ -91,7 +91,7 @@ void Controller::OpenTheProjectFile(const QString& path)
     m_loggerForm.SetLoggerEdits();
     // 5 input reads a second, as the logger window's confirmation uses: the
     // capture runs once per 0.2 s poll cycle.
-    LogPeriodTicks = LogPeriodFor(m_loggerForm.LoggerFrequency, 5);
+    LogPeriodTicks = LogPeriodFor(m_loggerForm.LoggerFrequency);
     m_view.setCaption(caption);
 
     if (!m_loggerForm.CheckTheLogData().isEmpty()) {

@@ -13,8 +13,14 @@ demo="$root/build/demo"
 mkdir -p "$demo/config" "$demo/work"
 # The demo's own port folder: the user's ~/.config stays untouched.
 export XDG_CONFIG_HOME="$demo/config"
-# Last-run file: port 1, no project; lines end in CR LF.
-printf '1\r\n*\r\n' >"$demo/work/v217.dat"
+# Last-run file: always port 1, and the project the demo had open when it
+# was last closed (none the first time); lines end in CR LF.
+project='*'
+if [ -f "$demo/work/v217.dat" ]; then
+  project=$(sed -n '2{s/\r$//;p;}' "$demo/work/v217.dat")
+  [ -n "$project" ] || project='*'
+fi
+printf '1\r\n%s\r\n' "$project" >"$demo/work/v217.dat"
 
 log="$demo/boardsim.log"
 : >"$log"

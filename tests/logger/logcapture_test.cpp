@@ -332,13 +332,12 @@ TEST(DecToBinary, LowBitsHighestFirst)
 
 TEST(LogPeriodFor, TruncatesTowardZeroAndStaysInRange)
 {
-    EXPECT_EQ(LogPeriodFor(1.0, 5), 5);
-    EXPECT_EQ(LogPeriodFor(1.0, 10), 10);
-    EXPECT_EQ(LogPeriodFor(0.3, 5), 1);
-    EXPECT_EQ(LogPeriodFor(0.1, 5), 0);
-    EXPECT_EQ(LogPeriodFor(1.9, 5), 9);
-    EXPECT_EQ(LogPeriodFor(-0.3, 5), -1);
-    EXPECT_EQ(LogPeriodFor(1e12, 5), std::numeric_limits<int>::max());
+    EXPECT_EQ(LogPeriodFor(1.0), 5);
+    EXPECT_EQ(LogPeriodFor(0.3), 1);
+    EXPECT_EQ(LogPeriodFor(0.1), 0);
+    EXPECT_EQ(LogPeriodFor(1.9), 9);
+    EXPECT_EQ(LogPeriodFor(-0.3), -1);
+    EXPECT_EQ(LogPeriodFor(1e12), std::numeric_limits<int>::max());
 }
 
 } // namespace
