@@ -74,6 +74,12 @@ struct Resource
     QSize size;
 };
 
+// Test names show the picture's name, not the bytes of the row.
+void PrintTo(const Resource& r, std::ostream* out)
+{
+    *out << r.name;
+}
+
 class CompiledInPictures : public ::testing::TestWithParam<Resource>
 {
 };

@@ -433,6 +433,12 @@ struct MessageRow
     QByteArray buffer;
 };
 
+// Test names show the row's name, not its bytes.
+void PrintTo(const MessageRow& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 class MessageMode : public SerialPort, public ::testing::WithParamInterface<MessageRow>
 {
 };
