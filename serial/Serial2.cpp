@@ -60,10 +60,7 @@ bool TSerial::IsValidBaudrate(int baudrate)
 
 void TSerial::setPort(int port)
 {
-    if (port == m_port)
-        return;
-    m_port = port;
-    reopen();
+    changeSetting(m_port, port);
 }
 
 void TSerial::setBaudrate(int baudrate)
@@ -75,34 +72,22 @@ void TSerial::setBaudrate(int baudrate)
             m_errorBox(QStringLiteral("Baudrate is not valid"));
         return;
     }
-    if (baudrate == m_baudrate)
-        return;
-    m_baudrate = baudrate;
-    reopen();
+    changeSetting(m_baudrate, baudrate);
 }
 
 void TSerial::setParity(eParity parity)
 {
-    if (parity == m_parity)
-        return;
-    m_parity = parity;
-    reopen();
+    changeSetting(m_parity, parity);
 }
 
 void TSerial::setDataBits(eDataBits dataBits)
 {
-    if (dataBits == m_dataBits)
-        return;
-    m_dataBits = dataBits;
-    reopen();
+    changeSetting(m_dataBits, dataBits);
 }
 
 void TSerial::setStopBits(eStopBits stopBits)
 {
-    if (stopBits == m_stopBits)
-        return;
-    m_stopBits = stopBits;
-    reopen();
+    changeSetting(m_stopBits, stopBits);
 }
 
 void TSerial::setRxQueueSize(quint16 size)
@@ -119,18 +104,12 @@ void TSerial::setTxQueueSize(quint16 size)
 
 void TSerial::setFlowMode(eFlowControl mode)
 {
-    if (mode == m_flowMode)
-        return;
-    m_flowMode = mode;
-    reopen();
+    changeSetting(m_flowMode, mode);
 }
 
 void TSerial::setCheckParity(bool check)
 {
-    if (check == m_checkParity)
-        return;
-    m_checkParity = check;
-    reopen();
+    changeSetting(m_checkParity, check);
 }
 
 void TSerial::setOnTxEmpty(TNotifyEvent handler)

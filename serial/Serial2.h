@@ -283,6 +283,14 @@ private:
     };
 
     void reopen() { setActive(m_active); }
+    // Stores a line setting and re-opens the port, only when it changes.
+    template <typename T> void changeSetting(T& setting, T value)
+    {
+        if (value == setting)
+            return;
+        setting = value;
+        reopen();
+    }
     void closePort();
     void openPort();
     void ApplySettings();

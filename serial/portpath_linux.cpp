@@ -19,7 +19,7 @@ constexpr std::array<const char*, 9> kDefaultDevices{
 QString PortFolder()
 {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification says to ignore a relative value.
+    // XDG base directory rules: a relative value is ignored.
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.config");
     return base + QStringLiteral("/qmx-v217/ports");
