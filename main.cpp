@@ -4,34 +4,15 @@
 #include "controller/application.h"
 #include "controller/clock.h"
 #include "controller/relaywindow.h"
-#include "controller/seriallink.h"
 #include "controller/singleinstance.h"
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"
 #include "rules/ruleswindow.h"
+#include "serial/Serial2.h"
 #include "timers/chanwindow.h"
 
 #include <QMessageBox>
 #include <QPushButton>
-
-namespace {
-
-// No serial component yet: every open fails and nothing is ever received.
-class NoSerialLink final : public SerialLink
-{
-public:
-    [[nodiscard]] int Port() const override { return m_port; }
-    void setPort(int port) override { m_port = port; }
-    [[nodiscard]] bool Active() const override { return false; }
-    void setActive(bool /*active*/) override {}
-    void WriteString(const QByteArray& /*text*/) override {}
-    int ReadChar(char& /*c*/) override { return 0; }
-
-private:
-    int m_port = 1;
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -48,9 +29,16 @@ int main(int argc, char** argv)
     }
 
     SystemClock clock;
-    NoSerialLink serial;
-    TIOmodFM mainWindow(serial, clock);
+    // The board link: 9600 baud, 8 data bits, no parity, 1 stop bit, no
+    // flow control; the controller shows port problems itself. Declared
+    // before the main window so the port closes after the window has gone.
+    TSerial Serial1;
+    Serial1.setDataBits(d8bit);
+    Serial1.setCheckParity(false);
+    Serial1.setNotifyErrors(neNone);
+    TIOmodFM mainWindow(Serial1, clock);
     Controller& core = mainWindow.core();
+    Serial1.setErrorBox([&mainWindow](const QString& text) { mainWindow.showError(text); });
     TPortFm portFm(core, &mainWindow);
     TRulesFm rulesFm(core, &mainWindow);
     TChanFm chanFm(core, &mainWindow);

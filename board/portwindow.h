@@ -3,8 +3,12 @@
 #include <QDialog>
 
 class Controller;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
-// V217 Serial Port Change
+// V217 Serial Port Change: one edit box for the port digit, OK and Cancel.
 class TPortFm : public QDialog
 {
     Q_OBJECT
@@ -15,6 +19,21 @@ public:
     // holds what the user typed and the result is true.
     [[nodiscard]] bool execute(QString& portText);
 
+    // Key filter of the edit box: true when the typed character may stay.
+    [[nodiscard]] static bool PortEditAccepts(QChar typed);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void FormActivate();
+    void OKbuttClick();
+
     Controller& m_core;
+    QLabel* Label1 = nullptr;
+    QLineEdit* PortEdit = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QPushButton* OKbutt = nullptr;
+    QPushButton* BitBtn2 = nullptr;
 };
