@@ -158,7 +158,7 @@ private:
     View& m_view;
     SerialLink& m_serial;
     const Clock& m_clock;
-    ChanForm m_chanForm;
+    ChanForm m_chanForm{m_view, m_clock};
     RulesForm m_rulesForm;
     LoggerForm m_loggerForm;
 };

@@ -1,13 +1,145 @@
 #pragma once
 
+#include <QChar>
+#include <QString>
 #include <QStringList>
 
-// The timer editor's own state: its working copy of the records and what the
-// main window reads after the editor closed with OK.
+#include <array>
+#include <chrono>
+
+class Clock;
+class View;
+
+// The timer editor without its widgets: the working copy of the records,
+// the texts and states of the window's controls, and every handler. The
+// window (TChanFm) copies the user's typing into the control fields, calls
+// the handlers and shows the fields again afterwards. Boxes and questions go
+// through the View, the time through the Clock.
 class ChanForm
 {
 public:
+    // Tags of the controls. The twelve date and time fields carry their own
+    // Tags: the ON group 0 to 5, the OFF group 7 to 12.
+    static constexpr int kOnDayTag = 0;
+    static constexpr int kOnMonthTag = 1;
+    static constexpr int kOnYearTag = 2;
+    static constexpr int kOnHourTag = 3;
+    static constexpr int kOnMinuteTag = 4;
+    static constexpr int kOnSecondTag = 5;
+    static constexpr int kOffDayTag = 7;
+    static constexpr int kOffGroupTag = kOffDayTag;
+    static constexpr int kLastTimeTag = 12;
+    static constexpr int kToggleTag = 100;  // both toggle fields, and DuplicateCB
+    static constexpr int kChannelTag = 200;
+    static constexpr int kDayBoxTag = 0;
+
+    // Outer window heights: the whole window, or only the edit panel.
+    static constexpr int kBrowsingHeight = 283;
+    static constexpr int kEditingHeight = 202;
+    // Left edge of YMDpanel: in place, or out of the 419-pixel-wide window.
+    static constexpr int kYMDpanelShown = 25;
+    static constexpr int kYMDpanelHidden = 600;
+    static constexpr std::chrono::seconds kClockPeriod{1};
+
+    // The two control keys the key filters accept besides their characters.
+    static constexpr QChar kBackspace{8};
+    static constexpr QChar kEnter{13};
+
+    ChanForm(View& view, const Clock& clock);
+
+    // --- window state ---
     QStringList EditList;
-    bool DataChanged = false;
     int RecIndex = 0;
+    bool EditExisting = false;
+    bool DataChanged = false;
+    int FocusTag = 0;
+    double OnDateTime = 0;
+    double OffDateTime = 0;
+    QString ChannelText;
+    QString TogOnText;
+    QString TogOffText;
+    QString DaysText;
+
+    // --- the controls ---
+    QString ChannelEdit = QStringLiteral("01");
+    // The date and time fields by Tag; index 6 is unused.
+    std::array<QString, kLastTimeTag + 1> TimeEdits;
+    QString TogOnEdit;
+    QString TogOffEdit;
+    // SunCB to SatCB.
+    std::array<bool, 7> DayBoxes{};
+    bool DuplicateCB = false;
+    QString RecNumLabel = QStringLiteral("0");
+    QString TimeLabel;
+    bool EditsPanelEnabled = false;
+    // NowButt, ClearButt, EnterButt and EditCancelButt.
+    bool EditButtonsEnabled = false;
+    // The six date fields (SetEditEnables).
+    bool DateEditsEnabled = true;
+    int YMDpanelLeft = kYMDpanelShown;
+    int OuterHeight = kBrowsingHeight;
+    bool Timer1Enabled = false;
+
+    [[nodiscard]] static bool isTimeTag(int tag);
+    [[nodiscard]] static bool isDateTag(int tag);
+
+    // True once after a handler asked for the focus in ChannelEdit.
+    [[nodiscard]] bool takeChannelFocusRequest();
+
+    // --- window events ---
+    void FormActivate();
+    void Timer1Timer();
+    void FormClose();
+    void CancelButtClick();
+
+    // --- record buttons ---
+    void NewButtClick();
+    void EditButtClick();
+    void DeleteButtClick();
+    void PrevButtClick();
+    void NextButtClick();
+    void ClearAllButtClick();
+
+    // --- edit panel buttons ---
+    void NowButtClick();
+    void ClearButtClick();
+    void EditCancelButtClick();
+    // May throw V217Error for a field that is no number (a toggle field
+    // holding only "."): nothing is written and editing goes on.
+    void EnterButtClick();
+
+    // --- fields ---
+    // Selects or clears day box index (0 = Sunday) and runs SunCBClick.
+    void SetDayBox(int index, bool checked);
+    void SunCBClick();
+    void OnDayEditEnter(int tag);
+    // Key filters: true when the key goes into the field; a refused key
+    // sounds the beep.
+    [[nodiscard]] bool OnDayEditKeyPress(QChar key);
+    [[nodiscard]] bool ChannelEditKeyPress(QChar key);
+    [[nodiscard]] bool TogOffEditKeyPress(const QString& text, QChar key);
+
+    // --- operations ---
+    void SetScreenData();
+    // 0: a check failed and its box was shown; 1: nothing entered;
+    // 2: valid, the record values are ready for EnterTimedata.
+    [[nodiscard]] int CheckTimeValue();
+    void EnterTimedata();
+    void EnableEditButtons(bool on);
+    void ResetScreen();
+    void ClearTimerEdits();
+    void ClearToggleEdits();
+    void ClearCheckBoxes();
+    void SetEditEnables(bool on);
+
+private:
+    // Shows the error box of a failed check; returns 0, the result of CheckTimeValue then.
+    int fail(const QString& message);
+    void fillGroup(int firstTag, const QString& pattern);
+    void showRecordNumber();
+    [[nodiscard]] bool beepUnless(bool accepted);
+
+    View& m_view;
+    const Clock& m_clock;
+    bool m_channelFocusRequested = false;
 };

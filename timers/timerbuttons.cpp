@@ -2,9 +2,13 @@
 // the relay-write tick.
 #include "controller/relay.h"
 
+#include "controller/clock.h"
+#include "controller/daynumber.h"
+#include "timers/timerpass.h"
+
 int Controller::ExecutePortTimerList()
 {
-    return 0;
+    return ExecuteTimerPass(ActiveTimerList, PortOut, DateTimeToDayNumber(m_clock.now()));
 }
 
 void Controller::TimerSBClick()

@@ -1,0 +1,101 @@
+#include "timers/timerpass.h"
+
+#include "controller/conversions.h"
+#include "controller/daynumber.h"
+#include "timers/chantimer.h"
+
+#include <optional>
+
+namespace {
+
+using namespace chantimer;
+
+// Each pass counts for this long, whatever time really passed: the poll
+// cycle reaches the relay-write step on every second 100 ms tick.
+constexpr double kPassSeconds = 0.2;
+
+const QString kSet = QStringLiteral("1");
+const QString kClear = QStringLiteral("0");
+
+std::optional<double> number(const QString& text)
+{
+    bool ok = false;
+    const double value = StrToFloatOk(text, &ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+} // namespace
+
+int ExecuteTimerPass(QStringList& records, int& portOut, double T)
+{
+    if (records.size() % kRecordLines != 0)
+        return -1;
+
+    int W = portOut;
+    int result = 0;
+    const int today = DayOfWeek(T);
+    const double timeOfDay = TimeOfDay(T);
+
+    for (qsizetype first = 0; first < records.size(); first += kRecordLines) {
+        const auto line = [&](Line n) -> QString& { return records[first + n]; };
+
+        const int c = StrToIntDef(line(Channel), 0);
+        if (c < 1 || c > 16)
+            return -1;
+        const int mask = 1 << (c - 1);
+
+        const std::optional<double> on = number(line(OnTime));
+        const std::optional<double> off = number(line(OffTime));
+        if (!on || !off)
+            return -1;
+        const bool toggles = line(TogOn) != QLatin1String("0");
+        // The toggle lengths are copied into TogCount at phase ends; a text
+        // there that is no number would stop the next pass, so it stops this.
+        if (toggles && (!number(line(TogOn)) || !number(line(TogOff)) || !number(line(TogCount))))
+            return -1;
+
+        const QString& days = line(Days);
+        const bool daily = IsDaily(days);
+        const bool dayOn = DaySelected(days, today);
+
+        if (line(Running) == kSet) {
+            const bool closes =
+                daily ? (dayOn && timeOfDay >= TimeOfDay(*off)) : (T >= *off);
+            if (closes) {
+                W &= ~mask;
+                line(Running) = kClear;
+                line(TogState) = kClear;
+                result = 1;
+                continue;
+            }
+            if (!toggles)
+                continue;
+            const double left = *number(line(TogCount)) - kPassSeconds;
+            line(TogCount) = FormatGeneral(left);
+            if (left > 0)
+                continue;
+            if (line(TogState) == kSet) {
+                W &= ~mask;
+                line(TogState) = kClear;
+                line(TogCount) = line(TogOff);
+            } else {
+                W |= mask;
+                line(TogState) = kSet;
+                line(TogCount) = line(TogOn);
+            }
+            result = 1;
+        } else {
+            const bool opens = daily ? (dayOn && timeOfDay >= TimeOfDay(*on) &&
+                                        timeOfDay <= TimeOfDay(*off))
+                                     : (T >= *on && T <= *off);
+            if (opens) {
+                W |= mask;
+                line(Running) = kSet;
+                line(TogState) = kSet;
+                result = 1;
+            }
+        }
+    }
+    portOut = W;
+    return result;
+}
