@@ -2,13 +2,13 @@
 // input reply.
 #include "controller/relay.h"
 
-bool RulesForm::CheckRules()
-{
-    return true;
-}
+#include "rules/rules.h"
 
 void Controller::ModifyOutputFromRulesBase()
 {
+    if (RulesList.isEmpty())
+        return;
+    PortOut = rules::ModifyOutputFromRules(RulesList, PortIn, PortOut);
 }
 
 void Controller::InputRulesSBClick()
@@ -30,4 +30,24 @@ void Controller::InputRulesSBClick()
 
 void Controller::RulesEditButtClick()
 {
+    if (SystemActive)
+        return;
+    m_view.setStatusText(1, QStringLiteral("Edit input rules"));
+    m_rulesForm.RulesMemo = RulesList;
+    if (m_view.showRulesEditor()) {
+        if (m_rulesForm.AcceptText) {
+            // The check on close has already removed the blank lines.
+            RulesList = m_rulesForm.RulesMemo;
+            if (m_rulesForm.Modified)
+                ++ChangeCount;
+        } else {
+            // The user left a faulty text: the whole list goes, and the
+            // function with it. The lamp goes off too, so it never shows the
+            // rules on while RulesOn is false.
+            RulesOn = false;
+            RulesList.clear();
+            m_view.setLamp(View::Lamp::InputRules, false);
+        }
+    }
+    m_view.setStatusText(1, QStringLiteral("Ready"));
 }

@@ -1,10 +1,149 @@
 #include "rules/ruleswindow.h"
 
 #include "controller/relay.h"
+#include "rules/rules.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 
 TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
 {
     setObjectName(QStringLiteral("RulesFm"));
     setWindowTitle(QStringLiteral("V217 Rules Editor"));
     setFixedSize(383, 254);
+
+    m_rulesMemo = new QPlainTextEdit(this);
+    m_rulesMemo->setObjectName(QStringLiteral("RulesMemo"));
+    m_rulesMemo->setGeometry(0, 0, 383, 217);
+    m_rulesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_rulesMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_rulesMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab moves on to the buttons, as in any dialog; it is not rule text.
+    m_rulesMemo->setTabChangesFocus(true);
+    // Every typed character must come as a key event through the filter.
+    m_rulesMemo->setAttribute(Qt::WA_InputMethodEnabled, false);
+    m_rulesMemo->installEventFilter(this);
+
+    m_okButt = new QPushButton(QStringLiteral("OK"), this);
+    m_okButt->setObjectName(QStringLiteral("OKbutt"));
+    m_okButt->setGeometry(61, 224, 75, 25);
+    m_okButt->setDefault(true);
+    connect(m_okButt, &QPushButton::clicked, this, &QDialog::accept);
+
+    m_cancelButt = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cancelButt->setObjectName(QStringLiteral("CancelButt"));
+    m_cancelButt->setGeometry(248, 224, 75, 25);
+    connect(m_cancelButt, &QPushButton::clicked, this, &TRulesFm::CancelButtClick);
+}
+
+RulesForm& TRulesFm::form()
+{
+    return m_core.rulesForm();
+}
+
+void TRulesFm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (const QScreen* shown = screen())
+        move(shown->availableGeometry().center() - rect().center());
+    showMemoLines();
+    FormActivate();
+}
+
+void TRulesFm::FormActivate()
+{
+    m_rulesMemo->setFocus();
+    form().FormActivate();
+    m_rulesMemo->document()->setModified(false);
+}
+
+void TRulesFm::CancelButtClick()
+{
+    form().CancelButtClick();
+    reject();
+}
+
+void TRulesFm::done(int result)
+{
+    RulesForm& rules = form();
+    rules.RulesMemo = memoLines();
+    rules.Modified = m_rulesMemo->document()->isModified();
+    const bool canClose = rules.FormCloseQuery(m_core.view());
+    // The check removes blank lines; the user sees the text it judged.
+    if (rules.RulesMemo != memoLines()) {
+        showMemoLines();
+        m_rulesMemo->document()->setModified(rules.Modified);
+    }
+    if (canClose)
+        QDialog::done(result);
+}
+
+void TRulesFm::keyPressEvent(QKeyEvent* event)
+{
+    // Esc is the Cancel button's key: the text is dropped unchecked. The close
+    // box, in contrast, still checks it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        m_cancelButt->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TRulesFm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_rulesMemo && event->type() == QEvent::KeyPress)
+        return RulesMemoKeyPress(static_cast<QKeyEvent*>(event));
+    return QDialog::eventFilter(watched, event);
+}
+
+bool TRulesFm::RulesMemoKeyPress(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab)
+        return false;
+    const bool chord = (event->modifiers() &
+                        (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0;
+    QString typed = event->text();
+    if (typed.isEmpty()) {
+        // Keys that type nothing (arrows, Delete, Home) edit as usual; a
+        // chord on a letter (copy, paste, select all) is a control character
+        // and is dropped like one, whatever the platform put in its text.
+        if (!(chord && key >= Qt::Key_A && key <= Qt::Key_Z))
+            return false;
+        typed = QString(QChar(key - Qt::Key_A + 1));
+    } else if (chord && typed.at(0).isPrint()) {
+        typed = QString(QChar(1));
+    }
+
+    QString accepted;
+    for (const QChar c : std::as_const(typed)) {
+        if (const QChar kept = rules::RulesMemoKeyPress(c); !kept.isNull())
+            accepted += kept;
+    }
+    if (accepted.size() != typed.size())
+        m_core.view().beep();
+    if (accepted.isEmpty())
+        return true;
+    if (accepted == typed)
+        return false;
+    // The editor types the filtered character in place of the typed one. It
+    // passes the filter unchanged, so this does not come back here.
+    QKeyEvent filtered(QEvent::KeyPress, key, event->modifiers(), accepted,
+                       event->isAutoRepeat(), static_cast<ushort>(event->count()));
+    QCoreApplication::sendEvent(m_rulesMemo, &filtered);
+    return true;
+}
+
+void TRulesFm::showMemoLines()
+{
+    m_rulesMemo->setPlainText(form().RulesMemo.join(QLatin1Char('\n')));
+}
+
+QStringList TRulesFm::memoLines() const
+{
+    return m_rulesMemo->toPlainText().split(QLatin1Char('\n'));
 }

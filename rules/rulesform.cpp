@@ -1,0 +1,38 @@
+#include "rules/rulesform.h"
+
+#include "controller/view.h"
+#include "rules/rules.h"
+
+bool RulesForm::CheckRules()
+{
+    return rules::CheckRules(RulesMemo, RulesError, SyntaxPos);
+}
+
+void RulesForm::FormActivate()
+{
+    AcceptText = true;
+    Modified = false;
+}
+
+void RulesForm::CancelButtClick()
+{
+    AcceptText = false;
+}
+
+bool RulesForm::FormCloseQuery(View& view)
+{
+    if (!AcceptText || CheckRules())
+        return true;
+    view.beep();
+    const View::Answer answer = view.confirm(
+        QStringLiteral("Rules text has errors.\r\r") + RulesError +
+            QStringLiteral("\r\rIf you choose to exit, the text will not be used.\r\rContinue?"),
+        View::Buttons::YesNo);
+    if (answer != View::Answer::No) {
+        // Yes goes on correcting. A box closed without an answer does the
+        // same, so a faulty text can never leave the editor to be used.
+        return false;
+    }
+    AcceptText = false;
+    return true;
+}
