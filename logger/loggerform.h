@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QChar>
+#include <QDateTime>
 #include <QString>
 
 #include <array>
 
 // The logger window's own state: its thirteen field texts, the stored values
-// found by the last check and the flags the main window reads.
+// found by the last check and the flags the main window reads. The window
+// only mirrors these texts; the fields stay here while it is hidden, so the
+// Log on Timer switch and project loading can check them then too.
 class LoggerForm
 {
 public:
@@ -16,6 +20,10 @@ public:
         Frequency,
         FieldCount
     };
+    // The two time groups of CreateEditText.
+    static constexpr int kOnGroup = 1;
+    static constexpr int kOffGroup = 0;
+    static constexpr int kGroupSize = 6;
 
     std::array<QString, FieldCount> fields;
     double LoggerOnTime = 0;
@@ -27,9 +35,35 @@ public:
 
     // Fills every field from the stored values.
     void SetLoggerEdits();
+    // Writes one date-time into the ON group (group 1) or the OFF group
+    // (group 0) as "dd", "mm", "yyyy", "hh", "mm", "ss"; a date-time of 0
+    // empties the group.
+    void CreateEditText(int group, double dateTime);
     // Checks the fields, rewrites the stored values and returns the error
     // text, empty when there is nothing to report.
     [[nodiscard]] QString CheckTheLogData();
     // Empties every field; the stored values stay.
     void ClearButtClick();
+    // Fills the group whose field last had the focus with now.
+    void NowButtClick(const QDateTime& now);
+    void CancelButtClick() { LogDataChanged = false; }
+    // A field of the ON group (OnDayEditEnter) or the OFF group
+    // (OffDayEditEnter) received the focus.
+    void OnDayEditEnter() { NowFillsOn = true; }
+    void OffDayEditEnter() { NowFillsOn = false; }
+
+    // Key filters: true when the typed character is accepted. The frequency
+    // filter judges the whole current text of the frequency field.
+    [[nodiscard]] bool OnDayEditKeyPress(QChar key);
+    [[nodiscard]] bool FrequencyEditKeyPress(QChar key);
+
+    [[nodiscard]] static bool isTimeField(int field) { return field < Frequency; }
+
+private:
+    [[nodiscard]] QString checkGroup(int first, const QString& name, double& dateTime) const;
 };
+
+// The frequency shown in the window and in a log header: rounded to one
+// decimal with at least one digit before the point (5 gives "5.0"), with the
+// regional decimal separator.
+[[nodiscard]] QString FrequencyText(double frequency);

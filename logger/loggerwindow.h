@@ -2,9 +2,17 @@
 
 #include <QDialog>
 
-class Controller;
+#include <array>
 
-// V217 Logger Time Details
+class Controller;
+class LoggerForm;
+class QLineEdit;
+class QPushButton;
+
+// V217 Logger Time Details: the schedule of the input logger. A thin window
+// over the controller's LoggerForm, which holds the field texts, the stored
+// values and the checks; this class mirrors the texts and turns clicks, key
+// presses and focus changes into LoggerForm calls.
 class TLoggerFm : public QDialog
 {
     Q_OBJECT
@@ -12,6 +20,31 @@ class TLoggerFm : public QDialog
 public:
     explicit TLoggerFm(Controller& core, QWidget* parent = nullptr);
 
+    void NowButtClick();
+    void ClearButtClick();
+    void OKButtClick();
+    void CancelButtClick();
+
+    // Escape and the close box close the window like Cancel.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Shows the stored values in the fields (the window becoming active).
+    void FormActivate();
+    // Copies the form's texts into the edit boxes.
+    void showFields();
+    void fieldEdited(int field);
+    [[nodiscard]] int fieldOf(const QObject* object) const;
+
     Controller& m_core;
+    LoggerForm& m_form;
+    std::array<QLineEdit*, 13> m_edits{};
+    QPushButton* m_nowButt = nullptr;
+    QPushButton* m_clearButt = nullptr;
+    QPushButton* m_okButt = nullptr;
+    QPushButton* m_cancelButt = nullptr;
 };
