@@ -4,13 +4,6 @@
 #include "controller/conversions.h"
 #include "controller/regional.h"
 #include "controller/seriallink.h"
-#include "controller/textlines.h"
-
-#include <QFileInfo>
-
-namespace {
-const QString kLastRunFile = QStringLiteral("v217.dat");
-}
 
 Controller::Controller(View& view, SerialLink& serial, const Clock& clock)
     : m_view(view), m_serial(serial), m_clock(clock)
@@ -54,18 +47,6 @@ void Controller::startUp()
     PortSet = 0;
     ChangeCount = 0;
     m_view.setStatusText(1, QStringLiteral("Ready"));
-}
-
-void Controller::readLastRunFile()
-{
-    if (!QFileInfo::exists(kLastRunFile))
-        return;
-    const QStringList lines = ReadTextLines(kLastRunFile);
-    if (lines.size() != 2)
-        return;
-    if (lines.at(0).size() == 1)
-        OpenSerialPort(lines.at(0));
-    OpenTheProjectFile(lines.at(1));
 }
 
 void Controller::ActiveButtClick()

@@ -2,6 +2,7 @@
 
 #include "controller/view.h"
 #include "logger/loggerform.h"
+#include "project/lastrun.h"
 #include "rules/rulesform.h"
 #include "timers/chanform.h"
 
@@ -101,6 +102,8 @@ public:
     void Load1Click();
     void OpenTheProjectFile(const QString& path);
     void FormCloseQuery(bool& canClose);
+    // Where the close query writes the last-run file and start-up looks for it.
+    [[nodiscard]] LastRunFolders& lastRunFolders() { return m_lastRun; }
 
     [[nodiscard]] ChanForm& chanForm() { return m_chanForm; }
     [[nodiscard]] RulesForm& rulesForm() { return m_rulesForm; }
@@ -161,4 +164,5 @@ private:
     ChanForm m_chanForm{m_view, m_clock};
     RulesForm m_rulesForm;
     LoggerForm m_loggerForm;
+    LastRunFolders m_lastRun;
 };

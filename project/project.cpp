@@ -1,19 +1,167 @@
 // The project file, the last-run file and the save questions.
 #include "controller/relay.h"
 
+#include "controller/conversions.h"
+#include "controller/seriallink.h"
+#include "controller/textlines.h"
+#include "logger/logcapture.h"
+#include "project/projectfile.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString kStar = QStringLiteral("*");
+
+} // namespace
+
 void Controller::Save1Click()
 {
+    const QString path = m_view.chooseFile(View::FileDialog::SaveProject);
+    if (path.isEmpty())
+        return;
+    ProjectContents contents;
+    contents.LogOnTime = LogOnTime;
+    contents.LogOffTime = LogOffTime;
+    contents.LogFrequency = LogFrequency;
+    contents.TimerList = TimerList;
+    contents.RulesList = RulesList;
+    // Throws "Cannot create file" before anything below has changed; the
+    // earlier file stays whole because the write replaces it only when done.
+    WriteTextLines(path, ProjectFileLines(contents));
+    ProjectFileName = path;
+    m_view.setCaption(kCaption + QStringLiteral("<") + QFileInfo(path).fileName() +
+                      QStringLiteral(">"));
+    ChangeCount = 0;
 }
 
 void Controller::Load1Click()
 {
+    if (ChangeCount != 0) {
+        const View::Answer answer =
+            m_view.confirm(QStringLiteral("Time/Rule parameters have changed.\r\rSave?"),
+                           View::Buttons::YesNoCancel);
+        if (answer == View::Answer::Cancel)
+            return;
+        if (answer == View::Answer::Yes)
+            Save1Click();
+    }
+    const QString path = m_view.chooseFile(View::FileDialog::OpenProject);
+    if (path.isEmpty())
+        return;
+    OpenTheProjectFile(path);
 }
 
-void Controller::OpenTheProjectFile(const QString& /*path*/)
+void Controller::OpenTheProjectFile(const QString& path)
 {
+    QString caption = kCaption;
+    RulesList.clear();
+    TimerList.clear();
+    ActiveTimerList.clear();
+    ProjectFileName.clear();
+
+    // A file that is missing, unreadable or not a project loads as an empty
+    // project without a message.
+    std::optional<ProjectContents> contents;
+    try {
+        contents = ParseProjectLines(ReadTextLines(path));
+    } catch (const V217Error&) {
+        contents.reset();
+    }
+    if (contents) {
+        LogOnTime = contents->LogOnTime;
+        LogOffTime = contents->LogOffTime;
+        LogFrequency = contents->LogFrequency;
+        if (contents->HasSections) {
+            TimerList = contents->TimerList;
+            RulesList = contents->RulesList;
+            caption = kCaption + QStringLiteral(" <") + QFileInfo(path).fileName() +
+                      QStringLiteral(">");
+            ProjectFileName = path;
+        }
+    } else {
+        LogOnTime = 0;
+        LogOffTime = 0;
+        LogFrequency = 0;
+    }
+
+    m_loggerForm.LoggerOnTime = LogOnTime;
+    m_loggerForm.LoggerOffTime = LogOffTime;
+    m_loggerForm.LoggerFrequency = LogFrequency;
+    m_loggerForm.SetLoggerEdits();
+    // 5 input reads a second, as the logger window's confirmation uses: the
+    // capture runs once per 0.2 s poll cycle.
+    LogPeriodTicks = LogPeriodFor(m_loggerForm.LoggerFrequency, 5);
+    m_view.setCaption(caption);
+
+    if (!m_loggerForm.CheckTheLogData().isEmpty()) {
+        LogOnTime = 0;
+        LogOffTime = 0;
+        LogFrequency = 0;
+        m_loggerForm.LoggerOnTime = 0;
+        m_loggerForm.LoggerOffTime = 0;
+        m_loggerForm.LoggerFrequency = 0;
+        m_loggerForm.ClearButtClick();
+        m_loggerForm.LogDataChanged = false;
+        m_view.showError(QStringLiteral("Found errors in Log Time data"));
+    }
+
+    if (!RulesList.isEmpty()) {
+        m_rulesForm.RulesMemo = RulesList;
+        if (m_rulesForm.CheckRules()) {
+            // The check drops blank lines; the list holds only the rules.
+            RulesList = m_rulesForm.RulesMemo;
+        } else {
+            RulesList.clear();
+            m_view.showError(
+                QStringLiteral("Errors found in the loaded rules. The rules are not used.\r\r") +
+                m_rulesForm.RulesError);
+        }
+    }
+
+    ChangeCount = 0;
 }
 
 void Controller::FormCloseQuery(bool& canClose)
 {
+    // Until the end the answer is "stay open": a save that fails part-way
+    // ends this query with its failure box, and the unsaved data must not
+    // go down with the window.
+    canClose = false;
+    if (ChangeCount != 0) {
+        const View::Answer answer = m_view.confirm(
+            QStringLiteral("Time/Rule parameters have changed.\r\rSave before closing?"),
+            View::Buttons::YesNoCancel);
+        if (answer == View::Answer::Cancel)
+            return;
+        if (answer == View::Answer::Yes)
+            Save1Click();
+    }
+    if (!LogList.isEmpty()) {
+        const View::Answer answer =
+            m_view.confirm(QStringLiteral("Log data available in memory.\r\rSave?"),
+                           View::Buttons::YesNoCancel);
+        if (answer == View::Answer::Cancel)
+            return;
+        if (answer == View::Answer::Yes)
+            SaveLogStep();
+    }
+    const QString port = m_serial.Active() ? QString::number(m_serial.Port()) : kStar;
+    m_lastRun.write({port, ProjectFileName.isEmpty() ? kStar : ProjectFileName});
     canClose = true;
+}
+
+// Start-up (first tick): the remembered port, then the remembered project.
+// A file of any other length than two lines is ignored.
+void Controller::readLastRunFile()
+{
+    const QString path = m_lastRun.findForReading();
+    if (path.isEmpty())
+        return;
+    const QStringList lines = ReadTextLines(path);
+    if (lines.size() != 2)
+        return;
+    if (lines.at(0).size() == 1)
+        OpenSerialPort(lines.at(0));
+    OpenTheProjectFile(lines.at(1));
 }

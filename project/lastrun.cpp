@@ -1,0 +1,61 @@
+#include "project/lastrun.h"
+
+#include "controller/conversions.h"
+#include "controller/textlines.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+QString LastRunFolders::programFolder() const
+{
+    return m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
+}
+
+QString LastRunFolders::configFolder() const
+{
+    if (!m_configFolder.isEmpty())
+        return m_configFolder;
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty())
+        base = QDir::home().filePath(QStringLiteral(".config"));
+    return QDir(base).filePath(QStringLiteral("qmx-v217"));
+}
+
+QString LastRunFolders::findForReading() const
+{
+    // The current folder's file is named relatively, as the user knows it.
+    if (QFileInfo::exists(kFileName))
+        return kFileName;
+    const QFileInfo program(QDir(programFolder()).filePath(kFileName));
+    const QFileInfo config(QDir(configFolder()).filePath(kFileName));
+    if (program.exists() && config.exists())
+        return config.lastModified() > program.lastModified() ? config.filePath()
+                                                              : program.filePath();
+    if (program.exists())
+        return program.filePath();
+    if (config.exists())
+        return config.filePath();
+    return {};
+}
+
+QString LastRunFolders::write(const QStringList& lines) const
+{
+    const QString program = QDir(programFolder()).filePath(kFileName);
+    try {
+        WriteTextLines(program, lines);
+        return program;
+    } catch (const V217Error&) {
+        // Fall through to the configuration folder.
+    }
+    const QString folder = configFolder();
+    if (!QDir().mkpath(folder))
+        return {};
+    const QString config = QDir(folder).filePath(kFileName);
+    try {
+        WriteTextLines(config, lines);
+        return config;
+    } catch (const V217Error&) {
+        return {};
+    }
+}

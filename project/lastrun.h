@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Where the last-run file "v217.dat" lives. The close query writes it beside
+// the program; when the program's folder cannot be written (an installed
+// copy), into the user's configuration folder instead, so closing never
+// fails for it. Both folders can be set, so tests never touch the real ones.
+class LastRunFolders
+{
+public:
+    static inline const QString kFileName = QStringLiteral("v217.dat");
+
+    // Empty: the folder of the program's executable.
+    void setProgramFolder(const QString& folder) { m_programFolder = folder; }
+    // Empty: $XDG_CONFIG_HOME/qmx-v217, by default ~/.config/qmx-v217.
+    void setConfigFolder(const QString& folder) { m_configFolder = folder; }
+
+    [[nodiscard]] QString programFolder() const;
+    [[nodiscard]] QString configFolder() const;
+
+    // The file to read at start-up, empty when there is none: the current
+    // folder's, else the newer of the program folder's and the configuration
+    // folder's (a program started from elsewhere still finds its last run).
+    [[nodiscard]] QString findForReading() const;
+
+    // Writes the two lines into the program folder, else into the
+    // configuration folder. Returns the path written, empty when neither
+    // folder could take the file. Never throws.
+    QString write(const QStringList& lines) const;
+
+private:
+    QString m_programFolder;
+    QString m_configFolder;
+};
