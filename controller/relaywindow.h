@@ -3,13 +3,17 @@
 #include "controller/relay.h"
 #include "controller/view.h"
 
+#include <QImage>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QTimer>
 
 #include <array>
 
+class QAbstractButton;
 class QLabel;
 class QPushButton;
+class QToolButton;
 class TPortFm;
 class TRulesFm;
 class TChanFm;
@@ -17,7 +21,8 @@ class TLoggerFm;
 class THelpFm;
 
 // The main window: shows what the controller tells it and turns clicks into
-// controller calls.
+// controller calls. Its controls are placed in pixels from one table
+// (relaywindow.cpp) and carry their system names as object names.
 class TIOmodFM : public QMainWindow, public View
 {
     Q_OBJECT
@@ -31,6 +36,9 @@ public:
         TLoggerFm* logger = nullptr;
         THelpFm* help = nullptr;
     };
+
+    // The client area below the menu bar, with the status bar along its foot.
+    static constexpr QSize kClientSize{396, 350};
 
     TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent = nullptr);
 
@@ -61,15 +69,34 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createControls();
     void createMenus();
     void createStatusBar();
+    void connectControls();
+    void connectButton(const QString& name, void (Controller::*handler)());
+    [[nodiscard]] QLabel* pictureLabel(const QString& name) const;
+    bool pressFeedback(QObject* watched, QEvent* event);
 
     Controller m_core;
     Windows m_windows;
     QTimer m_timer1;
+    QWidget* m_client = nullptr;
     std::array<QLabel*, 3> m_panels{};
-    QPushButton* m_activeButt = nullptr;
+    std::array<QLabel*, 16> m_relayIndicators{};
+    std::array<QLabel*, 6> m_inputIndicators{};
+    std::array<QImage, 6> m_inputPictures;
+    std::array<QToolButton*, 16> m_setButtons{};
+    QPixmap m_onFace;
+    QPixmap m_offFace;
+    QPixmap m_allOffFace;
+    QImage m_ledPicture;
+    QLabel* m_ledImage = nullptr;
+    QWidget* m_statusBar = nullptr;
+    QPushButton* m_setAllButt = nullptr;
+    QPushButton* m_clearAllButt = nullptr;
+    bool m_centred = false;
 };
