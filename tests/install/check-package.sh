@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Builds the Debian package, installs it, checks what it installed and its
+# desktop entry, starts the installed program the way a desktop starts it
+# (from the home folder, with a read-only program folder), and removes the
+# package again.
+#
+# As root, with the package not yet installed, it installs for real with apt
+# (as CI does on its throwaway machine; apt waits for another running
+# install instead of failing); otherwise it unpacks the package into a scratch
+# root and checks the same files there.
+#
+#   tests/install/check-package.sh [extra cmake options for the package build]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+source_dir=$PWD
+build=${V217_PACKAGE_BUILD:-$source_dir/build-package}
+
+fail() { echo "check-package: FAIL: $*" >&2; exit 1; }
+note() { echo "check-package: $*"; }
+
+note "building the package in $build"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DV217_BUILD_TESTS=OFF "$@" >/dev/null
+nice cmake --build "$build" --parallel 2 >/dev/null
+rm -f "$build"/qmxv217_*.deb
+(cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack"; }
+debs=("$build"/qmxv217_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single qmxv217 package"
+deb=${debs[0]}
+note "made $(basename "$deb")"
+
+scratch=$(mktemp -d)
+installed=no
+apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=300 "$@"; }
+cleanup() {
+  if [ "$installed" = yes ]; then
+    apt_get purge qmxv217 >/dev/null || true
+  fi
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# The control fields a package archive and apt rely on.
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = qmxv217 ] || fail "package name"
+[ -n "$(field Maintainer)" ] || fail "no maintainer"
+[ "$(field Section)" = electronics ] || fail "section is '$(field Section)'"
+[ -n "$(field Description)" ] || fail "no description"
+for dep in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
+  field Depends | grep -qw "$dep" || fail "Depends lacks $dep: $(field Depends)"
+done
+
+# Nothing of the test suite or the build tools goes into the package.
+if dpkg-deb -c "$deb" | grep -Ei 'test|gtest|gmock|iconsizes|\.a$|include/'; then
+  fail "the package holds test or build files"
+fi
+
+if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W -f='${Status}' qmxv217 2>/dev/null | grep -q "ok installed"; then
+  note "installing with apt-get"
+  apt_get install --no-install-recommends "$(realpath "$deb")" >"$scratch/apt.log" 2>&1 \
+    || { cat "$scratch/apt.log" >&2; fail "apt-get install"; }
+  installed=yes
+  root=/
+else
+  note "unpacking into a scratch root (not root, or qmxv217 already installed)"
+  root=$scratch/root
+  dpkg-deb -x "$deb" "$root"
+fi
+usr=${root%/}/usr
+
+# The installed files: program, desktop entry, icons at each theme size,
+# manual page and documentation.
+[ -x "$usr/bin/qmxv217" ] || fail "no /usr/bin/qmxv217"
+file -b "$usr/bin/qmxv217" | grep -q "ELF.*executable" || fail "/usr/bin/qmxv217 is not a program"
+if grep -q 'v217-boardsim' tools/CMakeLists.txt; then
+  [ -x "$usr/bin/v217-boardsim" ] || fail "no /usr/bin/v217-boardsim"
+fi
+for size in 16 32 48 64 128 256; do
+  icon=$usr/share/icons/hicolor/${size}x${size}/apps/qmxv217.png
+  [ -f "$icon" ] || fail "no icon $icon"
+  file -b "$icon" | grep -q "PNG image data, $size x $size," || fail "$icon: $(file -b "$icon")"
+done
+[ -f "$usr/share/man/man1/qmxv217.1.gz" ] || fail "no manual page"
+zcat "$usr/share/man/man1/qmxv217.1.gz" | grep -q '^\.TH QMXV217 1' || fail "manual page is not a man page"
+[ -f "$usr/share/doc/qmxv217/README.md" ] || fail "no README in /usr/share/doc/qmxv217"
+
+desktop=$usr/share/applications/qmxv217.desktop
+[ -f "$desktop" ] || fail "no desktop entry"
+desktop-file-validate "$desktop" || fail "desktop entry does not validate"
+entry() { sed -n "s/^$1=//p" "$desktop"; }
+[ "$(entry Name)" = "QMX V217" ] || fail "desktop Name is '$(entry Name)'"
+[ "$(entry Icon)" = qmxv217 ] || fail "desktop Icon is '$(entry Icon)'"
+[ "$(entry Terminal)" = false ] || fail "desktop entry starts a terminal"
+exec_line=$(entry Exec)
+program=${exec_line%% *}
+[ -x "$usr/bin/$program" ] || fail "Exec=$exec_line names no installed program"
+
+# Start it as the desktop does: a fresh user, the home folder as the current
+# folder, the program in a folder the user cannot write (dropping root where
+# possible, since root may write anywhere).
+home=$scratch/home
+runtime=$scratch/runtime
+mkdir -p "$home" "$runtime"
+chmod 700 "$runtime"
+as_user=()
+if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1 && command -v setpriv >/dev/null; then
+  chown nobody "$home" "$runtime"
+  chmod 755 "$scratch"
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+note "starting $usr/bin/$program offscreen for 5 s"
+status=0
+(cd "$home" && env -i PATH="$usr/bin:/usr/bin:/bin" HOME="$home" XDG_RUNTIME_DIR="$runtime" \
+  QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "${as_user[@]}" \
+  timeout 5 "$usr/bin/$program" >"$scratch/out.txt" 2>&1) || status=$?
+[ "$status" -eq 124 ] || { cat "$scratch/out.txt" >&2; fail "the program ended with $status before 5 s"; }
+# The offscreen platform says once that it has no window manager to pass size
+# hints to; anything else the program prints is a fault.
+if grep -v '^This plugin does not support propagateSizeHints()$' "$scratch/out.txt" >&2; then
+  fail "the program wrote to its terminal"
+fi
+
+if [ "$installed" = yes ]; then
+  note "removing the package"
+  apt_get purge qmxv217 >/dev/null
+  installed=no
+  [ ! -e /usr/bin/qmxv217 ] && [ ! -e /usr/share/applications/qmxv217.desktop ] \
+    && [ ! -e /usr/share/icons/hicolor/48x48/apps/qmxv217.png ] || fail "files left after removal"
+fi
+note "OK"
