@@ -346,46 +346,14 @@ private:
     // only while the cycle runs undisturbed.
     void onBoardEvent(const SimulatedBoard::Event& event)
     {
-        const bool undisturbed = m_phase == Phase::Running && m_core.SystemActive;
-        if (event.kind == "info" && event.text.startsWith("inputs ")) {
-            const int inputs = event.text.mid(7).toInt();
-            const int want = ruleRelays(inputs);
-            if (want != m_boardRelays) {
-                m_pendingSince = event.time;
-                m_pendingRelays = want;
-            } else {
-                m_pendingSince = 0;
-            }
-            return;
-        }
-        if (event.kind != "rx")
-            return;
-        if (event.text == "I0\\r") {
-            if (undisturbed && m_lastQuery > 0 && event.time - m_lastQuery < 1.0)
-                m_periods.push_back(event.time - m_lastQuery);
-            m_lastQuery = undisturbed ? event.time : 0;
-            return;
-        }
-        if (event.text.size() == 7 && event.text.startsWith('R')) {
-            bool ok = false;
-            const int relays = event.text.mid(1, 4).toInt(&ok, 16) & 3;
-            if (!ok)
-                return;
-            m_boardRelays = relays;
-            if (m_pendingSince > 0 && relays == m_pendingRelays) {
-                if (undisturbed && event.time - m_pendingSince < 2.0)
-                    m_latencies.push_back(event.time - m_pendingSince);
-                m_pendingSince = 0;
-            }
-        }
+        m_figures.onEvent(event, m_phase == Phase::Running && m_core.SystemActive);
     }
 
     void injectFault()
     {
         m_fault = kFaults.at(m_faultIndex++ % kFaults.size());
         m_faultStart = monotonicSeconds();
-        m_lastQuery = 0;
-        m_pendingSince = 0;
+        m_figures.interrupt();
         ++m_faultsInjected;
         note(QStringLiteral("fault: %1").arg(QString::fromLatin1(faultName(m_fault))));
         switch (m_fault) {
@@ -540,19 +508,6 @@ private:
             fail(QStringLiteral("%1 of %2 faults not survived")
                      .arg(m_faultsInjected - m_faultsSurvived)
                      .arg(m_faultsInjected));
-        std::vector<double> deviations;
-        for (const double period : m_periods)
-            deviations.push_back(std::abs(period - 0.2) * 1000);
-        std::vector<double> latencies;
-        for (const double latency : m_latencies)
-            latencies.push_back(latency * 1000);
-        double meanPeriod = 0;
-        for (const double period : m_periods)
-            meanPeriod += period;
-        meanPeriod = m_periods.empty() ? 0 : meanPeriod / static_cast<double>(m_periods.size()) * 1000;
-        const auto late = std::count_if(m_periods.begin(), m_periods.end(),
-                                        [](double p) { return p > 0.210; });
-
         std::printf("\nsoak summary (%.0f s, seed %u)\n", runSeconds, m_options.seed);
         std::printf("  poll cycles            %lld (%lld active ticks)\n",
                     static_cast<long long>(m_cycles), static_cast<long long>(m_activeTicks));
@@ -563,13 +518,7 @@ private:
                     static_cast<long long>(m_loggedLines));
         std::printf("  RSS after 1 min        %.1f MiB\n", m_baselineRss / mib);
         std::printf("  RSS peak / final       %.1f / %.1f MiB\n", m_peakRss / mib, m_lastRss / mib);
-        std::printf("  poll period (board)    mean %.2f ms, |dev| p50 %.2f p99 %.2f max %.2f ms,"
-                    " %lld of %zu over 210 ms\n",
-                    meanPeriod, percentile(deviations, 50), percentile(deviations, 99),
-                    percentile(deviations, 100), static_cast<long long>(late), m_periods.size());
-        std::printf("  input-to-relay         p50 %.1f p99 %.1f max %.1f ms (%zu changes)\n",
-                    percentile(latencies, 50), percentile(latencies, 99),
-                    percentile(latencies, 100), latencies.size());
+        m_figures.print();
         std::printf("  CPU time               %.2f s (%.2f %% of one core)\n", cpuSeconds(),
                     100.0 * cpuSeconds() / runSeconds);
         std::printf("  result                 %s\n", m_failures == 0 ? "PASS" : "FAIL");
@@ -615,12 +564,7 @@ private:
     qint64 m_peakRss = 0;
     qint64 m_lastRss = 0;
 
-    std::vector<double> m_periods;
-    std::vector<double> m_latencies;
-    double m_lastQuery = 0;
-    double m_pendingSince = 0;
-    int m_pendingRelays = 0;
-    int m_boardRelays = 0;
+    BoardFigures m_figures{ruleRelays, 3};
 };
 
 } // namespace

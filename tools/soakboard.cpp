@@ -94,6 +94,63 @@ void SimulatedBoard::readLines()
     }
 }
 
+void BoardFigures::onEvent(const SimulatedBoard::Event& event, bool undisturbed)
+{
+    if (event.kind == "info" && event.text.startsWith("inputs ")) {
+        const int want = m_relaysFor(event.text.mid(7).toInt()) & m_mask;
+        m_pendingSince = want != m_boardRelays ? event.time : 0;
+        m_pendingRelays = want;
+        return;
+    }
+    if (event.kind != "rx")
+        return;
+    if (event.text == "I0\\r") {
+        if (undisturbed && m_lastQuery > 0)
+            m_periods.push_back(event.time - m_lastQuery);
+        m_lastQuery = undisturbed ? event.time : 0;
+        return;
+    }
+    bool ok = false;
+    const int relays = event.text.mid(1, 4).toInt(&ok, 16);
+    if (event.text.size() != 7 || !event.text.startsWith('R') || !ok)
+        return;
+    m_boardRelays = relays & m_mask;
+    if (m_pendingSince > 0 && m_boardRelays == m_pendingRelays) {
+        if (undisturbed)
+            m_latencies.push_back(event.time - m_pendingSince);
+        m_pendingSince = 0;
+    }
+}
+
+void BoardFigures::interrupt()
+{
+    m_lastQuery = 0;
+    m_pendingSince = 0;
+}
+
+void BoardFigures::print() const
+{
+    std::vector<double> deviations;
+    double sum = 0;
+    for (const double period : m_periods) {
+        deviations.push_back(std::abs(period - 0.2) * 1000);
+        sum += period;
+    }
+    const double mean = m_periods.empty() ? 0 : sum / static_cast<double>(m_periods.size()) * 1000;
+    const auto late =
+        std::count_if(m_periods.begin(), m_periods.end(), [](double p) { return p > 0.210; });
+    std::vector<double> latencies;
+    for (const double latency : m_latencies)
+        latencies.push_back(latency * 1000);
+    std::printf("  poll period (board)    mean %.2f ms; deviation from 200 ms p50 %.2f, p99 %.2f,"
+                " max %.2f ms; %lld of %zu periods over 210 ms\n",
+                mean, percentile(deviations, 50), percentile(deviations, 99),
+                percentile(deviations, 100), static_cast<long long>(late), m_periods.size());
+    std::printf("  input-to-relay         p50 %.1f, p99 %.1f, max %.1f ms over %zu changes\n",
+                percentile(latencies, 50), percentile(latencies, 99), percentile(latencies, 100),
+                latencies.size());
+}
+
 double monotonicSeconds()
 {
     timespec ts{};
