@@ -95,8 +95,8 @@ bool TPortFm::eventFilter(QObject* watched, QEvent* event)
     if (watched == PortEdit && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
-        if (!text.isEmpty() && !(key->modifiers() & Qt::ControlModifier)
-            && !PortEditAccepts(text.at(0))) {
+        if (!text.isEmpty() && !(key->modifiers() & Qt::ControlModifier) &&
+            !PortEditAccepts(text.at(0))) {
             m_core.view().beep();
             return true;
         }

@@ -225,9 +225,8 @@ void TSerial::closePort()
                 lock.lock();
                 continue;
             }
-            m_changed.wait_for(lock, kCloseWaitStep, [this] {
-                return !m_threadInWait || m_handOff == HandOff::Pending;
-            });
+            m_changed.wait_for(lock, kCloseWaitStep,
+                               [this] { return !m_threadInWait || m_handOff == HandOff::Pending; });
         }
     }
     m_closing = false;
@@ -264,8 +263,8 @@ void TSerial::StartEvents()
 }
 
 LineSettings TSerial::BuildLineSettings(int baudrate, eParity parity, eDataBits dataBits,
-                                        eStopBits stopBits, eFlowControl flowMode,
-                                        bool checkParity, quint16 rxQueueSize)
+                                        eStopBits stopBits, eFlowControl flowMode, bool checkParity,
+                                        quint16 rxQueueSize)
 {
     LineSettings s;
     s.baudRate = static_cast<quint32>(baudrate);
@@ -309,8 +308,7 @@ void TSerial::ApplySettings()
     m_timeouts.readTotalTimeoutConstant = 0;
     if (m_flowMode != fcNone) {
         m_timeouts.writeTotalTimeoutMultiplier = 0;
-        m_timeouts.writeTotalTimeoutConstant =
-            static_cast<quint32>(kFlowWriteTimeout.count());
+        m_timeouts.writeTotalTimeoutConstant = static_cast<quint32>(kFlowWriteTimeout.count());
     }
 }
 
@@ -332,8 +330,7 @@ void TSerial::WriteString(const QByteArray& text)
 {
     std::chrono::milliseconds limit = WriteTimeLimit(text.size(), m_baudrate);
     if (m_timeouts.writeTotalTimeoutConstant != 0)
-        limit = std::min(limit,
-                         std::chrono::milliseconds(m_timeouts.writeTotalTimeoutConstant));
+        limit = std::min(limit, std::chrono::milliseconds(m_timeouts.writeTotalTimeoutConstant));
     if (const DeviceError error = m_device.write(text.constData(), text.size(), limit)) {
         ReportError(error);
         return;
@@ -347,6 +344,7 @@ int TSerial::ReadChar(char& c)
 {
     DeviceError error;
     const int count = m_device.read(c, error);
+    m_bytesRead += static_cast<quint64>(count);
     if (error) {
         if (QThread::currentThread() == thread())
             ReportError(error);
@@ -422,8 +420,11 @@ void TSerial::runEventLoop()
         const bool watchLines = m_wantLineEvents && (last.hasModemLines || last.hasCounters);
         const bool watchTx = m_wantTxEmpty && (last.txQueue > 0 || m_wrote);
         const bool gone = m_deviceGone;
+        // A device that is gone has nothing more to say: wait for the close.
         std::chrono::milliseconds timeout{-1};
-        if (pendingRx)
+        if (gone)
+            timeout = std::chrono::milliseconds{-1};
+        else if (pendingRx)
             timeout = std::chrono::milliseconds{0};
         else if (undrained || watchLines || watchTx)
             timeout = kSnapshotInterval;
@@ -468,11 +469,12 @@ void TSerial::runEventLoop()
             events |= EV_RING;
         }
         last = now;
+        const quint64 readBefore = m_bytesRead;
         handleEvents(events & kEventMask, now, generation);
-        int rxAfter = 0;
-        int txAfter = 0;
-        (void)m_device.queueCounts(rxAfter, txAfter);
-        rxSeen = rxAfter;
+        // What is left of the bytes just notified; anything queued beyond
+        // that arrived while the handlers ran and is news for the next wait.
+        const auto taken = static_cast<qint64>(m_bytesRead - readBefore);
+        rxSeen = static_cast<int>(std::max<qint64>(0, now.rxQueue - taken));
     }
     m_threadInWait = false;
     m_changed.notify_all();

@@ -16,15 +16,54 @@
 #include <optional>
 #include <thread>
 
-enum eParity { paNone, PaOdd, paEven, paMark, paSpace };
-enum eDataBits { d7bit, d8bit };
-enum eStopBits { st1bit, st2bit };
+enum eParity
+{
+    paNone,
+    PaOdd,
+    paEven,
+    paMark,
+    paSpace
+};
+enum eDataBits
+{
+    d7bit,
+    d8bit
+};
+enum eStopBits
+{
+    st1bit,
+    st2bit
+};
 using sPorts = quint8; // 1 to 9
-enum eFlowControl { fcNone, fcRTS_CTS, fcDTR_DSR, fcXON_XOF };
-enum eOpModes { rxNormal, rxMessage };
-enum eNotifyErr { neDialog, neEvent, neNone };
-enum eModemInSignal { siCTS, siDSR, siRLSD };
-enum eModemOutSignal { soRTS, soDTR };
+enum eFlowControl
+{
+    fcNone,
+    fcRTS_CTS,
+    fcDTR_DSR,
+    fcXON_XOF
+};
+enum eOpModes
+{
+    rxNormal,
+    rxMessage
+};
+enum eNotifyErr
+{
+    neDialog,
+    neEvent,
+    neNone
+};
+enum eModemInSignal
+{
+    siCTS,
+    siDSR,
+    siRLSD
+};
+enum eModemOutSignal
+{
+    soRTS,
+    soDTR
+};
 
 class TSerial;
 
@@ -96,8 +135,8 @@ public:
     // Shows a modal error box with an OK button.
     using ErrorBox = std::function<void(const QString& text)>;
 
-    static constexpr std::array<int, 15> kBaudRates{110,   300,   600,   1200,   2400,
-                                                    4800,  9600,  14400, 19200,  38400,
+    static constexpr std::array<int, 15> kBaudRates{110,   300,   600,    1200,   2400,
+                                                    4800,  9600,  14400,  19200,  38400,
                                                     56000, 57600, 115200, 128000, 256000};
     static constexpr std::chrono::milliseconds kCloseWaitStep{75};
     static constexpr int kCloseWaitSteps = 100;
@@ -185,6 +224,8 @@ public:
     // How often the event thread has come back from a wait: a diagnostic
     // that shows a thread spinning.
     [[nodiscard]] quint64 eventWakeups() const { return m_wakeups; }
+    // How many bytes ReadChar has taken, on either thread.
+    [[nodiscard]] quint64 bytesRead() const { return m_bytesRead; }
 
     // WriteString's time limit for n bytes at a baud rate.
     [[nodiscard]] static std::chrono::milliseconds WriteTimeLimit(qsizetype n, int baudrate);
@@ -201,7 +242,16 @@ private:
     // A notification on its way from the event thread to the owner.
     struct Notification
     {
-        enum class Kind { Signal, TxEmpty, Break, Ring, RxData, Message, Error };
+        enum class Kind
+        {
+            Signal,
+            TxEmpty,
+            Break,
+            Ring,
+            RxData,
+            Message,
+            Error
+        };
         Kind kind = Kind::RxData;
         quint64 generation = 0;
         eModemInSignal signal = siCTS;
@@ -223,7 +273,12 @@ private:
             return n;
         }
     };
-    enum class HandOff { Idle, Pending, Running };
+    enum class HandOff
+    {
+        Idle,
+        Pending,
+        Running
+    };
 
     void reopen() { setActive(m_active); }
     void closePort();
@@ -297,6 +352,9 @@ private:
     std::atomic<bool> m_deviceGone{false};
     std::atomic<bool> m_wrote{false};
     std::atomic<quint64> m_wakeups{0};
+    // Bytes taken by ReadChar: tells bytes that arrived during a handler
+    // from bytes the handler left unread.
+    std::atomic<quint64> m_bytesRead{0};
     std::atomic<bool> m_ctsState{false};
     std::atomic<bool> m_dsrState{false};
     std::atomic<bool> m_rlsdState{false};

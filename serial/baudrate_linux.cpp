@@ -9,7 +9,9 @@
 
 int SetTerminalBaudRate(int fd, int baud, int& actual)
 {
-    struct termios2 tio {};
+    struct termios2 tio
+    {
+    };
     if (ioctl(fd, TCGETS2, &tio) < 0)
         return errno;
     tio.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
@@ -23,7 +25,9 @@ int SetTerminalBaudRate(int fd, int baud, int& actual)
 
 int GetTerminalBaudRate(int fd, int& rate)
 {
-    struct termios2 tio {};
+    struct termios2 tio
+    {
+    };
     if (ioctl(fd, TCGETS2, &tio) < 0)
         return errno;
     rate = static_cast<int>(tio.c_ospeed);

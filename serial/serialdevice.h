@@ -81,7 +81,11 @@ struct WaitOutcome
     DeviceError error;     // the wait itself failed
 };
 
-enum class ModemLine { RTS, DTR };
+enum class ModemLine
+{
+    RTS,
+    DTR
+};
 
 // One open serial device, the platform part of the serial component. One
 // implementation per platform, chosen by the build (serialdevice_posix.cpp on
@@ -115,8 +119,7 @@ public:
     [[nodiscard]] DeviceError queueCounts(int& rx, int& tx) const;
 
     // Writes all n bytes, waiting for room at most `limit`.
-    [[nodiscard]] DeviceError write(const char* data, qsizetype n,
-                                    std::chrono::milliseconds limit);
+    [[nodiscard]] DeviceError write(const char* data, qsizetype n, std::chrono::milliseconds limit);
     // Reads one byte if one is queued: 1, or 0 when none is (error empty) or
     // the read failed (error set). Never blocks.
     [[nodiscard]] int read(char& c, DeviceError& error);

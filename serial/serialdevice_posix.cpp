@@ -56,9 +56,9 @@ DeviceError SerialDevice::errorFor(int code)
 {
     DeviceError error{code, QString::fromLocal8Bit(std::strerror(code))};
     if (code == EACCES || code == EPERM)
-        error.text += QStringLiteral(
-            ". Serial ports belong to the group 'dialout': add yourself with "
-            "'sudo adduser $USER dialout', then log out and in again");
+        error.text +=
+            QStringLiteral(". Serial ports belong to the group 'dialout': add yourself with "
+                           "'sudo adduser $USER dialout', then log out and in again");
     return error;
 }
 
@@ -75,8 +75,8 @@ DeviceError SerialDevice::open(const QString& path)
         return errorFor(EBUSY);
     if (path.isEmpty())
         return errorFor(ENOENT);
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errorFor(errno);
     const auto fail = [fd](int code) {
@@ -145,12 +145,12 @@ DeviceError SerialDevice::applyLineSettings(const LineSettings& settings)
         return errorFor(errno);
     // Raw mode always: a cooked port turns the board's CR into LF and echoes
     // bytes back.
-    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR
-                                          | ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                          ICRNL | IXON | IXOFF | IXANY | INPCK | IGNPAR);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS
-                                          | HUPCL);
+    tio.c_cflag &=
+        ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL);
     tio.c_cflag |= CLOCAL | CREAD | (settings.byteSize == 7 ? CS7 : CS8);
     switch (settings.parity) {
     case 1:
@@ -293,7 +293,8 @@ WaitOutcome SerialDevice::waitEvents(std::chrono::milliseconds timeout, bool wat
     if (watchInput)
         fds[1].events = POLLIN;
     const nfds_t count = watchDevice && m_impl->fd >= 0 ? 2 : 1;
-    const int ready = poll(fds, count, timeout.count() < 0 ? -1 : static_cast<int>(timeout.count()));
+    const int ready =
+        poll(fds, count, timeout.count() < 0 ? -1 : static_cast<int>(timeout.count()));
     if (ready < 0) {
         if (errno != EINTR)
             outcome.error = errorFor(errno);

@@ -51,6 +51,7 @@ Standard output: one line per event, starting with the seconds of the
 monotonic clock:
   <t> ready COM<N> <terminal>   linked and answering
   <t> rx <command>              a command received (CR shown as \r)
+  <t> tx <bytes>                bytes sent (a reply, or a piece of one)
   <t> info <text>               what a control command did
 Standard input, one control command per line:
   inputs N        set the six inputs to N (0 to 63, bit 0 = input 1);
@@ -196,13 +197,14 @@ public:
         // Replace any old link in one step, so the program never sees none.
         const QString temporary = linkPath + QStringLiteral(".new");
         QFile::remove(temporary);
-        if (!QFile::link(terminal, temporary) || std::rename(QFile::encodeName(temporary).constData(),
-                                                             QFile::encodeName(linkPath).constData()) != 0) {
+        if (!QFile::link(terminal, temporary) ||
+            std::rename(QFile::encodeName(temporary).constData(),
+                        QFile::encodeName(linkPath).constData()) != 0) {
             say("error", "cannot link " + linkPath.toStdString());
             return false;
         }
-        say("ready", "COM" + std::to_string(port) + " " + terminal.toStdString() + " "
-                         + linkPath.toStdString());
+        say("ready", "COM" + std::to_string(port) + " " + terminal.toStdString() + " " +
+                         linkPath.toStdString());
         send(QByteArrayLiteral("\r\n#"));
         return true;
     }
@@ -270,7 +272,8 @@ public:
 
     void send(const QByteArray& bytes, milliseconds delay = milliseconds(0))
     {
-        const int pieces = std::clamp(splitPieces, 1, static_cast<int>(std::max<qsizetype>(1, bytes.size())));
+        const int pieces =
+            std::clamp(splitPieces, 1, static_cast<int>(std::max<qsizetype>(1, bytes.size())));
         const qsizetype size = (bytes.size() + pieces - 1) / pieces;
         Clock::time_point due = Clock::now() + delay;
         for (qsizetype at = 0; at < bytes.size(); at += size) {
@@ -284,9 +287,12 @@ public:
     {
         const auto now = Clock::now();
         while (!outgoing.empty() && outgoing.front().due <= now) {
-            if (master >= 0 && write(master, outgoing.front().bytes.constData(),
-                                     static_cast<size_t>(outgoing.front().bytes.size())) < 0)
+            const QByteArray& bytes = outgoing.front().bytes;
+            if (master >= 0 &&
+                write(master, bytes.constData(), static_cast<size_t>(bytes.size())) < 0)
                 say("info", std::string("write failed: ") + std::strerror(errno));
+            else if (master >= 0)
+                say("tx", escaped(bytes));
             outgoing.pop_front();
         }
         if (outgoing.empty())
@@ -322,7 +328,9 @@ bool control(Board& board, const QByteArray& line)
     const QByteArray verb = space < 0 ? trimmed : trimmed.left(space);
     const QByteArray rest = space < 0 ? QByteArray() : trimmed.mid(space + 1).trimmed();
     const QList<QByteArray> args = rest.split(' ');
-    const auto bad = [&] { say("info", "not understood: " + trimmed.toStdString() + " (see --help)"); };
+    const auto bad = [&] {
+        say("info", "not understood: " + trimmed.toStdString() + " (see --help)");
+    };
 
     if (verb.isEmpty() || verb.startsWith('#'))
         return true;

@@ -14,8 +14,9 @@ bool waitUntil(Condition condition, std::chrono::milliseconds bound = std::chron
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents,
-                                        static_cast<int>(std::min<qint64>(deadline.remainingTime(), 20)));
+        QCoreApplication::processEvents(
+            QEventLoop::WaitForMoreEvents,
+            static_cast<int>(std::min<qint64>(deadline.remainingTime(), 20)));
     }
     return true;
 }

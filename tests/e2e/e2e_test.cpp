@@ -1,0 +1,227 @@
+// The real controller on the real serial component against the board
+// simulator over a pseudo-terminal.
+#include "e2e/boardsim.h"
+
+#include "controller/relay.h"
+#include "serial/Serial2.h"
+#include "serial/portpath.h"
+#include "serial/waituntil.h"
+#include "support/fakeview.h"
+#include "support/manualclock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace {
+
+using std::chrono::milliseconds;
+
+const QString kNotResponding =
+    QStringLiteral("The board is not responding.\rPlease check port, connections and power.\r");
+const QString kInvalid = QStringLiteral("Error: Invalid data received");
+const QString kPortProblem = QStringLiteral("There appears to be a problem accessing the COM Port");
+constexpr int kPort = 4;
+
+class EndToEnd : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // The first tick reads the last-run file of the working folder.
+        ASSERT_TRUE(QDir::setCurrent(work.path()));
+        ASSERT_TRUE(sim.waitReady());
+        serial.setDataBits(d8bit);
+        serial.setCheckParity(false);
+        serial.setNotifyErrors(neNone);
+        core.Timer1Timer();
+        core.OpenSerialPort(QString::number(kPort));
+        ASSERT_EQ(view.status[0], QStringLiteral("COM 4"));
+        // The board greets the newly opened port with its prompt.
+        ASSERT_TRUE(waitUntil([&] { return view.status[1] == QStringLiteral("Board online..."); }));
+        view.boxes.clear();
+    }
+    void TearDown() override { QDir::setCurrent(QDir::tempPath()); }
+
+    void tick()
+    {
+        core.run([this] { core.Timer1Timer(); });
+    }
+    // One tick, then wait until the board's answer has moved the state on.
+    bool step()
+    {
+        const int before = core.CommState;
+        tick();
+        return waitUntil([&] { return core.CommState != before || !view.boxes.isEmpty(); });
+    }
+    bool cycle() { return step() && core.CommState == 2 && step() && core.CommState == 1; }
+    // Ticks every 100 ms, as the main window does, until the condition holds.
+    template <typename Condition> bool tickUntil(Condition condition, milliseconds bound)
+    {
+        QTimer timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setInterval(Controller::kTickPeriod);
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this] { tick(); });
+        timer.start();
+        return waitUntil(condition, bound);
+    }
+
+    QTemporaryDir work;
+    BoardSim sim{kPort, 9};
+    FakeView view;
+    TSerial serial;
+    ManualClock clock;
+    Controller core{view, serial, clock};
+};
+
+TEST_F(EndToEnd, ActivatesRelaysEchoInputsFollowAndDeactivatesWithOneAllOff)
+{
+    core.PortOut = 0x8001;
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    EXPECT_EQ(view.relayWord, 0x8001);
+    EXPECT_EQ(core.PortIn, 9);
+    EXPECT_EQ(view.inputWord, 9);
+
+    ASSERT_TRUE(sim.command("inputs 0x38"));
+    ASSERT_TRUE(cycle());
+    EXPECT_EQ(core.PortIn, 0x38);
+    EXPECT_EQ(view.inputWord, 0x38);
+    ASSERT_TRUE(sim.command("input 1 on"));
+    ASSERT_TRUE(cycle());
+    EXPECT_EQ(core.PortIn, 0x39);
+
+    const qsizetype mark = sim.lineCount();
+    core.ActiveButtClick();
+    ASSERT_TRUE(step()); // relay write
+    ASSERT_TRUE(step()); // input read, then the all-off command
+    ASSERT_TRUE(waitUntil([&] { return view.status[1] == QStringLiteral("System closed"); }));
+    EXPECT_FALSE(core.SystemActive);
+    EXPECT_EQ(core.CommState, 0);
+    // Later ticks send nothing.
+    tick();
+    tick();
+    ASSERT_TRUE(sim.command("prompt")) << sim.log();
+    const QList<QByteArray> commands = sim.commands(mark);
+    EXPECT_EQ(commands, (QList<QByteArray>{"R8001\\r", "I0\\r", "R0000\\r"}));
+    EXPECT_TRUE(view.boxes.isEmpty());
+}
+
+TEST_F(EndToEnd, RepliesInPiecesAreCollected)
+{
+    ASSERT_TRUE(sim.command("split 4 3"));
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    ASSERT_TRUE(cycle());
+    EXPECT_EQ(core.PortIn, 9);
+    EXPECT_TRUE(view.boxes.isEmpty());
+}
+
+TEST_F(EndToEnd, ASilentBoardEndsInTheWatchdogMessage)
+{
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    ASSERT_TRUE(sim.command("silent on"));
+    ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(5000)));
+    ASSERT_EQ(view.boxes.size(), 1);
+    EXPECT_EQ(view.boxes.at(0).text, kNotResponding);
+    EXPECT_EQ(view.status[1], QStringLiteral("Ready"));
+    EXPECT_FALSE(core.SystemActive);
+}
+
+TEST_F(EndToEnd, GarbageIsInvalidData)
+{
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    ASSERT_TRUE(sim.command("garbage"));
+    ASSERT_TRUE(step());
+    ASSERT_EQ(view.boxes.size(), 1);
+    EXPECT_EQ(view.boxes.at(0).text, kInvalid);
+    EXPECT_EQ(view.status[1], QStringLiteral("Comms error..."));
+    EXPECT_FALSE(core.SystemActive);
+}
+
+TEST_F(EndToEnd, ALowerCaseInputDigitIsInvalidData)
+{
+    core.ActiveButtClick();
+    ASSERT_TRUE(step());
+    ASSERT_TRUE(sim.command("lowercase"));
+    ASSERT_TRUE(step());
+    ASSERT_EQ(view.boxes.size(), 1);
+    EXPECT_EQ(view.boxes.at(0).text, kInvalid);
+}
+
+TEST_F(EndToEnd, ALateBoardSendsTwoEchoesAndIsInvalidData)
+{
+    ASSERT_TRUE(sim.command("delay 150"));
+    core.ActiveButtClick();
+    ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(3000)));
+    EXPECT_EQ(view.boxes.at(0).text, kInvalid);
+}
+
+TEST_F(EndToEnd, AHangUpWhileActiveEndsInTheWatchdogAndTheProgramGoesOn)
+{
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    ASSERT_TRUE(sim.command("hangup"));
+    ASSERT_TRUE(waitUntil([&] { return serial.ErrorCode() == EIO; }));
+    const quint64 wakeups = serial.eventWakeups();
+    ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(5000)));
+    EXPECT_EQ(view.boxes.at(0).text, kNotResponding);
+    EXPECT_FALSE(core.SystemActive);
+    // 1.5 s of a dead device: a spinning event thread would have woken
+    // thousands of times.
+    EXPECT_LT(serial.eventWakeups() - wakeups, 20u);
+
+    // The board comes back on the same number; choosing the port again
+    // carries on.
+    view.boxes.clear();
+    ASSERT_TRUE(sim.command("relink", " ready COM")) << sim.log();
+    view.status[1].clear();
+    core.OpenSerialPort(QString::number(kPort));
+    EXPECT_EQ(view.status[0], QStringLiteral("COM 4"));
+    ASSERT_TRUE(waitUntil([&] { return view.status[1] == QStringLiteral("Board online..."); }));
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    EXPECT_EQ(core.PortIn, 9);
+    EXPECT_TRUE(view.boxes.isEmpty());
+}
+
+TEST_F(EndToEnd, APortWithNoDeviceGivesThePortProblemMessage)
+{
+    ASSERT_TRUE(QFile::link(QStringLiteral("/nonexistent/ttyUSB9"),
+                            PortFolder() + QStringLiteral("/com7")));
+    for (const QString& text : {QStringLiteral("7"), QStringLiteral("0"), QStringLiteral("*")}) {
+        view.boxes.clear();
+        core.OpenSerialPort(QString::number(kPort));
+        ASSERT_TRUE(serial.Active());
+        core.OpenSerialPort(text);
+        ASSERT_EQ(view.boxes.size(), 1) << text.toStdString();
+        EXPECT_EQ(view.boxes.at(0).text, kPortProblem);
+        EXPECT_EQ(view.status[0], QStringLiteral("COM x"));
+        // The port that was open is closed as well.
+        EXPECT_FALSE(serial.Active());
+    }
+}
+
+TEST_F(EndToEnd, ConfirmingTheOpenPortAgainReopensIt)
+{
+    view.onPortDialog = [](QString& text) {
+        EXPECT_EQ(text, QStringLiteral("4"));
+        return true;
+    };
+    core.Set1Click();
+    EXPECT_EQ(view.portDialogShownWith, QStringLiteral("4"));
+    EXPECT_TRUE(serial.Active());
+    EXPECT_EQ(view.status[0], QStringLiteral("COM 4"));
+    EXPECT_EQ(view.status[1], QStringLiteral("Communications idle"));
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+}
+
+} // namespace
