@@ -4,6 +4,9 @@
 #include "controller/daynumber.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
 
 namespace chantimer {
 
@@ -46,6 +49,34 @@ void DeleteRecord(QStringList& list, int firstLine)
     if (first < 0 || first >= list.size())
         return;
     list.remove(first, std::min<qsizetype>(kRecordLines, list.size() - first));
+}
+
+std::optional<double> ParseNumber(const QString& text)
+{
+    const QStringView trimmed = QStringView(text).trimmed();
+    std::array<char, 40> buffer{};
+    bool plain = !trimmed.isEmpty() && trimmed.size() < qsizetype(buffer.size());
+    qsizetype length = 0;
+    for (qsizetype i = 0; plain && i < trimmed.size(); ++i) {
+        const char16_t c = trimmed.at(i).unicode();
+        const bool digit = c >= u'0' && c <= u'9';
+        // A leading "+" is the only sign the fast path leaves to the
+        // full conversion.
+        plain = digit || c == u'.' || c == u',' || c == u'-' || c == u'e' || c == u'E';
+        buffer.at(static_cast<size_t>(length++)) = c == u',' ? '.' : static_cast<char>(c);
+    }
+    if (plain) {
+        double value = 0;
+        const char* begin = buffer.data();
+        const char* end = begin + length;
+        const auto [stop, error] = std::from_chars(begin, end, value, std::chars_format::general);
+        if (error == std::errc{} && stop == end && std::isfinite(value) &&
+            std::count(begin, end, '.') <= 1)
+            return value;
+    }
+    bool ok = false;
+    const double value = StrToFloatOk(text, &ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
 }
 
 bool IsDaily(const QString& days)

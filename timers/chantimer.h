@@ -50,6 +50,12 @@ void DeleteRecord(QStringList& list, int firstLine);
 // position is "1"; positions beyond a short line are not selected.
 [[nodiscard]] bool DaySelected(const QString& days, int weekday);
 
+// A decimal text as a number, accepting exactly what StrToFloatOk accepts
+// (either separator, surrounding blanks), or nothing. The execution pass
+// converts every number of every record on every tick: plain texts take a
+// fast path here, anything unusual the full conversion.
+[[nodiscard]] std::optional<double> ParseNumber(const QString& text);
+
 // A record as the editor shows it.
 struct ShownRecord
 {

@@ -1,10 +1,374 @@
 #include "timers/chanwindow.h"
 
 #include "controller/relay.h"
+#include "timers/chanform.h"
 
-TChanFm::TChanFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace {
+
+const char* const kTag = "Tag";
+const char* const kFilter = "V217Filter";
+
+QLabel* addLabel(QWidget* parent, const QString& text, int left, int top)
+{
+    auto* label = new QLabel(text, parent);
+    label->move(left, top);
+    label->adjustSize();
+    return label;
+}
+
+// Setting a field to the text it already holds would still move its caret
+// to the end while the user types.
+void showText(QLineEdit* edit, const QString& text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+} // namespace
+
+TChanFm::TChanFm(Controller& core, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_core(core), m_form(core.chanForm())
 {
     setObjectName(QStringLiteral("ChanFm"));
     setWindowTitle(QStringLiteral("V217 Relay Timer Details"));
-    setFixedSize(419, 256);
+    setFixedSize(kClientWidth, ChanForm::kBrowsingHeight - kFrameHeight);
+    // The layout is in pixels, drawn for a small dialog font; a larger
+    // desktop font would push captions over their neighbours.
+    QFont small = font();
+    small.setPixelSize(kFontPixels);
+    setFont(small);
+
+    m_editsPanel = new QFrame(this);
+    m_editsPanel->setObjectName(QStringLiteral("EditsPanel"));
+    m_editsPanel->setGeometry(0, 0, kClientWidth, 173);
+    m_editsPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    QWidget* panel = m_editsPanel;
+
+    addLabel(panel, QStringLiteral("Relay"), 38, 7);
+    m_channelEdit = addEdit(panel, QStringLiteral("ChannelEdit"), ChanForm::kChannelTag,
+                            {77, 4, 25, 21}, 2, Filter::Digits);
+    addLabel(panel, QStringLiteral("Record Number"), 120, 7);
+    m_recNumLabel = addLabel(panel, QStringLiteral("0"), 204, 7);
+    m_recNumLabel->setObjectName(QStringLiteral("RecNumLabel"));
+    m_recNumLabel->setMinimumWidth(60);
+    m_timeLabel = addLabel(panel, QString(), 277, 7);
+    m_timeLabel->setObjectName(QStringLiteral("TimeLabel"));
+    m_timeLabel->setMinimumWidth(100);
+    addLabel(panel, QStringLiteral("ON"), 4, 48);
+    addLabel(panel, QStringLiteral("OFF"), 4, 103);
+
+    // The Clear button lies under the date panel: it shows only while the
+    // date fields are out of sight (daily mode).
+    m_editButtons[1] = addButton(panel, QStringLiteral("ClearButt"), QStringLiteral("Clear"),
+                                 {42, 80, 75, 25}, &ChanForm::ClearButtClick);
+
+    m_ymdPanel = new QWidget(panel);
+    m_ymdPanel->setObjectName(QStringLiteral("YMDpanel"));
+    m_ymdPanel->setGeometry(ChanForm::kYMDpanelShown, 25, 129, 103);
+    m_ymdPanel->setAutoFillBackground(true);
+    for (const int top : {3, 59}) {
+        addLabel(m_ymdPanel, QStringLiteral("Day"), top == 3 ? 13 : 12, top);
+        addLabel(m_ymdPanel, QStringLiteral("Month"), 46, top);
+        addLabel(m_ymdPanel, QStringLiteral("Year"), 94, top);
+    }
+    addLabel(panel, QStringLiteral("Hour"), 160, 28);
+    addLabel(panel, QStringLiteral("Min"), 203, 28);
+    addLabel(panel, QStringLiteral("Sec"), 241, 28);
+    addLabel(panel, QStringLiteral("Hour"), 160, 84);
+    addLabel(panel, QStringLiteral("Min"), 203, 84);
+    addLabel(panel, QStringLiteral("Sec"), 242, 84);
+
+    struct TimeField
+    {
+        const char* name;
+        int tag;
+        bool inYmd;
+        QRect geometry;
+        int maxLength;
+    };
+    const std::array<TimeField, 12> fields{{
+        {"OnDayEdit", 0, true, {6, 19, 32, 21}, 2},
+        {"OnMonthEdit", 1, true, {46, 19, 32, 21}, 2},
+        {"OnYearEdit", 2, true, {85, 19, 40, 21}, 4},
+        {"OnHourEdit", 3, false, {156, 44, 32, 21}, 2},
+        {"OnMinuteEdit", 4, false, {196, 44, 32, 21}, 2},
+        {"OnSecondEdit", 5, false, {236, 44, 32, 21}, 2},
+        {"OffDayEdit", 7, true, {6, 75, 32, 21}, 2},
+        {"OffMonthEdit", 8, true, {46, 75, 32, 21}, 2},
+        {"OffYearEdit", 9, true, {85, 75, 40, 21}, 4},
+        {"OffHourEdit", 10, false, {156, 100, 32, 21}, 2},
+        {"OffMinuteEdit", 11, false, {196, 100, 32, 21}, 2},
+        {"OffSecondedit", 12, false, {236, 100, 32, 21}, 2},
+    }};
+    for (const TimeField& field : fields) {
+        m_timeEdits.at(static_cast<size_t>(field.tag)) =
+            addEdit(field.inYmd ? m_ymdPanel : panel, QString::fromLatin1(field.name), field.tag,
+                    field.geometry, field.maxLength, Filter::Digits);
+    }
+
+    addLabel(panel, QStringLiteral("Toggle"), 299, 28);
+    addLabel(panel, QStringLiteral("Toggle"), 299, 84);
+    m_togOnEdit = addEdit(panel, QStringLiteral("TogOnEdit"), ChanForm::kToggleTag,
+                          {275, 44, 97, 21}, 0, Filter::Toggle);
+    m_togOffEdit = addEdit(panel, QStringLiteral("TogOffEdit"), ChanForm::kToggleTag,
+                           {275, 100, 97, 21}, 0, Filter::Toggle);
+
+    const std::array<const char*, 7> dayNames{"SunCB", "MonCB", "TueCB", "WedCB",
+                                              "ThuCB", "FriCB", "SatCB"};
+    const std::array<const char*, 7> dayCaptions{"S", "M", "T", "W", "T", "F", "S"};
+    const std::array<int, 7> dayTops{10, 27, 44, 61, 78, 95, 111};
+    for (size_t d = 0; d < 7; ++d) {
+        auto* box = new QCheckBox(QString::fromLatin1(dayCaptions.at(d)), panel);
+        box->setObjectName(QString::fromLatin1(dayNames.at(d)));
+        box->setProperty(kTag, ChanForm::kDayBoxTag);
+        box->setGeometry(383, dayTops.at(d), 30, 17);
+        connect(box, &QCheckBox::clicked, this, [this, d](bool checked) {
+            call([this, d, checked] { m_form.SetDayBox(static_cast<int>(d), checked); });
+        });
+        m_dayBoxes.at(d) = box;
+    }
+
+    m_editButtons[0] = addButton(panel, QStringLiteral("NowButt"), QStringLiteral("Now"),
+                                 {27, 136, 75, 25}, &ChanForm::NowButtClick);
+    m_editButtons[2] = addButton(panel, QStringLiteral("EnterButt"), QStringLiteral("Enter"),
+                                 {202, 136, 75, 25}, &ChanForm::EnterButtClick);
+    m_editButtons[3] = addButton(panel, QStringLiteral("EditCancelButt"),
+                                 QStringLiteral("Cancel"), {329, 136, 75, 25},
+                                 &ChanForm::EditCancelButtClick);
+
+    addButton(this, QStringLiteral("NewButt"), QStringLiteral("New"), {28, 180, 75, 25},
+              &ChanForm::NewButtClick);
+    addButton(this, QStringLiteral("EditButt"), QStringLiteral("Edit"), {114, 180, 75, 25},
+              &ChanForm::EditButtClick);
+    addButton(this, QStringLiteral("DeleteButt"), QStringLiteral("Delete"), {201, 180, 75, 25},
+              &ChanForm::DeleteButtClick);
+    auto* okButt = new QPushButton(QStringLiteral("OK"), this);
+    okButt->setObjectName(QStringLiteral("OKButt"));
+    okButt->setGeometry(329, 180, 75, 25);
+    okButt->setAutoDefault(false);
+    connect(okButt, &QPushButton::clicked, this, &QDialog::accept);
+
+    m_duplicateCB = new QCheckBox(QStringLiteral("Duplicate data to new fields"), this);
+    m_duplicateCB->setObjectName(QStringLiteral("DuplicateCB"));
+    m_duplicateCB->setProperty(kTag, ChanForm::kToggleTag);
+    m_duplicateCB->setGeometry(53, 207, 155, 17);
+    // Wider fonts than the one the layout was drawn for would cut the caption.
+    m_duplicateCB->resize(std::max(155, m_duplicateCB->sizeHint().width()), 17);
+    connect(m_duplicateCB, &QCheckBox::toggled, this,
+            [this](bool checked) { m_form.DuplicateCB = checked; });
+
+    addButton(this, QStringLiteral("PrevButt"), QStringLiteral("Previous"), {28, 226, 75, 25},
+              &ChanForm::PrevButtClick);
+    addButton(this, QStringLiteral("NextButt"), QStringLiteral("Next"), {114, 226, 75, 25},
+              &ChanForm::NextButtClick);
+    addButton(this, QStringLiteral("ClearAllButt"), QStringLiteral("Delete All"),
+              {200, 226, 75, 25}, &ChanForm::ClearAllButtClick);
+    auto* cancelButt = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButt->setObjectName(QStringLiteral("CancelButt"));
+    cancelButt->setGeometry(328, 226, 75, 25);
+    cancelButt->setAutoDefault(false);
+    connect(cancelButt, &QPushButton::clicked, this, [this] {
+        call([this] { m_form.CancelButtClick(); });
+        reject();
+    });
+
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
+    m_timer1.setInterval(ChanForm::kClockPeriod);
+    connect(&m_timer1, &QTimer::timeout, this, [this] { call([this] { m_form.Timer1Timer(); }); });
+
+    showState();
+}
+
+QLineEdit* TChanFm::addEdit(QWidget* parent, const QString& name, int tag, QRect geometry,
+                            int maxLength, Filter filter)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setProperty(kTag, tag);
+    edit->setProperty(kFilter, static_cast<int>(filter));
+    edit->setGeometry(geometry);
+    if (maxLength > 0)
+        edit->setMaxLength(maxLength);
+    // Every way into the field passes the key filter: no context-menu paste,
+    // no drops; keyboard and middle-button paste are filtered below.
+    edit->setContextMenuPolicy(Qt::NoContextMenu);
+    edit->setAcceptDrops(false);
+    edit->installEventFilter(this);
+    connect(edit, &QLineEdit::textEdited, this, [this, edit, tag](const QString& text) {
+        if (edit == m_channelEdit)
+            m_form.ChannelEdit = text;
+        else if (edit == m_togOnEdit)
+            m_form.TogOnEdit = text;
+        else if (edit == m_togOffEdit)
+            m_form.TogOffEdit = text;
+        else
+            m_form.TimeEdits.at(static_cast<size_t>(tag)) = text;
+    });
+    return edit;
+}
+
+QPushButton* TChanFm::addButton(QWidget* parent, const QString& name, const QString& caption,
+                                QRect geometry, void (ChanForm::*handler)())
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    // Enter in a field must not press a button: it would close the window.
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this,
+            [this, handler] { call([this, handler] { (m_form.*handler)(); }); });
+    return button;
+}
+
+template <typename Handler> void TChanFm::call(Handler&& handler)
+{
+    m_core.run(std::forward<Handler>(handler));
+    showState();
+}
+
+void TChanFm::showState()
+{
+    setFixedSize(kClientWidth, m_form.OuterHeight - kFrameHeight);
+    m_editsPanel->setEnabled(m_form.EditsPanelEnabled);
+    for (QPushButton* button : m_editButtons)
+        button->setEnabled(m_form.EditButtonsEnabled);
+    m_ymdPanel->move(m_form.YMDpanelLeft, m_ymdPanel->y());
+    for (int tag = 0; tag <= ChanForm::kLastTimeTag; ++tag) {
+        QLineEdit* edit = m_timeEdits.at(static_cast<size_t>(tag));
+        if (!edit)
+            continue;
+        showText(edit, m_form.TimeEdits.at(static_cast<size_t>(tag)));
+        if (ChanForm::isDateTag(tag))
+            edit->setEnabled(m_form.DateEditsEnabled);
+    }
+    showText(m_channelEdit, m_form.ChannelEdit);
+    showText(m_togOnEdit, m_form.TogOnEdit);
+    showText(m_togOffEdit, m_form.TogOffEdit);
+    for (size_t d = 0; d < m_dayBoxes.size(); ++d)
+        m_dayBoxes.at(d)->setChecked(m_form.DayBoxes.at(d));
+    {
+        const QSignalBlocker blocker(m_duplicateCB);
+        m_duplicateCB->setChecked(m_form.DuplicateCB);
+    }
+    m_recNumLabel->setText(m_form.RecNumLabel);
+    m_timeLabel->setText(m_form.TimeLabel);
+    if (m_form.Timer1Enabled && !m_timer1.isActive())
+        m_timer1.start();
+    else if (!m_form.Timer1Enabled)
+        m_timer1.stop();
+    if (m_form.takeChannelFocusRequest())
+        m_channelEdit->setFocus();
+}
+
+void TChanFm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    call([this] { m_form.FormActivate(); });
+    if (!m_placed) {
+        m_placed = true;
+        if (const QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+}
+
+void TChanFm::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    if (!event->spontaneous())
+        call([this] { m_form.FormClose(); });
+}
+
+bool TChanFm::keyAccepted(QLineEdit* edit, const QString& text, QChar key)
+{
+    bool accepted = false;
+    m_core.run([&] {
+        if (edit->property(kFilter).toInt() == static_cast<int>(Filter::Toggle))
+            accepted = m_form.TogOffEditKeyPress(text, key);
+        else if (edit == m_channelEdit)
+            accepted = m_form.ChannelEditKeyPress(key);
+        else
+            accepted = m_form.OnDayEditKeyPress(key);
+    });
+    return accepted;
+}
+
+// A paste goes in as if its characters were typed one by one: each refused
+// character is dropped with the beep.
+void TChanFm::pasteFiltered(QLineEdit* edit)
+{
+    QString text = edit->text();
+    QString accepted;
+    for (const QChar c : QApplication::clipboard()->text()) {
+        if (c != ChanForm::kBackspace && c != ChanForm::kEnter && keyAccepted(edit, text, c)) {
+            accepted += c;
+            text += c;
+        }
+    }
+    if (accepted.isEmpty())
+        return;
+    edit->insert(accepted);
+    Q_EMIT edit->textEdited(edit->text());
+}
+
+bool TChanFm::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    if (!edit)
+        return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::FocusIn: {
+        const int tag = edit->property(kTag).toInt();
+        if (ChanForm::isTimeTag(tag))
+            call([this, tag] { m_form.OnDayEditEnter(tag); });
+        break;
+    }
+    case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Paste)) {
+            pasteFiltered(edit);
+            return true;
+        }
+        QChar c;
+        if (key->key() == Qt::Key_Backspace)
+            c = ChanForm::kBackspace;
+        else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            c = ChanForm::kEnter;
+        else if (!key->text().isEmpty() && key->text().at(0).isPrint() &&
+                 !(key->modifiers() & Qt::ControlModifier))
+            c = key->text().at(0);
+        else
+            break; // caret movement, Delete, copy, undo: no character
+        if (!keyAccepted(edit, edit->text(), c))
+            return true;
+        break;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        // The selection paste of the middle button would pass by the filter.
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton)
+            return true;
+        break;
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
 }

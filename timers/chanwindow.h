@@ -1,10 +1,22 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 
+#include <array>
+
+class ChanForm;
 class Controller;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
 
-// V217 Relay Timer Details
+// V217 Relay Timer Details: the window over ChanForm. It copies the user's
+// typing into the form, turns clicks, key presses and focus changes into the
+// form's handlers, and shows the form's state after each of them.
 class TChanFm : public QDialog
 {
     Q_OBJECT
@@ -12,6 +24,44 @@ class TChanFm : public QDialog
 public:
     explicit TChanFm(Controller& core, QWidget* parent = nullptr);
 
+    // The title bar and frame around the client area: the outer heights of
+    // the form are this much taller than the dialog's own height.
+    static constexpr int kFrameHeight = 27;
+    static constexpr int kClientWidth = 419;
+    static constexpr int kFontPixels = 11;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    enum class Filter { Digits, Toggle };
+
+    QLineEdit* addEdit(QWidget* parent, const QString& name, int tag, QRect geometry,
+                       int maxLength, Filter filter);
+    QPushButton* addButton(QWidget* parent, const QString& name, const QString& caption,
+                           QRect geometry, void (ChanForm::*handler)());
+    // Runs a handler of the form and shows the result.
+    template <typename Handler> void call(Handler&& handler);
+    void showState();
+    [[nodiscard]] bool keyAccepted(QLineEdit* edit, const QString& text, QChar key);
+    void pasteFiltered(QLineEdit* edit);
+
     Controller& m_core;
+    ChanForm& m_form;
+    QTimer m_timer1;
+    bool m_placed = false;
+
+    QFrame* m_editsPanel = nullptr;
+    QWidget* m_ymdPanel = nullptr;
+    QLineEdit* m_channelEdit = nullptr;
+    QLabel* m_recNumLabel = nullptr;
+    QLabel* m_timeLabel = nullptr;
+    std::array<QLineEdit*, 13> m_timeEdits{};
+    QLineEdit* m_togOnEdit = nullptr;
+    QLineEdit* m_togOffEdit = nullptr;
+    std::array<QCheckBox*, 7> m_dayBoxes{};
+    QCheckBox* m_duplicateCB = nullptr;
+    std::array<QPushButton*, 4> m_editButtons{}; // Now, Clear, Enter, Cancel
 };

@@ -4,8 +4,6 @@
 #include "controller/daynumber.h"
 #include "timers/chantimer.h"
 
-#include <optional>
-
 namespace {
 
 using namespace chantimer;
@@ -16,13 +14,6 @@ constexpr double kPassSeconds = 0.2;
 
 const QString kSet = QStringLiteral("1");
 const QString kClear = QStringLiteral("0");
-
-std::optional<double> number(const QString& text)
-{
-    bool ok = false;
-    const double value = StrToFloatOk(text, &ok);
-    return ok ? std::optional<double>(value) : std::nullopt;
-}
 
 } // namespace
 
@@ -44,15 +35,19 @@ int ExecuteTimerPass(QStringList& records, int& portOut, double T)
             return -1;
         const int mask = 1 << (c - 1);
 
-        const std::optional<double> on = number(line(OnTime));
-        const std::optional<double> off = number(line(OffTime));
+        const std::optional<double> on = ParseNumber(line(OnTime));
+        const std::optional<double> off = ParseNumber(line(OffTime));
         if (!on || !off)
             return -1;
         const bool toggles = line(TogOn) != QLatin1String("0");
         // The toggle lengths are copied into TogCount at phase ends; a text
-        // there that is no number would stop the next pass, so it stops this.
-        if (toggles && (!number(line(TogOn)) || !number(line(TogOff)) || !number(line(TogCount))))
-            return -1;
+        // there that is no number would stop a later pass, so it stops this.
+        std::optional<double> count;
+        if (toggles) {
+            count = ParseNumber(line(TogCount));
+            if (!count || !ParseNumber(line(TogOn)) || !ParseNumber(line(TogOff)))
+                return -1;
+        }
 
         const QString& days = line(Days);
         const bool daily = IsDaily(days);
@@ -70,7 +65,7 @@ int ExecuteTimerPass(QStringList& records, int& portOut, double T)
             }
             if (!toggles)
                 continue;
-            const double left = *number(line(TogCount)) - kPassSeconds;
+            const double left = *count - kPassSeconds;
             line(TogCount) = FormatGeneral(left);
             if (left > 0)
                 continue;
