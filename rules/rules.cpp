@@ -100,7 +100,15 @@ bool CheckHL(QChar c)
 
 SyntaxResult CheckSyntax(QStringView line)
 {
-    enum class State { Input, InputState, Operator, Tens, Units, OutputState };
+    enum class State
+    {
+        Input,
+        InputState,
+        Operator,
+        Tens,
+        Units,
+        OutputState
+    };
     State state = State::Input;
     bool tensOne = false;
     QString expected = kExpectInput;
@@ -197,10 +205,10 @@ bool CheckRules(QStringList& lines, QString& error, int& syntaxPos)
         const SyntaxResult syntax = CheckSyntax(line);
         syntaxPos = syntax.pos;
         if (!syntax.expected.isEmpty()) {
-            const QString found = syntax.pos <= line.size()
-                                      ? QStringLiteral("  [") + shownCharAt(line, syntax.pos) +
-                                            QStringLiteral("]")
-                                      : QStringLiteral("  [missing?]");
+            const QString found =
+                syntax.pos <= line.size()
+                    ? QStringLiteral("  [") + shownCharAt(line, syntax.pos) + QStringLiteral("]")
+                    : QStringLiteral("  [missing?]");
             error = QStringLiteral("Syntax Error.\r") + positionText(lineNumber, syntax.pos) +
                     found + QStringLiteral("\r\rExpecting: ") + syntax.expected;
             return false;
@@ -283,8 +291,8 @@ int ModifyOutputFromRules(const QStringList& lines, int portIn, int portOut)
     for (const QString& line : lines)
         views.append(line);
     return ModifyOutputFromRules(
-        std::span<const QStringView>(views.constData(), static_cast<size_t>(views.size())),
-        portIn, portOut);
+        std::span<const QStringView>(views.constData(), static_cast<size_t>(views.size())), portIn,
+        portOut);
 }
 
 } // namespace rules

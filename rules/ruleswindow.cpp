@@ -8,7 +8,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 
 TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
 {
@@ -48,6 +47,9 @@ RulesForm& TRulesFm::form()
 void TRulesFm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // A window restored by the window system keeps the text being edited.
+    if (event->spontaneous())
+        return;
     if (const QScreen* shown = screen())
         move(shown->availableGeometry().center() - rect().center());
     showMemoLines();
@@ -105,8 +107,8 @@ bool TRulesFm::RulesMemoKeyPress(QKeyEvent* event)
     const int key = event->key();
     if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab)
         return false;
-    const bool chord = (event->modifiers() &
-                        (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0;
+    const bool chord =
+        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0;
     QString typed = event->text();
     if (typed.isEmpty()) {
         // Keys that type nothing (arrows, Delete, Home) edit as usual; a
@@ -132,8 +134,8 @@ bool TRulesFm::RulesMemoKeyPress(QKeyEvent* event)
         return false;
     // The editor types the filtered character in place of the typed one. It
     // passes the filter unchanged, so this does not come back here.
-    QKeyEvent filtered(QEvent::KeyPress, key, event->modifiers(), accepted,
-                       event->isAutoRepeat(), static_cast<ushort>(event->count()));
+    QKeyEvent filtered(QEvent::KeyPress, key, event->modifiers(), accepted, event->isAutoRepeat(),
+                       static_cast<ushort>(event->count()));
     QCoreApplication::sendEvent(m_rulesMemo, &filtered);
     return true;
 }

@@ -16,6 +16,7 @@ struct CheckCase
 };
 
 // Each faulty text with the one message the user sees for it.
+// clang-format off
 const CheckCase kCheckCases[] = {
     {{u"1H=01H"_s}, true, u""},
     {{u"1Hor2H=01H"_s}, true, u""},
@@ -69,6 +70,7 @@ const CheckCase kCheckCases[] = {
     // An illegal character is reported before any syntax fault of its line.
     {{u"7H=01Hx"_s}, false, u"Illegal character.\rLine: 1.\rCharacter: 7  [x]"},
 };
+// clang-format on
 
 TEST(CheckRules, ReportsTheFirstFaultWithItsPosition)
 {
@@ -201,6 +203,7 @@ TEST(KeyFilter, UpperCasesStateLettersAndLowersOperatorLetters)
         char16_t typed;
         char16_t kept; // 0: dropped
     };
+    // clang-format off
     const KeyCase cases[] = {
         {u'h', u'H'}, {u'H', u'H'}, {u'l', u'L'}, {u'L', u'L'}, {u'A', u'a'}, {u'a', u'a'},
         {u'D', u'd'}, {u'N', u'n'}, {u'O', u'o'}, {u'r', u'r'}, {u'R', u'r'}, {u'0', u'0'},
@@ -208,6 +211,7 @@ TEST(KeyFilter, UpperCasesStateLettersAndLowersOperatorLetters)
         {u' ', 0},    {u'+', 0},    {u'(', 0},    {9, 0},       {10, 0},      {3, 0},
         {22, 0},      {24, 0},      {27, 0},      {0x00e4, 0},  {0x0131, 0},
     };
+    // clang-format on
     for (const KeyCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.typed));
         EXPECT_EQ(rules::RulesMemoKeyPress(QChar(c.typed)), QChar(c.kept));

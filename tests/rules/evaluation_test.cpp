@@ -22,6 +22,7 @@ struct EvalCase
     int portOutAfter;
 };
 
+// clang-format off
 const EvalCase kEvalCases[] = {
     {"H output follows a true condition", {u"1H=01H"_s}, kInput1, 0, 0x0001},
     {"H output follows a false condition", {u"1H=01H"_s}, 0, 0x0001, 0x0000},
@@ -45,13 +46,13 @@ const EvalCase kEvalCases[] = {
     {"inputs above 6 do not count", {u"6L=10H"_s}, 0xC0, 0, 0x0200},
     {"no lines, no change", {}, kInput1, 0x1234, 0x1234},
 };
+// clang-format on
 
 TEST(Evaluation, FoldsEachLineLeftToRightAndDrivesEveryOutput)
 {
     for (const EvalCase& c : kEvalCases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(rules::ModifyOutputFromRules(c.lines, c.portIn, c.portOutBefore),
-                  c.portOutAfter);
+        EXPECT_EQ(rules::ModifyOutputFromRules(c.lines, c.portIn, c.portOutBefore), c.portOutAfter);
     }
 }
 
@@ -81,8 +82,8 @@ TEST(Evaluation, UncheckedLinesAreReadOnlyWithinThemselves)
 {
     // Such lines cannot pass the check; the evaluation still stays inside
     // each line and never names a relay outside 1 to 16.
-    const QStringList lines{u""_s,   u"1"_s,        u"1H="_s,    u"1H=0"_s,    u"1H=01"_s,
-                            u"1Ha"_s, u"1Han"_s,    u"1Ho"_s,    u"1H=00H"_s,  u"1H=17H"_s,
+    const QStringList lines{u""_s,       u"1"_s,     u"1H="_s, u"1H=0"_s,   u"1H=01"_s,
+                            u"1Ha"_s,    u"1Han"_s,  u"1Ho"_s, u"1H=00H"_s, u"1H=17H"_s,
                             u"1H=99H"_s, u"x=+1H"_s, u"=="_s};
     for (const QString& line : lines) {
         SCOPED_TRACE(line.toStdString());
@@ -158,7 +159,7 @@ TEST_F(RulesInController, ARuleOverridesSetAllAtTheNextInputRead)
 
     rig.link.autoReply = true;
     rig.link.inputDigits = "00"; // input 1 low
-    rig.tick(); // relay write: all on
+    rig.tick();                  // relay write: all on
     EXPECT_EQ(rig.link.written.last(), QByteArray("RFFFF\r"));
     rig.link.deliver();
     rig.tick(); // input read

@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
