@@ -176,8 +176,7 @@ QString LoggerForm::CheckTheLogData()
 
     if (QString error = checkGroup(OnDay, QStringLiteral("ON"), LoggerOnTime); !error.isEmpty())
         return error;
-    if (QString error = checkGroup(OffDay, QStringLiteral("OFF"), LoggerOffTime);
-        !error.isEmpty())
+    if (QString error = checkGroup(OffDay, QStringLiteral("OFF"), LoggerOffTime); !error.isEmpty())
         return error;
 
     const QString& frequency = fields[Frequency];

@@ -14,12 +14,14 @@ class LoggerForm
 {
 public:
     // Field indexes: the ON group, the OFF group, then the frequency.
+    // clang-format off
     enum Field {
         OnDay, OnMonth, OnYear, OnHour, OnMinute, OnSecond,
         OffDay, OffMonth, OffYear, OffHour, OffMinute, OffSecond,
         Frequency,
         FieldCount
     };
+    // clang-format on
     // The two time groups of CreateEditText.
     static constexpr int kOnGroup = 1;
     static constexpr int kOffGroup = 0;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 
 #include <vector>
@@ -49,9 +50,9 @@ constexpr std::array<FieldSpec, 13> kFields{{
     {"FrequencyEdit", kFrequencyTag},
 }};
 
-const std::array<QString, 6> kColumnTitles{
-    QStringLiteral("Day"),  QStringLiteral("Month"),  QStringLiteral("Year"),
-    QStringLiteral("Hour"), QStringLiteral("Minute"), QStringLiteral("Second")};
+const std::array<QString, 6> kColumnTitles{QStringLiteral("Day"),    QStringLiteral("Month"),
+                                           QStringLiteral("Year"),   QStringLiteral("Hour"),
+                                           QStringLiteral("Minute"), QStringLiteral("Second")};
 
 QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top)
 {
@@ -109,8 +110,8 @@ TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::textChanged, this,
                 [this, i](const QString& text) { m_form.fields.at(i) = text; });
-        connect(edit, &QLineEdit::textEdited, this,
-                [this, i] { fieldEdited(static_cast<int>(i)); });
+        // Pasted or cut text passes no key filter but is a change all the same.
+        connect(edit, &QLineEdit::textEdited, this, [this] { m_form.LogDataChanged = true; });
         m_edits.at(i) = edit;
     }
 
@@ -182,6 +183,8 @@ void TLoggerFm::reject()
 void TLoggerFm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    if (const QScreen* shown = screen())
+        move(shown->availableGeometry().center() - rect().center());
     FormActivate();
     m_edits.front()->setFocus();
 }
@@ -199,12 +202,6 @@ void TLoggerFm::showFields()
         if (m_edits.at(i)->text() != m_form.fields.at(i))
             m_edits.at(i)->setText(m_form.fields.at(i));
     }
-}
-
-void TLoggerFm::fieldEdited(int /*field*/)
-{
-    // Pasted or cut text passes no key filter but is a change all the same.
-    m_form.LogDataChanged = true;
 }
 
 int TLoggerFm::fieldOf(const QObject* object) const
@@ -234,8 +231,8 @@ bool TLoggerFm::eventFilter(QObject* watched, QEvent* event)
         const QChar key = text.front();
         // Only typed characters are judged; Tab, Delete, the arrows and
         // shortcuts such as Ctrl+V go on as usual.
-        const bool typed = key == QChar(8) || key == QChar(13) ||
-                           (key.unicode() >= 0x20 && key.unicode() != 0x7f);
+        const bool typed =
+            key == QChar(8) || key == QChar(13) || (key.unicode() >= 0x20 && key.unicode() != 0x7f);
         if (!typed)
             return QDialog::eventFilter(watched, event);
         const bool accepted = LoggerForm::isTimeField(field) ? m_form.OnDayEditKeyPress(key)

@@ -37,7 +37,6 @@ private:
     void FormActivate();
     // Copies the form's texts into the edit boxes.
     void showFields();
-    void fieldEdited(int field);
     [[nodiscard]] int fieldOf(const QObject* object) const;
 
     Controller& m_core;

@@ -36,6 +36,8 @@ public:
     {
         addBox(QStringLiteral("Confirm"), text);
         lastButtons = buttons;
+        if (onConfirm)
+            onConfirm();
         if (answers.empty())
             return Answer::Yes;
         const Answer answer = answers.front();
@@ -109,6 +111,8 @@ public:
     std::array<bool, 16> setButtons{};
     QString countLabel;
     QString portDialogShownWith;
+    // Runs while a question is open, as the poll cycle does in its nested loop.
+    std::function<void()> onConfirm;
     std::function<bool(QString&)> onPortDialog;
     std::function<bool()> onTimerEditor;
     std::function<bool()> onRulesEditor;

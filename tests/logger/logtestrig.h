@@ -1,0 +1,77 @@
+#pragma once
+
+#include "controller/daynumber.h"
+#include "support/rig.h"
+
+#include <QDateTime>
+
+// A rig whose clock moves 100 ms with every tick, with the logger schedule
+// confirmed through the logger Edit button as a user would.
+struct LogRig : Rig
+{
+    LogRig()
+    {
+        clock.set(QDateTime(QDate(2014, 7, 3), QTime(12, 0)));
+        startUp();
+        view.boxes.clear();
+    }
+
+    // The logger window closes with OK after the fields were filled with
+    // on, off and frequency; returns the check's error text.
+    QString confirmSchedule(const QDateTime& on, const QDateTime& off, const QString& frequency)
+    {
+        QString error;
+        view.onLoggerWindow = [&] {
+            LoggerForm& form = core.loggerForm();
+            form.CreateEditText(LoggerForm::kOnGroup, DateTimeToDayNumber(on));
+            form.CreateEditText(LoggerForm::kOffGroup, DateTimeToDayNumber(off));
+            form.fields[LoggerForm::Frequency] = frequency;
+            form.LogDataChanged = true;
+            error = form.CheckTheLogData();
+            return error.isEmpty();
+        };
+        core.LogEditButtClick();
+        view.onLoggerWindow = nullptr;
+        return error;
+    }
+
+    // Full poll cycles on the auto-replying board, the clock moving 100 ms
+    // before every tick; each cycle ends with one capture.
+    void timedCycles(int cycles)
+    {
+        link.autoReply = true;
+        for (int i = 0; i < 2 * cycles; ++i) {
+            clock.advanceMs(100);
+            tick();
+            link.deliver();
+        }
+    }
+
+    // Activates and completes the first relay write, so the next tick reads
+    // the inputs.
+    void activate()
+    {
+        core.ActiveButtClick();
+        link.autoReply = true;
+        clock.advanceMs(100);
+        tick();
+        link.deliver();
+    }
+
+    // Deactivates through the Activate button and lets the closing sequence
+    // finish.
+    void deactivate()
+    {
+        core.ActiveButtClick();
+        for (int i = 0; i < 6 && core.SystemActive; ++i) {
+            clock.advanceMs(100);
+            tick();
+            link.deliver();
+        }
+    }
+
+    [[nodiscard]] QDateTime at(int hour, int minute, int second) const
+    {
+        return QDateTime(QDate(2014, 7, 3), QTime(hour, minute, second));
+    }
+};
