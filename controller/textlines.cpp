@@ -40,6 +40,10 @@ void WriteTextLines(const QString& path, const QStringList& lines)
         bytes += "\r\n";
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // The explicit flush reports a short write (a full disk, a file size
+    // limit); commit() alone can miss it and rename a truncated file over
+    // the earlier one.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit())
         throwCannotCreateFile(path);
 }

@@ -1,0 +1,286 @@
+#include "controller/daynumber.h"
+#include "projectfixture.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+
+using CloseQuery = ProjectTest;
+using LastRun = ProjectTest;
+
+const QString kParameters =
+    QStringLiteral("Time/Rule parameters have changed.\r\rSave before closing?");
+const QString kLogData = QStringLiteral("Log data available in memory.\r\rSave?");
+
+TEST_F(CloseQuery, NothingToAskClosesAndWritesTheLastRunFile)
+{
+    EXPECT_TRUE(closeQuery());
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+    EXPECT_EQ(bytes(programLastRun()), QByteArray("*\r\n*\r\n"));
+    EXPECT_FALSE(QFileInfo::exists(configLastRun()));
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("cwd/v217.dat"))));
+}
+
+TEST_F(CloseQuery, TheLastRunFileNamesTheOpenPortAndTheProject)
+{
+    rig.link.setPort(3);
+    rig.link.setActive(true);
+    rig.core.OpenTheProjectFile(golden(QStringLiteral("twotimers.iom")));
+    EXPECT_TRUE(closeQuery());
+    EXPECT_EQ(bytes(programLastRun()),
+              "3\r\n" + golden(QStringLiteral("twotimers.iom")).toUtf8() + "\r\n");
+
+    // A port that is set but not open counts as none.
+    rig.link.setActive(false);
+    rig.core.ProjectFileName.clear();
+    EXPECT_TRUE(closeQuery());
+    EXPECT_EQ(bytes(programLastRun()), QByteArray("*\r\n*\r\n"));
+}
+
+// The parameters question for each answer; the save dialog may be cancelled
+// without stopping the close.
+TEST_F(CloseQuery, TheParametersQuestion)
+{
+    struct Row
+    {
+        View::Answer answer;
+        QString saveTo;
+        bool closes;
+        QByteArray lastRun; // empty: not written
+    };
+    const QString target = file(QStringLiteral("closing.iom"));
+    const QList<Row> rows{
+        {View::Answer::Cancel, {}, false, {}},
+        {View::Answer::No, {}, true, "*\r\n*\r\n"},
+        {View::Answer::Yes, {}, true, "*\r\n*\r\n"},
+        {View::Answer::Yes, target, true, "*\r\n" + target.toUtf8() + "\r\n"},
+    };
+    for (const Row& row : rows) {
+        QFile::remove(programLastRun());
+        Rig fresh;
+        useFolders(fresh);
+        fillTwoTimers(fresh.core);
+        fresh.core.ChangeCount = 2;
+        fresh.view.answers.push_back(row.answer);
+        fresh.view.files.push_back(row.saveTo);
+        bool canClose = true;
+        fresh.core.run([&] { fresh.core.FormCloseQuery(canClose); });
+        EXPECT_EQ(canClose, row.closes);
+        EXPECT_EQ(fresh.view.boxTexts(), QStringList{kParameters});
+        EXPECT_EQ(fresh.view.lastButtons, View::Buttons::YesNoCancel);
+        EXPECT_EQ(fresh.view.fileDialogs.size(), row.answer == View::Answer::Yes ? 1 : 0);
+        if (row.lastRun.isEmpty()) {
+            EXPECT_FALSE(QFileInfo::exists(programLastRun()));
+        } else {
+            EXPECT_EQ(bytes(programLastRun()), row.lastRun);
+        }
+        if (!row.saveTo.isEmpty()) {
+            EXPECT_EQ(bytes(target), bytes(golden(QStringLiteral("twotimers.iom"))));
+        }
+    }
+}
+
+TEST_F(CloseQuery, CancelLeavesAnEarlierLastRunFileUntouched)
+{
+    writeBytes(programLastRun(), "4\r\n/some/project.iom\r\n");
+    rig.core.ChangeCount = 1;
+    rig.view.answers.push_back(View::Answer::Cancel);
+    EXPECT_FALSE(closeQuery());
+    EXPECT_EQ(bytes(programLastRun()), QByteArray("4\r\n/some/project.iom\r\n"));
+}
+
+// The log question for each answer, also while a run is going on.
+TEST_F(CloseQuery, TheLogQuestion)
+{
+    struct Row
+    {
+        View::Answer answer;
+        QString saveTo;
+        bool closes;
+        bool logKept;
+    };
+    const QString logFile = file(QStringLiteral("run.txt"));
+    const QList<Row> rows{
+        {View::Answer::Cancel, {}, false, true},
+        {View::Answer::No, {}, true, true},
+        {View::Answer::Yes, logFile, true, false},
+        {View::Answer::Yes, {}, true, true},
+    };
+    for (const Row& row : rows) {
+        QFile::remove(programLastRun());
+        Rig fresh;
+        useFolders(fresh);
+        fresh.core.SystemActive = true;
+        fresh.core.LogNow = true;
+        fresh.core.LogList = {QStringLiteral("line 1"), QStringLiteral("line 2")};
+        fresh.view.answers.push_back(row.answer);
+        fresh.view.files.push_back(row.saveTo);
+        bool canClose = true;
+        fresh.core.run([&] { fresh.core.FormCloseQuery(canClose); });
+        EXPECT_EQ(canClose, row.closes);
+        EXPECT_EQ(fresh.view.boxTexts(), QStringList{kLogData});
+        if (row.answer == View::Answer::Yes) {
+            EXPECT_EQ(fresh.view.fileDialogs, QList{View::FileDialog::SaveLog});
+        }
+        EXPECT_EQ(fresh.core.LogList.isEmpty(), !row.logKept);
+        EXPECT_EQ(QFileInfo::exists(programLastRun()), row.closes);
+        if (!row.saveTo.isEmpty()) {
+            EXPECT_EQ(bytes(logFile), QByteArray("line 1\r\nline 2\r\n"));
+        }
+    }
+}
+
+TEST_F(CloseQuery, BothQuestionsInTurn)
+{
+    rig.core.ChangeCount = 1;
+    rig.core.LogList = {QStringLiteral("x")};
+    rig.view.answers = {View::Answer::No, View::Answer::No};
+    EXPECT_TRUE(closeQuery());
+    EXPECT_EQ(rig.view.boxTexts(), (QStringList{kParameters, kLogData}));
+
+    Rig second;
+    useFolders(second);
+    second.core.ChangeCount = 1;
+    second.core.LogList = {QStringLiteral("x")};
+    second.view.answers = {View::Answer::No, View::Answer::Cancel};
+    bool canClose = true;
+    second.core.FormCloseQuery(canClose);
+    EXPECT_FALSE(canClose);
+}
+
+// A save that fails keeps the program open with the changes still there.
+TEST_F(CloseQuery, AFailedSaveKeepsTheProgramOpen)
+{
+    writeBytes(file(QStringLiteral("plain")), "not a folder");
+    const QString impossible = file(QStringLiteral("plain/closing.iom"));
+    fillTwoTimers(rig.core);
+    rig.core.ChangeCount = 1;
+    rig.view.answers.push_back(View::Answer::Yes);
+    rig.view.files.push_back(impossible);
+    EXPECT_FALSE(closeQuery());
+    EXPECT_EQ(rig.view.boxTexts(),
+              (QStringList{kParameters, QStringLiteral("Cannot create file ") + impossible + "."}));
+    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_FALSE(QFileInfo::exists(programLastRun()));
+}
+
+// The program's folder cannot take the file: the configuration folder does,
+// and the close goes on even when neither can.
+TEST_F(LastRun, AnUnwritableProgramFolderFallsBack)
+{
+    writeBytes(file(QStringLiteral("plain")), "not a folder");
+    rig.core.lastRunFolders().setProgramFolder(file(QStringLiteral("plain/bin")));
+    rig.core.lastRunFolders().setConfigFolder(path(QStringLiteral("config/qmx-v217")));
+    rig.core.ProjectFileName = QStringLiteral("/home/user/lab.iom");
+    EXPECT_TRUE(closeQuery());
+    EXPECT_EQ(bytes(path(QStringLiteral("config/qmx-v217/v217.dat"))),
+              QByteArray("*\r\n/home/user/lab.iom\r\n"));
+
+    rig.core.lastRunFolders().setProgramFolder(QStringLiteral("/proc/v217"));
+    rig.core.lastRunFolders().setConfigFolder(file(QStringLiteral("plain/config")));
+    EXPECT_TRUE(closeQuery());
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+}
+
+TEST_F(LastRun, TheConfigurationFolderFollowsXdgConfigHome)
+{
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", path(QStringLiteral("xdg")).toUtf8());
+    LastRunFolders folders;
+    EXPECT_EQ(folders.configFolder(), path(QStringLiteral("xdg/qmx-v217")));
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(folders.configFolder(), QDir::home().filePath(QStringLiteral(".config/qmx-v217")));
+    if (!saved.isNull())
+        qputenv("XDG_CONFIG_HOME", saved);
+    EXPECT_EQ(folders.programFolder(), QCoreApplication::applicationDirPath());
+}
+
+// Where start-up finds the file: the current folder first, else the newer
+// of the program folder's and the configuration folder's.
+TEST_F(LastRun, StartUpLooksInTheCurrentFolderFirst)
+{
+    WriteTextLines(file(QStringLiteral("a.iom")), {"0", "0", "0", "[t]", "[r]"});
+    WriteTextLines(file(QStringLiteral("b.iom")), {"0", "0", "0", "[t]", "[r]"});
+    WriteTextLines(file(QStringLiteral("c.iom")), {"0", "0", "0", "[t]", "[r]"});
+    const auto startWith = [this](const QString& expected) {
+        Rig fresh;
+        useFolders(fresh);
+        fresh.startUp();
+        EXPECT_EQ(fresh.core.ProjectFileName, expected);
+        EXPECT_EQ(fresh.view.caption,
+                  expected.isEmpty() ? QStringLiteral("QMX V217 v140703")
+                                     : QStringLiteral("QMX V217 v140703 <") +
+                                           QFileInfo(expected).fileName() + ">");
+    };
+    startWith({});
+
+    WriteTextLines(configLastRun(), {"12", file(QStringLiteral("c.iom"))});
+    startWith(file(QStringLiteral("c.iom")));
+
+    WriteTextLines(programLastRun(), {"12", file(QStringLiteral("b.iom"))});
+    QFile config(configLastRun());
+    ASSERT_TRUE(config.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(config.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                   QFileDevice::FileModificationTime));
+    config.close();
+    startWith(file(QStringLiteral("b.iom")));
+
+    WriteTextLines(path(QStringLiteral("cwd/v217.dat")), {"12", file(QStringLiteral("a.iom"))});
+    startWith(file(QStringLiteral("a.iom")));
+}
+
+// What a user does: builds a project, saves it, quits, and starts again.
+TEST_F(LastRun, AProjectComesBackAfterARestart)
+{
+    rig.startUp();
+    rig.link.setPort(2);
+    rig.link.setActive(true);
+    rig.view.onLoggerWindow = [this] {
+        LoggerForm& form = rig.core.loggerForm();
+        form.fields = {"03", "07", "2014", "17", "30", "00",
+                       "04", "07", "2014", "08", "15", "30", "2.5"};
+        form.LogDataChanged = true;
+        return form.CheckTheLogData().isEmpty();
+    };
+    rig.core.LogEditButtClick();
+    ASSERT_EQ(rig.core.ChangeCount, 1);
+    rig.core.TimerList = twoTimerRecords();
+    rig.core.RulesList = QStringList{"1H=01H", "2Land3H=05L"};
+    rig.core.ChangeCount = 3;
+    const QString target = file(QStringLiteral("lab.iom"));
+    rig.view.answers.push_back(View::Answer::Yes);
+    rig.view.files.push_back(target);
+    ASSERT_TRUE(closeQuery());
+    EXPECT_EQ(ReadTextLines(programLastRun()), (QStringList{"2", target}));
+
+    Rig next;
+    useFolders(next);
+    next.startUp();
+    EXPECT_TRUE(next.view.boxes.isEmpty());
+    EXPECT_EQ(next.link.Port(), 2);
+    EXPECT_TRUE(next.link.Active());
+    EXPECT_EQ(next.view.caption, QStringLiteral("QMX V217 v140703 <lab.iom>"));
+    EXPECT_EQ(next.core.ProjectFileName, target);
+    EXPECT_EQ(next.core.TimerList, rig.core.TimerList);
+    EXPECT_EQ(next.core.RulesList, rig.core.RulesList);
+    // The schedule comes back as the logger window shows it.
+    EXPECT_EQ(next.core.loggerForm().fields, rig.core.loggerForm().fields);
+    EXPECT_EQ(FormatGeneral(next.core.LogOnTime), FormatGeneral(rig.core.LogOnTime));
+    EXPECT_EQ(FormatGeneral(next.core.LogOffTime), FormatGeneral(rig.core.LogOffTime));
+    EXPECT_EQ(next.core.LogFrequency, rig.core.LogFrequency);
+    EXPECT_TRUE(next.core.loggerForm().LogDataValid);
+    EXPECT_EQ(next.core.ChangeCount, 0);
+    EXPECT_EQ(next.view.status[1], QStringLiteral("Ready"));
+}
+
+TEST_F(LastRun, AStarProjectLineLoadsNothingSilently)
+{
+    WriteTextLines(path(QStringLiteral("cwd/v217.dat")), {"12", "*"});
+    rig.startUp();
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+    EXPECT_TRUE(rig.core.ProjectFileName.isEmpty());
+    EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703"));
+}
+
+} // namespace
