@@ -1,6 +1,5 @@
 #include "controller/lamppictures.h"
 
-
 #include <vector>
 
 namespace lamppictures {
@@ -44,8 +43,8 @@ QImage FloodFill(const QImage& image, QPoint seed, QRgb from, QRgb to)
 QImage Picture(const QString& name, qreal devicePixelRatio)
 {
     const bool doubled = devicePixelRatio > 1.0;
-    const QString path = QStringLiteral(":/images/%1%2.png")
-                             .arg(name, doubled ? QStringLiteral("@2x") : QString());
+    const QString path =
+        QStringLiteral(":/images/%1%2.png").arg(name, doubled ? QStringLiteral("@2x") : QString());
     QImage image(path);
     image = image.convertToFormat(QImage::Format_ARGB32);
     image.setDevicePixelRatio(doubled ? 2.0 : 1.0);

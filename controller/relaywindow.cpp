@@ -35,7 +35,8 @@ QString displayText(QString text)
 
 // --- the layout table ---
 
-enum class Kind {
+enum class Kind
+{
     Panel,          // raised panel holding other controls
     Label,          // text; sized to its text when no width is given
     RelayIndicator, // 38 x 14 relay face
@@ -52,7 +53,7 @@ struct Control
     Kind kind;
     QString name;
     QString parent; // empty: the client area
-    QRect geometry; // width 0: a label as wide as its text
+    QRect geometry; // no size: a label as wide and high as its text
     QString text;   // caption
     QString image;  // picture or lamp glyph
     int tag = -1;
@@ -75,9 +76,9 @@ const std::array<const char*, 16> kRelayLabelNames{
     "Label11", "Label12", "Label13", "Label14", "Label15", "Label16", "Label17", "Label18",
     "Label5",  "Label6",  "Label7",  "Label9",  "Label25", "Label26", "Label27", "Label28"};
 const std::array<const char*, 6> kInputLabelNames{"Label21", "Label22", "Label23",
-                                                   "Label24", "Label29", "Label30"};
+                                                  "Label24", "Label29", "Label30"};
 const std::array<const char*, 6> kInputNames{"In1image", "In2Image", "In3Image",
-                                              "In4Image", "In5Image", "In6Image"};
+                                             "In4Image", "In5Image", "In6Image"};
 
 QString relayIndicatorName(int relay)
 {
@@ -91,102 +92,123 @@ QString setButtonName(int relay)
     return QStringLiteral("SpeedButton%1").arg(relay <= 8 ? 2 * relay - 1 : 2 * (relay - 8));
 }
 
+// Shorthands that keep the table below one line per control.
+Control panel(const char* name, QRect geometry)
+{
+    return {Kind::Panel, QString::fromLatin1(name), {}, geometry, {}, {}};
+}
+
+Control label(const char* name, const char* parent, QPoint at, const QString& text)
+{
+    return {
+        Kind::Label, QString::fromLatin1(name), QString::fromLatin1(parent), {at, QSize()}, text,
+        {}};
+}
+
+Control button(const char* name, const char* parent, QRect geometry, const QString& text,
+               const char* image)
+{
+    return {Kind::Button, QString::fromLatin1(name), QString::fromLatin1(parent), geometry,
+            text,         QString::fromLatin1(image)};
+}
+
+Control lampSwitch(const char* name, const char* parent, QPoint at)
+{
+    return {Kind::LampSwitch,
+            QString::fromLatin1(name),
+            QString::fromLatin1(parent),
+            {at, kLampSwitch},
+            {},
+            QStringLiteral("ledtoff")};
+}
+
+Control picture(Kind kind, const QString& name, const char* parent, QRect geometry,
+                const char* image, int tag)
+{
+    return {kind, name, QString::fromLatin1(parent), geometry, {}, QString::fromLatin1(image), tag};
+}
+
 std::vector<Control> mainWindowControls()
 {
-    std::vector<Control> table;
-    const auto add = [&table](Control control) { table.push_back(std::move(control)); };
-
-    // Relay and input indicators.
-    add({Kind::Panel, QStringLiteral("Panel10"), {}, {3, 1, 182, 330}, {}, {}});
-    add({Kind::Label, QStringLiteral("Label20"), QStringLiteral("Panel10"), {73, 7, 0, 0},
-         QStringLiteral("RELAY"), {}});
+    // Relay and input indicators with the SET buttons.
+    std::vector<Control> table{
+        panel("Panel10", {3, 1, 182, 330}),
+        label("Label20", "Panel10", {73, 7}, QStringLiteral("RELAY")),
+        label("Label19", "Panel10", {74, 237}, QStringLiteral("INPUT")),
+    };
     for (int relay = 1; relay <= 16; ++relay) {
-        const int row = (relay - 1) % 8;
+        const int top = kRelayTops.at(static_cast<size_t>((relay - 1) % 8));
+        const int setTop = kSetButtonTops.at(static_cast<size_t>((relay - 1) % 8));
         const bool right = relay > 8;
-        const QString panel = QStringLiteral("Panel10");
-        add({Kind::Label, QString::fromLatin1(kRelayLabelNames[relay - 1]), panel,
-             {right ? 91 : 6, kRelayTops[row], 0, 0}, twoDigits(relay), {}});
-        add({Kind::RelayIndicator, relayIndicatorName(relay), panel,
-             {QPoint(right ? 108 : 20, kRelayTops[row]), kIndicator}, {}, {}, relay - 1});
-        add({Kind::SetButton, setButtonName(relay), panel,
-             {QPoint(right ? 148 : 60, kSetButtonTops[row]), kLampSwitch}, {},
-             QStringLiteral("ledron"), relay - 1});
+        table.push_back(label(kRelayLabelNames.at(static_cast<size_t>(relay - 1)), "Panel10",
+                              {right ? 91 : 6, top}, twoDigits(relay)));
+        table.push_back(picture(Kind::RelayIndicator, relayIndicatorName(relay), "Panel10",
+                                {QPoint(right ? 108 : 20, top), kIndicator}, "", relay - 1));
+        table.push_back({Kind::SetButton,
+                         setButtonName(relay),
+                         QStringLiteral("Panel10"),
+                         {QPoint(right ? 148 : 60, setTop), kLampSwitch},
+                         {},
+                         QStringLiteral("ledron"),
+                         relay - 1});
     }
-    add({Kind::Label, QStringLiteral("Label19"), QStringLiteral("Panel10"), {74, 237, 0, 0},
-         QStringLiteral("INPUT"), {}});
     for (int input = 1; input <= 6; ++input) {
-        const int row = (input - 1) % 3;
+        const int top = kInputTops.at(static_cast<size_t>((input - 1) % 3));
         const bool right = input > 3;
-        const QString panel = QStringLiteral("Panel10");
-        add({Kind::Label, QString::fromLatin1(kInputLabelNames[input - 1]), panel,
-             {right ? 94 : 6, kInputTops[row], 0, 0}, QString::number(input), {}});
-        add({Kind::InputIndicator, QString::fromLatin1(kInputNames[input - 1]), panel,
-             {QPoint(right ? 108 : 20, kInputTops[row]), kIndicator}, {},
-             QStringLiteral("inputimage"), 20 + input - 1});
+        table.push_back(label(kInputLabelNames.at(static_cast<size_t>(input - 1)), "Panel10",
+                              {right ? 94 : 6, top}, QString::number(input)));
+        table.push_back(picture(Kind::InputIndicator,
+                                QString::fromLatin1(kInputNames.at(static_cast<size_t>(input - 1))),
+                                "Panel10", {QPoint(right ? 108 : 20, top), kIndicator},
+                                "inputimage", 20 + input - 1));
     }
 
-    // Manual relay control.
-    add({Kind::Panel, QStringLiteral("Panel5"), {}, {185, 1, 117, 223}, {}, {}});
-    add({Kind::Label, QStringLiteral("Label8"), QStringLiteral("Panel5"), {23, 6, 0, 0},
-         QStringLiteral("OUTPUT SET"), {}});
-    add({Kind::Button, QStringLiteral("WriteButt"), QStringLiteral("Panel5"), {20, 39, 76, 25},
-         QStringLiteral("Write"), QStringLiteral("write")});
-    add({Kind::Button, QStringLiteral("ClearAllButt"), QStringLiteral("Panel5"),
-         {20, 103, 76, 25}, QStringLiteral("Clear All"), QStringLiteral("ledroff")});
-    add({Kind::Button, QStringLiteral("SetAllButt"), QStringLiteral("Panel5"), {20, 167, 76, 25},
-         QStringLiteral("Set All   "), QStringLiteral("ledgoff")});
-
-    // Activation.
-    add({Kind::Panel, QStringLiteral("Panel9"), {}, {302, 1, 92, 43}, {}, {}});
-    add({Kind::Button, QStringLiteral("ActiveButt"), QStringLiteral("Panel9"), {8, 10, 75, 25},
-         QStringLiteral("Activate"), QStringLiteral("ledtoff")});
-
-    // Input rules.
-    add({Kind::Panel, QStringLiteral("Panel4"), {}, {302, 44, 92, 90}, {}, {}});
-    add({Kind::Label, QStringLiteral("Label4"), QStringLiteral("Panel4"), {8, 6, 0, 0},
-         QStringLiteral("INPUT RULES"), {}});
-    add({Kind::LampSwitch, QStringLiteral("InputRulesSB"), QStringLiteral("Panel4"),
-         {QPoint(34, 25), kLampSwitch}, {}, QStringLiteral("ledtoff")});
-    add({Kind::Button, QStringLiteral("RulesEditButt"), QStringLiteral("Panel4"),
-         {8, 55, 75, 25}, QStringLiteral("Edit"), QStringLiteral("edit")});
-
-    // Relay timers.
-    add({Kind::Panel, QStringLiteral("Panel1"), {}, {302, 134, 92, 90}, {}, {}});
-    add({Kind::Label, QStringLiteral("Label2"), QStringLiteral("Panel1"), {25, 8, 0, 0},
-         QStringLiteral("TIMERS"), {}});
-    add({Kind::LampSwitch, QStringLiteral("TimerSB"), QStringLiteral("Panel1"),
-         {QPoint(34, 25), kLampSwitch}, {}, QStringLiteral("ledtoff")});
-    add({Kind::Button, QStringLiteral("OutEditButt"), QStringLiteral("Panel1"), {8, 54, 75, 25},
-         QStringLiteral("Edit"), QStringLiteral("edit")});
-
-    // Input logger.
-    add({Kind::Panel, QStringLiteral("Panel3"), {}, {185, 224, 209, 107}, {}, {}});
-    add({Kind::Label, QStringLiteral("Label1"), QStringLiteral("Panel3"), {10, 6, 0, 0},
-         QStringLiteral("INPUT LOGGER"), {}});
-    add({Kind::ActivityLamp, QStringLiteral("LedImage"), QStringLiteral("Panel3"),
-         {103, 9, 7, 7}, {}, QStringLiteral("ledimage"), 100});
-    add({Kind::LampSwitch, QStringLiteral("InputLogSB"), QStringLiteral("Panel3"),
-         {QPoint(10, 25), kLampSwitch}, {}, QStringLiteral("ledtoff")});
-    add({Kind::Label, QStringLiteral("Label3"), QStringLiteral("Panel3"), {48, 30, 0, 0},
-         QStringLiteral("Log Timer"), {}});
-    add({Kind::LampSwitch, QStringLiteral("InputNowSB"), QStringLiteral("Panel3"),
-         {QPoint(10, 49), kLampSwitch}, {}, QStringLiteral("ledtoff")});
-    add({Kind::Label, QStringLiteral("Label10"), QStringLiteral("Panel3"), {48, 55, 0, 0},
-         QStringLiteral("Log Now"), {}});
-    add({Kind::Label, QStringLiteral("CountLabel"), QStringLiteral("Panel3"), {10, 87, 91, 13},
-         QStringLiteral("Count:        0"), {}});
-    add({Kind::Button, QStringLiteral("LogEditButt"), QStringLiteral("Panel3"),
-         {116, 25, 75, 25}, QStringLiteral("Edit"), QStringLiteral("edit")});
-    add({Kind::Button, QStringLiteral("LogSaveButt"), QStringLiteral("Panel3"),
-         {116, 65, 75, 25}, QStringLiteral("Save"), QStringLiteral("save")});
-
-    // The faces the relay indicators copy, outside the client area.
-    add({Kind::Template, QStringLiteral("AllOffImage"), {}, {QPoint(448, 56), kIndicator}, {},
-         QStringLiteral("alloffimage"), 100});
-    add({Kind::Template, QStringLiteral("OffImage"), {}, {QPoint(448, 72), kIndicator}, {},
-         QStringLiteral("offimage"), 100});
-    add({Kind::Template, QStringLiteral("OnImage"), {}, {QPoint(448, 88), kIndicator}, {},
-         QStringLiteral("onimage"), 100});
+    const std::initializer_list<Control> rest{
+        // Manual relay control.
+        panel("Panel5", {185, 1, 117, 223}),
+        label("Label8", "Panel5", {23, 6}, QStringLiteral("OUTPUT SET")),
+        button("WriteButt", "Panel5", {20, 39, 76, 25}, QStringLiteral("Write"), "write"),
+        button("ClearAllButt", "Panel5", {20, 103, 76, 25}, QStringLiteral("Clear All"), "ledroff"),
+        button("SetAllButt", "Panel5", {20, 167, 76, 25}, QStringLiteral("Set All   "), "ledgoff"),
+        // Activation.
+        panel("Panel9", {302, 1, 92, 43}),
+        button("ActiveButt", "Panel9", {8, 10, 75, 25}, QStringLiteral("Activate"), "ledtoff"),
+        // Input rules.
+        panel("Panel4", {302, 44, 92, 90}),
+        label("Label4", "Panel4", {8, 6}, QStringLiteral("INPUT RULES")),
+        lampSwitch("InputRulesSB", "Panel4", {34, 25}),
+        button("RulesEditButt", "Panel4", {8, 55, 75, 25}, QStringLiteral("Edit"), "edit"),
+        // Relay timers.
+        panel("Panel1", {302, 134, 92, 90}),
+        label("Label2", "Panel1", {25, 8}, QStringLiteral("TIMERS")),
+        lampSwitch("TimerSB", "Panel1", {34, 25}),
+        button("OutEditButt", "Panel1", {8, 54, 75, 25}, QStringLiteral("Edit"), "edit"),
+        // Input logger.
+        panel("Panel3", {185, 224, 209, 107}),
+        label("Label1", "Panel3", {10, 6}, QStringLiteral("INPUT LOGGER")),
+        picture(Kind::ActivityLamp, QStringLiteral("LedImage"), "Panel3", {103, 9, 7, 7},
+                "ledimage", 100),
+        lampSwitch("InputLogSB", "Panel3", {10, 25}),
+        label("Label3", "Panel3", {48, 30}, QStringLiteral("Log Timer")),
+        lampSwitch("InputNowSB", "Panel3", {10, 49}),
+        label("Label10", "Panel3", {48, 55}, QStringLiteral("Log Now")),
+        {Kind::Label,
+         QStringLiteral("CountLabel"),
+         QStringLiteral("Panel3"),
+         {10, 87, 91, 13},
+         QStringLiteral("Count:        0"),
+         {}},
+        button("LogEditButt", "Panel3", {116, 25, 75, 25}, QStringLiteral("Edit"), "edit"),
+        button("LogSaveButt", "Panel3", {116, 65, 75, 25}, QStringLiteral("Save"), "save"),
+        // The faces the relay indicators copy, outside the client area.
+        picture(Kind::Template, QStringLiteral("AllOffImage"), "", {QPoint(448, 56), kIndicator},
+                "alloffimage", 100),
+        picture(Kind::Template, QStringLiteral("OffImage"), "", {QPoint(448, 72), kIndicator},
+                "offimage", 100),
+        picture(Kind::Template, QStringLiteral("OnImage"), "", {QPoint(448, 88), kIndicator},
+                "onimage", 100),
+    };
+    table.insert(table.end(), rest.begin(), rest.end());
     return table;
 }
 
@@ -230,10 +252,10 @@ QString onOff(bool on)
 } // namespace
 
 TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent)
-    : QMainWindow(parent,
-                  Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_core(*this, serial, clock)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      m_core(*this, serial, clock), m_timer1(this)
 {
     setObjectName(QStringLiteral("DErezFM"));
     setWindowTitle(Controller::kTitle);
@@ -252,6 +274,7 @@ TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent)
     connectControls();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+    m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setTimerType(Qt::PreciseTimer);
     m_timer1.setInterval(Controller::kTickPeriod);
     connect(&m_timer1, &QTimer::timeout, this,
@@ -274,7 +297,7 @@ void TIOmodFM::createControls()
             break;
         }
         case Kind::Label:
-            if (c.geometry.width() == 0) {
+            if (c.geometry.isEmpty()) {
                 placeLabel(parent, c.name, c.geometry.topLeft(), c.text);
             } else {
                 auto* label = place<QLabel>(parent, c.name, c.geometry, c.text);
@@ -315,9 +338,9 @@ void TIOmodFM::createControls()
     m_onFace = QPixmap::fromImage(lamppictures::Picture(QStringLiteral("onimage"), ratio));
     m_offFace = QPixmap::fromImage(lamppictures::Picture(QStringLiteral("offimage"), ratio));
     m_allOffFace = QPixmap::fromImage(lamppictures::Picture(QStringLiteral("alloffimage"), ratio));
-    for (const auto& [name, face] : {std::pair{"OnImage", &m_onFace},
-                                     std::pair{"OffImage", &m_offFace},
-                                     std::pair{"AllOffImage", &m_allOffFace}}) {
+    for (const auto& [name, face] :
+         {std::pair{"OnImage", &m_onFace}, std::pair{"OffImage", &m_offFace},
+          std::pair{"AllOffImage", &m_allOffFace}}) {
         QLabel* templ = pictureLabel(QString::fromLatin1(name));
         templ->setPixmap(*face);
         templ->hide();
@@ -330,11 +353,18 @@ void TIOmodFM::createControls()
     }
     const QImage input = lamppictures::Picture(QStringLiteral("inputimage"), ratio);
     for (int i = 0; i < 6; ++i) {
-        QLabel* indicator = pictureLabel(QString::fromLatin1(kInputNames.at(static_cast<size_t>(i))));
+        QLabel* indicator =
+            pictureLabel(QString::fromLatin1(kInputNames.at(static_cast<size_t>(i))));
         indicator->setToolTip(kHint);
         m_inputIndicators.at(static_cast<size_t>(i)) = indicator;
         m_inputPictures.at(static_cast<size_t>(i)) = input;
     }
+    for (const auto& [name, tip] :
+         {std::pair{"InputRulesSB", "Switch the input rules on or off"},
+          std::pair{"TimerSB", "Switch the relay timers on or off"},
+          std::pair{"InputLogSB", "Log on the timer schedule"}, std::pair{"InputNowSB", "Log now"}})
+        m_client->findChild<QWidget*>(QString::fromLatin1(name))
+            ->setToolTip(QString::fromLatin1(tip));
     m_ledImage = pictureLabel(QStringLiteral("LedImage"));
     m_ledPicture = lamppictures::Picture(QStringLiteral("ledimage"), ratio);
     m_setAllButt = m_client->findChild<QPushButton*>(QStringLiteral("SetAllButt"));
@@ -349,8 +379,8 @@ void TIOmodFM::createControls()
         m_inputIndicators[i]->setPixmap(QPixmap::fromImage(m_inputPictures[i]));
         m_inputIndicators[i]->setAccessibleName(QStringLiteral("Input %1").arg(i + 1));
     }
-    for (Lamp lamp : {Lamp::Activate, Lamp::Timers, Lamp::InputRules, Lamp::LogTimer,
-                      Lamp::LogNow, Lamp::SetAll, Lamp::ClearAll, Lamp::Activity})
+    for (Lamp lamp : {Lamp::Activate, Lamp::Timers, Lamp::InputRules, Lamp::LogTimer, Lamp::LogNow,
+                      Lamp::SetAll, Lamp::ClearAll, Lamp::Activity})
         setLamp(lamp, false);
     for (int i = 0; i < 16; ++i)
         setSetButton(i, false);
@@ -614,9 +644,10 @@ void TIOmodFM::showInputIndicators(int portIn)
         picture = lamppictures::ShowInput(picture, high);
         QLabel* indicator = m_inputIndicators.at(static_cast<size_t>(i));
         indicator->setPixmap(QPixmap::fromImage(picture));
-        indicator->setAccessibleName(QStringLiteral("Input %1, %2")
-                                         .arg(i + 1)
-                                         .arg(high ? QStringLiteral("high") : QStringLiteral("low")));
+        indicator->setAccessibleName(
+            QStringLiteral("Input %1, %2")
+                .arg(i + 1)
+                .arg(high ? QStringLiteral("high") : QStringLiteral("low")));
     }
 }
 
@@ -667,9 +698,9 @@ void TIOmodFM::setSetButton(int index, bool set)
         return;
     QToolButton* button = m_setButtons.at(static_cast<size_t>(index));
     button->setIcon(lamppictures::Glyph(set ? QStringLiteral("ledgon") : QStringLiteral("ledron")));
-    button->setAccessibleName(QStringLiteral("SET relay %1, %2")
-                                  .arg(twoDigits(index + 1),
-                                       set ? QStringLiteral("set") : QStringLiteral("clear")));
+    button->setAccessibleName(
+        QStringLiteral("SET relay %1, %2")
+            .arg(twoDigits(index + 1), set ? QStringLiteral("set") : QStringLiteral("clear")));
     button->setToolTip(QStringLiteral("SET relay %1").arg(twoDigits(index + 1)));
 }
 

@@ -4,7 +4,7 @@
 
 class Controller;
 
-// QMX T95 Help
+// QMX T95 Help: the usage notes, read-only, closed with OK.
 class THelpFm : public QDialog
 {
     Q_OBJECT
@@ -12,6 +12,6 @@ class THelpFm : public QDialog
 public:
     explicit THelpFm(Controller& core, QWidget* parent = nullptr);
 
-private:
-    Controller& m_core;
+protected:
+    void showEvent(QShowEvent* event) override;
 };

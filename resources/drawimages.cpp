@@ -47,8 +47,8 @@ bool drawBoth(const QString& name, QSize size, const Draw& draw)
             QPainter painter(&image);
             draw(painter, scale);
         }
-        const QString file = scale == 1 ? name + QStringLiteral(".png")
-                                        : name + QStringLiteral("@2x.png");
+        const QString file =
+            scale == 1 ? name + QStringLiteral(".png") : name + QStringLiteral("@2x.png");
         if (!save(image, file))
             return false;
     }
@@ -99,13 +99,18 @@ void fill(QPainter& p, int scale, int x, int y, int w, int h, QColor colour)
 
 // Relay face: a raised grey frame around the face colour, with a black symbol
 // in the middle (bar = on, ring = off, dash = idle).
-enum class Symbol { Bar, Ring, Dash };
+enum class Symbol
+{
+    Bar,
+    Ring,
+    Dash
+};
 
 void drawFace(QPainter& p, int scale, QColor face, Symbol symbol)
 {
     const int w = 38;
     const int h = 14;
-    fill(p, scale, 0, 0, w, h, QColor(64, 64, 64));           // outer shadow
+    fill(p, scale, 0, 0, w, h, QColor(64, 64, 64));            // outer shadow
     fill(p, scale, 0, 0, w - 1, h - 1, QColor(255, 255, 255)); // outer light
     fill(p, scale, 1, 1, w - 2, h - 2, QColor(128, 128, 128)); // inner shadow
     fill(p, scale, 1, 1, w - 3, h - 3, QColor(223, 223, 223)); // inner light
@@ -174,13 +179,7 @@ void drawActivityLamp(QPainter& p, int scale)
         return;
     }
     static const char* const rows[] = {
-        "..XXX..",
-        ".XXXXX.",
-        "XXWXXXX",
-        "XXXXXXX",
-        "XXXXXXX",
-        ".XXXXX.",
-        "..XXX..",
+        "..XXX..", ".XXXXX.", "XXWXXXX", "XXXXXXX", "XXXXXXX", ".XXXXX.", "..XXX..",
     };
     for (int y = 0; y < 7; ++y) {
         for (int x = 0; x < 7; ++x) {
