@@ -48,18 +48,44 @@ else()
     "will show a generic icon")
 endif()
 
-# The manual page, compressed as Debian keeps manual pages.
-configure_file(${V217_PACKAGING_DIR}/qmxv217.1 ${CMAKE_CURRENT_BINARY_DIR}/man/qmxv217.1 @ONLY)
+# The manual pages, compressed as Debian keeps them: the program's written
+# here, the simulator's made from its own --help text.
 find_program(V217_GZIP gzip REQUIRED)
-add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/man/qmxv217.1.gz
-  COMMAND ${V217_GZIP} -9 -n -f -k ${CMAKE_CURRENT_BINARY_DIR}/man/qmxv217.1
-  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/man/qmxv217.1
-  COMMENT "Compressing the manual page"
+set(man_dir ${CMAKE_CURRENT_BINARY_DIR}/man)
+configure_file(${V217_PACKAGING_DIR}/qmxv217.1 ${man_dir}/qmxv217.1 @ONLY)
+set(man_pages ${man_dir}/qmxv217.1.gz)
+add_custom_command(OUTPUT ${man_dir}/qmxv217.1.gz
+  COMMAND ${V217_GZIP} -9 -n -f -k ${man_dir}/qmxv217.1
+  DEPENDS ${man_dir}/qmxv217.1
+  COMMENT "Compressing the manual page of qmxv217"
   VERBATIM)
-add_custom_target(v217-manpage ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/man/qmxv217.1.gz)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/man/qmxv217.1.gz
+if(TARGET v217-boardsim)
+  list(APPEND man_pages ${man_dir}/v217-boardsim.1.gz)
+  add_custom_command(OUTPUT ${man_dir}/v217-boardsim.1.gz
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:v217-boardsim> -DNAME=v217-boardsim
+      "-DSUMMARY=a V217 board simulated on a pseudo-terminal"
+      -DVERSION=${PROJECT_VERSION} -DOUTPUT=${man_dir}/v217-boardsim.1
+      -P ${PROJECT_SOURCE_DIR}/cmake/HelpManPage.cmake
+    COMMAND ${V217_GZIP} -9 -n -f ${man_dir}/v217-boardsim.1
+    DEPENDS v217-boardsim ${PROJECT_SOURCE_DIR}/cmake/HelpManPage.cmake
+    COMMENT "Writing the manual page of v217-boardsim"
+    VERBATIM)
+endif()
+add_custom_target(v217-manpages ALL DEPENDS ${man_pages})
+install(FILES ${man_pages}
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${V217_INSTALL_COMPONENT})
 
-# Documentation where Debian keeps it.
-install(FILES ${PROJECT_SOURCE_DIR}/README.md
+# Documentation where Debian keeps it: the README, and the help window's
+# usage notes as a text file written at build time from the program's own text.
+qt_add_executable(v217-helptext ${V217_PACKAGING_DIR}/helptext.cpp)
+target_link_libraries(v217-helptext PRIVATE v217widgets v217_warnings)
+set(V217_HELP_FILE ${CMAKE_CURRENT_BINARY_DIR}/doc/help.txt)
+add_custom_command(OUTPUT ${V217_HELP_FILE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/doc
+  COMMAND v217-helptext ${V217_HELP_FILE}
+  DEPENDS v217-helptext
+  COMMENT "Writing the help text"
+  VERBATIM)
+add_custom_target(v217-helpfile ALL DEPENDS ${V217_HELP_FILE})
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${V217_HELP_FILE}
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${V217_INSTALL_COMPONENT})

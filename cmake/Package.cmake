@@ -36,5 +36,24 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "hicolor-icon-theme")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
+# Debian keeps a changelog with every package; this one names the release.
+# The date honours SOURCE_DATE_EPOCH, so rebuilds of a release are identical.
+string(TIMESTAMP V217_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog.Debian CONTENT
+"qmxv217 (${CPACK_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}) stable; urgency=medium
+
+  * Release ${CPACK_PACKAGE_VERSION}.
+
+ -- ${CPACK_PACKAGE_CONTACT}  ${V217_PACKAGE_DATE}
+")
+add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog.Debian.gz
+  COMMAND ${V217_GZIP} -9 -n -f -k ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog.Debian
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog.Debian
+  COMMENT "Compressing the package changelog"
+  VERBATIM)
+add_custom_target(v217-changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog.Debian.gz)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog.Debian.gz
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${V217_INSTALL_COMPONENT})
+
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -30,8 +30,13 @@ note "made $(basename "$deb")"
 
 scratch=$(mktemp -d)
 installed=no
+sim_pid=
 apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=300 "$@"; }
 cleanup() {
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
   if [ "$installed" = yes ]; then
     apt_get purge qmxv217 >/dev/null || true
   fi
@@ -71,8 +76,12 @@ usr=${root%/}/usr
 # manual page and documentation.
 [ -x "$usr/bin/qmxv217" ] || fail "no /usr/bin/qmxv217"
 file -b "$usr/bin/qmxv217" | grep -q "ELF.*executable" || fail "/usr/bin/qmxv217 is not a program"
+boardsim=no
 if grep -q 'v217-boardsim' tools/CMakeLists.txt; then
+  boardsim=yes
   [ -x "$usr/bin/v217-boardsim" ] || fail "no /usr/bin/v217-boardsim"
+  zcat "$usr/share/man/man1/v217-boardsim.1.gz" | grep -q '^\.TH V217-BOARDSIM 1' \
+    || fail "no manual page for v217-boardsim"
 fi
 for size in 16 32 48 64 128 256; do
   icon=$usr/share/icons/hicolor/${size}x${size}/apps/qmxv217.png
@@ -82,6 +91,8 @@ done
 [ -f "$usr/share/man/man1/qmxv217.1.gz" ] || fail "no manual page"
 zcat "$usr/share/man/man1/qmxv217.1.gz" | grep -q '^\.TH QMXV217 1' || fail "manual page is not a man page"
 [ -f "$usr/share/doc/qmxv217/README.md" ] || fail "no README in /usr/share/doc/qmxv217"
+head -1 "$usr/share/doc/qmxv217/help.txt" | grep -q '^QMX V217 Serial Port Relay Driver Kit' \
+  || fail "no help text in /usr/share/doc/qmxv217"
 
 desktop=$usr/share/applications/qmxv217.desktop
 [ -f "$desktop" ] || fail "no desktop entry"
@@ -99,24 +110,71 @@ program=${exec_line%% *}
 # possible, since root may write anywhere).
 home=$scratch/home
 runtime=$scratch/runtime
-mkdir -p "$home" "$runtime"
+config=$home/.config/qmx-v217
+mkdir -p "$home" "$runtime" "$config"
 chmod 700 "$runtime"
 as_user=()
 if [ "$(id -u)" -eq 0 ] && id nobody >/dev/null 2>&1 && command -v setpriv >/dev/null; then
-  chown nobody "$home" "$runtime"
   chmod 755 "$scratch"
   as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
+user_env=(env -i PATH="$usr/bin:/usr/bin:/bin" HOME="$home" XDG_RUNTIME_DIR="$runtime"
+  QT_QPA_PLATFORM=offscreen LANG=C.UTF-8)
+
+# With the simulator installed, the run also shows that an installed program
+# finds its last-run file in the configuration folder (nothing in the home
+# folder, /usr/bin not writable) and opens the port it names through the port
+# folder: the simulator links itself there as COM 4.
+terminal=
+if [ "$boardsim" = yes ]; then
+  printf '4\r\n%s\r\n' "$home/bench.iom" >"$config/v217.dat"
+  printf '0\r\n0\r\n0\r\n[t]\r\n[r]\r\n' >"$home/bench.iom"
+  [ ${#as_user[@]} -eq 0 ] || chown -R nobody "$home" "$runtime"
+  "${user_env[@]}" "${as_user[@]}" "$usr/bin/v217-boardsim" --port 4 \
+    </dev/null >"$scratch/boardsim.txt" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 50); do
+    terminal=$(awk '$2 == "ready" && $3 == "COM4" { print $4 }' "$scratch/boardsim.txt")
+    [ -n "$terminal" ] && break
+    sleep 0.1
+  done
+  [ -n "$terminal" ] || { cat "$scratch/boardsim.txt" >&2; fail "the simulator did not start"; }
+  [ "$(readlink "$config/ports/com4")" = "$terminal" ] || fail "the simulator did not link COM4"
+elif [ ${#as_user[@]} -gt 0 ]; then
+  chown -R nobody "$home" "$runtime"
+fi
+
 note "starting $usr/bin/$program offscreen for 5 s"
+(cd "$home" && exec "${user_env[@]}" "${as_user[@]}" timeout 5 "$usr/bin/$program") \
+  >"$scratch/out.txt" 2>&1 &
+run_pid=$!
+opened=no
+if [ -n "$terminal" ]; then
+  for _ in $(seq 40); do
+    child=$(pgrep -P "$run_pid" -x "$program" || true)
+    if [ -n "$child" ] && ls -l "/proc/$child/fd" 2>/dev/null | grep -q -- "-> $terminal\$"; then
+      opened=yes
+      break
+    fi
+    sleep 0.1
+  done
+fi
 status=0
-(cd "$home" && env -i PATH="$usr/bin:/usr/bin:/bin" HOME="$home" XDG_RUNTIME_DIR="$runtime" \
-  QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "${as_user[@]}" \
-  timeout 5 "$usr/bin/$program" >"$scratch/out.txt" 2>&1) || status=$?
+wait "$run_pid" || status=$?
+if [ -n "$sim_pid" ]; then
+  kill "$sim_pid"
+  wait "$sim_pid" || true
+  sim_pid=
+fi
 [ "$status" -eq 124 ] || { cat "$scratch/out.txt" >&2; fail "the program ended with $status before 5 s"; }
 # The offscreen platform says once that it has no window manager to pass size
 # hints to; anything else the program prints is a fault.
 if grep -v '^This plugin does not support propagateSizeHints()$' "$scratch/out.txt" >&2; then
   fail "the program wrote to its terminal"
+fi
+if [ -n "$terminal" ]; then
+  [ "$opened" = yes ] || fail "the installed program did not open COM4 from its last-run file"
+  [ ! -e "$config/ports/com4" ] || fail "the simulator left its link behind"
 fi
 
 if [ "$installed" = yes ]; then
