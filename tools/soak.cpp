@@ -249,6 +249,11 @@ public:
 
         m_tick.stop();
         m_inputTimer.stop();
+        // The run in progress ends here; its log is checked like the others.
+        if (m_core.LogNow) {
+            m_core.run([this] { m_core.ResetSerial(); });
+            saveAndCheckLog();
+        }
         sampleMemory();
         return summary();
     }
