@@ -21,7 +21,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
@@ -52,26 +52,21 @@ double secondsSinceProcessStart()
     return uptime.readAll().split(' ').value(0).toDouble() - started;
 }
 
-// Runs the event loop for a while.
-void runFor(std::chrono::milliseconds time)
-{
-    const QDeadlineTimer deadline(time);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents,
-                                        static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-}
-
 // Notes the first paint of a widget.
 class FirstPaint : public QObject
 {
 public:
     double at = 0;
 
+    QEventLoop loop;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint && at == 0)
+        if (event->type() == QEvent::Paint && at == 0) {
             at = monotonicSeconds();
+            loop.quit();
+        }
         return QObject::eventFilter(watched, event);
     }
 };
@@ -148,8 +143,8 @@ int main(int argc, char** argv)
     FirstPaint firstPaint;
     mainWindow.installEventFilter(&firstPaint);
     mainWindow.show();
-    while (firstPaint.at == 0)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    if (firstPaint.at == 0)
+        firstPaint.loop.exec();
     std::printf("start-up to the first paint of the main window\n");
     std::printf("  from the process start %.0f ms (10 ms resolution)\n",
                 (processAge + firstPaint.at - mainEntered) * 1000);
@@ -165,13 +160,13 @@ int main(int argc, char** argv)
     });
     if (!board.start(0))
         return 2;
-    runFor(300ms);
+    runEventsFor(300ms);
     core.run([&] { core.OpenSerialPort(QStringLiteral("1")); });
-    runFor(500ms);
+    runEventsFor(500ms);
     core.run([&] { core.ActiveButtClick(); });
     core.run([&] { core.InputRulesSBClick(); });
     core.run([&] { core.InputNowSBClick(); });
-    runFor(2s);
+    runEventsFor(2s);
     if (!core.SystemActive || !core.RulesOn || !core.LogNow) {
         std::fprintf(stderr, "the system did not come up active with rules and logging\n");
         return 2;
@@ -209,17 +204,17 @@ int main(int argc, char** argv)
     const Usage activeFrom = Usage::now();
     measuring = true;
     inputs.start(1s);
-    runFor(activeTime);
+    runEventsFor(activeTime);
     measuring = false;
     inputs.stop();
     const Usage activeTo = Usage::now();
 
     core.run([&] { core.ActiveButtClick(); });
-    runFor(1s);
+    runEventsFor(1s);
     const bool closed = !core.SystemActive;
     guard.stop();
     const Usage idleFrom = Usage::now();
-    runFor(idleTime);
+    runEventsFor(idleTime);
     const Usage idleTo = Usage::now();
 
     std::printf("poll cycle with the main window shown (%.0f s active)\n",

@@ -23,7 +23,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QDir>
 #include <QRandomGenerator>
@@ -277,9 +276,9 @@ private:
     // before it has arrived would judge the first echo with it in front.
     [[nodiscard]] bool waitForBoardOnline()
     {
-        const QDeadlineTimer deadline(3s);
-        while (m_view.status[1] != QStringLiteral("Board online...") && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        for (int wait = 0; wait < 30 && m_view.status[1] != QStringLiteral("Board online...");
+             ++wait)
+            runEventsFor(100ms);
         return m_view.status[1] == QStringLiteral("Board online...");
     }
 

@@ -1,7 +1,8 @@
 #include "tools/soakboard.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFile>
 #include <QProcessEnvironment>
 
@@ -62,12 +63,14 @@ void SimulatedBoard::command(const QByteArray& line)
 
 bool SimulatedBoard::waitFor(const QByteArray& kind, const QByteArray& prefix, int timeoutMs)
 {
-    const QDeadlineTimer deadline(timeoutMs);
     m_waitKind = kind;
     m_waitPrefix = prefix;
     m_matched = false;
-    while (!m_matched && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    QEventLoop loop;
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    m_waitLoop = &loop;
+    loop.exec();
+    m_waitLoop = nullptr;
     m_waitKind.clear();
     return m_matched;
 }
@@ -87,8 +90,13 @@ void SimulatedBoard::readLines()
         event.time = line.left(first).toDouble();
         event.kind = second < 0 ? line.mid(first + 1) : line.mid(first + 1, second - first - 1);
         event.text = second < 0 ? QByteArray() : line.mid(second + 1);
-        if (!m_waitKind.isEmpty() && event.kind == m_waitKind && event.text.startsWith(m_waitPrefix))
+        if (!m_waitKind.isEmpty() && event.kind == m_waitKind &&
+            event.text.startsWith(m_waitPrefix)) {
             m_matched = true;
+            m_waitKind.clear();
+            if (m_waitLoop)
+                m_waitLoop->quit();
+        }
         if (m_onEvent)
             m_onEvent(event);
     }
@@ -184,4 +192,11 @@ double percentile(std::vector<double> values, double p)
     std::sort(values.begin(), values.end());
     const auto rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(values.size())));
     return values.at(std::clamp<size_t>(rank, 1, values.size()) - 1);
+}
+
+void runEventsFor(std::chrono::milliseconds time)
+{
+    QEventLoop loop;
+    QTimer::singleShot(time, &loop, &QEventLoop::quit);
+    loop.exec();
 }

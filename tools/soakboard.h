@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -13,6 +14,8 @@
 // it prints comes back parsed, with the simulator's monotonic timestamp.
 // Timestamps are seconds of CLOCK_MONOTONIC, the clock monotonicSeconds()
 // reads in this process too, so both sides' events can be compared.
+class QEventLoop;
+
 class SimulatedBoard : public QObject
 {
 public:
@@ -53,6 +56,7 @@ private:
     QByteArray m_waitKind;
     QByteArray m_waitPrefix;
     bool m_matched = false;
+    QEventLoop* m_waitLoop = nullptr;
 };
 
 // The poll cycle as the board sees it, from the simulator's events: the
@@ -87,6 +91,8 @@ private:
     int m_boardRelays = 0;
 };
 
+// Runs the event loop for a while, sleeping between events.
+void runEventsFor(std::chrono::milliseconds time);
 // Seconds of CLOCK_MONOTONIC.
 [[nodiscard]] double monotonicSeconds();
 // Resident set size of this process in bytes, from /proc/self/statm.
