@@ -68,7 +68,10 @@ enum eModemOutSignal
 class TSerial;
 
 // The event thread of a TSerial: waits for communication events on the open
-// port and hands each notification to the component's owning thread.
+// port and hands each notification to the component's owning thread. It is
+// started by the first successful open (a component never opened has no
+// thread) and the component's destructor ends it and waits for it, so the
+// thread never outlives the component it reads.
 class TEventThread
 {
 public:
@@ -81,7 +84,6 @@ public:
     void Resume();
     // Asks the thread to end and waits until it has.
     void Terminate();
-    [[nodiscard]] bool Running() const { return m_thread.joinable(); }
 
     TSerial& Serial;
 

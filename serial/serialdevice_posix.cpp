@@ -35,8 +35,9 @@ struct SerialDevice::Impl
 {
     std::atomic<int> fd{-1};
     int wakeFd = -1;
-    bool hasModemLines = false;
-    bool hasCounters = false;
+    // Written by open(), read by the event thread's snapshots.
+    std::atomic<bool> hasModemLines{false};
+    std::atomic<bool> hasCounters{false};
 };
 
 SerialDevice::SerialDevice() : m_impl(std::make_unique<Impl>())

@@ -314,8 +314,10 @@ TEST_F(SerialPort, BytesArrivingWhileTheHandlerRunsAreNotifiedAgain)
         while (serial.ReadChar(c) > 0)
             got += c;
         // The board answers at once, before this handler has returned.
-        if (got == "ping")
+        if (got == "ping") {
             pty.send("pong");
+            EXPECT_TRUE(waitUntil([&] { return serial.RxWaiting() == 4; }));
+        }
     });
     open();
     pty.send("ping");
