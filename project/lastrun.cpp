@@ -39,23 +39,31 @@ QString LastRunFolders::findForReading() const
     return {};
 }
 
+namespace {
+
+bool tryWrite(const QString& path, const QStringList& lines)
+{
+    try {
+        WriteTextLines(path, lines);
+        return true;
+    } catch (const V217Error&) {
+        return false;
+    }
+}
+
+} // namespace
+
 QString LastRunFolders::write(const QStringList& lines) const
 {
-    const QString program = QDir(programFolder()).filePath(kFileName);
-    try {
-        WriteTextLines(program, lines);
-        return program;
-    } catch (const V217Error&) {
-        // Fall through to the configuration folder.
+    QString written = QDir(programFolder()).filePath(kFileName);
+    if (!tryWrite(written, lines)) {
+        const QString folder = configFolder();
+        written = QDir(folder).filePath(kFileName);
+        if (!QDir().mkpath(folder) || !tryWrite(written, lines))
+            written.clear();
     }
-    const QString folder = configFolder();
-    if (!QDir().mkpath(folder))
-        return {};
-    const QString config = QDir(folder).filePath(kFileName);
-    try {
-        WriteTextLines(config, lines);
-        return config;
-    } catch (const V217Error&) {
-        return {};
-    }
+    if (!m_startUpFile.isEmpty() &&
+        (written.isEmpty() || QFileInfo(m_startUpFile) != QFileInfo(written)))
+        tryWrite(m_startUpFile, lines);
+    return written;
 }

@@ -25,12 +25,19 @@ public:
     // folder's (a program started from elsewhere still finds its last run).
     [[nodiscard]] QString findForReading() const;
 
+    // The file start-up read, so that closing keeps it current too: a
+    // program started from another folder than its own finds its last run
+    // there next time.
+    void setStartUpFile(const QString& path) { m_startUpFile = path; }
+
     // Writes the two lines into the program folder, else into the
-    // configuration folder. Returns the path written, empty when neither
-    // folder could take the file. Never throws.
+    // configuration folder, and into the file start-up read when that is
+    // another one. Returns the path written in the program or configuration
+    // folder, empty when neither could take the file. Never throws.
     QString write(const QStringList& lines) const;
 
 private:
     QString m_programFolder;
     QString m_configFolder;
+    QString m_startUpFile;
 };

@@ -75,8 +75,8 @@ void Controller::OpenTheProjectFile(const QString& path)
         if (contents->HasSections) {
             TimerList = contents->TimerList;
             RulesList = contents->RulesList;
-            caption = kCaption + QStringLiteral(" <") + QFileInfo(path).fileName() +
-                      QStringLiteral(">");
+            caption =
+                kCaption + QStringLiteral(" <") + QFileInfo(path).fileName() + QStringLiteral(">");
             ProjectFileName = path;
         }
     } else {
@@ -138,9 +138,8 @@ void Controller::FormCloseQuery(bool& canClose)
             Save1Click();
     }
     if (!LogList.isEmpty()) {
-        const View::Answer answer =
-            m_view.confirm(QStringLiteral("Log data available in memory.\r\rSave?"),
-                           View::Buttons::YesNoCancel);
+        const View::Answer answer = m_view.confirm(
+            QStringLiteral("Log data available in memory.\r\rSave?"), View::Buttons::YesNoCancel);
         if (answer == View::Answer::Cancel)
             return;
         if (answer == View::Answer::Yes)
@@ -158,6 +157,7 @@ void Controller::readLastRunFile()
     const QString path = m_lastRun.findForReading();
     if (path.isEmpty())
         return;
+    m_lastRun.setStartUpFile(QFileInfo(path).absoluteFilePath());
     const QStringList lines = ReadTextLines(path);
     if (lines.size() != 2)
         return;

@@ -208,10 +208,10 @@ TEST_F(LastRun, StartUpLooksInTheCurrentFolderFirst)
         useFolders(fresh);
         fresh.startUp();
         EXPECT_EQ(fresh.core.ProjectFileName, expected);
-        EXPECT_EQ(fresh.view.caption,
-                  expected.isEmpty() ? QStringLiteral("QMX V217 v140703")
-                                     : QStringLiteral("QMX V217 v140703 <") +
-                                           QFileInfo(expected).fileName() + ">");
+        EXPECT_EQ(fresh.view.caption, expected.isEmpty()
+                                          ? QStringLiteral("QMX V217 v140703")
+                                          : QStringLiteral("QMX V217 v140703 <") +
+                                                QFileInfo(expected).fileName() + ">");
     };
     startWith({});
 
@@ -238,8 +238,8 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     rig.link.setActive(true);
     rig.view.onLoggerWindow = [this] {
         LoggerForm& form = rig.core.loggerForm();
-        form.fields = {"03", "07", "2014", "17", "30", "00",
-                       "04", "07", "2014", "08", "15", "30", "2.5"};
+        form.fields = {"03", "07",   "2014", "17", "30", "00", "04",
+                       "07", "2014", "08",   "15", "30", "2.5"};
         form.LogDataChanged = true;
         return form.CheckTheLogData().isEmpty();
     };
@@ -272,6 +272,31 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     EXPECT_TRUE(next.core.loggerForm().LogDataValid);
     EXPECT_EQ(next.core.ChangeCount, 0);
     EXPECT_EQ(next.view.status[1], QStringLiteral("Ready"));
+}
+
+// Started from a folder with its own last-run file, the program keeps that
+// file current as well as the one beside the program.
+TEST_F(LastRun, TheFileReadAtStartUpIsUpdatedOnClosing)
+{
+    const QString inCwd = path(QStringLiteral("cwd/v217.dat"));
+    WriteTextLines(inCwd, {"*", "*"});
+    rig.startUp();
+    rig.core.OpenTheProjectFile(golden(QStringLiteral("empty.iom")));
+    ASSERT_TRUE(closeQuery());
+    const QByteArray expected = "*\r\n" + golden(QStringLiteral("empty.iom")).toUtf8() + "\r\n";
+    EXPECT_EQ(bytes(inCwd), expected);
+    EXPECT_EQ(bytes(programLastRun()), expected);
+
+    // Started without one, closing creates none in the current folder.
+    QFile::remove(inCwd);
+    Rig next;
+    useFolders(next);
+    next.startUp();
+    bool canClose = false;
+    next.core.FormCloseQuery(canClose);
+    EXPECT_TRUE(canClose);
+    EXPECT_EQ(bytes(programLastRun()), expected);
+    EXPECT_FALSE(QFileInfo::exists(inCwd));
 }
 
 TEST_F(LastRun, AStarProjectLineLoadsNothingSilently)

@@ -243,8 +243,8 @@ TEST_F(Load, SixRulesAfterFiveAreCheckedOnTheirOwn)
 {
     const QStringList five{"1H=01H", "2H=02H", "3H=03H", "4H=04H", "5H=05H"};
     const QStringList six = five + QStringList{"6L=16H10L"};
-    for (const auto& [name, rules] : {std::pair{QStringLiteral("five.iom"), five},
-                                      std::pair{QStringLiteral("six.iom"), six}}) {
+    for (const auto& [name, rules] :
+         {std::pair{QStringLiteral("five.iom"), five}, std::pair{QStringLiteral("six.iom"), six}}) {
         WriteTextLines(file(name), QStringList{"0", "0", "0", "[t]", "[r]"} + rules);
         rig.core.OpenTheProjectFile(file(name));
         EXPECT_EQ(rig.core.RulesList, rules);
@@ -260,8 +260,8 @@ TEST_F(Load, UnreadableFilesLoadAnEmptyProject)
     writeBytes(file(QStringLiteral("third.iom")), "0\r\n0\r\n1.5x\r\n[t]\r\n[r]\r\n");
     for (const QString& source :
          {file(QStringLiteral("missing.iom")), file(QStringLiteral("short.iom")),
-          file(QStringLiteral("word.iom")), file(QStringLiteral("third.iom")),
-          QStringLiteral("*"), path(QStringLiteral("files"))}) {
+          file(QStringLiteral("word.iom")), file(QStringLiteral("third.iom")), QStringLiteral("*"),
+          path(QStringLiteral("files"))}) {
         Rig fresh;
         useFolders(fresh);
         fillTwoTimers(fresh.core);
@@ -330,9 +330,13 @@ TEST_F(Load, TheChangeQuestion)
     const QList<Row> rows{
         {View::Answer::Cancel, {}, {}, false},
         {View::Answer::No, {}, {View::FileDialog::OpenProject}, true},
-        {View::Answer::Yes, saved, {View::FileDialog::SaveProject, View::FileDialog::OpenProject},
+        {View::Answer::Yes,
+         saved,
+         {View::FileDialog::SaveProject, View::FileDialog::OpenProject},
          true},
-        {View::Answer::Yes, {}, {View::FileDialog::SaveProject, View::FileDialog::OpenProject},
+        {View::Answer::Yes,
+         {},
+         {View::FileDialog::SaveProject, View::FileDialog::OpenProject},
          true},
     };
     for (const Row& row : rows) {
@@ -398,8 +402,7 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
         return r.core.LogCount;
     };
 
-    WriteTextLines(file(QStringLiteral("one.iom")),
-                   {"41823.5", "41823.75", "1", "[t]", "[r]"});
+    WriteTextLines(file(QStringLiteral("one.iom")), {"41823.5", "41823.75", "1", "[t]", "[r]"});
     Rig loaded;
     useFolders(loaded);
     loaded.startUp();
@@ -412,8 +415,8 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
     edited.startUp();
     edited.view.onLoggerWindow = [&edited] {
         LoggerForm& form = edited.core.loggerForm();
-        form.fields = {"03", "07", "2014", "12", "00", "00",
-                       "03", "07", "2014", "18", "00", "00", "1.0"};
+        form.fields = {"03", "07",   "2014", "12", "00", "00", "03",
+                       "07", "2014", "18",   "00", "00", "1.0"};
         return form.CheckTheLogData().isEmpty();
     };
     edited.core.LogEditButtClick();
@@ -423,8 +426,7 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
 
 TEST(ProjectLines, ParseSplitsAtTheFirstRulesLine)
 {
-    const auto parsed =
-        ParseProjectLines({"1", "2", "3", "[t]", "a", "[r]", "b", "[r]", "c"});
+    const auto parsed = ParseProjectLines({"1", "2", "3", "[t]", "a", "[r]", "b", "[r]", "c"});
     ASSERT_TRUE(parsed);
     EXPECT_TRUE(parsed->HasSections);
     EXPECT_EQ(parsed->TimerList, QStringList{"a"});

@@ -68,9 +68,9 @@ protected:
     }
     [[nodiscard]] static QStringList twoTimerRecords()
     {
-        return {"05", "41823.7291666667", "41823.75", "0", "0", "0000000", "0", "0", "0",
-                "12", "37257.3333333333", "37257.3541666667", "1.2", "1", "0100010", "0", "0",
-                "1.2"};
+        return {
+            "05", "41823.7291666667", "41823.75",         "0",   "0", "0000000", "0", "0", "0",
+            "12", "37257.3333333333", "37257.3541666667", "1.2", "1", "0100010", "0", "0", "1.2"};
     }
     [[nodiscard]] static QStringList threeRules()
     {
@@ -99,10 +99,7 @@ protected:
     {
         return path(QStringLiteral("program/v217.dat"));
     }
-    [[nodiscard]] QString configLastRun() const
-    {
-        return path(QStringLiteral("config/v217.dat"));
-    }
+    [[nodiscard]] QString configLastRun() const { return path(QStringLiteral("config/v217.dat")); }
 
     QTemporaryDir root;
     QString previous;
