@@ -21,14 +21,14 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QEventLoop>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
-#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 #include <unistd.h>

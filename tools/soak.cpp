@@ -23,15 +23,17 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
-#include <limits>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QTimer>
 #include <QFile>
 #include <QProcessEnvironment>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
