@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 TEST(FuzzReplay, EveryKeptInputRunsCleanly)
 {
     int replayed = 0;
-    for (const QString& folder : QStringLiteral(V217_FUZZ_INPUTS).split(u';')) {
+    for (const QString& folder : QStringLiteral(V217_FUZZ_INPUTS).split(u'|')) {
         const QDir dir(folder);
         for (const QFileInfo& entry : dir.entryInfoList(QDir::Files, QDir::Name)) {
             QFile file(entry.filePath());
