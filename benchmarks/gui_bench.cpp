@@ -1,0 +1,230 @@
+// v217-bench-gui: the program's six windows, shown, on the real serial
+// component against the board simulator. Prints
+//  - start-up: from the process start and from main() to the first paint of
+//    the main window;
+//  - the poll cycle as the simulator sees it while active: mean period and
+//    the deviation from 200 ms, late periods (over 210 ms);
+//  - input-to-relay latency: from the simulator changing input 1 to the relay
+//    command that carries relay 1 after the rule "1H=01H"/"1L=01L";
+//  - CPU time and resident memory while active and while idle.
+// Run it under xvfb-run (or on a desktop); see docs/performance.md.
+#include "board/portwindow.h"
+#include "controller/clock.h"
+#include "controller/relaywindow.h"
+#include "controller/textlines.h"
+#include "help/helpwindow.h"
+#include "logger/loggerwindow.h"
+#include "rules/ruleswindow.h"
+#include "serial/Serial2.h"
+#include "timers/chanwindow.h"
+#include "tools/soakboard.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Seconds from the process start to now, from /proc (10 ms resolution).
+double secondsSinceProcessStart()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    QFile uptime(QStringLiteral("/proc/uptime"));
+    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // Field 22 (start time in clock ticks) counts from the closing bracket
+    // of the command name, which may itself hold spaces.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double started = fields.value(19).toDouble() / static_cast<double>(sysconf(_SC_CLK_TCK));
+    return uptime.readAll().split(' ').value(0).toDouble() - started;
+}
+
+// Notes the first paint of a widget.
+class FirstPaint : public QObject
+{
+public:
+    double at = 0;
+
+    QEventLoop loop;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && at == 0) {
+            at = monotonicSeconds();
+            loop.quit();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+struct Usage
+{
+    double wall = 0;
+    double cpu = 0;
+    qint64 rss = 0;
+    static Usage now() { return {monotonicSeconds(), cpuSeconds(), residentBytes()}; }
+};
+
+void printUsage(const char* what, const Usage& from, const Usage& to, qint64 peakRss)
+{
+    const double mib = 1024.0 * 1024.0;
+    std::printf("  %-22s CPU %.3f s in %.0f s = %.2f %% of one core; RSS %.1f MiB (peak %.1f)\n",
+                what, to.cpu - from.cpu, to.wall - from.wall,
+                100.0 * (to.cpu - from.cpu) / (to.wall - from.wall), to.rss / mib, peakRss / mib);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const double mainEntered = monotonicSeconds();
+    const double processAge = secondsSinceProcessStart();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("QMX V217"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Measures start-up, the poll cycle, input-to-relay latency, CPU time and memory\n"
+        "of the program's windows against the board simulator."));
+    parser.addHelpOption();
+    const QCommandLineOption minutes(QStringLiteral("minutes"),
+                                     QStringLiteral("Active time to measure (default 5)."),
+                                     QStringLiteral("m"), QStringLiteral("5"));
+    const QCommandLineOption idle(QStringLiteral("idle-seconds"),
+                                  QStringLiteral("Idle time to measure (default 60)."),
+                                  QStringLiteral("s"), QStringLiteral("60"));
+    parser.addOptions({minutes, idle});
+    parser.process(app);
+    const auto activeTime = std::chrono::milliseconds(
+        static_cast<qint64>(parser.value(minutes).toDouble() * 60000));
+    const auto idleTime = std::chrono::milliseconds(
+        static_cast<qint64>(parser.value(idle).toDouble() * 1000));
+
+    QTemporaryDir work;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.path() + QStringLiteral("/config")));
+    QDir::setCurrent(work.path());
+    // Relay 1 follows input 1; a logging run writes a line every cycle. The
+    // last-run file names no port, so start-up opens none.
+    const QString project = work.path() + QStringLiteral("/bench.iom");
+    WriteTextLines(project, {QStringLiteral("37257"), QStringLiteral("73051"), QStringLiteral("0.2"),
+                             QStringLiteral("[t]"), QStringLiteral("[r]"), QStringLiteral("1H=01H"),
+                             QStringLiteral("1L=01L")});
+    WriteTextLines(QStringLiteral("v217.dat"), {QString(), project});
+
+    // The windows, as the program makes them.
+    const double windowsStart = monotonicSeconds();
+    SystemClock clock;
+    TSerial Serial1;
+    Serial1.setDataBits(d8bit);
+    Serial1.setCheckParity(false);
+    Serial1.setNotifyErrors(neNone);
+    TIOmodFM mainWindow(Serial1, clock);
+    Controller& core = mainWindow.core();
+    TPortFm portFm(core, &mainWindow);
+    TRulesFm rulesFm(core, &mainWindow);
+    TChanFm chanFm(core, &mainWindow);
+    TLoggerFm loggerFm(core, &mainWindow);
+    THelpFm helpFm(core, &mainWindow);
+    mainWindow.setWindows({&portFm, &rulesFm, &chanFm, &loggerFm, &helpFm});
+    FirstPaint firstPaint;
+    mainWindow.installEventFilter(&firstPaint);
+    mainWindow.show();
+    if (firstPaint.at == 0)
+        firstPaint.loop.exec();
+    std::printf("start-up to the first paint of the main window\n");
+    std::printf("  from the process start %.0f ms (10 ms resolution)\n",
+                (processAge + firstPaint.at - mainEntered) * 1000);
+    std::printf("  from main()            %.1f ms, of which the windows %.1f ms\n",
+                (firstPaint.at - mainEntered) * 1000, (firstPaint.at - windowsStart) * 1000);
+
+    // The board, and the port chosen as the user would.
+    SimulatedBoard board(work.path() + QStringLiteral("/config"), 1);
+    BoardFigures figures([](int inputs) { return inputs & 1; }, 1);
+    bool measuring = false;
+    board.setOnEvent([&](const SimulatedBoard::Event& event) {
+        figures.onEvent(event, measuring && core.SystemActive);
+    });
+    if (!board.start(0))
+        return 2;
+    runEventsFor(300ms);
+    core.run([&] { core.OpenSerialPort(QStringLiteral("1")); });
+    runEventsFor(500ms);
+    core.run([&] { core.ActiveButtClick(); });
+    core.run([&] { core.InputRulesSBClick(); });
+    core.run([&] { core.InputNowSBClick(); });
+    runEventsFor(2s);
+    if (!core.SystemActive || !core.RulesOn || !core.LogNow) {
+        std::fprintf(stderr, "the system did not come up active with rules and logging\n");
+        return 2;
+    }
+
+    // Active: input 1 changes at random moments 0.3 to 3 s apart.
+    QTimer inputs;
+    inputs.setSingleShot(true);
+    QObject::connect(&inputs, &QTimer::timeout, &board, [&] {
+        board.command("inputs " + QByteArray::number(QRandomGenerator::global()->bounded(64)));
+        inputs.start(std::chrono::milliseconds(QRandomGenerator::global()->bounded(300, 3000)));
+    });
+    qint64 peakRss = 0;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, &board,
+                     [&] { peakRss = std::max(peakRss, residentBytes()); });
+    sampler.start(1s);
+    int stops = 0;
+    // A stop (a box of the poll cycle) would end the figures: close it,
+    // count it and activate again.
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout, &board, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            box->close();
+            ++stops;
+        }
+        if (measuring && !core.SystemActive) {
+            figures.interrupt();
+            core.run([&] { core.ActiveButtClick(); });
+            core.run([&] { core.InputNowSBClick(); });
+        }
+    });
+    guard.start(500ms);
+
+    const Usage activeFrom = Usage::now();
+    measuring = true;
+    inputs.start(1s);
+    runEventsFor(activeTime);
+    measuring = false;
+    inputs.stop();
+    const Usage activeTo = Usage::now();
+
+    core.run([&] { core.ActiveButtClick(); });
+    runEventsFor(1s);
+    const bool closed = !core.SystemActive;
+    guard.stop();
+    const Usage idleFrom = Usage::now();
+    runEventsFor(idleTime);
+    const Usage idleTo = Usage::now();
+
+    std::printf("poll cycle with the main window shown (%.0f s active)\n",
+                activeTo.wall - activeFrom.wall);
+    figures.print();
+    std::printf("  stops (message boxes)  %d\n", stops);
+    std::printf("the program's process\n");
+    printUsage("active", activeFrom, activeTo, peakRss);
+    printUsage("idle", idleFrom, idleTo, peakRss);
+    if (!closed)
+        std::fprintf(stderr, "the system did not close on the second Activate\n");
+    return closed ? 0 : 1;
+}
