@@ -72,9 +72,14 @@ QString FormatFieldPattern(double dayNumber)
 
 int DayOfWeek(double dayNumber)
 {
-    // Day 0 (30 December 1899) was a Saturday.
-    const auto days = static_cast<qint64>(std::floor(dayNumber));
-    return static_cast<int>(((days % 7) + 7 + 6) % 7) + 1;
+    // Day 0 (30 December 1899) was a Saturday. The remainder is taken in
+    // floating point, so no day number, however far off, overflows.
+    if (!std::isfinite(dayNumber))
+        return 1;
+    double remainder = std::fmod(std::floor(dayNumber), 7.0);
+    if (remainder < 0)
+        remainder += 7.0;
+    return (static_cast<int>(remainder) + 6) % 7 + 1;
 }
 
 double TimeOfDay(double dayNumber)

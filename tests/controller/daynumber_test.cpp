@@ -46,6 +46,11 @@ TEST(DayNumber, WeekdaysAndTimeOfDay)
     EXPECT_EQ(DayOfWeek(*EncodeDayNumber(2014, 7, 3, 17, 30, 0)), 5);  // Thursday
     EXPECT_EQ(DayOfWeek(*EncodeDayNumber(2014, 7, 6, 0, 0, 0)), 1);    // Sunday
     EXPECT_EQ(DayOfWeek(*EncodeDayNumber(2014, 7, 5, 23, 59, 59)), 7); // Saturday
+    EXPECT_EQ(DayOfWeek(-1.0), 6);                                     // Friday
+    EXPECT_EQ(DayOfWeek(0.5), 7);                                      // Saturday
+    // Day numbers far beyond any clock (a project file can hold them).
+    for (const double far : {1e270, -1e270, 1e18})
+        EXPECT_GE(DayOfWeek(far), 1);
     EXPECT_DOUBLE_EQ(TimeOfDay(41823.75), 0.75);
     const QDateTime back = DayNumberToDateTime(41823.7291666667);
     EXPECT_EQ(back, QDateTime(QDate(2014, 7, 3), QTime(17, 30)));
