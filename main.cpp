@@ -1,15 +1,8 @@
 // Program start: one copy per user, then the six windows in their order; the
 // first tick of the main window does the rest.
-#include "board/portwindow.h"
 #include "controller/application.h"
-#include "controller/clock.h"
-#include "controller/relaywindow.h"
+#include "controller/program.h"
 #include "controller/singleinstance.h"
-#include "help/helpwindow.h"
-#include "logger/loggerwindow.h"
-#include "rules/ruleswindow.h"
-#include "serial/Serial2.h"
-#include "timers/chanwindow.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -28,23 +21,7 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    SystemClock clock;
-    // The board link: 9600 baud, 8 data bits, no parity, 1 stop bit, no
-    // flow control; the controller shows port problems itself. Declared
-    // before the main window so the port closes after the window has gone.
-    TSerial Serial1;
-    Serial1.setDataBits(d8bit);
-    Serial1.setCheckParity(false);
-    Serial1.setNotifyErrors(neNone);
-    TIOmodFM mainWindow(Serial1, clock);
-    Controller& core = mainWindow.core();
-    Serial1.setErrorBox([&mainWindow](const QString& text) { mainWindow.showError(text); });
-    TPortFm portFm(core, &mainWindow);
-    TRulesFm rulesFm(core, &mainWindow);
-    TChanFm chanFm(core, &mainWindow);
-    TLoggerFm loggerFm(core, &mainWindow);
-    THelpFm helpFm(core, &mainWindow);
-    mainWindow.setWindows({&portFm, &rulesFm, &chanFm, &loggerFm, &helpFm});
-    mainWindow.show();
+    Program program;
+    program.mainWindow.show();
     return QApplication::exec();
 }

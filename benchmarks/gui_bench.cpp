@@ -8,15 +8,10 @@
 //    command that carries relay 1 after the rule "1H=01H"/"1L=01L";
 //  - CPU time and resident memory while active and while idle.
 // Run it under xvfb-run (or on a desktop); see docs/performance.md.
-#include "board/portwindow.h"
-#include "controller/clock.h"
+#include "controller/program.h"
 #include "controller/relaywindow.h"
 #include "controller/textlines.h"
-#include "help/helpwindow.h"
-#include "logger/loggerwindow.h"
-#include "rules/ruleswindow.h"
 #include "serial/Serial2.h"
-#include "timers/chanwindow.h"
 #include "tools/soakboard.h"
 
 #include <QApplication>
@@ -127,19 +122,9 @@ int main(int argc, char** argv)
 
     // The windows, as the program makes them.
     const double windowsStart = monotonicSeconds();
-    SystemClock clock;
-    TSerial Serial1;
-    Serial1.setDataBits(d8bit);
-    Serial1.setCheckParity(false);
-    Serial1.setNotifyErrors(neNone);
-    TIOmodFM mainWindow(Serial1, clock);
+    Program program;
+    TIOmodFM& mainWindow = program.mainWindow;
     Controller& core = mainWindow.core();
-    TPortFm portFm(core, &mainWindow);
-    TRulesFm rulesFm(core, &mainWindow);
-    TChanFm chanFm(core, &mainWindow);
-    TLoggerFm loggerFm(core, &mainWindow);
-    THelpFm helpFm(core, &mainWindow);
-    mainWindow.setWindows({&portFm, &rulesFm, &chanFm, &loggerFm, &helpFm});
     FirstPaint firstPaint;
     mainWindow.installEventFilter(&firstPaint);
     mainWindow.show();

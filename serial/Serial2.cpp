@@ -142,26 +142,25 @@ void TSerial::setOnSignalChange(TSignalChangeEvent handler)
     m_wantLineEvents = m_onBreak || m_onRing || m_onSignalChange;
 }
 
-int TSerial::RxWaiting()
+std::pair<int, int> TSerial::RefreshStatus()
 {
-    if (!m_active)
-        return 0;
     int rx = 0;
     int tx = 0;
+    if (!m_active)
+        return {rx, tx};
     if (const DeviceError error = m_device.queueCounts(rx, tx))
         ReportError(error);
-    return rx;
+    return {rx, tx};
+}
+
+int TSerial::RxWaiting()
+{
+    return RefreshStatus().first;
 }
 
 int TSerial::TxWaiting()
 {
-    if (!m_active)
-        return 0;
-    int rx = 0;
-    int tx = 0;
-    if (const DeviceError error = m_device.queueCounts(rx, tx))
-        ReportError(error);
-    return tx;
+    return RefreshStatus().second;
 }
 
 // --- open and close ---

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <utility>
+
 #include "controller/seriallink.h"
 #include "serial/serialdevice.h"
 
@@ -283,6 +285,8 @@ private:
     };
 
     void reopen() { setActive(m_active); }
+    // The receive and transmit queue counts; both 0 while closed.
+    std::pair<int, int> RefreshStatus();
     // Stores a line setting and re-opens the port, only when it changes.
     template <typename T> void changeSetting(T& setting, T value)
     {

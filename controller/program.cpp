@@ -1,0 +1,24 @@
+#include "controller/program.h"
+
+namespace {
+
+// The board link: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow
+// control; the controller shows port problems itself.
+TSerial& configured(TSerial& serial)
+{
+    serial.setDataBits(d8bit);
+    serial.setCheckParity(false);
+    serial.setNotifyErrors(neNone);
+    return serial;
+}
+
+} // namespace
+
+Program::Program()
+    : mainWindow(configured(Serial1), clock), portFm(mainWindow.core(), &mainWindow),
+      rulesFm(mainWindow.core(), &mainWindow), chanFm(mainWindow.core(), &mainWindow),
+      loggerFm(mainWindow.core(), &mainWindow), helpFm(mainWindow.core(), &mainWindow)
+{
+    Serial1.setErrorBox([this](const QString& text) { mainWindow.showError(text); });
+    mainWindow.setWindows({&portFm, &rulesFm, &chanFm, &loggerFm, &helpFm});
+}
