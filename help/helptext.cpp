@@ -150,11 +150,15 @@ QStringList HelpText()
            QStringLiteral("Opens the logger edit window, where the logging times and the "
                           "frequency are set. Only while the system is not active."));
     w.item(QStringLiteral("INPUT LOGGER START"),
-           QStringLiteral("The Log Timer switch starts logging on the schedule of the logger edit "
-                          "window: lines are recorded only between the ON and the OFF time, and "
-                          "the run ends by itself when the OFF time is reached. The system must "
-                          "be active. Click it again to stop. The small red lamp blinks with every "
-                          "line recorded and Count shows the number of the last line."));
+           QStringLiteral("The Log Timer switch starts a logging run on the schedule of the "
+                          "logger edit window: lines are recorded between the ON and the OFF "
+                          "time, and the run ends by itself when the OFF time is reached. The run "
+                          "does not wait for its ON time: switched on before the ON time, or with "
+                          "an OFF time that is not after the ON time, it ends at the first input "
+                          "read with no line recorded. So switch it on once the ON time has come. "
+                          "The system must be active. Click it again to stop. The small red lamp "
+                          "blinks with every line recorded and Count shows the number of the last "
+                          "line."));
     w.item(QStringLiteral("INPUT LOGGER NOW"),
            QStringLiteral("The Log Now switch starts logging at once, one line at the frequency "
                           "set in the logger edit window, until you click it again or the system "
