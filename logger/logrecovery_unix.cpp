@@ -13,7 +13,10 @@
 
 namespace {
 
-const QByteArray kName = QFile::encodeName(LogRecovery::kFileName);
+QByteArray fileName()
+{
+    return QFile::encodeName(LogRecovery::kFileName);
+}
 
 // Creates the missing folders of path one by one, each readable by the user
 // alone, as the XDG rules ask for the folders they name.
@@ -103,7 +106,7 @@ bool LogRecovery::begin(const QStringList& lines)
         return false;
     // The lock comes before the truncation: a copy held by another
     // controller stays whole.
-    const int fd = ::openat(dir, kName.constData(),
+    const int fd = ::openat(dir, fileName().constData(),
                             O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
     ::close(dir);
     if (fd < 0)
@@ -138,9 +141,9 @@ void LogRecovery::remove()
     if (dir >= 0) {
         struct stat named;
         struct stat held;
-        if (::fstatat(dir, kName.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (::fstatat(dir, fileName().constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
             ::fstat(m_fd, &held) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
-            ::unlinkat(dir, kName.constData(), 0);
+            ::unlinkat(dir, fileName().constData(), 0);
         ::close(dir);
     }
     release();
@@ -152,7 +155,7 @@ std::optional<LogRecovery::LeftBehind> LogRecovery::takeOver()
     const int dir = openFolder(false);
     if (dir < 0)
         return std::nullopt;
-    const int fd = ::openat(dir, kName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::openat(dir, fileName().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     ::close(dir);
     if (fd < 0)
         return std::nullopt;

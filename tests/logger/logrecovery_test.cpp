@@ -49,8 +49,7 @@ protected:
         r.core.InputNowSBClick();
         ASSERT_TRUE(r.core.LogNow);
     }
-    // The next start of the program on the state folder given, the answers
-    // to its questions queued.
+    // The next start of the program, on the given state folder.
     static void restart(Rig& next, const QString& stateFolder)
     {
         next.core.logRecovery().setFolder(stateFolder);
@@ -62,9 +61,8 @@ protected:
 };
 
 // The copy holds what LogList holds, line for line, from the header to the
-// finish line. It goes only once the user dropped the lines (a No to the next
-// run's question or to the close query; a save in the tests below); a
-// cancelled save keeps it.
+// finish line. A cancelled save keeps it; a No to the next run's question
+// replaces it, a No to the close query removes it (a save does too, below).
 TEST_F(SafetyCopy, FollowsTheLinesUntilTheUserDropsThem)
 {
     startRun(rig);
