@@ -111,6 +111,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir work;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.path() + QStringLiteral("/config")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(work.path() + QStringLiteral("/state")));
     QDir::setCurrent(work.path());
     // Relay 1 follows input 1; a logging run writes a line every cycle. The
     // last-run file names no port, so start-up opens none.

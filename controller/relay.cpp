@@ -47,6 +47,9 @@ void Controller::startUp()
     PortSet = 0;
     ChangeCount = 0;
     m_view.setStatusText(1, QStringLiteral("Ready"));
+    // Last: a failed save of the interrupted run must not cut the start-up
+    // short.
+    offerInterruptedLog();
 }
 
 void Controller::ActiveButtClick()

@@ -2,6 +2,7 @@
 
 #include "controller/view.h"
 #include "logger/loggerform.h"
+#include "logger/logrecovery.h"
 #include "project/lastrun.h"
 #include "rules/rulesform.h"
 #include "timers/chanform.h"
@@ -104,6 +105,8 @@ public:
     void FormCloseQuery(bool& canClose);
     // Where the close query writes the last-run file and start-up looks for it.
     [[nodiscard]] LastRunFolders& lastRunFolders() { return m_lastRun; }
+    // The safety copy of the log run's lines.
+    [[nodiscard]] LogRecovery& logRecovery() { return m_logRecovery; }
 
     [[nodiscard]] ChanForm& chanForm() { return m_chanForm; }
     [[nodiscard]] RulesForm& rulesForm() { return m_rulesForm; }
@@ -155,6 +158,8 @@ public:
 private:
     void startUp();
     void readLastRunFile();
+    void offerInterruptedLog();
+    void appendLogLine(const QString& line);
     void sendingStep();
     void showFailure(const std::exception& e);
 
@@ -165,4 +170,5 @@ private:
     RulesForm m_rulesForm;
     LoggerForm m_loggerForm;
     LastRunFolders m_lastRun;
+    LogRecovery m_logRecovery;
 };

@@ -16,6 +16,7 @@ namespace {
 const QString kLoggingActive = QStringLiteral("Logging active");
 const QString kNotActived = QStringLiteral("System not actived");
 const QString kNoLogData = QStringLiteral("Log data not available");
+const QString kNoSafetyCopy = QStringLiteral("Log safety copy failed");
 
 // LogCount right-aligned in 8 characters; a longer number is not cut.
 QString countText(int count)
@@ -155,13 +156,17 @@ void Controller::InitiateLogging(int mode)
 
     m_view.setCountLabel(QStringLiteral("Count: ") + countText(0));
     m_view.setStatusText(1, QStringLiteral("Logging activated"));
+    // The copy of the last run's lines goes with them: the user was asked
+    // about them before this run could start.
+    if (!m_logRecovery.begin(LogList))
+        m_view.setStatusText(1, kNoSafetyCopy);
 }
 
 void Controller::DeactivateLogging()
 {
     if ((LogOnTimer || LogNow) && !LogList.isEmpty()) {
-        LogList.append(QString());
-        LogList.append(QStringLiteral("Log Finish Time:  ") + DateTimeText(LogOffTime));
+        appendLogLine(QString());
+        appendLogLine(QStringLiteral("Log Finish Time:  ") + DateTimeText(LogOffTime));
     }
     LogNow = false;
     LogOnTimer = false;
@@ -192,8 +197,8 @@ void Controller::LogTheData()
     const QString count = countText(LogCount);
     m_view.setCountLabel(QStringLiteral("Count: ") + count);
     const QString gap(4, QLatin1Char(' '));
-    LogList.append(count + gap + LongTimeText(now.time()) + gap + DecToBinary(PortIn, 6) + gap +
-                   DecToBinary(PortOut, 16));
+    appendLogLine(count + gap + LongTimeText(now.time()) + gap + DecToBinary(PortIn, 6) + gap +
+                  DecToBinary(PortOut, 16));
     ++LogCount;
 
     LogLedOn = !LogLedOn;
@@ -219,6 +224,34 @@ void Controller::SaveLogStep()
     // Throws "Cannot create file" and leaves LogList as it was.
     WriteTextLines(path, LogList);
     LogList.clear();
+    m_logRecovery.remove();
+}
+
+// A line of the running log, in memory and in its safety copy. A copy that
+// cannot be written is said once on the message line; the run goes on.
+void Controller::appendLogLine(const QString& line)
+{
+    LogList.append(line);
+    if (!m_logRecovery.append(line))
+        m_view.setStatusText(1, kNoSafetyCopy);
+}
+
+// Start-up: the copy of a run that never reached a save comes back into
+// LogList, where the Save button, the next run's question and the close
+// query find it as the lines of a finished run. The copy stays on disk until
+// those lines are saved or a No to one of those questions drops them.
+void Controller::offerInterruptedLog()
+{
+    std::optional<LogRecovery::LeftBehind> copy = m_logRecovery.takeOver();
+    if (!copy)
+        return;
+    LogList = std::move(copy->lines);
+    const QString text =
+        QStringLiteral("A log run was interrupted.\r\r%1 lines, last written %2.\r\rSave it now?")
+            .arg(LogList.size())
+            .arg(DateTimeText(DateTimeToDayNumber(copy->lastWritten)));
+    if (m_view.confirm(text, View::Buttons::YesNo) == View::Answer::Yes)
+        SaveLogStep();
 }
 
 void Controller::LogEditButtClick()

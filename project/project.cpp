@@ -144,6 +144,10 @@ void Controller::FormCloseQuery(bool& canClose)
             return;
         if (answer == View::Answer::Yes)
             SaveLogStep();
+        // The user dropped the lines. A Yes whose dialog was cancelled keeps
+        // their copy for the next start.
+        if (answer == View::Answer::No)
+            m_logRecovery.remove();
     }
     const QString port = m_serial.Active() ? QString::number(m_serial.Port()) : kStar;
     m_lastRun.write({port, ProjectFileName.isEmpty() ? kStar : ProjectFileName});

@@ -620,9 +620,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot create a work folder\n");
         return 2;
     }
-    // The program's own files (v217.dat, the port folder) stay in the work
-    // folder, away from the user's.
+    // The program's own files (v217.dat, the port folder, the log's safety
+    // copy) stay in the work folder, away from the user's.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.path() + QStringLiteral("/config")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(work.path() + QStringLiteral("/state")));
     QDir::setCurrent(work.path());
     setRegional(Regional::fixed());
 

@@ -12,11 +12,13 @@
 struct Rig
 {
     // The last-run file is read and written in folders of this rig's own,
-    // never beside the test program or in the user's configuration.
+    // never beside the test program or in the user's configuration; so is
+    // the log's safety copy.
     Rig()
     {
         core.lastRunFolders().setProgramFolder(lastRunFolder.filePath(QStringLiteral("program")));
         core.lastRunFolders().setConfigFolder(lastRunFolder.filePath(QStringLiteral("config")));
+        core.logRecovery().setFolder(lastRunFolder.filePath(QStringLiteral("state")));
     }
 
     QTemporaryDir lastRunFolder;

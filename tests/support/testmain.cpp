@@ -1,6 +1,6 @@
 // Runs every test inside one Qt application, drawn offscreen, with the fixed
-// regional formats so texts are the same on every machine, and a private
-// configuration folder.
+// regional formats so texts are the same on every machine, and private
+// configuration and state folders.
 #include "controller/regional.h"
 
 #include <QApplication>
@@ -15,6 +15,8 @@ int main(int argc, char** argv)
     // Nothing a test does may reach the user's configuration folder.
     const QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", state.path().toUtf8());
     QApplication app(argc, argv);
     setRegional(Regional::fixed());
     ::testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,184 @@
+#include "logger/logrecovery.h"
+
+#include "controller/textlines.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray fileName()
+{
+    return QFile::encodeName(LogRecovery::kFileName);
+}
+
+// Creates the missing folders of path one by one, each readable by the user
+// alone, as the XDG rules ask for the folders they name.
+void makeFolders(const QByteArray& path)
+{
+    for (qsizetype slash = path.indexOf('/', 1); slash != -1; slash = path.indexOf('/', slash + 1))
+        ::mkdir(path.left(slash).constData(), 0700);
+    ::mkdir(path.constData(), 0700);
+}
+
+// A regular file or folder of this user that no one else may write into.
+bool ownedByUser(int fd, bool folder)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid())
+        return false;
+    if (folder)
+        return S_ISDIR(st.st_mode) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    return S_ISREG(st.st_mode);
+}
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+QByteArray lineBytes(const QString& line)
+{
+    return line.toUtf8() + "\r\n";
+}
+
+} // namespace
+
+LogRecovery::~LogRecovery()
+{
+    release();
+}
+
+QString LogRecovery::folder() const
+{
+    if (!m_folder.isEmpty())
+        return m_folder;
+    // A relative XDG_STATE_HOME is invalid and ignored.
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::home().filePath(QStringLiteral(".local/state"));
+    return QDir(base).filePath(QStringLiteral("qmx-v217"));
+}
+
+int LogRecovery::openFolder(bool create) const
+{
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(folder()));
+    if (create)
+        makeFolders(path);
+    const int dir = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir >= 0 && !ownedByUser(dir, true)) {
+        ::close(dir);
+        return -1;
+    }
+    return dir;
+}
+
+void LogRecovery::release()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_writing = false;
+}
+
+bool LogRecovery::begin(const QStringList& lines)
+{
+    release();
+    const int dir = openFolder(true);
+    if (dir < 0)
+        return false;
+    // The lock comes before the truncation: a copy held by another
+    // controller stays whole.
+    const int fd = ::openat(dir, fileName().constData(),
+                            O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    ::close(dir);
+    if (fd < 0)
+        return false;
+    if (!ownedByUser(fd, false) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += lineBytes(line);
+    m_writing = writeAll(m_fd, bytes);
+    return m_writing;
+}
+
+bool LogRecovery::append(const QString& line)
+{
+    if (!m_writing)
+        return true;
+    m_writing = writeAll(m_fd, lineBytes(line));
+    return m_writing;
+}
+
+void LogRecovery::remove()
+{
+    if (m_fd < 0)
+        return;
+    // Only the file this controller holds: the name may have been replaced
+    // since.
+    const int dir = openFolder(false);
+    if (dir >= 0) {
+        struct stat named;
+        struct stat held;
+        if (::fstatat(dir, fileName().constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            ::fstat(m_fd, &held) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+            ::unlinkat(dir, fileName().constData(), 0);
+        ::close(dir);
+    }
+    release();
+}
+
+std::optional<LogRecovery::LeftBehind> LogRecovery::takeOver()
+{
+    release();
+    const int dir = openFolder(false);
+    if (dir < 0)
+        return std::nullopt;
+    const int fd = ::openat(dir, fileName().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    ::close(dir);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st;
+    if (!ownedByUser(fd, false) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        bytes.append(buffer, n);
+    }
+    LeftBehind copy{SplitTextLines(bytes), QDateTime::fromSecsSinceEpoch(st.st_mtime)};
+    if (copy.lines.isEmpty()) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    m_fd = fd;
+    return copy;
+}
