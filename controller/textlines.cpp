@@ -52,3 +52,9 @@ void WriteTextLines(const QString& path, const QStringList& lines)
     if (target.isEmpty() || !ReplaceFile(target, textBytes(lines)))
         throwCannotCreateFile(path);
 }
+
+void WriteOwnTextLines(const QString& path, const QStringList& lines)
+{
+    if (IsLinkOrOthersFile(path) || !ReplaceFile(path, textBytes(lines)))
+        throwCannotCreateFile(path);
+}

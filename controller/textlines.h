@@ -16,3 +16,6 @@
 // with a complete write: a failed save never destroys it, nor changes its
 // owner or mode. Throws "Cannot create file %s" on any failure.
 void WriteTextLines(const QString& path, const QStringList& lines);
+// The same for a file the program keeps for itself: never written through a
+// symbolic link, nor over a file of another user.
+void WriteOwnTextLines(const QString& path, const QStringList& lines);
