@@ -1,7 +1,5 @@
 #include "controller/program.h"
 
-#include "controller/savefile.h"
-
 namespace {
 
 // The board link: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow
@@ -21,9 +19,6 @@ Program::Program()
       rulesFm(mainWindow.core(), &mainWindow), chanFm(mainWindow.core(), &mainWindow),
       loggerFm(mainWindow.core(), &mainWindow), helpFm(mainWindow.core(), &mainWindow)
 {
-    // Past the file-size limit a save fails and says so, as on a full disk,
-    // instead of the process dying with unsaved edits and log.
-    IgnoreFileSizeSignal();
     Serial1.setErrorBox([this](const QString& text) { mainWindow.showError(text); });
     mainWindow.setWindows({&portFm, &rulesFm, &chanFm, &loggerFm, &helpFm});
 }
