@@ -2,6 +2,7 @@
 // first tick of the main window does the rest.
 #include "controller/application.h"
 #include "controller/program.h"
+#include "controller/savefile.h"
 #include "controller/singleinstance.h"
 
 #include <QMessageBox>
@@ -9,6 +10,9 @@
 
 int main(int argc, char** argv)
 {
+    // Before anything writes (the lock file, Qt's own messages): past the
+    // file-size limit a write fails and is reported, not the end of the program.
+    IgnoreFileSizeSignal();
     V217Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QMX V217"));
 

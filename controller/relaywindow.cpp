@@ -3,6 +3,7 @@
 #include "board/portwindow.h"
 #include "controller/application.h"
 #include "controller/lamppictures.h"
+#include "controller/linkawarefiledialog.h"
 #include "controller/pixelform.h"
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"
@@ -593,7 +594,7 @@ void TIOmodFM::beep()
 
 QString TIOmodFM::chooseFile(FileDialog dialog)
 {
-    QFileDialog box(this);
+    LinkAwareFileDialog box(this);
     const QStringList projectFilters{QStringLiteral("IO Module Files (*.iom)"),
                                      QStringLiteral("All Files (*)")};
     switch (dialog) {

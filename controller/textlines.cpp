@@ -1,9 +1,9 @@
 #include "controller/textlines.h"
 
 #include "controller/conversions.h"
+#include "controller/savefile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 QStringList SplitTextLines(const QByteArray& bytes)
 {
@@ -32,18 +32,29 @@ QStringList ReadTextLines(const QString& path)
     return SplitTextLines(file.readAll());
 }
 
-void WriteTextLines(const QString& path, const QStringList& lines)
+namespace {
+
+QByteArray textBytes(const QStringList& lines)
 {
     QByteArray bytes;
     for (const QString& line : lines) {
         bytes += line.toUtf8();
         bytes += "\r\n";
     }
-    QSaveFile file(path);
-    // The explicit flush reports a short write (a full disk, a file size
-    // limit); commit() alone can miss it and rename a truncated file over
-    // the earlier one.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit())
+    return bytes;
+}
+
+} // namespace
+
+void WriteTextLines(const QString& path, const QStringList& lines)
+{
+    const QString target = FollowSaveLinks(path);
+    if (target.isEmpty() || !ReplaceFile(target, textBytes(lines)))
+        throwCannotCreateFile(path);
+}
+
+void WriteOwnTextLines(const QString& path, const QStringList& lines)
+{
+    if (IsLinkOrOthersFile(path) || !ReplaceFile(path, textBytes(lines)))
         throwCannotCreateFile(path);
 }

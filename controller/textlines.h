@@ -11,7 +11,11 @@
 [[nodiscard]] QStringList ReadTextLines(const QString& path);
 // Splits already-read bytes the same way.
 [[nodiscard]] QStringList SplitTextLines(const QByteArray& bytes);
-// Writes the lines to a temporary file beside path and renames it over path
-// only after a complete, flushed write, so a failed save never destroys the
-// earlier file. Throws "Cannot create file %s" on any failure.
+// Writes the lines to the file path names, following its links as the
+// kernel would (see FollowSaveLinks), and replaces the earlier file only
+// with a complete write: a failed save never destroys it, nor changes its
+// owner or mode. Throws "Cannot create file %s" on any failure.
 void WriteTextLines(const QString& path, const QStringList& lines);
+// The same for a file the program keeps for itself: never written through a
+// symbolic link, nor over a file of another user.
+void WriteOwnTextLines(const QString& path, const QStringList& lines);

@@ -41,10 +41,12 @@ QString LastRunFolders::findForReading() const
 
 namespace {
 
+// Never through a link or over another user's file: a v217.dat planted in
+// a shared folder such as /tmp must not aim the close at someone's file.
 bool tryWrite(const QString& path, const QStringList& lines)
 {
     try {
-        WriteTextLines(path, lines);
+        WriteOwnTextLines(path, lines);
         return true;
     } catch (const V217Error&) {
         return false;
@@ -55,15 +57,17 @@ bool tryWrite(const QString& path, const QStringList& lines)
 
 QString LastRunFolders::write(const QStringList& lines) const
 {
+    const QString folder = configFolder();
+    const QString inConfig = QDir(folder).filePath(kFileName);
+    const auto writeConfig = [&] { return QDir().mkpath(folder) && tryWrite(inConfig, lines); };
     QString written = QDir(programFolder()).filePath(kFileName);
-    if (!tryWrite(written, lines)) {
-        const QString folder = configFolder();
-        written = QDir(folder).filePath(kFileName);
-        if (!QDir().mkpath(folder) || !tryWrite(written, lines))
-            written.clear();
-    }
+    if (!tryWrite(written, lines))
+        written = writeConfig() ? inConfig : QString();
+    // The configuration folder's copy stands in for a start-up file that
+    // cannot be written, so the last run is still found from elsewhere.
     if (!m_startUpFile.isEmpty() &&
-        (written.isEmpty() || QFileInfo(m_startUpFile) != QFileInfo(written)))
-        tryWrite(m_startUpFile, lines);
+        (written.isEmpty() || QFileInfo(m_startUpFile) != QFileInfo(written)) &&
+        !tryWrite(m_startUpFile, lines) && written != inConfig)
+        writeConfig();
     return written;
 }

@@ -32,8 +32,10 @@ public:
 
     // Writes the two lines into the program folder, else into the
     // configuration folder, and into the file start-up read when that is
-    // another one. Returns the path written in the program or configuration
-    // folder, empty when neither could take the file. Never throws.
+    // another one; where that one cannot be written, into the configuration
+    // folder instead. A link or another user's file is never written over.
+    // Returns the path written in the program or configuration folder, empty
+    // when neither could take the file. Never throws.
     QString write(const QStringList& lines) const;
 
 private:

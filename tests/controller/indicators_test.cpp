@@ -5,7 +5,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest/QTest>
@@ -335,6 +337,42 @@ TEST_F(FileDialogs, TitlesFiltersSuffixesAndOverwritePrompts)
         EXPECT_EQ(seen.suffix, QString::fromLatin1(d.suffix));
         EXPECT_EQ(seen.mode, d.mode);
         EXPECT_TRUE(seen.confirmsOverwrite);
+    }
+}
+
+// Asked to save over a link, the dialog names the file that will really be
+// replaced, not the link.
+TEST_F(FileDialogs, TheOverwriteQuestionNamesTheFileALinkLeadsTo)
+{
+    const QString real = folder.filePath(QStringLiteral("real.txt"));
+    const QString link = folder.filePath(QStringLiteral("link.txt"));
+    {
+        QFile file(real);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::link(real, link));
+    for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QString question;
+        QTimer::singleShot(0, &window, [&question, &link, answer] {
+            auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            // Answers from inside the question's own loop.
+            QTimer::singleShot(0, box, [&question, answer] {
+                auto* ask = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!ask)
+                    return;
+                question = ask->text();
+                ask->button(answer)->click();
+            });
+            box->selectFile(link);
+            box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+            if (box->isVisible())
+                box->reject();
+        });
+        const QString chosen = window.chooseFile(View::FileDialog::SaveLog);
+        EXPECT_EQ(question, real + QStringLiteral(" already exists.\nDo you want to replace it?"));
+        EXPECT_EQ(chosen, answer == QMessageBox::Yes ? link : QString());
     }
 }
 

@@ -1,10 +1,48 @@
 #include "controller/conversions.h"
 #include "controller/textlines.h"
+#include "support/stranger.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void setMode(const QString& path, mode_t mode)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st = {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+QString failureOf(const QString& path, const QStringList& lines)
+{
+    try {
+        WriteTextLines(path, lines);
+    } catch (const V217Error& e) {
+        return e.message();
+    }
+    return {};
+}
+
+} // namespace
 
 TEST(TextLines, AnyLineEndIsAccepted)
 {
@@ -43,4 +81,102 @@ TEST(TextLines, FailuresCarryTheExactMessage)
     } catch (const V217Error& e) {
         EXPECT_EQ(e.message(), QStringLiteral("Cannot open file ") + missing);
     }
+}
+
+// The kernel's rule for links in shared folders (fs.protected_symlinks): in a
+// world-writable sticky folder such as /tmp, a link is followed only when it
+// belongs to the user or to the folder's owner. A save keeps that rule
+// although it follows the link itself.
+TEST(TextLines, LinksInASharedFolderAreFollowedAsTheKernelWould)
+{
+    QTemporaryDir dir;
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkdir(shared));
+    setMode(shared, 01777);
+    const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+    WriteTextLines(notes, {QStringLiteral("notes")});
+
+    const QString own = shared + QStringLiteral("/own.txt");
+    ASSERT_TRUE(QFile::link(notes, own));
+    WriteTextLines(own, {QStringLiteral("mine")});
+    EXPECT_EQ(contentOf(notes), QByteArray("mine\r\n"));
+    EXPECT_TRUE(QFileInfo(own).isSymLink());
+
+    if (!stranger::canGiveAway())
+        GTEST_SKIP() << "only root can make a link of another user";
+    const QString planted = shared + QStringLiteral("/planted.txt");
+    ASSERT_TRUE(QFile::link(notes, planted));
+    ASSERT_TRUE(stranger::giveAway(planted));
+    EXPECT_EQ(failureOf(planted, {QStringLiteral("*")}),
+              QStringLiteral("Cannot create file ") + planted);
+    EXPECT_EQ(contentOf(notes), QByteArray("mine\r\n"));
+    // Reached through a link of the user's own, it is refused all the same.
+    const QString chain = dir.filePath(QStringLiteral("chain.txt"));
+    ASSERT_TRUE(QFile::link(planted, chain));
+    EXPECT_EQ(failureOf(chain, {QStringLiteral("*")}),
+              QStringLiteral("Cannot create file ") + chain);
+    EXPECT_EQ(contentOf(notes), QByteArray("mine\r\n"));
+
+    // The folder's owner's links are followed, and so is anyone's link in a
+    // folder that is not sticky.
+    ASSERT_TRUE(stranger::giveAway(shared));
+    WriteTextLines(planted, {QStringLiteral("owner")});
+    EXPECT_EQ(contentOf(notes), QByteArray("owner\r\n"));
+    ASSERT_TRUE(stranger::giveAway(shared, ::geteuid()));
+    setMode(shared, 0777);
+    WriteTextLines(planted, {QStringLiteral("open")});
+    EXPECT_EQ(contentOf(notes), QByteArray("open\r\n"));
+}
+
+// The new file takes the place of the old one with its owner and mode.
+TEST(TextLines, ASaveKeepsTheOwnerAndTheMode)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.txt"));
+    WriteTextLines(path, {QStringLiteral("old")});
+    setMode(path, 02640);
+    WriteTextLines(path, {QStringLiteral("newer")});
+    EXPECT_EQ(modeOf(path), 02640u);
+    EXPECT_EQ(contentOf(path), QByteArray("newer\r\n"));
+
+    if (!stranger::canGiveAway())
+        GTEST_SKIP() << "only root can make a file of another user";
+    ASSERT_TRUE(stranger::giveAway(path));
+    WriteTextLines(path, {QStringLiteral("theirs")});
+    EXPECT_EQ(stranger::ownerOf(path), stranger::kUid);
+    EXPECT_EQ(modeOf(path), 02640u);
+    EXPECT_EQ(contentOf(path), QByteArray("theirs\r\n"));
+}
+
+// Saved by a user who could not give a new file the old one's owner (a file
+// of someone else that the user may write), the file is written in place.
+TEST(TextLines, AnotherUsersFileIsWrittenInPlace)
+{
+    if (!stranger::canGiveAway())
+        GTEST_SKIP() << "only root can save as another user";
+    QTemporaryDir dir;
+    ASSERT_TRUE(stranger::giveAway(dir.path()));
+    const QString path = dir.filePath(QStringLiteral("x.txt"));
+    WriteTextLines(path, {QStringLiteral("root's")});
+    setMode(path, 0666);
+    // The stranger saves in a child process; the tests keep their own user.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(stranger::kUid) != 0 || ::setuid(stranger::kUid) != 0)
+            ::_exit(2);
+        try {
+            WriteTextLines(path, {QStringLiteral("stranger's")});
+        } catch (const V217Error&) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    ASSERT_GT(child, 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(contentOf(path), QByteArray("stranger's\r\n"));
+    EXPECT_EQ(stranger::ownerOf(path), ::geteuid());
+    EXPECT_EQ(modeOf(path), 0666u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("x.txt")});
 }

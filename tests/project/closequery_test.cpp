@@ -1,5 +1,6 @@
 #include "controller/daynumber.h"
 #include "projectfixture.h"
+#include "support/stranger.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -306,6 +307,59 @@ TEST_F(LastRun, AStarProjectLineLoadsNothingSilently)
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_TRUE(rig.core.ProjectFileName.isEmpty());
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703"));
+}
+
+// A last-run file that is a link, or a file of another user, is read at
+// start-up but never written over: a link planted in a shared folder would
+// otherwise make closing replace whatever it points to. The configuration
+// folder's copy keeps the last run instead.
+TEST_F(LastRun, ALinkOrAStrangersFileIsReadButLeftAlone)
+{
+    const QString notes = file(QStringLiteral("notes.txt"));
+    const QByteArray noteText = "my notes\r\n";
+    const QString inCwd = path(QStringLiteral("cwd/v217.dat"));
+    const QString expected = QStringLiteral("*\r\n") + golden(QStringLiteral("empty.iom")) + "\r\n";
+    const auto startAndClose = [this] {
+        Rig fresh;
+        useFolders(fresh);
+        fresh.startUp();
+        fresh.core.OpenTheProjectFile(golden(QStringLiteral("empty.iom")));
+        bool canClose = false;
+        fresh.core.FormCloseQuery(canClose);
+        EXPECT_TRUE(canClose);
+        EXPECT_TRUE(fresh.view.boxes.isEmpty());
+    };
+
+    writeBytes(notes, noteText);
+    ASSERT_TRUE(QFile::link(notes, inCwd));
+    startAndClose();
+    EXPECT_EQ(bytes(notes), noteText);
+    EXPECT_EQ(QFileInfo(inCwd).symLinkTarget(), notes);
+    EXPECT_EQ(bytes(configLastRun()), expected.toUtf8());
+    EXPECT_EQ(bytes(programLastRun()), expected.toUtf8());
+
+    // The program folder's file is a link too: only the configuration
+    // folder is written.
+    ASSERT_TRUE(QFile::remove(inCwd));
+    ASSERT_TRUE(QFile::remove(programLastRun()));
+    ASSERT_TRUE(QFile::remove(configLastRun()));
+    ASSERT_TRUE(QFile::link(notes, programLastRun()));
+    startAndClose();
+    EXPECT_EQ(bytes(notes), noteText);
+    EXPECT_TRUE(QFileInfo(programLastRun()).isSymLink());
+    EXPECT_EQ(bytes(configLastRun()), expected.toUtf8());
+
+    if (!stranger::canGiveAway())
+        GTEST_SKIP() << "only root can make a file of another user";
+    ASSERT_TRUE(QFile::remove(programLastRun()));
+    ASSERT_TRUE(QFile::remove(configLastRun()));
+    writeBytes(inCwd, noteText);
+    ASSERT_TRUE(stranger::giveAway(inCwd));
+    startAndClose();
+    EXPECT_EQ(bytes(inCwd), noteText);
+    EXPECT_EQ(stranger::ownerOf(inCwd), stranger::kUid);
+    EXPECT_EQ(bytes(configLastRun()), expected.toUtf8());
+    EXPECT_EQ(bytes(programLastRun()), expected.toUtf8());
 }
 
 } // namespace

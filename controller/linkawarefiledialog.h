@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QFileDialog>
+
+// The file dialog whose overwrite question names the file a save will really
+// replace: when the chosen name is a symbolic link, the file it leads to.
+// Asked about the link's own name, a user could not tell that a link
+// someone else left there points at one of their files.
+class LinkAwareFileDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+protected:
+    void accept() override;
+};

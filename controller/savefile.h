@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// What saving needs from the file system, one file per platform: which links
+// a save may follow, whose file it may replace, and the replacing itself.
+
+// Where a save to path really writes: path made absolute, or the end of its
+// chain of symbolic links. Empty when a link on the way may not be followed:
+// one in a world-writable sticky folder (such as /tmp) that belongs neither
+// to the user nor to the folder's owner. The kernel refuses to follow such a
+// link (fs.protected_symlinks); a save that follows links itself keeps the
+// same rule, so that a link another user planted cannot aim it at a file.
+[[nodiscard]] QString FollowSaveLinks(const QString& path);
+
+// True when path is a symbolic link, or a file that belongs to another user.
+[[nodiscard]] bool IsLinkOrOthersFile(const QString& path);
+
+// Replaces the file at path with bytes; a link found at path is replaced,
+// never followed. The bytes go to a temporary file beside it, which takes
+// the old file's owner and mode and is renamed over it only after a complete,
+// flushed write. Where that cannot be, because the folder takes no new file
+// or the old owner cannot be given to a new one, the existing file is written
+// in place instead, its old content kept in memory and put back when the
+// write fails. False on any failure, with the old file as it was. A file the
+// user may not write is never replaced.
+[[nodiscard]] bool ReplaceFile(const QString& path, const QByteArray& bytes);
+
+// Makes a write past the file-size limit (ulimit -f) fail as a write, instead
+// of ending the process with the signal the kernel sends by default.
+void IgnoreFileSizeSignal();

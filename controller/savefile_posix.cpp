@@ -1,0 +1,179 @@
+#include "controller/savefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The kernel gives up after as many links in a row (ELOOP).
+constexpr int kMaxLinks = 40;
+
+QByteArray encoded(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+// The rule of fs.protected_symlinks for a link in folder.
+bool mayFollow(const struct stat& link, const QString& folder)
+{
+    struct stat dir = {};
+    if (::stat(encoded(folder).constData(), &dir) != 0)
+        return false;
+    const bool shared = (dir.st_mode & S_ISVTX) != 0 && (dir.st_mode & S_IWOTH) != 0;
+    return !shared || link.st_uid == ::geteuid() || link.st_uid == dir.st_uid;
+}
+
+QString linkTarget(const QString& link)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t n = ::readlink(encoded(link).constData(), target.data(), target.size());
+    if (n <= 0 || n >= target.size())
+        return {};
+    target.truncate(n);
+    return QFile::decodeName(target);
+}
+
+bool writeFromStart(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+bool readWhole(int fd, QByteArray& content)
+{
+    char chunk[65536];
+    for (off_t offset = 0;;) {
+        const ssize_t n = ::pread(fd, chunk, sizeof chunk, offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        content.append(chunk, n);
+        offset += n;
+    }
+}
+
+// A new file beside path; O_EXCL never opens a file or a link already there.
+int createBeside(const QString& path, mode_t mode, QByteArray& name)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = encoded(path) + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+bool giveOwnerAndMode(int fd, const struct stat& old)
+{
+    struct stat made = {};
+    if (::fstat(fd, &made) != 0)
+        return false;
+    if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return false;
+    // The kernel drops a set-group-ID bit it does not allow instead of failing.
+    return ::fchmod(fd, old.st_mode & 07777) == 0 && ::fstat(fd, &made) == 0 &&
+           (made.st_mode & 07777) == (old.st_mode & 07777);
+}
+
+// The new bytes go over the old ones from the start and the file is cut to
+// length only afterwards, so putting the old content back after a failed
+// write never needs more room than the file already had.
+bool overwriteInPlace(const QByteArray& name, const QByteArray& bytes)
+{
+    const int fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st = {};
+    QByteArray old;
+    bool done = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readWhole(fd, old);
+    if (done) {
+        done = writeFromStart(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0;
+        if (!done)
+            (void)(writeFromStart(fd, old) && ::ftruncate(fd, old.size()) == 0 && ::fsync(fd) == 0);
+    }
+    ::close(fd);
+    return done;
+}
+
+} // namespace
+
+QString FollowSaveLinks(const QString& path)
+{
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int links = 0;; ++links) {
+        struct stat st = {};
+        if (::lstat(encoded(current).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        const QString folder = QFileInfo(current).path();
+        if (links == kMaxLinks || !mayFollow(st, folder))
+            return {};
+        const QString target = linkTarget(current);
+        if (target.isEmpty())
+            return {};
+        current = QDir::isAbsolutePath(target) ? target : folder + QLatin1Char('/') + target;
+    }
+}
+
+bool IsLinkOrOthersFile(const QString& path)
+{
+    struct stat st = {};
+    return ::lstat(encoded(path).constData(), &st) == 0 &&
+           (S_ISLNK(st.st_mode) || st.st_uid != ::geteuid());
+}
+
+bool ReplaceFile(const QString& path, const QByteArray& bytes)
+{
+    const QByteArray name = encoded(path);
+    struct stat old = {};
+    const bool found = ::lstat(name.constData(), &old) == 0;
+    // A folder or a device is never replaced by a file.
+    if (found && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode))
+        return false;
+    const bool exists = found && S_ISREG(old.st_mode);
+    if (exists && ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
+        return false;
+
+    QByteArray temporary;
+    // Only the user may read it until it has the old file's owner and mode.
+    const int fd = createBeside(path, exists ? 0600 : 0666, temporary);
+    if (fd < 0)
+        return exists && overwriteInPlace(name, bytes);
+    if (exists && !giveOwnerAndMode(fd, old)) {
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return overwriteInPlace(name, bytes);
+    }
+    const bool written = writeFromStart(fd, bytes) && ::fsync(fd) == 0;
+    if (::close(fd) == 0 && written && ::rename(temporary.constData(), name.constData()) == 0)
+        return true;
+    ::unlink(temporary.constData());
+    return false;
+}
+
+void IgnoreFileSizeSignal()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+}
