@@ -2,6 +2,8 @@
 
 #include "controller/regional.h"
 
+#include <QTimeZone>
+
 #include <cmath>
 
 namespace {
@@ -50,7 +52,10 @@ QDateTime DayNumberToDateTime(double dayNumber)
     const QDate date = epoch().addDays(days);
     if (!date.isValid())
         return {};
-    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(msec)));
+    // In local time a wall time that the zone skips (the hour the clocks go
+    // forward) is no valid date-time; UTC has every wall time.
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(msec)),
+                     QTimeZone::utc());
 }
 
 QString FormatGeneral(double value)

@@ -14,7 +14,10 @@
                                                     int minute, int second, int msec = 0);
 [[nodiscard]] double DateTimeToDayNumber(const QDateTime& dateTime);
 // The date-time of a day number, rounded to the nearest millisecond; an
-// invalid QDateTime when the value lies outside the years 1 to 9999.
+// invalid QDateTime when the value lies outside the years 1 to 9999. It is
+// a UTC date-time carrying the wall time: read its date() and time(), never
+// convert it to local time, where the wall times skipped by a daylight-saving
+// change do not exist.
 [[nodiscard]] QDateTime DayNumberToDateTime(double dayNumber);
 
 // The general decimal form: at most 15 significant digits, no trailing

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth imagemagick x11-apps desktop-file-utils dpkg-dev file
   clang libclang-rt-14-dev
+  tzdata
 )
 
 missing=()

@@ -4,6 +4,8 @@
 #include "controller/daynumber.h"
 #include "timers/chantimer.h"
 
+#include <cmath>
+
 namespace {
 
 using namespace chantimer;
@@ -14,6 +16,27 @@ constexpr double kPassSeconds = 0.2;
 
 const QString kSet = QStringLiteral("1");
 const QString kClear = QStringLiteral("0");
+
+// A window that closes leaves "c" and the whole day number of the day it
+// closed on in its Running line. The wall clock can step back (daylight
+// saving ends, the clock is corrected): a date-mode window then never opens
+// again in this activation, a daily one only on a later day. Any other text
+// but "1" is a closed window that may open.
+constexpr QChar kClosedOn = QLatin1Char('c');
+
+QString closedOn(double T)
+{
+    return kClosedOn + QString::number(static_cast<qint64>(std::floor(T)));
+}
+
+bool latched(const QString& running, bool daily, double T)
+{
+    if (!running.startsWith(kClosedOn))
+        return false;
+    bool ok = false;
+    const qint64 day = QStringView(running).mid(1).toLongLong(&ok);
+    return ok && (!daily || std::floor(T) <= static_cast<double>(day));
+}
 
 } // namespace
 
@@ -58,7 +81,7 @@ int ExecuteTimerPass(QStringList& records, int& portOut, double T)
                 daily ? (dayOn && timeOfDay >= TimeOfDay(*off)) : (T >= *off);
             if (closes) {
                 W &= ~mask;
-                line(Running) = kClear;
+                line(Running) = closedOn(T);
                 line(TogState) = kClear;
                 result = 1;
                 continue;
@@ -83,7 +106,7 @@ int ExecuteTimerPass(QStringList& records, int& portOut, double T)
             const bool opens = daily ? (dayOn && timeOfDay >= TimeOfDay(*on) &&
                                         timeOfDay <= TimeOfDay(*off))
                                      : (T >= *on && T <= *off);
-            if (opens) {
+            if (opens && !latched(line(Running), daily, T)) {
                 W |= mask;
                 line(Running) = kSet;
                 line(TogState) = kSet;

@@ -8,6 +8,10 @@
 // stores it back at the end; it changes relay bits only where a record's
 // window opens or closes or its toggle phase ends, and rewrites the
 // run-time lines (Running, TogState, TogCount) of the records in place.
+// A closed window's Running line keeps the day it closed on, so that a
+// clock stepping back opens no date-mode window twice in one activation and
+// no daily window twice on one day; only the running copy of a list, which
+// is never saved or edited, holds such a line.
 //
 // Returns 0 when nothing switched, 1 when at least one window opened or
 // closed or a toggle phase ended, and -1 (fatal) for a relay number outside

@@ -1,5 +1,6 @@
 #include "controller/daynumber.h"
 #include "controller/regional.h"
+#include "support/timezone.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +54,7 @@ TEST(DayNumber, WeekdaysAndTimeOfDay)
         EXPECT_GE(DayOfWeek(far), 1);
     EXPECT_DOUBLE_EQ(TimeOfDay(41823.75), 0.75);
     const QDateTime back = DayNumberToDateTime(41823.7291666667);
-    EXPECT_EQ(back, QDateTime(QDate(2014, 7, 3), QTime(17, 30)));
+    EXPECT_EQ(back, QDateTime(QDate(2014, 7, 3), QTime(17, 30), QTimeZone::utc()));
     EXPECT_DOUBLE_EQ(DateTimeToDayNumber(back), *EncodeDayNumber(2014, 7, 3, 17, 30, 0));
 }
 
@@ -72,4 +73,25 @@ TEST(DayNumber, DateTimeTextLeavesOutMidnight)
 {
     EXPECT_EQ(DateTimeText(*EncodeDayNumber(2014, 7, 3, 17, 30, 5)), QStringLiteral("03/07/2014 17:30:05"));
     EXPECT_EQ(DateTimeText(*EncodeDayNumber(2014, 7, 3, 0, 0, 0)), QStringLiteral("03/07/2014"));
+}
+
+TEST(DayNumber, WallTimesThatTheLocalZoneSkipsAreShownAsTheyAre)
+{
+    for (const SkippedWallTime& skipped : skippedWallTimes()) {
+        SCOPED_TRACE(skipped.zone.toStdString());
+        const ScopedTimeZone zone(skipped.zone);
+        ASSERT_TRUE(isSkipped(skipped));
+        const QDate& d = skipped.date;
+        const QTime& t = skipped.time;
+        const double day = *EncodeDayNumber(d.year(), d.month(), d.day(), t.hour(), t.minute(), 0);
+        const QString date = d.toString(QStringLiteral("dd/MM/yyyy"));
+        const QString time = t.toString(QStringLiteral("HH:mm:ss"));
+        EXPECT_EQ(FormatFieldPattern(day),
+                  d.toString(QStringLiteral("ddMMyyyy")) + t.toString(QStringLiteral("HHmmss")));
+        EXPECT_EQ(DateTimeText(day), date + QLatin1Char(' ') + time);
+        const QDateTime back = DayNumberToDateTime(day);
+        EXPECT_EQ(back.date(), d);
+        EXPECT_EQ(back.time(), t);
+        EXPECT_DOUBLE_EQ(DateTimeToDayNumber(back), day);
+    }
 }

@@ -189,3 +189,37 @@ TEST_F(TimerButtons, TheEditButtonCopiesInAndBackOnOk)
     EXPECT_EQ(rig.core.TimerList, kRelay5Record + kRelay12Record);
     EXPECT_EQ(rig.core.ChangeCount, 1);
 }
+
+// The clock steps back into a window that has closed: the relay stays off.
+// That the window closed is known to the running copy only, never to the
+// edited list or the editor, and the next activation starts afresh.
+TEST_F(TimerButtons, AClockSteppedBackKeepsAClosedWindowClosed)
+{
+    rig.clock.set(at(2014, 7, 3, 17, 59, 59));
+    rig.core.TimerList = kRelay5Record;
+    rig.core.TimerSBClick();
+    rig.core.ActiveButtClick();
+    const QList<QByteArray> window = relayCommands(6); // to 18:00:00.0
+    EXPECT_EQ(window.count("R0010\r"), 5);
+    EXPECT_EQ(window.last(), QByteArray("R0000\r"));
+    rig.clock.set(rig.clock.now().addSecs(-60));
+    EXPECT_EQ(relayCommands(20).count("R0000\r"), 20);
+    EXPECT_EQ(rig.core.TimerList, kRelay5Record);
+
+    QStringList edited;
+    rig.view.onTimerEditor = [this, &edited] {
+        edited = rig.core.chanForm().EditList;
+        return true;
+    };
+    rig.core.OutEditButtClick();
+    EXPECT_EQ(edited, kRelay5Record);
+    EXPECT_EQ(rig.core.TimerList, kRelay5Record);
+
+    rig.core.ActiveButtClick();
+    for (int i = 0; i < 6 && rig.core.SystemActive; ++i)
+        tick();
+    ASSERT_FALSE(rig.core.SystemActive);
+    rig.core.ActiveButtClick();
+    EXPECT_EQ(relayCommands(1), QList<QByteArray>{"R0010\r"});
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+}

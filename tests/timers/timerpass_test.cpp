@@ -60,7 +60,7 @@ TEST(TimerPass, TheExampleRecordsAcrossAWeek)
         ASSERT_NE(ExecuteTimerPass(records, portOut, dayNumber(t)), -1);
         if (!running12 && records.at(9 + Running) == QLatin1String("1"))
             relay12Opens.append(t);
-        if (running12 && records.at(9 + Running) == QLatin1String("0"))
+        if (running12 && records.at(9 + Running) != QLatin1String("1"))
             relay12Closes.append(t);
         if (relay5On != bool(portOut & kRelay5))
             relay5.append({t, !relay5On});
@@ -134,8 +134,9 @@ TEST(TimerPass, OverlappingRecordsOnOneRelay)
     EXPECT_EQ(changes.at(0).when.time().toString("HH:mm"), QStringLiteral("10:00"));
     EXPECT_FALSE(changes.at(1).on);
     EXPECT_EQ(changes.at(1).when.time().toString("HH:mm"), QStringLiteral("11:30"));
-    EXPECT_EQ(records.at(Running), QStringLiteral("0"));
-    EXPECT_EQ(records.at(9 + Running), QStringLiteral("0"));
+    // Both windows are closed and keep the day they closed on.
+    EXPECT_EQ(records.at(Running), QStringLiteral("c41823"));
+    EXPECT_EQ(records.at(9 + Running), QStringLiteral("c41823"));
 }
 
 TEST(TimerPass, TheFirstWindowStaysOpenWhenASecondOneClosesTheRelay)
@@ -269,4 +270,112 @@ TEST(TimerPass, RelaySixteenIsTheTopBit)
     int portOut = 0;
     EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 10, 30))), 1);
     EXPECT_EQ(portOut, 0x8000);
+}
+
+namespace {
+
+// Relay 3 from 10:00 to 10:30 on Thursday 3 July 2014: once as a date-mode
+// record, once daily on Thursdays, each with and without toggling.
+struct SteppedRecord
+{
+    const char* name;
+    QStringList record;
+};
+
+QList<SteppedRecord> steppedRecords()
+{
+    const QDateTime on = at(2014, 7, 3, 10, 0);
+    const QDateTime off = at(2014, 7, 3, 10, 30);
+    const QString thursday = QStringLiteral("0000100");
+    return {
+        {"date mode", dateRecord("03", on, off)},
+        {"date mode, toggling", dateRecord("03", on, off, "0000000", "0.4", "0.6")},
+        {"daily", dateRecord("03", on, off, thursday)},
+        {"daily, toggling", dateRecord("03", on, off, thursday, "0.4", "0.6")},
+    };
+}
+
+// Passes 200 ms apart from t up to `until`; counts the windows that opened
+// and closed.
+struct Transitions
+{
+    int opens = 0;
+    int closes = 0;
+};
+
+void runUntil(QStringList& records, int& portOut, QDateTime& t, const QDateTime& until,
+              Transitions& seen)
+{
+    for (; t < until; t = t.addMSecs(kPassMs)) {
+        const bool wasOpen = records.at(Running) == QLatin1String("1");
+        ASSERT_NE(ExecuteTimerPass(records, portOut, dayNumber(t)), -1);
+        const bool open = records.at(Running) == QLatin1String("1");
+        seen.opens += !wasOpen && open;
+        seen.closes += wasOpen && !open;
+    }
+}
+
+} // namespace
+
+// The wall clock steps back after a window has closed (the autumn change of
+// daylight saving, or a clock correction): the window does not open again.
+TEST(TimerPass, AClosedWindowStaysClosedWhenTheClockStepsBack)
+{
+    for (const qint64 stepSecs : {60, 3600}) {
+        for (const SteppedRecord& c : steppedRecords()) {
+            SCOPED_TRACE(std::string(c.name) + ", back " + std::to_string(stepSecs) + " s");
+            QStringList records = c.record;
+            int portOut = 0;
+            Transitions seen;
+            QDateTime t = at(2014, 7, 3, 9, 59, 50);
+            runUntil(records, portOut, t, at(2014, 7, 3, 10, 30, 10), seen);
+            ASSERT_EQ(seen.opens, 1);
+            ASSERT_EQ(seen.closes, 1);
+            t = t.addSecs(-stepSecs);
+            runUntil(records, portOut, t, at(2014, 7, 3, 10, 31), seen);
+            EXPECT_EQ(seen.opens, 1);
+            EXPECT_EQ(portOut, 0);
+        }
+    }
+}
+
+// The clock stepping back while a window is open, or stepping forward,
+// changes nothing: the window closes at its OFF time, a step into a window
+// opens it, a step over a window misses it, and a daily record opens again
+// on its next day.
+TEST(TimerPass, OpenWindowsAndStepsForwardAreNotLatched)
+{
+    for (const SteppedRecord& c : steppedRecords()) {
+        SCOPED_TRACE(c.name);
+        const bool daily = IsDaily(c.record.at(Days));
+
+        QStringList records = c.record;
+        int portOut = 0;
+        Transitions seen;
+        QDateTime t = at(2014, 7, 3, 9, 59, 50);
+        runUntil(records, portOut, t, at(2014, 7, 3, 10, 10), seen);
+        t = t.addSecs(-3600);
+        runUntil(records, portOut, t, at(2014, 7, 3, 10, 30, 10), seen);
+        EXPECT_EQ(seen.opens, 1);
+        EXPECT_EQ(seen.closes, 1);
+        t = at(2014, 7, 10, 9, 59, 50); // the next Thursday
+        runUntil(records, portOut, t, at(2014, 7, 10, 10, 0, 10), seen);
+        EXPECT_EQ(seen.opens, daily ? 2 : 1);
+
+        records = c.record;
+        seen = {};
+        t = at(2014, 7, 3, 9, 10);
+        runUntil(records, portOut, t, at(2014, 7, 3, 9, 10, 1), seen);
+        t = t.addSecs(3600);
+        runUntil(records, portOut, t, at(2014, 7, 3, 10, 10, 2), seen);
+        EXPECT_EQ(seen.opens, 1);
+
+        records = c.record;
+        seen = {};
+        t = at(2014, 7, 3, 9, 50);
+        runUntil(records, portOut, t, at(2014, 7, 3, 9, 50, 1), seen);
+        t = t.addSecs(3600);
+        runUntil(records, portOut, t, at(2014, 7, 3, 10, 50, 2), seen);
+        EXPECT_EQ(seen.opens, 0);
+    }
 }
