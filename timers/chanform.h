@@ -118,6 +118,12 @@ public:
     [[nodiscard]] bool OnDayEditKeyPress(QChar key);
     [[nodiscard]] bool ChannelEditKeyPress(QChar key);
     [[nodiscard]] bool TogOffEditKeyPress(const QString& text, QChar key);
+    // The same filters over a text that arrives in one piece (a paste, a drop,
+    // a text set from outside) for a field holding text: the characters they
+    // let in, no more than room of them (keyfilter::accept). One beep for
+    // whatever they refuse.
+    [[nodiscard]] QString OnDayEditText(QStringView typed, qsizetype room);
+    [[nodiscard]] QString TogOffEditText(const QString& text, QStringView typed, qsizetype room);
 
     // --- operations ---
     void SetScreenData();
