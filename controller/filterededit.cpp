@@ -101,9 +101,14 @@ void FilteredEdit::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu* menu = createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    if (auto* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
-        disconnect(paste, &QAction::triggered, nullptr, nullptr);
-        connect(paste, &QAction::triggered, this,
+    // The menu's Paste is known by its caption, "&Paste" and the shortcut
+    // after a tab, in the translation QLineEdit itself uses.
+    const QString pasteCaption = QLineEdit::tr("&Paste");
+    for (QAction* action : menu->actions()) {
+        if (action->text().section(QLatin1Char('\t'), 0, 0) != pasteCaption)
+            continue;
+        disconnect(action, &QAction::triggered, nullptr, nullptr);
+        connect(action, &QAction::triggered, this,
                 [this] { insertFiltered(QGuiApplication::clipboard()->text()); });
     }
     menu->popup(event->globalPos());
