@@ -12,8 +12,8 @@ class View;
 
 // The timer editor without its widgets: the working copy of the records,
 // the texts and states of the window's controls, and every handler. The
-// window (TChanFm) copies the user's typing into the control fields, calls
-// the handlers and shows the fields again afterwards. Boxes and questions go
+// window (TChanFm) copies every change of a field's text into the control
+// fields, calls the handlers and shows the fields again afterwards. Boxes and questions go
 // through the View, the time through the Clock.
 class ChanForm
 {
