@@ -7,8 +7,11 @@
 // A one-line field behind a key filter. Every way in passes the filter: typed
 // keys, pastes (the paste keys, the middle button, the field's menu), drops,
 // and texts set from outside the window through setText (an assistive
-// technology's editable text, an automation tool). Only the window's own
-// texts, shown with showText, are taken as they are.
+// technology's editable text, an automation tool). Such a text is judged as
+// if typed into the empty field: the characters the filter refuses are
+// dropped with one beep, and the field and the window's form hold what is
+// left. Only the window's own texts, shown with showText, are taken as they
+// are.
 class FilteredEdit : public QLineEdit
 {
     Q_OBJECT
