@@ -1,11 +1,11 @@
 #include "board/portwindow.h"
 
+#include "controller/filterededit.h"
+#include "controller/keyfilter.h"
 #include "controller/relay.h"
 
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 
@@ -25,19 +25,17 @@ TPortFm::TPortFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(co
     Label1->move(15, 9);
     Label1->adjustSize();
 
-    PortEdit = new QLineEdit(this);
+    PortEdit = new FilteredEdit([this](const QString&, QChar key) { return PortEditKeyPress(key); },
+                                [this](const QString&, QStringView typed, qsizetype room) {
+                                    return portEditText(typed, room);
+                                },
+                                this);
     PortEdit->setObjectName(QStringLiteral("PortEdit"));
     PortEdit->setGeometry(127, 5, 33, 21);
     PortEdit->setMaxLength(1);
     QPalette black = PortEdit->palette();
     black.setColor(QPalette::Text, Qt::black);
     PortEdit->setPalette(black);
-    PortEdit->installEventFilter(this);
-    // Letters are shown in upper case, also when pasted.
-    connect(PortEdit, &QLineEdit::textEdited, this, [this](const QString& text) {
-        if (text != text.toUpper())
-            PortEdit->setText(text.toUpper());
-    });
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
@@ -61,7 +59,7 @@ TPortFm::TPortFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(co
 
 bool TPortFm::execute(QString& portText)
 {
-    PortEdit->setText(portText);
+    PortEdit->showText(portText);
     if (exec() != QDialog::Accepted)
         return false;
     portText = PortEdit->text();
@@ -88,20 +86,20 @@ void TPortFm::FormActivate()
     PortEdit->setFocus(Qt::ActiveWindowFocusReason);
 }
 
-bool TPortFm::eventFilter(QObject* watched, QEvent* event)
+bool TPortFm::PortEditKeyPress(QChar typed)
 {
-    // PortEditKeyPress: only keys that type a character are judged; moving
-    // the cursor or deleting stays possible.
-    if (watched == PortEdit && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        if (!text.isEmpty() && !(key->modifiers() & Qt::ControlModifier) &&
-            !PortEditAccepts(text.at(0))) {
-            m_core.view().beep();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
+    if (PortEditAccepts(typed))
+        return true;
+    m_core.view().beep();
+    return false;
+}
+
+QString TPortFm::portEditText(QStringView typed, qsizetype room)
+{
+    const keyfilter::Accepted accepted = keyfilter::accept(typed, room, PortEditAccepts);
+    if (accepted.refused)
+        m_core.view().beep();
+    return accepted.text;
 }
 
 void TPortFm::OKbuttClick()

@@ -3,9 +3,9 @@
 #include <QDialog>
 
 class Controller;
+class FilteredEdit;
 class QFrame;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 
 // V217 Serial Port Change: one edit box for the port digit, OK and Cancel.
@@ -24,15 +24,18 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormActivate();
     void OKbuttClick();
+    // PortEditKeyPress: a refused key beeps.
+    [[nodiscard]] bool PortEditKeyPress(QChar typed);
+    // The same filter over a pasted, dropped or set text.
+    [[nodiscard]] QString portEditText(QStringView typed, qsizetype room);
 
     Controller& m_core;
     QLabel* Label1 = nullptr;
-    QLineEdit* PortEdit = nullptr;
+    FilteredEdit* PortEdit = nullptr;
     QFrame* Bevel1 = nullptr;
     QPushButton* OKbutt = nullptr;
     QPushButton* BitBtn2 = nullptr;

@@ -1,12 +1,14 @@
 #include "logger/loggerwindow.h"
 
 #include "controller/clock.h"
+#include "controller/filterededit.h"
+#include "controller/keyfilter.h"
+#include "controller/regional.h"
 #include "controller/relay.h"
 
+#include <QEvent>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -96,7 +98,12 @@ TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
     addLabel(this, QStringLiteral("Label17"), QStringLiteral("Frequency"), 16, 131);
 
     for (size_t i = 0; i < kFields.size(); ++i) {
-        auto* edit = new QLineEdit(this);
+        auto* edit =
+            new FilteredEdit([this, i](const QString&, QChar key) { return keyAccepted(i, key); },
+                             [this, i](const QString& text, QStringView typed, qsizetype room) {
+                                 return textAccepted(i, text, typed, room);
+                             },
+                             this);
         edit->setObjectName(QString::fromLatin1(kFields.at(i).name));
         edit->setProperty("tag", kFields.at(i).tag);
         if (LoggerForm::isTimeField(static_cast<int>(i))) {
@@ -108,10 +115,10 @@ TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
             edit->setGeometry(72, 128, 89, kFieldHeight);
         }
         edit->installEventFilter(this);
-        connect(edit, &QLineEdit::textChanged, this,
-                [this, i](const QString& text) { m_form.fields.at(i) = text; });
-        // Pasted or cut text passes no key filter but is a change all the same.
-        connect(edit, &QLineEdit::textEdited, this, [this] { m_form.LogDataChanged = true; });
+        connect(edit, &FilteredEdit::changed, this, [this, i](const QString& text) {
+            m_form.fields.at(i) = text;
+            m_form.LogDataChanged = true;
+        });
         m_edits.at(i) = edit;
     }
 
@@ -198,9 +205,7 @@ void TLoggerFm::FormActivate()
 void TLoggerFm::showFields()
 {
     for (size_t i = 0; i < m_edits.size(); ++i) {
-        // Keep the caret where it is when a text does not change.
-        if (m_edits.at(i)->text() != m_form.fields.at(i))
-            m_edits.at(i)->setText(m_form.fields.at(i));
+        m_edits.at(i)->showText(m_form.fields.at(i));
     }
 }
 
@@ -216,31 +221,35 @@ int TLoggerFm::fieldOf(const QObject* object) const
 bool TLoggerFm::eventFilter(QObject* watched, QEvent* event)
 {
     const int field = fieldOf(watched);
-    if (field < 0)
-        return QDialog::eventFilter(watched, event);
-
-    if (event->type() == QEvent::FocusIn && LoggerForm::isTimeField(field)) {
+    if (field >= 0 && event->type() == QEvent::FocusIn && LoggerForm::isTimeField(field)) {
         if (field < LoggerForm::OffDay)
             m_form.OnDayEditEnter();
         else
             m_form.OffDayEditEnter();
-    } else if (event->type() == QEvent::KeyPress) {
-        const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (text.size() != 1)
-            return QDialog::eventFilter(watched, event);
-        const QChar key = text.front();
-        // Only typed characters are judged; Tab, Delete, the arrows and
-        // shortcuts such as Ctrl+V go on as usual.
-        const bool typed =
-            key == QChar(8) || key == QChar(13) || (key.unicode() >= 0x20 && key.unicode() != 0x7f);
-        if (!typed)
-            return QDialog::eventFilter(watched, event);
-        const bool accepted = LoggerForm::isTimeField(field) ? m_form.OnDayEditKeyPress(key)
-                                                             : m_form.FrequencyEditKeyPress(key);
-        if (!accepted) {
-            m_core.view().beep();
-            return true;
-        }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+bool TLoggerFm::keyAccepted(size_t field, QChar key)
+{
+    const bool accepted = LoggerForm::isTimeField(static_cast<int>(field))
+                              ? m_form.OnDayEditKeyPress(key)
+                              : m_form.FrequencyEditKeyPress(key);
+    if (!accepted)
+        m_core.view().beep();
+    return accepted;
+}
+
+// The filters of OnDayEditKeyPress and FrequencyEditKeyPress over a whole text.
+QString TLoggerFm::textAccepted(size_t field, const QString& text, QStringView typed,
+                                qsizetype room)
+{
+    keyfilter::DecimalText frequency(text, regional().decimalPoint, false);
+    const bool timeField = LoggerForm::isTimeField(static_cast<int>(field));
+    const keyfilter::Accepted accepted = keyfilter::accept(typed, room, [&](QChar c) {
+        return timeField ? c >= QLatin1Char('0') && c <= QLatin1Char('9') : frequency.take(c);
+    });
+    if (accepted.refused)
+        m_core.view().beep();
+    return accepted.text;
 }

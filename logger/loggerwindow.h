@@ -5,14 +5,15 @@
 #include <array>
 
 class Controller;
+class FilteredEdit;
 class LoggerForm;
-class QLineEdit;
 class QPushButton;
 
 // V217 Logger Time Details: the schedule of the input logger. A thin window
 // over the controller's LoggerForm, which holds the field texts, the stored
 // values and the checks; this class mirrors the texts and turns clicks, key
-// presses and focus changes into LoggerForm calls.
+// presses and focus changes into LoggerForm calls. Every way into a field
+// passes its key filter (FilteredEdit).
 class TLoggerFm : public QDialog
 {
     Q_OBJECT
@@ -38,10 +39,13 @@ private:
     // Copies the form's texts into the edit boxes.
     void showFields();
     [[nodiscard]] int fieldOf(const QObject* object) const;
+    [[nodiscard]] bool keyAccepted(size_t field, QChar key);
+    [[nodiscard]] QString textAccepted(size_t field, const QString& text, QStringView typed,
+                                       qsizetype room);
 
     Controller& m_core;
     LoggerForm& m_form;
-    std::array<QLineEdit*, 13> m_edits{};
+    std::array<FilteredEdit*, 13> m_edits{};
     QPushButton* m_nowButt = nullptr;
     QPushButton* m_clearButt = nullptr;
     QPushButton* m_okButt = nullptr;

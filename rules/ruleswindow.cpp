@@ -5,9 +5,52 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+
+namespace {
+
+// The memo of the rules editor. Every paste (the paste keys, the middle
+// button, the memo's menu) and every drop comes through insertFromMimeData,
+// where it takes the filter of typed keys: line breaks stay line breaks,
+// refused characters are dropped with one beep.
+class RulesMemoEdit : public QPlainTextEdit
+{
+public:
+    RulesMemoEdit(View& view, QWidget* parent) : QPlainTextEdit(parent), m_view(view) {}
+
+protected:
+    void insertFromMimeData(const QMimeData* source) override
+    {
+        QString text = source->text();
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        QString accepted;
+        accepted.reserve(text.size());
+        bool refused = false;
+        for (const QChar c : std::as_const(text)) {
+            if (c == QChar(8))
+                continue; // a key, not a character of the text
+            const QChar kept = c == QLatin1Char('\n') ? c : rules::RulesMemoKeyPress(c);
+            if (kept.isNull())
+                refused = true;
+            else
+                accepted += kept;
+        }
+        if (refused)
+            m_view.beep();
+        QMimeData filtered;
+        filtered.setText(accepted);
+        QPlainTextEdit::insertFromMimeData(&filtered);
+    }
+
+private:
+    View& m_view;
+};
+
+} // namespace
 
 TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
 {
@@ -15,7 +58,7 @@ TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(
     setWindowTitle(QStringLiteral("V217 Rules Editor"));
     setFixedSize(383, 254);
 
-    m_rulesMemo = new QPlainTextEdit(this);
+    m_rulesMemo = new RulesMemoEdit(core.view(), this);
     m_rulesMemo->setObjectName(QStringLiteral("RulesMemo"));
     m_rulesMemo->setGeometry(0, 0, 383, 217);
     m_rulesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -119,6 +162,11 @@ bool TRulesFm::RulesMemoKeyPress(QKeyEvent* event)
         typed = QString(QChar(key - Qt::Key_A + 1));
     } else if (chord && typed.at(0).isPrint()) {
         typed = QString(QChar(1));
+    } else if (!chord && !typed.at(0).isPrint() && typed.at(0) != QChar(8) &&
+               typed.at(0) != QChar(13)) {
+        // Delete carries "\x7f" as its text on X11: a key that types
+        // nothing, which edits as usual.
+        return false;
     }
 
     QString accepted;

@@ -3,6 +3,7 @@
 #include "controller/clock.h"
 #include "controller/conversions.h"
 #include "controller/daynumber.h"
+#include "controller/keyfilter.h"
 #include "controller/regional.h"
 #include "controller/view.h"
 #include "timers/chantimer.h"
@@ -27,6 +28,12 @@ constexpr int kSecond = 5;
 bool isDigit(QChar key)
 {
     return key >= QLatin1Char('0') && key <= QLatin1Char('9');
+}
+
+// The toggle filter: one digit after the point, in steps of 0.2 seconds.
+keyfilter::DecimalText toggleText(QStringView text)
+{
+    return {text, QLatin1Char('.'), true};
 }
 
 } // namespace
@@ -236,16 +243,23 @@ bool ChanForm::TogOffEditKeyPress(const QString& text, QChar key)
 {
     if (key == kBackspace || key == kEnter)
         return true;
-    const qsizetype point = text.indexOf(QLatin1Char('.'));
-    if (key == QLatin1Char('.'))
-        return beepUnless(point < 0);
-    if (!isDigit(key))
-        return beepUnless(false);
-    if (point < 0)
-        return true;
-    // One digit after the point, in steps of 0.2 seconds.
-    const bool nothingAfterPoint = point == text.size() - 1;
-    return beepUnless(nothingAfterPoint && (key.digitValue() % 2 == 0));
+    return beepUnless(toggleText(text).take(key));
+}
+
+QString ChanForm::OnDayEditText(QStringView typed, qsizetype room)
+{
+    const keyfilter::Accepted accepted = keyfilter::accept(typed, room, isDigit);
+    (void)beepUnless(!accepted.refused);
+    return accepted.text;
+}
+
+QString ChanForm::TogOffEditText(const QString& text, QStringView typed, qsizetype room)
+{
+    keyfilter::DecimalText toggle = toggleText(text);
+    const keyfilter::Accepted accepted =
+        keyfilter::accept(typed, room, [&toggle](QChar c) { return toggle.take(c); });
+    (void)beepUnless(!accepted.refused);
+    return accepted.text;
 }
 
 // --- operations ---

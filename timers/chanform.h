@@ -12,8 +12,8 @@ class View;
 
 // The timer editor without its widgets: the working copy of the records,
 // the texts and states of the window's controls, and every handler. The
-// window (TChanFm) copies the user's typing into the control fields, calls
-// the handlers and shows the fields again afterwards. Boxes and questions go
+// window (TChanFm) copies every change of a field's text into the control
+// fields, calls the handlers and shows the fields again afterwards. Boxes and questions go
 // through the View, the time through the Clock.
 class ChanForm
 {
@@ -118,6 +118,12 @@ public:
     [[nodiscard]] bool OnDayEditKeyPress(QChar key);
     [[nodiscard]] bool ChannelEditKeyPress(QChar key);
     [[nodiscard]] bool TogOffEditKeyPress(const QString& text, QChar key);
+    // The same filters over a text that arrives in one piece (a paste, a drop,
+    // a text set from outside) for a field holding text: the characters they
+    // let in, no more than room of them (keyfilter::accept). One beep for
+    // whatever they refuse.
+    [[nodiscard]] QString OnDayEditText(QStringView typed, qsizetype room);
+    [[nodiscard]] QString TogOffEditText(const QString& text, QStringView typed, qsizetype room);
 
     // --- operations ---
     void SetScreenData();

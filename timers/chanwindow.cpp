@@ -1,24 +1,21 @@
 #include "timers/chanwindow.h"
 
+#include "controller/filterededit.h"
 #include "controller/relay.h"
 #include "timers/chanform.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 
 #include <algorithm>
 
 namespace {
 
 const char* const kTag = "Tag";
-const char* const kFilter = "V217Filter";
 
 QLabel* addLabel(QWidget* parent, const QString& text, int left, int top)
 {
@@ -26,14 +23,6 @@ QLabel* addLabel(QWidget* parent, const QString& text, int left, int top)
     label->move(left, top);
     label->adjustSize();
     return label;
-}
-
-// Setting a field to the text it already holds would still move its caret
-// to the end while the user types.
-void showText(QLineEdit* edit, const QString& text)
-{
-    if (edit->text() != text)
-        edit->setText(text);
 }
 
 } // namespace
@@ -60,9 +49,13 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
 
     addLabel(panel, QStringLiteral("Relay"), 38, 7);
     m_channelEdit = addEdit(panel, QStringLiteral("ChannelEdit"), ChanForm::kChannelTag,
-                            {77, 4, 25, 21}, 2, Filter::Digits);
-    addLabel(panel, QStringLiteral("Record Number"), 120, 7);
-    m_recNumLabel = addLabel(panel, QStringLiteral("0"), 204, 7);
+                            {77, 4, 25, 21}, 2, Filter::Channel);
+    // The number keeps a space's width from its caption, however wide the
+    // desktop's font draws the caption.
+    const QLabel* recordCaption = addLabel(panel, QStringLiteral("Record Number"), 120, 7);
+    const int numberLeft = std::max(204, recordCaption->geometry().right() + 1 +
+                                             fontMetrics().horizontalAdvance(QLatin1Char(' ')));
+    m_recNumLabel = addLabel(panel, QStringLiteral("0"), numberLeft, 7);
     m_recNumLabel->setObjectName(QStringLiteral("RecNumLabel"));
     m_recNumLabel->setMinimumWidth(60);
     m_timeLabel = addLabel(panel, QString(), 277, 7);
@@ -193,22 +186,22 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
     showState();
 }
 
-QLineEdit* TChanFm::addEdit(QWidget* parent, const QString& name, int tag, QRect geometry,
-                            int maxLength, Filter filter)
+FilteredEdit* TChanFm::addEdit(QWidget* parent, const QString& name, int tag, QRect geometry,
+                               int maxLength, Filter filter)
 {
-    auto* edit = new QLineEdit(parent);
+    auto* edit = new FilteredEdit(
+        [this, filter](const QString& text, QChar key) { return keyAccepted(filter, text, key); },
+        [this, filter](const QString& text, QStringView typed, qsizetype room) {
+            return textAccepted(filter, text, typed, room);
+        },
+        parent);
     edit->setObjectName(name);
     edit->setProperty(kTag, tag);
-    edit->setProperty(kFilter, static_cast<int>(filter));
     edit->setGeometry(geometry);
     if (maxLength > 0)
         edit->setMaxLength(maxLength);
-    // Every way into the field passes the key filter: no context-menu paste,
-    // no drops; keyboard and middle-button paste are filtered below.
-    edit->setContextMenuPolicy(Qt::NoContextMenu);
-    edit->setAcceptDrops(false);
     edit->installEventFilter(this);
-    connect(edit, &QLineEdit::textEdited, this, [this, edit, tag](const QString& text) {
+    connect(edit, &FilteredEdit::changed, this, [this, edit, tag](const QString& text) {
         if (edit == m_channelEdit)
             m_form.ChannelEdit = text;
         else if (edit == m_togOnEdit)
@@ -248,16 +241,16 @@ void TChanFm::showState()
         button->setEnabled(m_form.EditButtonsEnabled);
     m_ymdPanel->move(m_form.YMDpanelLeft, m_ymdPanel->y());
     for (int tag = 0; tag <= ChanForm::kLastTimeTag; ++tag) {
-        QLineEdit* edit = m_timeEdits.at(static_cast<size_t>(tag));
+        FilteredEdit* edit = m_timeEdits.at(static_cast<size_t>(tag));
         if (!edit)
             continue;
-        showText(edit, m_form.TimeEdits.at(static_cast<size_t>(tag)));
+        edit->showText(m_form.TimeEdits.at(static_cast<size_t>(tag)));
         if (ChanForm::isDateTag(tag))
             edit->setEnabled(m_form.DateEditsEnabled);
     }
-    showText(m_channelEdit, m_form.ChannelEdit);
-    showText(m_togOnEdit, m_form.TogOnEdit);
-    showText(m_togOffEdit, m_form.TogOffEdit);
+    m_channelEdit->showText(m_form.ChannelEdit);
+    m_togOnEdit->showText(m_form.TogOnEdit);
+    m_togOffEdit->showText(m_form.TogOffEdit);
     for (size_t d = 0; d < m_dayBoxes.size(); ++d)
         m_dayBoxes.at(d)->setChecked(m_form.DayBoxes.at(d));
     {
@@ -297,13 +290,13 @@ void TChanFm::hideEvent(QHideEvent* event)
         call([this] { m_form.FormClose(); });
 }
 
-bool TChanFm::keyAccepted(QLineEdit* edit, const QString& text, QChar key)
+bool TChanFm::keyAccepted(Filter filter, const QString& text, QChar key)
 {
     bool accepted = false;
     m_core.run([&] {
-        if (edit->property(kFilter).toInt() == static_cast<int>(Filter::Toggle))
+        if (filter == Filter::Toggle)
             accepted = m_form.TogOffEditKeyPress(text, key);
-        else if (edit == m_channelEdit)
+        else if (filter == Filter::Channel)
             accepted = m_form.ChannelEditKeyPress(key);
         else
             accepted = m_form.OnDayEditKeyPress(key);
@@ -311,64 +304,22 @@ bool TChanFm::keyAccepted(QLineEdit* edit, const QString& text, QChar key)
     return accepted;
 }
 
-// A paste goes in as if its characters were typed one by one: each refused
-// character is dropped with the beep.
-void TChanFm::pasteFiltered(QLineEdit* edit)
+QString TChanFm::textAccepted(Filter filter, const QString& text, QStringView typed, qsizetype room)
 {
-    QString text = edit->text();
     QString accepted;
-    for (const QChar c : QApplication::clipboard()->text()) {
-        if (c != ChanForm::kBackspace && c != ChanForm::kEnter && keyAccepted(edit, text, c)) {
-            accepted += c;
-            text += c;
-        }
-    }
-    if (accepted.isEmpty())
-        return;
-    edit->insert(accepted);
-    Q_EMIT edit->textEdited(edit->text());
+    m_core.run([&] {
+        accepted = filter == Filter::Toggle ? m_form.TogOffEditText(text, typed, room)
+                                            : m_form.OnDayEditText(typed, room);
+    });
+    return accepted;
 }
 
 bool TChanFm::eventFilter(QObject* watched, QEvent* event)
 {
-    auto* edit = qobject_cast<QLineEdit*>(watched);
-    if (!edit)
-        return QDialog::eventFilter(watched, event);
-    switch (event->type()) {
-    case QEvent::FocusIn: {
-        const int tag = edit->property(kTag).toInt();
-        if (ChanForm::isTimeTag(tag))
+    if (event->type() == QEvent::FocusIn) {
+        const int tag = watched->property(kTag).toInt();
+        if (qobject_cast<FilteredEdit*>(watched) && ChanForm::isTimeTag(tag))
             call([this, tag] { m_form.OnDayEditEnter(tag); });
-        break;
-    }
-    case QEvent::KeyPress: {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::Paste)) {
-            pasteFiltered(edit);
-            return true;
-        }
-        QChar c;
-        if (key->key() == Qt::Key_Backspace)
-            c = ChanForm::kBackspace;
-        else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            c = ChanForm::kEnter;
-        else if (!key->text().isEmpty() && key->text().at(0).isPrint() &&
-                 !(key->modifiers() & Qt::ControlModifier))
-            c = key->text().at(0);
-        else
-            break; // caret movement, Delete, copy, undo: no character
-        if (!keyAccepted(edit, edit->text(), c))
-            return true;
-        break;
-    }
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-        // The selection paste of the middle button would pass by the filter.
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton)
-            return true;
-        break;
-    default:
-        break;
     }
     return QDialog::eventFilter(watched, event);
 }

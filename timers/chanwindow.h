@@ -7,15 +7,15 @@
 
 class ChanForm;
 class Controller;
+class FilteredEdit;
 class QCheckBox;
 class QFrame;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 class QWidget;
 
-// V217 Relay Timer Details: the window over ChanForm. It copies the user's
-// typing into the form, turns clicks, key presses and focus changes into the
+// V217 Relay Timer Details: the window over ChanForm. It copies every change
+// of a field's text into the form, turns clicks, key presses and focus changes into the
 // form's handlers, and shows the form's state after each of them.
 class TChanFm : public QDialog
 {
@@ -36,17 +36,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class Filter { Digits, Toggle };
+    enum class Filter
+    {
+        Digits,
+        Channel,
+        Toggle
+    };
 
-    QLineEdit* addEdit(QWidget* parent, const QString& name, int tag, QRect geometry,
-                       int maxLength, Filter filter);
+    FilteredEdit* addEdit(QWidget* parent, const QString& name, int tag, QRect geometry,
+                          int maxLength, Filter filter);
     QPushButton* addButton(QWidget* parent, const QString& name, const QString& caption,
                            QRect geometry, void (ChanForm::*handler)());
     // Runs a handler of the form and shows the result.
     template <typename Handler> void call(Handler&& handler);
     void showState();
-    [[nodiscard]] bool keyAccepted(QLineEdit* edit, const QString& text, QChar key);
-    void pasteFiltered(QLineEdit* edit);
+    [[nodiscard]] bool keyAccepted(Filter filter, const QString& text, QChar key);
+    [[nodiscard]] QString textAccepted(Filter filter, const QString& text, QStringView typed,
+                                       qsizetype room);
 
     Controller& m_core;
     ChanForm& m_form;
@@ -55,12 +61,12 @@ private:
 
     QFrame* m_editsPanel = nullptr;
     QWidget* m_ymdPanel = nullptr;
-    QLineEdit* m_channelEdit = nullptr;
+    FilteredEdit* m_channelEdit = nullptr;
     QLabel* m_recNumLabel = nullptr;
     QLabel* m_timeLabel = nullptr;
-    std::array<QLineEdit*, 13> m_timeEdits{};
-    QLineEdit* m_togOnEdit = nullptr;
-    QLineEdit* m_togOffEdit = nullptr;
+    std::array<FilteredEdit*, 13> m_timeEdits{};
+    FilteredEdit* m_togOnEdit = nullptr;
+    FilteredEdit* m_togOffEdit = nullptr;
     std::array<QCheckBox*, 7> m_dayBoxes{};
     QCheckBox* m_duplicateCB = nullptr;
     std::array<QPushButton*, 4> m_editButtons{}; // Now, Clear, Enter, Cancel

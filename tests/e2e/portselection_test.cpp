@@ -3,9 +3,12 @@
 #include "support/rig.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -89,6 +92,60 @@ TEST_F(PortDialog, TypedLettersBeepAndDigitsStayOneCharacterLong)
     EXPECT_EQ(seen, QStringLiteral("3"));
     EXPECT_TRUE(ok);
     EXPECT_EQ(text, QStringLiteral("3"));
+}
+
+// Esc, Tab and Delete as X11 sends them, with their text.
+TEST_F(PortDialog, KeysThatCarryAControlCharacterStillWork)
+{
+    const auto press = [](QWidget* target, Qt::Key key, const char* text) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+        QApplication::sendEvent(target, &event);
+    };
+    QString text = QStringLiteral("3");
+    QString afterDelete;
+    QWidget* focusAfterTab = nullptr;
+    bool openAfterEsc = true;
+    const bool ok = execute(text, [&] {
+        auto* edit = child<QLineEdit>("PortEdit");
+        edit->setCursorPosition(0);
+        press(edit, Qt::Key_Delete, "\x7f");
+        afterDelete = edit->text();
+        press(edit, Qt::Key_Tab, "\t");
+        focusAfterTab = dialog.focusWidget();
+        edit->setFocus();
+        press(edit, Qt::Key_Escape, "\x1b");
+        openAfterEsc = dialog.isVisible();
+    });
+    EXPECT_EQ(afterDelete, QString());
+    EXPECT_EQ(focusAfterTab, child<QPushButton>("OKbutt"));
+    EXPECT_FALSE(openAfterEsc);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(rig.view.beeps, 0);
+}
+
+TEST_F(PortDialog, APasteOrADropTakesTheKeyFilter)
+{
+    QString text;
+    QString pasted;
+    QString dropped;
+    (void)execute(text, [&] {
+        auto* edit = child<QLineEdit>("PortEdit");
+        QApplication::clipboard()->setText(QStringLiteral("x7"));
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        pasted = edit->text();
+        edit->clear();
+        QMimeData dragged;
+        dragged.setText(QStringLiteral("com4"));
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &dragged, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(edit, &enter);
+        QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(edit, &drop);
+        dropped = edit->text();
+    });
+    EXPECT_EQ(pasted, QStringLiteral("7"));
+    EXPECT_EQ(dropped, QStringLiteral("4"));
+    EXPECT_EQ(rig.view.beeps, 2);
 }
 
 TEST_F(PortDialog, OkWithAnEmptyBoxSaysInvalidPortValueAndStaysOpen)

@@ -2,12 +2,21 @@
 #include "logger/loggerwindow.h"
 #include "support/rig.h"
 
+#include <QAccessible>
+#include <QAccessibleEditableTextInterface>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -212,18 +221,77 @@ TEST_F(LoggerWindow, AFailedOKKeepsTheWindowOpenAndRefillsIt)
     EXPECT_FALSE(form.LogDataValid);
 }
 
-TEST_F(LoggerWindow, PastedTextGetsAClearMessage)
+TEST_F(LoggerWindow, PastesAndDropsPassTheFilters)
 {
     open();
+    QLineEdit* frequency = edit("FrequencyEdit");
+    frequency->setFocus();
+    QApplication::clipboard()->setText(QStringLiteral("1a.55.3"));
+    QTest::keyClick(frequency, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(frequency->text(), QStringLiteral("1.5"));
+    EXPECT_EQ(form.fields[LoggerForm::Frequency], QStringLiteral("1.5"));
+    EXPECT_EQ(rig.view.beeps, 1);
+    EXPECT_TRUE(form.LogDataChanged);
+
+    // The Paste of the field's own menu.
+    QLineEdit* day = edit("OnDayEdit");
+    QApplication::clipboard()->setText(QStringLiteral("x3y4z5"));
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                day->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(day, &menuEvent);
+    auto* menu = day->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction*> actions = menu->actions();
+    const auto paste = std::find_if(actions.begin(), actions.end(), [](const QAction* action) {
+        return action->text().startsWith(QStringLiteral("&Paste"));
+    });
+    ASSERT_NE(paste, actions.end());
+    (*paste)->trigger();
+    menu->close();
+    EXPECT_EQ(day->text(), QStringLiteral("34"));
+    EXPECT_EQ(form.fields[LoggerForm::OnDay], QStringLiteral("34"));
+    EXPECT_EQ(rig.view.beeps, 2);
+
+    // A text dropped on a field.
+    QLineEdit* year = edit("OnYearEdit");
+    QMimeData dragged;
+    dragged.setText(QStringLiteral("20-14"));
+    QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(year, &enter);
+    QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(year, &drop);
+    EXPECT_EQ(year->text(), QStringLiteral("2014"));
+    EXPECT_EQ(form.fields[LoggerForm::OnYear], QStringLiteral("2014"));
+    EXPECT_EQ(rig.view.beeps, 3);
+}
+
+// A text set from outside the window (an assistive technology's editable
+// text, an automation tool) is judged as if typed into the empty field.
+TEST_F(LoggerWindow, TextsSetFromOutsidePassTheFilters)
+{
     form.LoggerOnTime = *EncodeDayNumber(2014, 7, 1, 8, 0, 0);
     form.LoggerOffTime = *EncodeDayNumber(2014, 7, 1, 9, 0, 0);
     form.LoggerFrequency = 1;
-    window.hide();
     open();
     edit("OnHourEdit")->setText(QStringLiteral("x"));
+    EXPECT_EQ(edit("OnHourEdit")->text(), QString());
+    EXPECT_EQ(form.fields[LoggerForm::OnHour], QString());
+    EXPECT_TRUE(form.LogDataChanged);
+    EXPECT_EQ(rig.view.beeps, 1);
+    QAccessibleInterface* hour = QAccessible::queryAccessibleInterface(edit("OnHourEdit"));
+    ASSERT_NE(hour, nullptr);
+    ASSERT_NE(hour->editableTextInterface(), nullptr);
+    hour->editableTextInterface()->insertText(0, QStringLiteral("1a"));
+    QAccessible::queryAccessibleInterface(edit("FrequencyEdit"))
+        ->setText(QAccessible::Value, QStringLiteral("2.55"));
+    EXPECT_EQ(edit("OnHourEdit")->text(), QStringLiteral("1"));
+    EXPECT_EQ(edit("FrequencyEdit")->text(), QStringLiteral("2.5"));
+    EXPECT_EQ(rig.view.beeps, 3);
     click("OKButt");
-    EXPECT_EQ(rig.view.boxTexts(), QStringList{"Error: ON Hour value is not a number"});
-    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(rig.view.boxTexts().isEmpty());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(form.LoggerOnTime, *EncodeDayNumber(2014, 7, 1, 1, 0, 0));
+    EXPECT_EQ(form.LoggerFrequency, 2.5);
 }
 
 TEST_F(LoggerWindow, AnEmptyWindowClosesWithOK)

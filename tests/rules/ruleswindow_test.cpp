@@ -102,9 +102,23 @@ TEST_F(RulesWindow, KeysThatTypeNothingStillEdit)
     memo->moveCursor(QTextCursor::End);
     QTest::keyClick(memo, Qt::Key_Left);
     QTest::keyClick(memo, Qt::Key_Left);
-    QTest::keyClick(memo, Qt::Key_Delete);
+    // Delete as X11 sends it, with its text.
+    QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, u"\x7f"_s);
+    QCoreApplication::sendEvent(memo, &del);
     QTest::keyClicks(memo, u"2"_s);
     EXPECT_EQ(memo->toPlainText(), u"1H=02H"_s);
+    EXPECT_EQ(rig.view.beeps, 0);
+}
+
+TEST_F(RulesWindow, APasteTakesTheFilterOfTypedKeys)
+{
+    open({u"1H=01H"_s});
+    memo->moveCursor(QTextCursor::End);
+    QGuiApplication::clipboard()->setText(u"\n2hAND3l=02h x\r\n4L=03H"_s);
+    QTest::keyClick(memo, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(memo->toPlainText(), u"1H=01H\n2Hand3L=02H\n4L=03H"_s);
+    EXPECT_EQ(rig.view.beeps, 1);
+    EXPECT_TRUE(memo->document()->isModified());
 }
 
 TEST_F(RulesWindow, ShortcutChordsAreDropped)
@@ -120,11 +134,11 @@ TEST_F(RulesWindow, ShortcutChordsAreDropped)
     EXPECT_EQ(rig.view.beeps, 3);
 }
 
-TEST_F(RulesWindow, PastedTextBypassesTheFilterButNotTheCheck)
+TEST_F(RulesWindow, TextThatMissedTheFilterStillFacesTheCheck)
 {
     rig.view.answers = {View::Answer::No};
     open();
-    memo->insertPlainText(u"1HAND2H=01H"_s); // what a paste from the menu does
+    memo->insertPlainText(u"1HAND2H=01H"_s); // never passed the key filter
     EXPECT_EQ(memo->toPlainText(), u"1HAND2H=01H"_s);
     okButt->click();
     EXPECT_FALSE(window.isVisible());

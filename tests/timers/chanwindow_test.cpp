@@ -3,6 +3,8 @@
 #include "timers/chanwindow.h"
 #include "timertest.h"
 
+#include <QAccessible>
+#include <QAccessibleEditableTextInterface>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFrame>
@@ -152,6 +154,78 @@ TEST_F(ChanWindow, KeyFiltersOnTheFields)
     child<QLineEdit>("OffMinuteEdit")->setFocus();
     QApplication::processEvents();
     EXPECT_EQ(rig.core.chanForm().FocusTag, 11);
+}
+
+TEST_F(ChanWindow, ALongPasteIsCutToWhatTheFieldHolds)
+{
+    window.show();
+    click("NewButt");
+    auto* togOn = child<QLineEdit>("TogOnEdit");
+    togOn->setFocus();
+    // A megabyte the filter mostly refuses: judged in one pass, one beep.
+    QApplication::clipboard()->setText(QStringLiteral("x.4").repeated(350000));
+    QTest::keyClick(togOn, Qt::Key_Insert, Qt::ShiftModifier);
+    EXPECT_EQ(togOn->text(), QStringLiteral(".4"));
+    EXPECT_EQ(rig.core.chanForm().TogOnEdit, QStringLiteral(".4"));
+    EXPECT_EQ(rig.view.beeps, 1);
+    togOn->clear();
+    // Then 1 MB of digits: the field takes its fill and the refused "x" beyond it
+    // is never judged.
+    QApplication::clipboard()->setText(QString(1 << 20, QLatin1Char('1')) + QStringLiteral("x"));
+    QTest::keyClick(togOn, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(togOn->text(), QString(togOn->maxLength(), QLatin1Char('1')));
+    EXPECT_EQ(rig.core.chanForm().TogOnEdit, togOn->text());
+    EXPECT_EQ(rig.view.beeps, 1);
+}
+
+// An assistive technology or an automation tool sets a field's text with
+// setText; the form follows it, so the next keystroke keeps it.
+TEST_F(ChanWindow, TextsSetFromOutsideReachTheFormThroughTheFilter)
+{
+    window.show();
+    click("NewButt");
+    auto* togOn = child<QLineEdit>("TogOnEdit");
+    togOn->setText(QStringLiteral("1.4"));
+    type("OnDayEdit", QStringLiteral("1"));
+    EXPECT_EQ(togOn->text(), QStringLiteral("1.4"));
+    EXPECT_EQ(rig.core.chanForm().TogOnEdit, QStringLiteral("1.4"));
+
+    // The text is judged as if typed into the empty field.
+    togOn->setText(QStringLiteral("2.3x"));
+    EXPECT_EQ(togOn->text(), QStringLiteral("2."));
+    EXPECT_EQ(rig.core.chanForm().TogOnEdit, QStringLiteral("2."));
+    EXPECT_EQ(rig.view.beeps, 1);
+
+    QAccessibleInterface* hour =
+        QAccessible::queryAccessibleInterface(child<QLineEdit>("OnHourEdit"));
+    ASSERT_NE(hour, nullptr);
+    ASSERT_NE(hour->editableTextInterface(), nullptr);
+    hour->editableTextInterface()->insertText(0, QStringLiteral("17"));
+    hour->setText(QAccessible::Value, QStringLiteral("18"));
+    auto* channel = child<QLineEdit>("ChannelEdit");
+    QAccessible::queryAccessibleInterface(channel)->editableTextInterface()->replaceText(
+        0, 2, QStringLiteral("a5"));
+    type("OnMinuteEdit", QStringLiteral("3"));
+    EXPECT_EQ(child<QLineEdit>("OnHourEdit")->text(), QStringLiteral("18"));
+    EXPECT_EQ(rig.core.chanForm().TimeEdits.at(ChanForm::kOnHourTag), QStringLiteral("18"));
+    EXPECT_EQ(channel->text(), QStringLiteral("5"));
+    EXPECT_EQ(rig.core.chanForm().ChannelEdit, QStringLiteral("5"));
+    EXPECT_EQ(rig.view.beeps, 2);
+}
+
+TEST_F(ChanWindow, TheRecordNumberStandsApartFromItsCaption)
+{
+    QLabel* caption = nullptr;
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->text() == QStringLiteral("Record Number"))
+            caption = label;
+    }
+    ASSERT_NE(caption, nullptr);
+    auto* number = child<QLabel>("RecNumLabel");
+    EXPECT_EQ(number->text(), QStringLiteral("0"));
+    EXPECT_GE(number->x(), caption->geometry().right() + 1 +
+                               caption->fontMetrics().horizontalAdvance(QLatin1Char(' ')));
+    EXPECT_LE(number->geometry().right(), child<QLabel>("TimeLabel")->x());
 }
 
 // What a user does: a daily record for relay 5 from one minute after now,
