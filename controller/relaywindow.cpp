@@ -560,7 +560,7 @@ void TIOmodFM::showInformation(const QString& text)
     box.exec();
 }
 
-View::Answer TIOmodFM::confirm(const QString& text, Buttons buttons)
+View::Answer TIOmodFM::confirm(const QString& text, Buttons buttons, Answer escape)
 {
     QMessageBox::StandardButtons standard = QMessageBox::Yes | QMessageBox::No;
     if (buttons == Buttons::YesNoCancel)
@@ -571,6 +571,13 @@ View::Answer TIOmodFM::confirm(const QString& text, Buttons buttons)
     box.button(QMessageBox::No)->setText(QStringLiteral("&No"));
     if (buttons == Buttons::YesNoCancel)
         box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
+    // Left to itself Qt makes No the escape button of a Yes/No box, whatever
+    // No means there.
+    const QMessageBox::StandardButton escapeButton = escape == Answer::Yes  ? QMessageBox::Yes
+                                                     : escape == Answer::No ? QMessageBox::No
+                                                                            : QMessageBox::Cancel;
+    if (QAbstractButton* button = box.button(escapeButton))
+        box.setEscapeButton(button);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Answer::Yes;
