@@ -277,8 +277,14 @@ TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent)
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setTimerType(Qt::PreciseTimer);
     m_timer1.setInterval(Controller::kTickPeriod);
-    connect(&m_timer1, &QTimer::timeout, this,
-            [this] { m_core.run([this] { m_core.Timer1Timer(); }); });
+    // The tick runs as a queued call, after the timer's own handler has
+    // returned: Qt holds back a timer's next timeout while its handler is
+    // still running, so a box that a tick shows (the watchdog, the timer data,
+    // anything the first tick meets) would otherwise stop every later tick,
+    // the clock panel's included, until it is closed.
+    connect(
+        &m_timer1, &QTimer::timeout, this, [this] { m_core.run([this] { m_core.Timer1Timer(); }); },
+        Qt::QueuedConnection);
     m_timer1.start();
 }
 
