@@ -63,6 +63,8 @@ public:
     // --- port selection (board/serport.cpp) ---
     void Set1Click();
     void OpenSerialPort(const QString& text);
+    // The serial component saw the device hang up.
+    void Serial1HangUp();
 
     // --- manual relay control and indicators (controller/relay.cpp) ---
     void SpeedButton1Click(int tag);
@@ -155,6 +157,7 @@ public:
 private:
     void startUp();
     void readLastRunFile();
+    [[nodiscard]] bool reopenHungUpPort();
     void sendingStep();
     void showFailure(const std::exception& e);
 
