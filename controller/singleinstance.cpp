@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -39,19 +42,16 @@ SingleInstance::Outcome SingleInstance::acquire()
                        .arg(fallbackRuntimeFolder());
         return Outcome::Failed;
     }
+    errno = 0;
     if (m_lock->tryLock(0))
         return Outcome::Acquired;
-    switch (m_lock->error()) {
-    case QLockFile::LockFailedError:
+    // A lock file that cannot be created or written leaves the system's
+    // reason in errno.
+    const int error = errno;
+    if (m_lock->error() == QLockFile::LockFailedError)
         return Outcome::AlreadyRunning;
-    case QLockFile::PermissionError:
-        m_reason = QStringLiteral("permission denied");
-        break;
-    case QLockFile::NoError:
-    case QLockFile::UnknownError:
-        m_reason = QStringLiteral("the file cannot be created");
-        break;
-    }
+    m_reason =
+        error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("unknown error");
     return Outcome::Failed;
 }
 

@@ -24,9 +24,8 @@ public:
     [[nodiscard]] Outcome acquire();
     // The lock file; empty when the user has no usable runtime folder.
     [[nodiscard]] QString lockPath() const { return m_path; }
-    // Why the lock could not be made, after acquire() returned Failed.
-    [[nodiscard]] QString failureReason() const { return m_reason; }
-    // The text that tells the user about a failed lock.
+    // After acquire() returned Failed: the lock file and why it could not be
+    // made, for the user.
     [[nodiscard]] QString failureText() const;
 
 private:

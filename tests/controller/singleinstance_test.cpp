@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -115,6 +118,17 @@ TEST_F(SingleInstanceTest, ALockThatCannotBeMadeIsAFailureWithItsReason)
                        "folder (XDG_RUNTIME_DIR, else %1/runtime-%2, must be a folder of the "
                        "user's own with mode 0700).")
             .arg(notAFolder.fileName(), userName()));
+}
+
+TEST_F(SingleInstanceTest, ALockFileTheSystemRefusesIsAFailureWithTheSystemsReason)
+{
+    const QString name(300, QLatin1Char('q'));
+    SingleInstance instance(name);
+    EXPECT_EQ(instance.acquire(), Outcome::Failed);
+    EXPECT_EQ(instance.failureText(),
+              QStringLiteral("Cannot create the lock file %1: %2.")
+                  .arg(QDir(folder.path()).filePath(name + QStringLiteral(".lock")),
+                       QString::fromLocal8Bit(std::strerror(ENAMETOOLONG))));
 }
 
 } // namespace
