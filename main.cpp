@@ -17,7 +17,12 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("QMX V217"));
 
     SingleInstance instance(QStringLiteral("qmxv217b"));
-    if (!instance.acquire()) {
+    const SingleInstance::Outcome lock = instance.acquire();
+    if (lock == SingleInstance::Outcome::Failed) {
+        showFailureBox(nullptr, instance.failureText());
+        return 1;
+    }
+    if (lock == SingleInstance::Outcome::AlreadyRunning) {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Information"),
                         QStringLiteral("QMXV217 is already running."), QMessageBox::Ok);
         box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));

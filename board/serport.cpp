@@ -32,3 +32,25 @@ void Controller::OpenSerialPort(const QString& text)
     }
     m_view.setStatusText(0, QStringLiteral("COM %1").arg(n));
 }
+
+// The port stays open on a device that has gone, but it leads nowhere until
+// it is opened again.
+void Controller::Serial1HangUp()
+{
+    m_view.setStatusText(0, QStringLiteral("COM x"));
+}
+
+// Activation on a port whose device hung up opens the same port again first,
+// so a board that was plugged back in runs without its port being chosen
+// again. A failed open has shown the port problem, and the system stays
+// idle. What the board sent before this open (its prompt as it powered up)
+// is judged while still idle, as after choosing the port, so it is not taken
+// for the start of the first reply.
+bool Controller::reopenHungUpPort()
+{
+    OpenSerialPort(QString::number(m_serial.Port()));
+    if (!m_serial.Active())
+        return false;
+    Serial1RxData();
+    return true;
+}

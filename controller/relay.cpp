@@ -9,6 +9,7 @@ Controller::Controller(View& view, SerialLink& serial, const Clock& clock)
     : m_view(view), m_serial(serial), m_clock(clock)
 {
     m_serial.setRxHandler([this] { run([this] { Serial1RxData(); }); });
+    m_serial.setHangUpHandler([this] { run([this] { Serial1HangUp(); }); });
 }
 
 void Controller::showFailure(const std::exception& e)
@@ -58,6 +59,8 @@ void Controller::ActiveButtClick()
         CloseRequested = true;
         return;
     }
+    if (m_serial.HungUp() && !reopenHungUpPort())
+        return;
     m_view.setLamp(View::Lamp::Activate, true);
     m_view.setStatusText(1, QStringLiteral("System opened"));
     ActiveTimerList = TimerList;

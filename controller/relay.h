@@ -64,6 +64,8 @@ public:
     // --- port selection (board/serport.cpp) ---
     void Set1Click();
     void OpenSerialPort(const QString& text);
+    // The serial component saw the device hang up.
+    void Serial1HangUp();
 
     // --- manual relay control and indicators (controller/relay.cpp) ---
     void SpeedButton1Click(int tag);
@@ -160,6 +162,7 @@ private:
     void readLastRunFile();
     void offerInterruptedLog();
     void appendLogLine(const QString& line);
+    [[nodiscard]] bool reopenHungUpPort();
     void sendingStep();
     void showFailure(const std::exception& e);
 

@@ -278,8 +278,14 @@ TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent)
     m_timer1.setObjectName(QStringLiteral("Timer1"));
     m_timer1.setTimerType(Qt::PreciseTimer);
     m_timer1.setInterval(Controller::kTickPeriod);
-    connect(&m_timer1, &QTimer::timeout, this,
-            [this] { m_core.run([this] { m_core.Timer1Timer(); }); });
+    // The tick runs as a queued call, after the timer's own handler has
+    // returned: Qt holds back a timer's next timeout while its handler is
+    // still running, so a box that a tick shows (the watchdog, the timer data,
+    // anything the first tick meets) would otherwise stop every later tick,
+    // the clock panel's included, until it is closed.
+    connect(
+        &m_timer1, &QTimer::timeout, this, [this] { m_core.run([this] { m_core.Timer1Timer(); }); },
+        Qt::QueuedConnection);
     m_timer1.start();
 }
 
@@ -561,7 +567,7 @@ void TIOmodFM::showInformation(const QString& text)
     box.exec();
 }
 
-View::Answer TIOmodFM::confirm(const QString& text, Buttons buttons)
+View::Answer TIOmodFM::confirm(const QString& text, Buttons buttons, Answer escape)
 {
     QMessageBox::StandardButtons standard = QMessageBox::Yes | QMessageBox::No;
     if (buttons == Buttons::YesNoCancel)
@@ -572,6 +578,13 @@ View::Answer TIOmodFM::confirm(const QString& text, Buttons buttons)
     box.button(QMessageBox::No)->setText(QStringLiteral("&No"));
     if (buttons == Buttons::YesNoCancel)
         box.button(QMessageBox::Cancel)->setText(QStringLiteral("Cancel"));
+    // Left to itself Qt makes No the escape button of a Yes/No box, whatever
+    // No means there.
+    const QMessageBox::StandardButton escapeButton = escape == Answer::Yes  ? QMessageBox::Yes
+                                                     : escape == Answer::No ? QMessageBox::No
+                                                                            : QMessageBox::Cancel;
+    if (QAbstractButton* button = box.button(escapeButton))
+        box.setEscapeButton(button);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Answer::Yes;

@@ -50,7 +50,7 @@ public:
     void setCaption(const QString& caption) override;
     void showError(const QString& text) override;
     void showInformation(const QString& text) override;
-    [[nodiscard]] Answer confirm(const QString& text, Buttons buttons) override;
+    [[nodiscard]] Answer confirm(const QString& text, Buttons buttons, Answer escape) override;
     void showFailure(const QString& text) override;
     void beep() override;
     [[nodiscard]] QString chooseFile(FileDialog dialog) override;

@@ -16,6 +16,9 @@ public:
     virtual void setPort(int port) = 0;
     [[nodiscard]] virtual bool Active() const = 0;
     virtual void setActive(bool active) = 0;
+    // True once the open device has hung up (an unplugged USB adapter),
+    // until the port is opened again.
+    [[nodiscard]] virtual bool HungUp() const = 0;
 
     // Sends all bytes; the outcome is not reported.
     virtual void WriteString(const QByteArray& text) = 0;
@@ -25,6 +28,9 @@ public:
 
     // The receive notification (OnRxData).
     void setRxHandler(std::function<void()> handler) { m_rxHandler = std::move(handler); }
+    // The hang-up notification: once per hang-up, when HungUp() has become
+    // true.
+    void setHangUpHandler(std::function<void()> handler) { m_hangUpHandler = std::move(handler); }
 
 protected:
     void notifyRxData()
@@ -32,7 +38,13 @@ protected:
         if (m_rxHandler)
             m_rxHandler();
     }
+    void notifyHangUp()
+    {
+        if (m_hangUpHandler)
+            m_hangUpHandler();
+    }
 
 private:
     std::function<void()> m_rxHandler;
+    std::function<void()> m_hangUpHandler;
 };

@@ -3,18 +3,60 @@
 #include <QDir>
 #include <QStandardPaths>
 
-SingleInstance::SingleInstance(const QString& name)
+#include <cerrno>
+#include <cstring>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+// Where Qt makes the runtime folder when XDG_RUNTIME_DIR gives none.
+QString fallbackRuntimeFolder()
 {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QDir::tempPath();
-    m_path = QDir(folder).filePath(name + QStringLiteral(".lock"));
+    const passwd* user = getpwuid(geteuid());
+    const QString name = user ? QString::fromLocal8Bit(user->pw_name) : QString::number(geteuid());
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("runtime-") + name);
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& name) : m_name(name + QStringLiteral(".lock"))
+{
+    // Qt gives the runtime folder only when it belongs to the user and is
+    // closed to everyone else; otherwise it gives nothing.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        return;
+    m_path = QDir(folder).filePath(m_name);
     m_lock = std::make_unique<QLockFile>(m_path);
     // Only a lock whose process is gone counts as stale, however old it is.
     m_lock->setStaleLockTime(0);
 }
 
-bool SingleInstance::acquire()
+SingleInstance::Outcome SingleInstance::acquire()
 {
-    return m_lock->tryLock(0);
+    if (!m_lock) {
+        m_reason = QStringLiteral("there is no private runtime folder (XDG_RUNTIME_DIR, else %1, "
+                                  "must be a folder of the user's own with mode 0700)")
+                       .arg(fallbackRuntimeFolder());
+        return Outcome::Failed;
+    }
+    errno = 0;
+    if (m_lock->tryLock(0))
+        return Outcome::Acquired;
+    // A lock file that cannot be created or written leaves the system's
+    // reason in errno.
+    const int error = errno;
+    if (m_lock->error() == QLockFile::LockFailedError)
+        return Outcome::AlreadyRunning;
+    m_reason =
+        error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QStringLiteral("unknown error");
+    return Outcome::Failed;
+}
+
+QString SingleInstance::failureText() const
+{
+    const QString file = m_path.isEmpty() ? m_name : m_path;
+    return QStringLiteral("Cannot create the lock file %1: %2.").arg(file, m_reason);
 }

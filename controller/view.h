@@ -28,7 +28,9 @@ public:
     // already completed with its final ".".
     virtual void showError(const QString& text) = 0;
     virtual void showInformation(const QString& text) = 0;
-    [[nodiscard]] virtual Answer confirm(const QString& text, Buttons buttons) = 0;
+    // `escape` is the answer that Esc and the box's close button give: each
+    // question names its safe side, the one that loses nothing.
+    [[nodiscard]] virtual Answer confirm(const QString& text, Buttons buttons, Answer escape) = 0;
     virtual void showFailure(const QString& text) = 0;
     virtual void beep() = 0;
 

@@ -31,7 +31,7 @@ bool askToSaveLog(Controller& core)
     if (core.LogList.isEmpty())
         return true;
     switch (core.view().confirm(QStringLiteral("Log data available in memory.\r\rSave?"),
-                                View::Buttons::YesNoCancel)) {
+                                View::Buttons::YesNoCancel, View::Answer::Cancel)) {
     case View::Answer::Cancel:
         return false;
     case View::Answer::Yes:
@@ -93,8 +93,9 @@ void Controller::InputLogSBClick()
     }
     // The window's fields may hold edits that were never confirmed.
     const QString error = m_loggerForm.CheckTheLogData();
-    if (!error.isEmpty() && m_view.confirm(error + QStringLiteral("\r\rContinue without Log data?"),
-                                           View::Buttons::YesNo) != View::Answer::Yes)
+    if (!error.isEmpty() &&
+        m_view.confirm(error + QStringLiteral("\r\rContinue without Log data?"),
+                       View::Buttons::YesNo, View::Answer::No) != View::Answer::Yes)
         return;
     if (!m_loggerForm.LogDataValid) {
         m_view.showInformation(kNoLogData);
@@ -250,7 +251,7 @@ void Controller::offerInterruptedLog()
         QStringLiteral("A log run was interrupted.\r\r%1 lines, last written %2.\r\rSave it now?")
             .arg(LogList.size())
             .arg(DateTimeText(DateTimeToDayNumber(copy->lastWritten)));
-    if (m_view.confirm(text, View::Buttons::YesNo) == View::Answer::Yes)
+    if (m_view.confirm(text, View::Buttons::YesNo, View::Answer::No) == View::Answer::Yes)
         SaveLogStep();
 }
 

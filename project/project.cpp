@@ -40,7 +40,7 @@ void Controller::Load1Click()
     if (ChangeCount != 0) {
         const View::Answer answer =
             m_view.confirm(QStringLiteral("Time/Rule parameters have changed.\r\rSave?"),
-                           View::Buttons::YesNoCancel);
+                           View::Buttons::YesNoCancel, View::Answer::Cancel);
         if (answer == View::Answer::Cancel)
             return;
         if (answer == View::Answer::Yes)
@@ -131,15 +131,16 @@ void Controller::FormCloseQuery(bool& canClose)
     if (ChangeCount != 0) {
         const View::Answer answer = m_view.confirm(
             QStringLiteral("Time/Rule parameters have changed.\r\rSave before closing?"),
-            View::Buttons::YesNoCancel);
+            View::Buttons::YesNoCancel, View::Answer::Cancel);
         if (answer == View::Answer::Cancel)
             return;
         if (answer == View::Answer::Yes)
             Save1Click();
     }
     if (!LogList.isEmpty()) {
-        const View::Answer answer = m_view.confirm(
-            QStringLiteral("Log data available in memory.\r\rSave?"), View::Buttons::YesNoCancel);
+        const View::Answer answer =
+            m_view.confirm(QStringLiteral("Log data available in memory.\r\rSave?"),
+                           View::Buttons::YesNoCancel, View::Answer::Cancel);
         if (answer == View::Answer::Cancel)
             return;
         if (answer == View::Answer::Yes)

@@ -27,10 +27,11 @@ bool RulesForm::FormCloseQuery(View& view)
     const View::Answer answer = view.confirm(
         QStringLiteral("Rules text has errors.\r\r") + RulesError +
             QStringLiteral("\r\rIf you choose to exit, the text will not be used.\r\rContinue?"),
-        View::Buttons::YesNo);
+        View::Buttons::YesNo, View::Answer::Yes);
     if (answer != View::Answer::No) {
-        // Yes goes on correcting. A box closed without an answer does the
-        // same, so a faulty text can never leave the editor to be used.
+        // Yes goes on correcting; so do Esc and the box's close button, which
+        // give Yes. A faulty text can never leave the editor to be used, nor
+        // be dropped by a key pressed to get rid of the box.
         return false;
     }
     AcceptText = false;

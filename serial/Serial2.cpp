@@ -418,7 +418,9 @@ void TSerial::runEventLoop()
             // Reported once; from now on the thread waits on the wake-up
             // descriptor alone, so a dead device cannot make it spin.
             m_deviceGone = true;
-            handOff(Notification::failure(generation, SerialDevice::hangUpError()));
+            Notification hangUp = Notification::failure(generation, SerialDevice::hangUpError());
+            hangUp.kind = Notification::Kind::HangUp;
+            handOff(std::move(hangUp));
             continue;
         }
 
@@ -588,6 +590,10 @@ void TSerial::deliver(const Notification& n)
         break;
     case Notification::Kind::Error:
         ReportError(n.error);
+        break;
+    case Notification::Kind::HangUp:
+        ReportError(n.error);
+        notifyHangUp();
         break;
     }
 }

@@ -127,7 +127,9 @@ private:
 // - Errors: ErrorCode is the errno of the last failure (strerror gives its
 //   text); NotifyErrors decides whether an error box (neDialog), OnError
 //   (neEvent) or nothing more (neNone) follows. A hang-up of the device
-//   (unplugged adapter, closed pseudo-terminal) is reported once as EIO.
+//   (unplugged adapter, closed pseudo-terminal) is reported once as EIO,
+//   then handed to the hang-up notification; HungUp() stays true until the
+//   next open.
 class TSerial final : public QObject, public SerialLink
 {
 public:
@@ -170,6 +172,7 @@ public:
     void setPort(int port) override;
     [[nodiscard]] bool Active() const override { return m_active; }
     void setActive(bool active) override;
+    [[nodiscard]] bool HungUp() const override { return m_deviceGone; }
     void WriteString(const QByteArray& text) override;
     int ReadChar(char& c) override;
 
@@ -254,7 +257,8 @@ private:
             Ring,
             RxData,
             Message,
-            Error
+            Error,
+            HangUp
         };
         Kind kind = Kind::RxData;
         quint64 generation = 0;

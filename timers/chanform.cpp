@@ -124,7 +124,7 @@ void ChanForm::DeleteButtClick()
         return;
     const QString question = QStringLiteral("This action will clear data record [%1].\r\rContinue?")
                                  .arg(RecIndex / chantimer::kRecordLines);
-    if (m_view.confirm(question, View::Buttons::YesNo) == View::Answer::No)
+    if (m_view.confirm(question, View::Buttons::YesNo, View::Answer::No) == View::Answer::No)
         return;
     chantimer::DeleteRecord(EditList, RecIndex);
     DataChanged = true;
@@ -162,7 +162,7 @@ void ChanForm::ClearAllButtClick()
     if (EditsPanelEnabled || EditList.isEmpty())
         return;
     if (m_view.confirm(QStringLiteral("This action will clear all Relay Timer data.\r\rContinue?"),
-                       View::Buttons::YesNo) == View::Answer::No)
+                       View::Buttons::YesNo, View::Answer::No) == View::Answer::No)
         return;
     EditList.clear();
     RecIndex = 0;

@@ -84,7 +84,7 @@ public:
     {
         boxes.push_back({QStringLiteral("Information"), text});
     }
-    Answer confirm(const QString& text, Buttons) override
+    Answer confirm(const QString& text, Buttons, Answer) override
     {
         boxes.push_back({QStringLiteral("Confirm"), text});
         return Answer::Yes;

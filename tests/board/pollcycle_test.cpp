@@ -248,4 +248,43 @@ TEST_F(PollCycle, ActivationWithNoPortEndsInTheWatchdog)
     expectIdleAfter(kNotResponding, QStringLiteral("Ready"));
 }
 
+// A device that hung up leaves the port open but dead: Activate opens the
+// same port again before it starts, and the system stays idle when the
+// device is not back.
+TEST_F(PollCycle, ActivationAfterAHangUpOpensThePortAgain)
+{
+    rig.core.OpenSerialPort(QStringLiteral("3"));
+    rig.activateAndCycle(1);
+    rig.link.hangUp();
+    EXPECT_EQ(rig.view.status[0], QStringLiteral("COM x"));
+    rig.link.autoReply = false;
+    for (int i = 0; i < Controller::kWatchdogTicks; ++i)
+        rig.tick();
+    expectIdleAfter(kNotResponding, QStringLiteral("Ready"));
+
+    rig.view.boxes.clear();
+    rig.link.openSucceeds = false;
+    rig.core.ActiveButtClick();
+    EXPECT_EQ(rig.view.boxTexts(),
+              QStringList{QStringLiteral("There appears to be a problem accessing the COM Port")});
+    EXPECT_FALSE(rig.core.SystemActive);
+
+    rig.view.boxes.clear();
+    rig.link.openSucceeds = true;
+    const int opens = rig.link.opens;
+    rig.core.ActiveButtClick();
+    EXPECT_EQ(rig.link.opens, opens + 1);
+    EXPECT_EQ(rig.link.Port(), 3);
+    EXPECT_EQ(rig.view.status[0], QStringLiteral("COM 3"));
+    rig.cycle(1);
+    EXPECT_TRUE(rig.core.SystemActive);
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+
+    // Once open again, activation opens nothing.
+    rig.core.ActiveButtClick();
+    rig.cycle(2);
+    rig.core.ActiveButtClick();
+    EXPECT_EQ(rig.link.opens, opens + 1);
+}
+
 } // namespace

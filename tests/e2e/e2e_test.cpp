@@ -192,6 +192,37 @@ TEST_F(EndToEnd, AHangUpWhileActiveEndsInTheWatchdogAndTheProgramGoesOn)
     EXPECT_TRUE(view.boxes.isEmpty());
 }
 
+// Unplugged and plugged back in: Activate opens the same port again, and
+// while the device is gone panel 0 says so.
+TEST_F(EndToEnd, ABoardPluggedBackInRunsAgainOnActivate)
+{
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    ASSERT_TRUE(sim.command("hangup"));
+    ASSERT_TRUE(waitUntil([&] { return view.status[0] == QStringLiteral("COM x"); }));
+    ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(5000)));
+    EXPECT_EQ(view.boxes.at(0).text, kNotResponding);
+
+    // Still unplugged: the port does not open, and the system stays idle.
+    view.boxes.clear();
+    core.ActiveButtClick();
+    EXPECT_EQ(view.boxTexts(), QStringList{kPortProblem});
+    EXPECT_EQ(view.status[0], QStringLiteral("COM x"));
+    EXPECT_FALSE(core.SystemActive);
+
+    view.boxes.clear();
+    ASSERT_TRUE(sim.command("relink", " ready COM")) << sim.log();
+    const qsizetype from = sim.lineCount();
+    core.ActiveButtClick();
+    EXPECT_EQ(view.status[0], QStringLiteral("COM 4"));
+    EXPECT_TRUE(core.SystemActive);
+    ASSERT_TRUE(cycle()) << sim.log();
+    ASSERT_TRUE(cycle()) << sim.log();
+    EXPECT_EQ(core.PortIn, 9);
+    EXPECT_TRUE(view.boxes.isEmpty());
+    EXPECT_EQ(sim.commands(from).mid(0, 2), (QList<QByteArray>{"R0000\\r", "I0\\r"}));
+}
+
 TEST_F(EndToEnd, APortWithNoDeviceGivesThePortProblemMessage)
 {
     ASSERT_TRUE(QFile::link(QStringLiteral("/nonexistent/ttyUSB9"),

@@ -19,7 +19,10 @@ public:
     {
         ++opens;
         m_active = active && openSucceeds && m_port >= 1 && m_port <= 9;
+        if (m_active)
+            m_hungUp = false;
     }
+    [[nodiscard]] bool HungUp() const override { return m_hungUp; }
 
     void WriteString(const QByteArray& text) override
     {
@@ -41,6 +44,13 @@ public:
     {
         m_rx += bytes;
         notifyRxData();
+    }
+    // The device goes away, as an unplugged adapter does; the port stays
+    // open.
+    void hangUp()
+    {
+        m_hungUp = true;
+        notifyHangUp();
     }
     // Hands over what the board answered to the commands so far.
     void deliver()
@@ -70,6 +80,7 @@ public:
 private:
     int m_port = 1;
     bool m_active = false;
+    bool m_hungUp = false;
     QByteArray m_rx;
     QByteArray m_pendingReply;
 };

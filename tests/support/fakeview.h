@@ -11,7 +11,8 @@
 #include <functional>
 
 // A view that records everything the controller shows and answers every
-// question from a queue the test fills (Yes when the queue is empty).
+// question from a queue the test fills (Yes when the queue is empty), or as
+// Esc would when escapeQuestions is set.
 class FakeView final : public View
 {
 public:
@@ -19,6 +20,8 @@ public:
     {
         QString kind; // "Error", "Information", "Confirm", "Failure"
         QString text;
+        // What Esc or the close button answers: OK for a box with only OK.
+        Answer escape = Answer::Ok;
     };
 
     void setStatusText(int panel, const QString& text) override
@@ -32,12 +35,14 @@ public:
     {
         addBox(QStringLiteral("Information"), text);
     }
-    Answer confirm(const QString& text, Buttons buttons) override
+    Answer confirm(const QString& text, Buttons buttons, Answer escape) override
     {
-        addBox(QStringLiteral("Confirm"), text);
+        boxes.append({QStringLiteral("Confirm"), text, escape});
         lastButtons = buttons;
         if (onConfirm)
             onConfirm();
+        if (escapeQuestions)
+            return escape;
         if (answers.empty())
             return Answer::Yes;
         const Answer answer = answers.front();
@@ -98,6 +103,7 @@ public:
     QString caption;
     QList<Box> boxes;
     std::deque<Answer> answers;
+    bool escapeQuestions = false;
     Buttons lastButtons = Buttons::YesNo;
     int beeps = 0;
     QList<FileDialog> fileDialogs;
