@@ -2,7 +2,7 @@
 // first tick of the main window does the rest.
 #include "controller/application.h"
 #include "controller/program.h"
-#include "controller/savefile.h"
+#include "common/savefile.h"
 #include "controller/singleinstance.h"
 
 #include <QMessageBox>

@@ -2,7 +2,7 @@
 // the timer engine over 10, 1 000 and 10 000 records, the rules evaluation
 // of a full rules list (10 lines), and a whole poll cycle through the
 // controller (tick, echo, tick, input reply with rules and logging).
-#include "controller/regional.h"
+#include "common/regional.h"
 #include "controller/relay.h"
 #include "rules/rules.h"
 #include "support/fakelink.h"

@@ -10,7 +10,7 @@
 // Run it under xvfb-run (or on a desktop); see docs/performance.md.
 #include "controller/program.h"
 #include "controller/relaywindow.h"
-#include "controller/textlines.h"
+#include "common/textlines.h"
 #include "serial/Serial2.h"
 #include "tools/soakboard.h"
 

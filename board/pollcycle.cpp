@@ -3,7 +3,7 @@
 #include "controller/relay.h"
 
 #include "board/protocol.h"
-#include "controller/seriallink.h"
+#include "common/seriallink.h"
 
 void Controller::sendingStep()
 {

@@ -1,7 +1,7 @@
 #include "board/portwindow.h"
 
-#include "controller/filterededit.h"
-#include "controller/keyfilter.h"
+#include "windowkit/filterededit.h"
+#include "common/keyfilter.h"
 #include "controller/relay.h"
 
 #include <QFrame>

@@ -2,8 +2,8 @@
 // a numbered port with its outcome in status panel 0.
 #include "controller/relay.h"
 
-#include "controller/conversions.h"
-#include "controller/seriallink.h"
+#include "common/conversions.h"
+#include "common/seriallink.h"
 
 void Controller::Set1Click()
 {

@@ -1,6 +1,6 @@
 #include "controller/application.h"
 
-#include "controller/conversions.h"
+#include "common/conversions.h"
 
 #include <QMessageBox>
 #include <QPushButton>

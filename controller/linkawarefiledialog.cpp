@@ -1,6 +1,6 @@
 #include "controller/linkawarefiledialog.h"
 
-#include "controller/savefile.h"
+#include "common/savefile.h"
 
 #include <QDir>
 #include <QFileInfo>

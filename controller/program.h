@@ -1,7 +1,7 @@
 #pragma once
 
 #include "board/portwindow.h"
-#include "controller/clock.h"
+#include "common/clock.h"
 #include "controller/relaywindow.h"
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"

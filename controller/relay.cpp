@@ -1,9 +1,9 @@
 #include "controller/relay.h"
 
-#include "controller/clock.h"
-#include "controller/conversions.h"
-#include "controller/regional.h"
-#include "controller/seriallink.h"
+#include "common/clock.h"
+#include "common/conversions.h"
+#include "common/regional.h"
+#include "common/seriallink.h"
 
 Controller::Controller(View& view, SerialLink& serial, const Clock& clock)
     : m_view(view), m_serial(serial), m_clock(clock)

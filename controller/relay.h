@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controller/view.h"
+#include "common/view.h"
 #include "logger/loggerform.h"
 #include "logger/logrecovery.h"
 #include "project/lastrun.h"

@@ -4,7 +4,7 @@
 #include "controller/application.h"
 #include "controller/lamppictures.h"
 #include "controller/linkawarefiledialog.h"
-#include "controller/pixelform.h"
+#include "windowkit/pixelform.h"
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"
 #include "rules/ruleswindow.h"

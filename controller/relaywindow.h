@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controller/relay.h"
-#include "controller/view.h"
+#include "common/view.h"
 
 #include <QImage>
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #include "help/helpwindow.h"
 
-#include "controller/pixelform.h"
+#include "windowkit/pixelform.h"
 #include "controller/relay.h"
 #include "help/helptext.h"
 

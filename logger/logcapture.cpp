@@ -2,11 +2,11 @@
 // step after every input read, and saving the log.
 #include "logger/logcapture.h"
 
-#include "controller/clock.h"
-#include "controller/daynumber.h"
-#include "controller/regional.h"
+#include "common/clock.h"
+#include "common/daynumber.h"
+#include "common/regional.h"
 #include "controller/relay.h"
-#include "controller/textlines.h"
+#include "common/textlines.h"
 
 #include <cmath>
 #include <limits>

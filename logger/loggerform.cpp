@@ -3,9 +3,9 @@
 // window is hidden.
 #include "logger/loggerform.h"
 
-#include "controller/conversions.h"
-#include "controller/daynumber.h"
-#include "controller/regional.h"
+#include "common/conversions.h"
+#include "common/daynumber.h"
+#include "common/regional.h"
 
 #include <QDate>
 

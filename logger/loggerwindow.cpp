@@ -1,9 +1,9 @@
 #include "logger/loggerwindow.h"
 
-#include "controller/clock.h"
-#include "controller/filterededit.h"
-#include "controller/keyfilter.h"
-#include "controller/regional.h"
+#include "common/clock.h"
+#include "windowkit/filterededit.h"
+#include "common/keyfilter.h"
+#include "common/regional.h"
 #include "controller/relay.h"
 
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "logger/logrecovery.h"
 
-#include "controller/textlines.h"
+#include "common/textlines.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "project/lastrun.h"
 
-#include "controller/conversions.h"
-#include "controller/textlines.h"
+#include "common/conversions.h"
+#include "common/textlines.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 // The project file, the last-run file and the save questions.
 #include "controller/relay.h"
 
-#include "controller/conversions.h"
-#include "controller/seriallink.h"
-#include "controller/textlines.h"
+#include "common/conversions.h"
+#include "common/seriallink.h"
+#include "common/textlines.h"
 #include "logger/logcapture.h"
 #include "project/projectfile.h"
 

@@ -1,7 +1,7 @@
 #include "project/projectfile.h"
 
-#include "controller/conversions.h"
-#include "controller/daynumber.h"
+#include "common/conversions.h"
+#include "common/daynumber.h"
 
 QStringList ProjectFileLines(const ProjectContents& contents)
 {

@@ -1,6 +1,6 @@
 #include "rules/rulesform.h"
 
-#include "controller/view.h"
+#include "common/view.h"
 #include "rules/rules.h"
 
 bool RulesForm::CheckRules()

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "controller/seriallink.h"
+#include "common/seriallink.h"
 #include "serial/serialdevice.h"
 
 #include <QByteArray>

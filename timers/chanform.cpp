@@ -1,11 +1,11 @@
 #include "timers/chanform.h"
 
-#include "controller/clock.h"
-#include "controller/conversions.h"
-#include "controller/daynumber.h"
-#include "controller/keyfilter.h"
-#include "controller/regional.h"
-#include "controller/view.h"
+#include "common/clock.h"
+#include "common/conversions.h"
+#include "common/daynumber.h"
+#include "common/keyfilter.h"
+#include "common/regional.h"
+#include "common/view.h"
 #include "timers/chantimer.h"
 
 #include <QDate>

@@ -1,7 +1,7 @@
 #include "timers/chantimer.h"
 
-#include "controller/conversions.h"
-#include "controller/daynumber.h"
+#include "common/conversions.h"
+#include "common/daynumber.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #include "timers/chanwindow.h"
 
-#include "controller/filterededit.h"
+#include "windowkit/filterededit.h"
 #include "controller/relay.h"
 #include "timers/chanform.h"
 

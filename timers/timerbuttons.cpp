@@ -2,8 +2,8 @@
 // the relay-write tick.
 #include "controller/relay.h"
 
-#include "controller/clock.h"
-#include "controller/daynumber.h"
+#include "common/clock.h"
+#include "common/daynumber.h"
 #include "timers/timerpass.h"
 
 int Controller::ExecutePortTimerList()

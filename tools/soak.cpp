@@ -13,11 +13,11 @@
 //  - the resident set does not grow.
 // It prints a summary and the figures the simulator saw (poll period, input
 // to relay latency), and exits non-zero when a check failed. See --help.
-#include "controller/clock.h"
-#include "controller/regional.h"
+#include "common/clock.h"
+#include "common/regional.h"
 #include "controller/relay.h"
-#include "controller/textlines.h"
-#include "controller/view.h"
+#include "common/textlines.h"
+#include "common/view.h"
 #include "serial/Serial2.h"
 #include "tools/soakboard.h"
 

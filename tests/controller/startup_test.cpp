@@ -1,4 +1,4 @@
-#include "controller/textlines.h"
+#include "common/textlines.h"
 #include "support/rig.h"
 
 #include <QDir>

@@ -6,7 +6,7 @@
 // day boundary. Timer lines the loader copied unchecked may make the engine
 // report corrupt data ("Fatal error in time data." and idle), never crash
 // or escape as a failure.
-#include "controller/regional.h"
+#include "common/regional.h"
 #include "controller/relay.h"
 #include "support/fakelink.h"
 #include "support/fakeview.h"

@@ -7,7 +7,7 @@
 // only well-formed commands, and have reached each new state by a transition
 // the poll cycle allows, with the matching status text and message box.
 #include "board/protocol.h"
-#include "controller/regional.h"
+#include "common/regional.h"
 #include "controller/relay.h"
 #include "support/fakelink.h"
 #include "support/fakeview.h"

@@ -1,4 +1,4 @@
-#include "controller/daynumber.h"
+#include "common/daynumber.h"
 #include "logger/loggerwindow.h"
 #include "support/rig.h"
 

@@ -1,4 +1,4 @@
-#include "controller/textlines.h"
+#include "common/textlines.h"
 #include "logtestrig.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 // $XDG_STATE_HOME. After the number of input reads asked for it writes what
 // LogList holds to the file named, says "ready" and waits, mid-run, to be
 // killed.
-#include "controller/regional.h"
-#include "controller/textlines.h"
+#include "common/regional.h"
+#include "common/textlines.h"
 #include "logtestrig.h"
 
 #include <QCoreApplication>

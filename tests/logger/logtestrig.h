@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controller/daynumber.h"
+#include "common/daynumber.h"
 #include "support/rig.h"
 
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "controller/daynumber.h"
+#include "common/daynumber.h"
 #include "projectfixture.h"
 #include "support/stranger.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "controller/regional.h"
-#include "controller/textlines.h"
+#include "common/regional.h"
+#include "common/textlines.h"
 #include "support/rig.h"
 
 #include <QDir>

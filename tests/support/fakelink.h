@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controller/seriallink.h"
+#include "common/seriallink.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controller/view.h"
+#include "common/view.h"
 
 #include <QList>
 #include <QMap>

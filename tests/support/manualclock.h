@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controller/clock.h"
+#include "common/clock.h"
 
 // A clock the test sets and advances.
 class ManualClock final : public Clock

@@ -1,7 +1,7 @@
 // Runs every test inside one Qt application, drawn offscreen, with the fixed
 // regional formats so texts are the same on every machine, and private
 // configuration and state folders.
-#include "controller/regional.h"
+#include "common/regional.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

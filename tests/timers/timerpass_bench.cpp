@@ -2,7 +2,7 @@
 // the work done inside one relay-write tick.
 #include "timers/timerpass.h"
 
-#include "controller/daynumber.h"
+#include "common/daynumber.h"
 
 #include <QElapsedTimer>
 

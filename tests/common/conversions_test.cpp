@@ -1,4 +1,4 @@
-#include "controller/conversions.h"
+#include "common/conversions.h"
 #include "support/rig.h"
 
 #include <gtest/gtest.h>

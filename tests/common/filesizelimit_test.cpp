@@ -1,6 +1,6 @@
-#include "controller/conversions.h"
-#include "controller/savefile.h"
-#include "controller/textlines.h"
+#include "common/conversions.h"
+#include "common/savefile.h"
+#include "common/textlines.h"
 
 #include <QTemporaryDir>
 

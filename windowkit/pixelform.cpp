@@ -1,4 +1,4 @@
-#include "controller/pixelform.h"
+#include "windowkit/pixelform.h"
 
 #include <QLabel>
 #include <QScreen>

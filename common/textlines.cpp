@@ -1,7 +1,7 @@
-#include "controller/textlines.h"
+#include "common/textlines.h"
 
-#include "controller/conversions.h"
-#include "controller/savefile.h"
+#include "common/conversions.h"
+#include "common/savefile.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "controller/savefile.h"
+#include "common/savefile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "controller/conversions.h"
-#include "controller/textlines.h"
+#include "common/conversions.h"
+#include "common/textlines.h"
 #include "support/stranger.h"
 
 #include <QDir>

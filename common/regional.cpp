@@ -1,6 +1,6 @@
-#include "controller/regional.h"
+#include "common/regional.h"
 
-#include "controller/daynumber.h"
+#include "common/daynumber.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "controller/keyfilter.h"
+#include "common/keyfilter.h"
 
 namespace keyfilter {
 

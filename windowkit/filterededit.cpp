@@ -1,6 +1,6 @@
-#include "controller/filterededit.h"
+#include "windowkit/filterededit.h"
 
-#include "controller/keyfilter.h"
+#include "common/keyfilter.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

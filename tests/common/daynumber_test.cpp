@@ -1,5 +1,5 @@
-#include "controller/daynumber.h"
-#include "controller/regional.h"
+#include "common/daynumber.h"
+#include "common/regional.h"
 #include "support/timezone.h"
 
 #include <gtest/gtest.h>
