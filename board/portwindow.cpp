@@ -23,7 +23,8 @@ TPortFm::TPortFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(co
     silver.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
     setPalette(silver);
 
-    Label1 = placeLabel(this, QStringLiteral("Label1"), {15, 9}, QStringLiteral("Enter Port Value"));
+    Label1 =
+        placeLabel(this, QStringLiteral("Label1"), {15, 9}, QStringLiteral("Enter Port Value"));
 
     PortEdit = place<FilteredEdit>(
         this, QStringLiteral("PortEdit"), QRect(127, 5, 33, 21),

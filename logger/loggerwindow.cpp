@@ -103,18 +103,18 @@ TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
     }
 
     const QStyle* look = style();
-    m_nowButt = place<QPushButton>(this, QStringLiteral("NowButt"), QRect(196, 124, 75, 25),
-                                   look->standardIcon(QStyle::SP_BrowserReload),
-                                   QStringLiteral("Now"));
+    m_nowButt =
+        place<QPushButton>(this, QStringLiteral("NowButt"), QRect(196, 124, 75, 25),
+                           look->standardIcon(QStyle::SP_BrowserReload), QStringLiteral("Now"));
     m_clearButt = place<QPushButton>(this, QStringLiteral("ClearButt"), QRect(288, 124, 75, 25),
                                      look->standardIcon(QStyle::SP_LineEditClearButton),
                                      QStringLiteral("Clear"));
 
     pixelform::placeBevel(this, QStringLiteral("Bevel1"), QRect(16, 168, 353, 41))->lower();
 
-    m_okButt = place<QPushButton>(this, QStringLiteral("OKButt"), QRect(60, 176, 75, 25),
-                                  look->standardIcon(QStyle::SP_DialogOkButton),
-                                  QStringLiteral("OK"));
+    m_okButt =
+        place<QPushButton>(this, QStringLiteral("OKButt"), QRect(60, 176, 75, 25),
+                           look->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"));
     m_cancelButt = place<QPushButton>(this, QStringLiteral("CancelButt"), QRect(235, 176, 75, 25),
                                       look->standardIcon(QStyle::SP_DialogCancelButton),
                                       QStringLiteral("Cancel"));

@@ -76,8 +76,8 @@ TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(
     m_okButt->setDefault(true);
     connect(m_okButt, &QPushButton::clicked, this, &QDialog::accept);
 
-    m_cancelButt = place<QPushButton>(this, QStringLiteral("CancelButt"),
-                                      QRect(248, 224, 75, 25), QStringLiteral("Cancel"));
+    m_cancelButt = place<QPushButton>(this, QStringLiteral("CancelButt"), QRect(248, 224, 75, 25),
+                                      QStringLiteral("Cancel"));
     connect(m_cancelButt, &QPushButton::clicked, this, &TRulesFm::CancelButtClick);
 }
 

@@ -70,8 +70,7 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
                    QStringLiteral("Day"));
         placeLabel(m_ymdPanel, name.arg(QStringLiteral("Month")), {46, top},
                    QStringLiteral("Month"));
-        placeLabel(m_ymdPanel, name.arg(QStringLiteral("Year")), {94, top},
-                   QStringLiteral("Year"));
+        placeLabel(m_ymdPanel, name.arg(QStringLiteral("Year")), {94, top}, QStringLiteral("Year"));
     }
     placeLabel(panel, QStringLiteral("OnHourCaption"), {160, 28}, QStringLiteral("Hour"));
     placeLabel(panel, QStringLiteral("OnMinuteCaption"), {203, 28}, QStringLiteral("Min"));
