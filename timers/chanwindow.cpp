@@ -43,7 +43,7 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
     m_channelEdit = addEdit(panel, QStringLiteral("ChannelEdit"), ChanForm::kChannelTag,
                             {77, 4, 25, 21}, 2, Filter::Channel);
     // The number keeps a space's width from its caption, however wide the
-    // desktop's font draws the caption.
+    // font on this machine draws the caption.
     const QLabel* recordCaption = placeLabel(panel, QStringLiteral("RecordNumberCaption"), {120, 7},
                                              QStringLiteral("Record Number"));
     const int numberLeft = std::max(204, recordCaption->geometry().right() + 1 +
