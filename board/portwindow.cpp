@@ -1,58 +1,52 @@
 #include "board/portwindow.h"
 
-#include "windowkit/filterededit.h"
 #include "common/keyfilter.h"
 #include "controller/relay.h"
+#include "windowkit/filterededit.h"
+#include "windowkit/pixelform.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
+
+using pixelform::place;
+using pixelform::placeLabel;
 
 TPortFm::TPortFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
 {
     setObjectName(QStringLiteral("PortFm"));
     setWindowTitle(QStringLiteral("V217 Serial Port Change"));
-    setFixedSize(208, 80);
+    pixelform::setupFixedWindow(this, QSize(208, 80), pixelform::WindowFont::Desktop);
     setSizeGripEnabled(false);
     setAutoFillBackground(true);
     QPalette silver = palette();
     silver.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
     setPalette(silver);
 
-    Label1 = new QLabel(QStringLiteral("Enter Port Value"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(15, 9);
-    Label1->adjustSize();
+    Label1 =
+        placeLabel(this, QStringLiteral("Label1"), {15, 9}, QStringLiteral("Enter Port Value"));
 
-    PortEdit = new FilteredEdit([this](const QString&, QChar key) { return PortEditKeyPress(key); },
-                                [this](const QString&, QStringView typed, qsizetype room) {
-                                    return portEditText(typed, room);
-                                },
-                                this);
-    PortEdit->setObjectName(QStringLiteral("PortEdit"));
-    PortEdit->setGeometry(127, 5, 33, 21);
+    PortEdit = place<FilteredEdit>(
+        this, QStringLiteral("PortEdit"), QRect(127, 5, 33, 21),
+        [this](const QString&, QChar key) { return PortEditKeyPress(key); },
+        [this](const QString&, QStringView typed, qsizetype room) {
+            return portEditText(typed, room);
+        });
     PortEdit->setMaxLength(1);
     QPalette black = PortEdit->palette();
     black.setColor(QPalette::Text, Qt::black);
     PortEdit->setPalette(black);
 
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setFrameShape(QFrame::Box);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(8, 31, 193, 42);
+    Bevel1 = pixelform::placeBevel(this, QStringLiteral("Bevel1"), QRect(8, 31, 193, 42));
 
-    OKbutt = new QPushButton(QStringLiteral("OK"), this);
-    OKbutt->setObjectName(QStringLiteral("OKbutt"));
-    OKbutt->setGeometry(19, 39, 75, 25);
+    OKbutt = place<QPushButton>(this, QStringLiteral("OKbutt"), QRect(19, 39, 75, 25),
+                                QStringLiteral("OK"));
     OKbutt->setDefault(true);
     connect(OKbutt, &QPushButton::clicked, this, &TPortFm::OKbuttClick);
 
     // QDialog closes with Rejected on Esc.
-    BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
-    BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
-    BitBtn2->setGeometry(115, 39, 75, 25);
+    BitBtn2 = place<QPushButton>(this, QStringLiteral("BitBtn2"), QRect(115, 39, 75, 25),
+                                 QStringLiteral("Cancel"));
     BitBtn2->setAutoDefault(false);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -76,8 +70,7 @@ void TPortFm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // Centred on the screen each time, focus in the edit box.
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    pixelform::centreOnScreen(this);
     FormActivate();
 }
 

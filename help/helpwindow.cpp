@@ -24,10 +24,7 @@ THelpFm::THelpFm(Controller& /*core*/, QWidget* parent)
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     // A fixed-pitch font, so that the underlines are as long as their headings.
-    QFont fixed(QStringLiteral("DejaVu Sans Mono"));
-    fixed.setStyleHint(QFont::Monospace);
-    fixed.setPixelSize(11);
-    memo->setFont(fixed);
+    memo->setFont(pixelform::fixedPitchFont());
     memo->setPlainText(HelpText().join(QLatin1Char('\n')));
     memo->setAccessibleName(QStringLiteral("Help text"));
 

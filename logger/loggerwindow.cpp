@@ -1,16 +1,16 @@
 #include "logger/loggerwindow.h"
 
 #include "common/clock.h"
-#include "windowkit/filterededit.h"
 #include "common/keyfilter.h"
 #include "common/regional.h"
 #include "controller/relay.h"
+#include "windowkit/filterededit.h"
+#include "windowkit/pixelform.h"
 
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 
 #include <vector>
@@ -56,64 +56,44 @@ const std::array<QString, 6> kColumnTitles{QStringLiteral("Day"),    QStringLite
                                            QStringLiteral("Year"),   QStringLiteral("Hour"),
                                            QStringLiteral("Minute"), QStringLiteral("Second")};
 
-QLabel* addLabel(QWidget* parent, const QString& name, const QString& text, int left, int top)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
-
-QPushButton* addButton(QWidget* parent, const QString& name, const QString& text,
-                       QStyle::StandardPixmap picture, int left, int top)
-{
-    auto* button = new QPushButton(parent->style()->standardIcon(picture), text, parent);
-    button->setObjectName(name);
-    button->setGeometry(left, top, 75, 25);
-    button->setAutoDefault(false);
-    return button;
-}
-
 } // namespace
+
+using pixelform::place;
+using pixelform::placeLabel;
 
 TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
     : QDialog(parent), m_core(core), m_form(core.loggerForm())
 {
     setObjectName(QStringLiteral("LoggerFm"));
     setWindowTitle(QStringLiteral("V217 Logger Time Details"));
-    setFixedSize(382, 217);
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
+    pixelform::setupFixedWindow(this, QSize(382, 217));
 
     for (size_t column = 0; column < kColumnTitles.size(); ++column) {
-        addLabel(this, QStringLiteral("Label%1").arg(column + 1), kColumnTitles.at(column),
-                 kLabelLefts.at(column), kLabelTop);
-        addLabel(this, QStringLiteral("Label%1").arg(column + 8), kColumnTitles.at(column),
-                 kLabelLefts.at(column), kOffLabelTop);
+        const int left = kLabelLefts.at(column);
+        placeLabel(this, QStringLiteral("Label%1").arg(column + 1), {left, kLabelTop},
+                   kColumnTitles.at(column));
+        placeLabel(this, QStringLiteral("Label%1").arg(column + 8), {left, kOffLabelTop},
+                   kColumnTitles.at(column));
     }
-    addLabel(this, QStringLiteral("Label15"), QStringLiteral("ON"), 16, 27);
-    addLabel(this, QStringLiteral("Label16"), QStringLiteral("OFF"), 16, 83);
-    addLabel(this, QStringLiteral("Label17"), QStringLiteral("Frequency"), 16, 131);
+    placeLabel(this, QStringLiteral("Label15"), {16, 27}, QStringLiteral("ON"));
+    placeLabel(this, QStringLiteral("Label16"), {16, 83}, QStringLiteral("OFF"));
+    placeLabel(this, QStringLiteral("Label17"), {16, 131}, QStringLiteral("Frequency"));
 
     for (size_t i = 0; i < kFields.size(); ++i) {
-        auto* edit =
-            new FilteredEdit([this, i](const QString&, QChar key) { return keyAccepted(i, key); },
-                             [this, i](const QString& text, QStringView typed, qsizetype room) {
-                                 return textAccepted(i, text, typed, room);
-                             },
-                             this);
-        edit->setObjectName(QString::fromLatin1(kFields.at(i).name));
+        const bool timeField = LoggerForm::isTimeField(static_cast<int>(i));
+        const size_t column = i % kColumnTitles.size();
+        const QRect geometry = timeField ? QRect(kFieldLefts.at(column), i < 6 ? kOnTop : kOffTop,
+                                                 kFieldWidth, kFieldHeight)
+                                         : QRect(72, 128, 89, kFieldHeight);
+        auto* edit = place<FilteredEdit>(
+            this, QString::fromLatin1(kFields.at(i).name), geometry,
+            [this, i](const QString&, QChar key) { return keyAccepted(i, key); },
+            [this, i](const QString& text, QStringView typed, qsizetype room) {
+                return textAccepted(i, text, typed, room);
+            });
         edit->setProperty("tag", kFields.at(i).tag);
-        if (LoggerForm::isTimeField(static_cast<int>(i))) {
-            const size_t column = i % kColumnTitles.size();
-            edit->setGeometry(kFieldLefts.at(column), i < 6 ? kOnTop : kOffTop, kFieldWidth,
-                              kFieldHeight);
+        if (timeField)
             edit->setMaxLength(kMaxLengths.at(column));
-        } else {
-            edit->setGeometry(72, 128, 89, kFieldHeight);
-        }
         edit->installEventFilter(this);
         connect(edit, &FilteredEdit::changed, this, [this, i](const QString& text) {
             m_form.fields.at(i) = text;
@@ -122,23 +102,25 @@ TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
         m_edits.at(i) = edit;
     }
 
-    m_nowButt = addButton(this, QStringLiteral("NowButt"), QStringLiteral("Now"),
-                          QStyle::SP_BrowserReload, 196, 124);
-    m_clearButt = addButton(this, QStringLiteral("ClearButt"), QStringLiteral("Clear"),
-                            QStyle::SP_LineEditClearButton, 288, 124);
+    const QStyle* look = style();
+    m_nowButt =
+        place<QPushButton>(this, QStringLiteral("NowButt"), QRect(196, 124, 75, 25),
+                           look->standardIcon(QStyle::SP_BrowserReload), QStringLiteral("Now"));
+    m_clearButt = place<QPushButton>(this, QStringLiteral("ClearButt"), QRect(288, 124, 75, 25),
+                                     look->standardIcon(QStyle::SP_LineEditClearButton),
+                                     QStringLiteral("Clear"));
 
-    auto* bevel = new QFrame(this);
-    bevel->setObjectName(QStringLiteral("Bevel1"));
-    bevel->setFrameShape(QFrame::Box);
-    bevel->setFrameShadow(QFrame::Sunken);
-    bevel->setGeometry(16, 168, 353, 41);
-    bevel->lower();
+    pixelform::placeBevel(this, QStringLiteral("Bevel1"), QRect(16, 168, 353, 41))->lower();
 
-    m_okButt = addButton(this, QStringLiteral("OKButt"), QStringLiteral("OK"),
-                         QStyle::SP_DialogOkButton, 60, 176);
+    m_okButt =
+        place<QPushButton>(this, QStringLiteral("OKButt"), QRect(60, 176, 75, 25),
+                           look->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"));
+    m_cancelButt = place<QPushButton>(this, QStringLiteral("CancelButt"), QRect(235, 176, 75, 25),
+                                      look->standardIcon(QStyle::SP_DialogCancelButton),
+                                      QStringLiteral("Cancel"));
+    for (QPushButton* button : {m_nowButt, m_clearButt, m_okButt, m_cancelButt})
+        button->setAutoDefault(false);
     m_okButt->setDefault(true);
-    m_cancelButt = addButton(this, QStringLiteral("CancelButt"), QStringLiteral("Cancel"),
-                             QStyle::SP_DialogCancelButton, 235, 176);
 
     std::vector<QWidget*> tabOrder(m_edits.begin(), m_edits.end());
     tabOrder.insert(tabOrder.end(), {m_nowButt, m_clearButt, m_okButt, m_cancelButt});
@@ -190,8 +172,7 @@ void TLoggerFm::reject()
 void TLoggerFm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* shown = screen())
-        move(shown->availableGeometry().center() - rect().center());
+    pixelform::centreOnScreen(this);
     FormActivate();
     m_edits.front()->setFocus();
 }

@@ -2,13 +2,13 @@
 
 #include "controller/relay.h"
 #include "rules/rules.h"
+#include "windowkit/pixelform.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 
@@ -52,15 +52,16 @@ private:
 
 } // namespace
 
+using pixelform::place;
+
 TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
 {
     setObjectName(QStringLiteral("RulesFm"));
     setWindowTitle(QStringLiteral("V217 Rules Editor"));
-    setFixedSize(383, 254);
+    pixelform::setupFixedWindow(this, QSize(383, 254), pixelform::WindowFont::Desktop);
 
-    m_rulesMemo = new RulesMemoEdit(core.view(), this);
-    m_rulesMemo->setObjectName(QStringLiteral("RulesMemo"));
-    m_rulesMemo->setGeometry(0, 0, 383, 217);
+    m_rulesMemo =
+        place<RulesMemoEdit>(this, QStringLiteral("RulesMemo"), QRect(0, 0, 383, 217), core.view());
     m_rulesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_rulesMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_rulesMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -70,15 +71,13 @@ TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(
     m_rulesMemo->setAttribute(Qt::WA_InputMethodEnabled, false);
     m_rulesMemo->installEventFilter(this);
 
-    m_okButt = new QPushButton(QStringLiteral("OK"), this);
-    m_okButt->setObjectName(QStringLiteral("OKbutt"));
-    m_okButt->setGeometry(61, 224, 75, 25);
+    m_okButt = place<QPushButton>(this, QStringLiteral("OKbutt"), QRect(61, 224, 75, 25),
+                                  QStringLiteral("OK"));
     m_okButt->setDefault(true);
     connect(m_okButt, &QPushButton::clicked, this, &QDialog::accept);
 
-    m_cancelButt = new QPushButton(QStringLiteral("Cancel"), this);
-    m_cancelButt->setObjectName(QStringLiteral("CancelButt"));
-    m_cancelButt->setGeometry(248, 224, 75, 25);
+    m_cancelButt = place<QPushButton>(this, QStringLiteral("CancelButt"), QRect(248, 224, 75, 25),
+                                      QStringLiteral("Cancel"));
     connect(m_cancelButt, &QPushButton::clicked, this, &TRulesFm::CancelButtClick);
 }
 
@@ -93,8 +92,7 @@ void TRulesFm::showEvent(QShowEvent* event)
     // A window restored by the window system keeps the text being edited.
     if (event->spontaneous())
         return;
-    if (const QScreen* shown = screen())
-        move(shown->availableGeometry().center() - rect().center());
+    pixelform::centreOnScreen(this);
     showMemoLines();
     FormActivate();
 }

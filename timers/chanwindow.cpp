@@ -1,14 +1,14 @@
 #include "timers/chanwindow.h"
 
-#include "windowkit/filterededit.h"
 #include "controller/relay.h"
 #include "timers/chanform.h"
+#include "windowkit/filterededit.h"
+#include "windowkit/pixelform.h"
 
 #include <QCheckBox>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 
 #include <algorithm>
@@ -17,15 +17,10 @@ namespace {
 
 const char* const kTag = "Tag";
 
-QLabel* addLabel(QWidget* parent, const QString& text, int left, int top)
-{
-    auto* label = new QLabel(text, parent);
-    label->move(left, top);
-    label->adjustSize();
-    return label;
-}
-
 } // namespace
+
+using pixelform::place;
+using pixelform::placeLabel;
 
 TChanFm::TChanFm(Controller& core, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -34,56 +29,55 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
 {
     setObjectName(QStringLiteral("ChanFm"));
     setWindowTitle(QStringLiteral("V217 Relay Timer Details"));
-    setFixedSize(kClientWidth, ChanForm::kBrowsingHeight - kFrameHeight);
     // The layout is in pixels, drawn for a small dialog font; a larger
     // desktop font would push captions over their neighbours.
-    QFont small = font();
-    small.setPixelSize(kFontPixels);
-    setFont(small);
+    pixelform::setupFixedWindow(this,
+                                QSize(kClientWidth, ChanForm::kBrowsingHeight - kFrameHeight));
 
-    m_editsPanel = new QFrame(this);
-    m_editsPanel->setObjectName(QStringLiteral("EditsPanel"));
-    m_editsPanel->setGeometry(0, 0, kClientWidth, 173);
+    m_editsPanel =
+        place<QFrame>(this, QStringLiteral("EditsPanel"), QRect(0, 0, kClientWidth, 173));
     m_editsPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     QWidget* panel = m_editsPanel;
 
-    addLabel(panel, QStringLiteral("Relay"), 38, 7);
+    placeLabel(panel, QStringLiteral("RelayCaption"), {38, 7}, QStringLiteral("Relay"));
     m_channelEdit = addEdit(panel, QStringLiteral("ChannelEdit"), ChanForm::kChannelTag,
                             {77, 4, 25, 21}, 2, Filter::Channel);
     // The number keeps a space's width from its caption, however wide the
-    // desktop's font draws the caption.
-    const QLabel* recordCaption = addLabel(panel, QStringLiteral("Record Number"), 120, 7);
+    // font on this machine draws the caption.
+    const QLabel* recordCaption = placeLabel(panel, QStringLiteral("RecordNumberCaption"), {120, 7},
+                                             QStringLiteral("Record Number"));
     const int numberLeft = std::max(204, recordCaption->geometry().right() + 1 +
                                              fontMetrics().horizontalAdvance(QLatin1Char(' ')));
-    m_recNumLabel = addLabel(panel, QStringLiteral("0"), numberLeft, 7);
-    m_recNumLabel->setObjectName(QStringLiteral("RecNumLabel"));
+    m_recNumLabel =
+        placeLabel(panel, QStringLiteral("RecNumLabel"), {numberLeft, 7}, QStringLiteral("0"));
     m_recNumLabel->setMinimumWidth(60);
-    m_timeLabel = addLabel(panel, QString(), 277, 7);
-    m_timeLabel->setObjectName(QStringLiteral("TimeLabel"));
+    m_timeLabel = placeLabel(panel, QStringLiteral("TimeLabel"), {277, 7}, QString());
     m_timeLabel->setMinimumWidth(100);
-    addLabel(panel, QStringLiteral("ON"), 4, 48);
-    addLabel(panel, QStringLiteral("OFF"), 4, 103);
+    placeLabel(panel, QStringLiteral("OnCaption"), {4, 48}, QStringLiteral("ON"));
+    placeLabel(panel, QStringLiteral("OffCaption"), {4, 103}, QStringLiteral("OFF"));
 
     // The Clear button lies under the date panel: it shows only while the
     // date fields are out of sight (daily mode).
     m_editButtons[1] = addButton(panel, QStringLiteral("ClearButt"), QStringLiteral("Clear"),
                                  {42, 80, 75, 25}, &ChanForm::ClearButtClick);
 
-    m_ymdPanel = new QWidget(panel);
-    m_ymdPanel->setObjectName(QStringLiteral("YMDpanel"));
-    m_ymdPanel->setGeometry(ChanForm::kYMDpanelShown, 25, 129, 103);
+    m_ymdPanel = place<QWidget>(panel, QStringLiteral("YMDpanel"),
+                                QRect(ChanForm::kYMDpanelShown, 25, 129, 103));
     m_ymdPanel->setAutoFillBackground(true);
-    for (const int top : {3, 59}) {
-        addLabel(m_ymdPanel, QStringLiteral("Day"), top == 3 ? 13 : 12, top);
-        addLabel(m_ymdPanel, QStringLiteral("Month"), 46, top);
-        addLabel(m_ymdPanel, QStringLiteral("Year"), 94, top);
+    for (const auto& [row, top] : {std::pair{"On", 3}, std::pair{"Off", 59}}) {
+        const QString name = QString::fromLatin1(row) + QStringLiteral("%1Caption");
+        placeLabel(m_ymdPanel, name.arg(QStringLiteral("Day")), {top == 3 ? 13 : 12, top},
+                   QStringLiteral("Day"));
+        placeLabel(m_ymdPanel, name.arg(QStringLiteral("Month")), {46, top},
+                   QStringLiteral("Month"));
+        placeLabel(m_ymdPanel, name.arg(QStringLiteral("Year")), {94, top}, QStringLiteral("Year"));
     }
-    addLabel(panel, QStringLiteral("Hour"), 160, 28);
-    addLabel(panel, QStringLiteral("Min"), 203, 28);
-    addLabel(panel, QStringLiteral("Sec"), 241, 28);
-    addLabel(panel, QStringLiteral("Hour"), 160, 84);
-    addLabel(panel, QStringLiteral("Min"), 203, 84);
-    addLabel(panel, QStringLiteral("Sec"), 242, 84);
+    placeLabel(panel, QStringLiteral("OnHourCaption"), {160, 28}, QStringLiteral("Hour"));
+    placeLabel(panel, QStringLiteral("OnMinuteCaption"), {203, 28}, QStringLiteral("Min"));
+    placeLabel(panel, QStringLiteral("OnSecondCaption"), {241, 28}, QStringLiteral("Sec"));
+    placeLabel(panel, QStringLiteral("OffHourCaption"), {160, 84}, QStringLiteral("Hour"));
+    placeLabel(panel, QStringLiteral("OffMinuteCaption"), {203, 84}, QStringLiteral("Min"));
+    placeLabel(panel, QStringLiteral("OffSecondCaption"), {242, 84}, QStringLiteral("Sec"));
 
     struct TimeField
     {
@@ -113,8 +107,8 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
                     field.geometry, field.maxLength, Filter::Digits);
     }
 
-    addLabel(panel, QStringLiteral("Toggle"), 299, 28);
-    addLabel(panel, QStringLiteral("Toggle"), 299, 84);
+    placeLabel(panel, QStringLiteral("OnToggleCaption"), {299, 28}, QStringLiteral("Toggle"));
+    placeLabel(panel, QStringLiteral("OffToggleCaption"), {299, 84}, QStringLiteral("Toggle"));
     m_togOnEdit = addEdit(panel, QStringLiteral("TogOnEdit"), ChanForm::kToggleTag,
                           {275, 44, 97, 21}, 0, Filter::Toggle);
     m_togOffEdit = addEdit(panel, QStringLiteral("TogOffEdit"), ChanForm::kToggleTag,
@@ -125,10 +119,10 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
     const std::array<const char*, 7> dayCaptions{"S", "M", "T", "W", "T", "F", "S"};
     const std::array<int, 7> dayTops{10, 27, 44, 61, 78, 95, 111};
     for (size_t d = 0; d < 7; ++d) {
-        auto* box = new QCheckBox(QString::fromLatin1(dayCaptions.at(d)), panel);
-        box->setObjectName(QString::fromLatin1(dayNames.at(d)));
+        auto* box = place<QCheckBox>(panel, QString::fromLatin1(dayNames.at(d)),
+                                     QRect(383, dayTops.at(d), 30, 17),
+                                     QString::fromLatin1(dayCaptions.at(d)));
         box->setProperty(kTag, ChanForm::kDayBoxTag);
-        box->setGeometry(383, dayTops.at(d), 30, 17);
         connect(box, &QCheckBox::clicked, this, [this, d](bool checked) {
             call([this, d, checked] { m_form.SetDayBox(static_cast<int>(d), checked); });
         });
@@ -149,16 +143,14 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
               &ChanForm::EditButtClick);
     addButton(this, QStringLiteral("DeleteButt"), QStringLiteral("Delete"), {201, 180, 75, 25},
               &ChanForm::DeleteButtClick);
-    auto* okButt = new QPushButton(QStringLiteral("OK"), this);
-    okButt->setObjectName(QStringLiteral("OKButt"));
-    okButt->setGeometry(329, 180, 75, 25);
+    auto* okButt = place<QPushButton>(this, QStringLiteral("OKButt"), QRect(329, 180, 75, 25),
+                                      QStringLiteral("OK"));
     okButt->setAutoDefault(false);
     connect(okButt, &QPushButton::clicked, this, &QDialog::accept);
 
-    m_duplicateCB = new QCheckBox(QStringLiteral("Duplicate data to new fields"), this);
-    m_duplicateCB->setObjectName(QStringLiteral("DuplicateCB"));
+    m_duplicateCB = place<QCheckBox>(this, QStringLiteral("DuplicateCB"), QRect(53, 207, 155, 17),
+                                     QStringLiteral("Duplicate data to new fields"));
     m_duplicateCB->setProperty(kTag, ChanForm::kToggleTag);
-    m_duplicateCB->setGeometry(53, 207, 155, 17);
     // Wider fonts than the one the layout was drawn for would cut the caption.
     m_duplicateCB->resize(std::max(155, m_duplicateCB->sizeHint().width()), 17);
     connect(m_duplicateCB, &QCheckBox::toggled, this,
@@ -170,9 +162,8 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
               &ChanForm::NextButtClick);
     addButton(this, QStringLiteral("ClearAllButt"), QStringLiteral("Delete All"),
               {200, 226, 75, 25}, &ChanForm::ClearAllButtClick);
-    auto* cancelButt = new QPushButton(QStringLiteral("Cancel"), this);
-    cancelButt->setObjectName(QStringLiteral("CancelButt"));
-    cancelButt->setGeometry(328, 226, 75, 25);
+    auto* cancelButt = place<QPushButton>(this, QStringLiteral("CancelButt"),
+                                          QRect(328, 226, 75, 25), QStringLiteral("Cancel"));
     cancelButt->setAutoDefault(false);
     connect(cancelButt, &QPushButton::clicked, this, [this] {
         call([this] { m_form.CancelButtClick(); });
@@ -189,15 +180,13 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
 FilteredEdit* TChanFm::addEdit(QWidget* parent, const QString& name, int tag, QRect geometry,
                                int maxLength, Filter filter)
 {
-    auto* edit = new FilteredEdit(
+    auto* edit = place<FilteredEdit>(
+        parent, name, geometry,
         [this, filter](const QString& text, QChar key) { return keyAccepted(filter, text, key); },
         [this, filter](const QString& text, QStringView typed, qsizetype room) {
             return textAccepted(filter, text, typed, room);
-        },
-        parent);
-    edit->setObjectName(name);
+        });
     edit->setProperty(kTag, tag);
-    edit->setGeometry(geometry);
     if (maxLength > 0)
         edit->setMaxLength(maxLength);
     edit->installEventFilter(this);
@@ -217,9 +206,7 @@ FilteredEdit* TChanFm::addEdit(QWidget* parent, const QString& name, int tag, QR
 QPushButton* TChanFm::addButton(QWidget* parent, const QString& name, const QString& caption,
                                 QRect geometry, void (ChanForm::*handler)())
 {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
+    auto* button = place<QPushButton>(parent, name, geometry, caption);
     // Enter in a field must not press a button: it would close the window.
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this,
@@ -275,11 +262,7 @@ void TChanFm::showEvent(QShowEvent* event)
     call([this] { m_form.FormActivate(); });
     if (!m_placed) {
         m_placed = true;
-        if (const QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        pixelform::centreOnScreen(this);
     }
 }
 

@@ -28,7 +28,6 @@ public:
     // the form are this much taller than the dialog's own height.
     static constexpr int kFrameHeight = 27;
     static constexpr int kClientWidth = 419;
-    static constexpr int kFontPixels = 11;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,5 +1,6 @@
 #include "windowkit/pixelform.h"
 
+#include <QFrame>
 #include <QLabel>
 #include <QScreen>
 
@@ -13,9 +14,18 @@ QFont formFont()
     return font;
 }
 
-void setupFixedWindow(QWidget* window, QSize client)
+QFont fixedPitchFont()
 {
-    window->setFont(formFont());
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setStyleHint(QFont::Monospace);
+    font.setPixelSize(11);
+    return font;
+}
+
+void setupFixedWindow(QWidget* window, QSize client, WindowFont font)
+{
+    if (font == WindowFont::Form)
+        window->setFont(formFont());
     window->setFixedSize(client);
 }
 
@@ -37,6 +47,14 @@ QLabel* placeLabel(QWidget* parent, const QString& name, QPoint topLeft, const Q
     label->move(topLeft);
     label->adjustSize();
     return label;
+}
+
+QFrame* placeBevel(QWidget* parent, const QString& name, const QRect& geometry)
+{
+    auto* bevel = place<QFrame>(parent, name, geometry);
+    bevel->setFrameShape(QFrame::Box);
+    bevel->setFrameShadow(QFrame::Sunken);
+    return bevel;
 }
 
 } // namespace pixelform

@@ -1,0 +1,98 @@
+#include "board/portwindow.h"
+#include "help/helpwindow.h"
+#include "logger/loggerwindow.h"
+#include "rules/ruleswindow.h"
+#include "timers/chanwindow.h"
+#include "windowfixture.h"
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QLabel>
+#include <QScreen>
+#include <QSet>
+
+namespace {
+
+// The main window and the five windows it opens, built as the program builds
+// them.
+class AllWindows : public WindowTest
+{
+protected:
+    [[nodiscard]] std::vector<QWidget*> windows()
+    {
+        return {&window, &portFm, &rulesFm, &chanFm, &loggerFm, &helpFm};
+    }
+
+    TPortFm portFm{core(), &window};
+    TRulesFm rulesFm{core(), &window};
+    TChanFm chanFm{core(), &window};
+    TLoggerFm loggerFm{core(), &window};
+    THelpFm helpFm{core(), &window};
+};
+
+// A window's own controls, panels included. A control of any other kind than
+// a plain panel is a leaf: what Qt builds inside it (scroll bars, viewports,
+// menus) is not part of the layout.
+void collectControls(const QWidget* parent, std::vector<QWidget*>& controls)
+{
+    for (QObject* child : parent->children()) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (!widget || widget->isWindow())
+            continue;
+        controls.push_back(widget);
+        const QMetaObject* kind = widget->metaObject();
+        if (kind == &QWidget::staticMetaObject || kind == &QFrame::staticMetaObject)
+            collectControls(widget, controls);
+    }
+}
+
+QString describe(const QWidget* control)
+{
+    QString text;
+    if (const auto* label = qobject_cast<const QLabel*>(control))
+        text = label->text();
+    else if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+        text = button->text();
+    return QStringLiteral("%1 \"%2\" at %3,%4 in %5")
+        .arg(QString::fromLatin1(control->metaObject()->className()), text)
+        .arg(control->x())
+        .arg(control->y())
+        .arg(control->parentWidget()->objectName());
+}
+
+TEST_F(AllWindows, EveryControlHasItsOwnName)
+{
+    for (QWidget* shown : windows()) {
+        SCOPED_TRACE(qPrintable(QString::fromLatin1(shown->metaObject()->className())));
+        EXPECT_FALSE(shown->objectName().isEmpty());
+        std::vector<QWidget*> controls;
+        collectControls(shown, controls);
+        EXPECT_GE(controls.size(), 2u);
+        QSet<QString> names;
+        for (const QWidget* control : controls) {
+            const QString name = control->objectName();
+            if (name.isEmpty()) {
+                ADD_FAILURE() << "no name: " << qPrintable(describe(control));
+                continue;
+            }
+            EXPECT_FALSE(names.contains(name)) << "twice: " << qPrintable(name);
+            names.insert(name);
+        }
+    }
+}
+
+TEST_F(AllWindows, EveryWindowIsCentredByItsFrame)
+{
+    for (QWidget* shown : windows()) {
+        SCOPED_TRACE(qPrintable(QString::fromLatin1(shown->metaObject()->className())));
+        shown->show();
+        const QRect frame = shown->frameGeometry();
+        // The offscreen platform draws a frame around each window, so the
+        // frame and the client area have different centres.
+        EXPECT_NE(frame.size(), shown->size());
+        EXPECT_EQ(frame.center(), shown->screen()->availableGeometry().center());
+        shown->hide();
+    }
+}
+
+} // namespace
