@@ -2,9 +2,9 @@
 // simulator over a pseudo-terminal.
 #include "e2e/boardsim.h"
 
+#include "common/folders.h"
 #include "controller/relay.h"
 #include "serial/Serial2.h"
-#include "serial/portpath.h"
 #include "serial/waituntil.h"
 #include "support/fakeview.h"
 #include "support/manualclock.h"
