@@ -12,7 +12,8 @@
 #include "controller/relaywindow.h"
 #include "common/textlines.h"
 #include "serial/Serial2.h"
-#include "tools/soakboard.h"
+#include "tools/boardfigures.h"
+#include "tools/simulatedboard.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

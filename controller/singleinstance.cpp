@@ -1,31 +1,15 @@
 #include "controller/singleinstance.h"
 
+#include "common/folders.h"
+
 #include <QDir>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
 
-#include <pwd.h>
-#include <unistd.h>
-
-namespace {
-
-// Where Qt makes the runtime folder when XDG_RUNTIME_DIR gives none.
-QString fallbackRuntimeFolder()
-{
-    const passwd* user = getpwuid(geteuid());
-    const QString name = user ? QString::fromLocal8Bit(user->pw_name) : QString::number(geteuid());
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("runtime-") + name);
-}
-
-} // namespace
-
 SingleInstance::SingleInstance(const QString& name) : m_name(name + QStringLiteral(".lock"))
 {
-    // Qt gives the runtime folder only when it belongs to the user and is
-    // closed to everyone else; otherwise it gives nothing.
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString folder = RuntimeFolder();
     if (folder.isEmpty())
         return;
     m_path = QDir(folder).filePath(m_name);
@@ -39,7 +23,7 @@ SingleInstance::Outcome SingleInstance::acquire()
     if (!m_lock) {
         m_reason = QStringLiteral("there is no private runtime folder (XDG_RUNTIME_DIR, else %1, "
                                   "must be a folder of the user's own with mode 0700)")
-                       .arg(fallbackRuntimeFolder());
+                       .arg(RuntimeFallbackFolder());
         return Outcome::Failed;
     }
     errno = 0;

@@ -31,8 +31,7 @@ public:
     LogRecovery& operator=(const LogRecovery&) = delete;
     ~LogRecovery();
 
-    // Empty: $XDG_STATE_HOME/qmx-v217 (an absolute XDG_STATE_HOME only), by
-    // default ~/.local/state/qmx-v217.
+    // Empty: StateFolder() of common/folders.h.
     void setFolder(const QString& folder) { m_folder = folder; }
     [[nodiscard]] QString folder() const;
 

@@ -1,5 +1,6 @@
 #include "logger/logrecovery.h"
 
+#include "common/folders.h"
 #include "common/textlines.h"
 
 #include <QDir>
@@ -68,13 +69,7 @@ LogRecovery::~LogRecovery()
 
 QString LogRecovery::folder() const
 {
-    if (!m_folder.isEmpty())
-        return m_folder;
-    // A relative XDG_STATE_HOME is invalid and ignored.
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(base))
-        base = QDir::home().filePath(QStringLiteral(".local/state"));
-    return QDir(base).filePath(QStringLiteral("qmx-v217"));
+    return m_folder.isEmpty() ? StateFolder() : m_folder;
 }
 
 int LogRecovery::openFolder(bool create) const

@@ -1,6 +1,7 @@
 #include "project/lastrun.h"
 
 #include "common/conversions.h"
+#include "common/folders.h"
 #include "common/textlines.h"
 
 #include <QCoreApplication>
@@ -14,12 +15,7 @@ QString LastRunFolders::programFolder() const
 
 QString LastRunFolders::configFolder() const
 {
-    if (!m_configFolder.isEmpty())
-        return m_configFolder;
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::home().filePath(QStringLiteral(".config"));
-    return QDir(base).filePath(QStringLiteral("qmx-v217"));
+    return m_configFolder.isEmpty() ? ConfigFolder() : m_configFolder;
 }
 
 QString LastRunFolders::findForReading() const

@@ -14,7 +14,7 @@ public:
 
     // Empty: the folder of the program's executable.
     void setProgramFolder(const QString& folder) { m_programFolder = folder; }
-    // Empty: $XDG_CONFIG_HOME/qmx-v217, by default ~/.config/qmx-v217.
+    // Empty: ConfigFolder() of common/folders.h.
     void setConfigFolder(const QString& folder) { m_configFolder = folder; }
 
     [[nodiscard]] QString programFolder() const;

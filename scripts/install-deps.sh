@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth imagemagick x11-apps desktop-file-utils dpkg-dev file
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   tzdata
 )
 

@@ -3,12 +3,10 @@
 #include <QString>
 
 // Where COM1 to COM9 lead on this machine. Each number resolves first to a
-// link named com1 ... com9 in the user's port folder, else to the platform's
-// default device for it. One implementation per platform.
+// link named com1 ... com9 in the user's port folder (PortFolder() of
+// common/folders.h), else to the platform's default device for it. One
+// implementation per platform.
 
-// The per-user port folder (on Linux $XDG_CONFIG_HOME/qmx-v217/ports, by
-// default ~/.config/qmx-v217/ports).
-[[nodiscard]] QString PortFolder();
 // The device path of COM<port>, or an empty text when the number names no
 // port (0 and above 9 never open).
 [[nodiscard]] QString PortDevicePath(int port);

@@ -1,6 +1,7 @@
 #include "serial/portpath.h"
 
-#include <QDir>
+#include "common/folders.h"
+
 #include <QFileInfo>
 
 #include <array>
@@ -15,15 +16,6 @@ constexpr std::array<const char*, 9> kDefaultDevices{
 };
 
 } // namespace
-
-QString PortFolder()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // XDG base directory rules: a relative value is ignored.
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/qmx-v217/ports");
-}
 
 QString PortDevicePath(int port)
 {

@@ -1,6 +1,6 @@
 // v217-boardsim: a V217 board on a pseudo-terminal, linked as a COM port in
 // the port folder, scripted from standard input. See --help.
-#include "serial/portpath.h"
+#include "common/folders.h"
 
 #include <QByteArray>
 #include <QDir>

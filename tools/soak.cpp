@@ -19,7 +19,8 @@
 #include "common/textlines.h"
 #include "common/view.h"
 #include "serial/Serial2.h"
-#include "tools/soakboard.h"
+#include "tools/boardfigures.h"
+#include "tools/simulatedboard.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,13 +1,12 @@
 // The real controller on the real serial component against the board
 // simulator over a pseudo-terminal.
-#include "e2e/boardsim.h"
-
+#include "common/folders.h"
 #include "controller/relay.h"
 #include "serial/Serial2.h"
-#include "serial/portpath.h"
 #include "serial/waituntil.h"
 #include "support/fakeview.h"
 #include "support/manualclock.h"
+#include "tools/simulatedboard.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,7 +34,10 @@ protected:
     {
         // The first tick reads the last-run file of the working folder.
         ASSERT_TRUE(QDir::setCurrent(work.path()));
-        ASSERT_TRUE(sim.waitReady());
+        // The port folder of this process is the simulator's.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        sim.keepEvents();
+        ASSERT_TRUE(sim.start(9));
         serial.setDataBits(d8bit);
         serial.setCheckParity(false);
         serial.setNotifyErrors(neNone);
@@ -72,7 +74,8 @@ protected:
     }
 
     QTemporaryDir work;
-    BoardSim sim{kPort, 9};
+    QTemporaryDir config;
+    SimulatedBoard sim{config.path(), kPort, QStringLiteral(V217_BOARDSIM)};
     FakeView view;
     TSerial serial;
     ManualClock clock;
@@ -88,15 +91,15 @@ TEST_F(EndToEnd, ActivatesRelaysEchoInputsFollowAndDeactivatesWithOneAllOff)
     EXPECT_EQ(core.PortIn, 9);
     EXPECT_EQ(view.inputWord, 9);
 
-    ASSERT_TRUE(sim.command("inputs 0x38"));
+    ASSERT_TRUE(sim.commandAndWait("inputs 0x38"));
     ASSERT_TRUE(cycle());
     EXPECT_EQ(core.PortIn, 0x38);
     EXPECT_EQ(view.inputWord, 0x38);
-    ASSERT_TRUE(sim.command("input 1 on"));
+    ASSERT_TRUE(sim.commandAndWait("input 1 on"));
     ASSERT_TRUE(cycle());
     EXPECT_EQ(core.PortIn, 0x39);
 
-    const qsizetype mark = sim.lineCount();
+    const qsizetype mark = sim.events().size();
     core.ActiveButtClick();
     ASSERT_TRUE(step()); // relay write
     ASSERT_TRUE(step()); // input read, then the all-off command
@@ -106,7 +109,7 @@ TEST_F(EndToEnd, ActivatesRelaysEchoInputsFollowAndDeactivatesWithOneAllOff)
     // Later ticks send nothing.
     tick();
     tick();
-    ASSERT_TRUE(sim.command("prompt")) << sim.log();
+    ASSERT_TRUE(sim.commandAndWait("prompt")) << sim.log();
     const QList<QByteArray> commands = sim.commands(mark);
     EXPECT_EQ(commands, (QList<QByteArray>{"R8001\\r", "I0\\r", "R0000\\r"}));
     EXPECT_TRUE(view.boxes.isEmpty());
@@ -114,7 +117,7 @@ TEST_F(EndToEnd, ActivatesRelaysEchoInputsFollowAndDeactivatesWithOneAllOff)
 
 TEST_F(EndToEnd, RepliesInPiecesAreCollected)
 {
-    ASSERT_TRUE(sim.command("split 4 3"));
+    ASSERT_TRUE(sim.commandAndWait("split 4 3"));
     core.ActiveButtClick();
     ASSERT_TRUE(cycle());
     ASSERT_TRUE(cycle());
@@ -126,7 +129,7 @@ TEST_F(EndToEnd, ASilentBoardEndsInTheWatchdogMessage)
 {
     core.ActiveButtClick();
     ASSERT_TRUE(cycle());
-    ASSERT_TRUE(sim.command("silent on"));
+    ASSERT_TRUE(sim.commandAndWait("silent on"));
     ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(5000)));
     ASSERT_EQ(view.boxes.size(), 1);
     EXPECT_EQ(view.boxes.at(0).text, kNotResponding);
@@ -138,7 +141,7 @@ TEST_F(EndToEnd, GarbageIsInvalidData)
 {
     core.ActiveButtClick();
     ASSERT_TRUE(cycle());
-    ASSERT_TRUE(sim.command("garbage"));
+    ASSERT_TRUE(sim.commandAndWait("garbage"));
     ASSERT_TRUE(step());
     ASSERT_EQ(view.boxes.size(), 1);
     EXPECT_EQ(view.boxes.at(0).text, kInvalid);
@@ -150,7 +153,7 @@ TEST_F(EndToEnd, ALowerCaseInputDigitIsInvalidData)
 {
     core.ActiveButtClick();
     ASSERT_TRUE(step());
-    ASSERT_TRUE(sim.command("lowercase"));
+    ASSERT_TRUE(sim.commandAndWait("lowercase"));
     ASSERT_TRUE(step());
     ASSERT_EQ(view.boxes.size(), 1);
     EXPECT_EQ(view.boxes.at(0).text, kInvalid);
@@ -158,7 +161,7 @@ TEST_F(EndToEnd, ALowerCaseInputDigitIsInvalidData)
 
 TEST_F(EndToEnd, ALateBoardSendsTwoEchoesAndIsInvalidData)
 {
-    ASSERT_TRUE(sim.command("delay 150"));
+    ASSERT_TRUE(sim.commandAndWait("delay 150"));
     core.ActiveButtClick();
     ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(3000)));
     EXPECT_EQ(view.boxes.at(0).text, kInvalid);
@@ -168,7 +171,7 @@ TEST_F(EndToEnd, AHangUpWhileActiveEndsInTheWatchdogAndTheProgramGoesOn)
 {
     core.ActiveButtClick();
     ASSERT_TRUE(cycle());
-    ASSERT_TRUE(sim.command("hangup"));
+    ASSERT_TRUE(sim.commandAndWait("hangup"));
     ASSERT_TRUE(waitUntil([&] { return serial.ErrorCode() == EIO; }));
     const quint64 wakeups = serial.eventWakeups();
     ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(5000)));
@@ -181,7 +184,7 @@ TEST_F(EndToEnd, AHangUpWhileActiveEndsInTheWatchdogAndTheProgramGoesOn)
     // The board comes back on the same number; choosing the port again
     // carries on.
     view.boxes.clear();
-    ASSERT_TRUE(sim.command("relink", " ready COM")) << sim.log();
+    ASSERT_TRUE(sim.commandAndWait("relink", "ready", "COM")) << sim.log();
     view.status[1].clear();
     core.OpenSerialPort(QString::number(kPort));
     EXPECT_EQ(view.status[0], QStringLiteral("COM 4"));
@@ -198,7 +201,7 @@ TEST_F(EndToEnd, ABoardPluggedBackInRunsAgainOnActivate)
 {
     core.ActiveButtClick();
     ASSERT_TRUE(cycle());
-    ASSERT_TRUE(sim.command("hangup"));
+    ASSERT_TRUE(sim.commandAndWait("hangup"));
     ASSERT_TRUE(waitUntil([&] { return view.status[0] == QStringLiteral("COM x"); }));
     ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(5000)));
     EXPECT_EQ(view.boxes.at(0).text, kNotResponding);
@@ -211,8 +214,8 @@ TEST_F(EndToEnd, ABoardPluggedBackInRunsAgainOnActivate)
     EXPECT_FALSE(core.SystemActive);
 
     view.boxes.clear();
-    ASSERT_TRUE(sim.command("relink", " ready COM")) << sim.log();
-    const qsizetype from = sim.lineCount();
+    ASSERT_TRUE(sim.commandAndWait("relink", "ready", "COM")) << sim.log();
+    const qsizetype from = sim.events().size();
     core.ActiveButtClick();
     EXPECT_EQ(view.status[0], QStringLiteral("COM 4"));
     EXPECT_TRUE(core.SystemActive);

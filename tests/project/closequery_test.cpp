@@ -197,6 +197,20 @@ TEST_F(LastRun, TheConfigurationFolderFollowsXdgConfigHome)
     EXPECT_EQ(folders.programFolder(), QCoreApplication::applicationDirPath());
 }
 
+// A relative XDG_CONFIG_HOME is no folder of the XDG rules: it is ignored,
+// not taken from the current folder.
+TEST_F(LastRun, ARelativeXdgConfigHomeIsIgnored)
+{
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "relative/config");
+    LastRunFolders folders;
+    EXPECT_EQ(folders.configFolder(), QDir::home().filePath(QStringLiteral(".config/qmx-v217")));
+    if (saved.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", saved);
+}
+
 // Where start-up finds the file: the current folder first, else the newer
 // of the program folder's and the configuration folder's.
 TEST_F(LastRun, StartUpLooksInTheCurrentFolderFirst)

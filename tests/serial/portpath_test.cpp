@@ -1,5 +1,7 @@
 #include "serial/portpath.h"
 
+#include "common/folders.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/portpath.h"
+#include "common/folders.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,9 +1,8 @@
-#include "tools/soakboard.h"
+#include "tools/boardfigures.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QProcessEnvironment>
+#include <QList>
 #include <QTimer>
 
 #include <algorithm>
@@ -13,94 +12,6 @@
 
 #include <sys/resource.h>
 #include <unistd.h>
-
-SimulatedBoard::SimulatedBoard(const QString& configHome, int port) : m_port(port)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    m_process.setProcessEnvironment(env);
-    m_process.setProgram(QCoreApplication::applicationDirPath() +
-                         QStringLiteral("/v217-boardsim"));
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, this,
-                     &SimulatedBoard::readLines);
-}
-
-SimulatedBoard::~SimulatedBoard()
-{
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    command("quit");
-    m_process.closeWriteChannel();
-    if (!m_process.waitForFinished(3000)) {
-        m_process.kill();
-        m_process.waitForFinished(1000);
-    }
-}
-
-bool SimulatedBoard::start(int inputs)
-{
-    m_process.setArguments({QStringLiteral("--port"), QString::number(m_port),
-                            QStringLiteral("--inputs"), QString::number(inputs),
-                            QStringLiteral("--exit-on-eof")});
-    m_process.start();
-    if (!m_process.waitForStarted(5000)) {
-        std::fprintf(stderr, "cannot start %s: %s\n", qPrintable(m_process.program()),
-                     qPrintable(m_process.errorString()));
-        return false;
-    }
-    if (!waitFor("ready", {}, 5000)) {
-        std::fprintf(stderr, "the board simulator did not link its port\n");
-        return false;
-    }
-    return true;
-}
-
-void SimulatedBoard::command(const QByteArray& line)
-{
-    m_process.write(line + '\n');
-}
-
-bool SimulatedBoard::waitFor(const QByteArray& kind, const QByteArray& prefix, int timeoutMs)
-{
-    m_waitKind = kind;
-    m_waitPrefix = prefix;
-    m_matched = false;
-    QEventLoop loop;
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    m_waitLoop = &loop;
-    loop.exec();
-    m_waitLoop = nullptr;
-    m_waitKind.clear();
-    return m_matched;
-}
-
-void SimulatedBoard::readLines()
-{
-    m_partial += m_process.readAllStandardOutput();
-    qsizetype end = 0;
-    while ((end = m_partial.indexOf('\n')) >= 0) {
-        const QByteArray line = m_partial.left(end);
-        m_partial.remove(0, end + 1);
-        const qsizetype first = line.indexOf(' ');
-        if (first < 0)
-            continue;
-        const qsizetype second = line.indexOf(' ', first + 1);
-        Event event;
-        event.time = line.left(first).toDouble();
-        event.kind = second < 0 ? line.mid(first + 1) : line.mid(first + 1, second - first - 1);
-        event.text = second < 0 ? QByteArray() : line.mid(second + 1);
-        if (!m_waitKind.isEmpty() && event.kind == m_waitKind &&
-            event.text.startsWith(m_waitPrefix)) {
-            m_matched = true;
-            m_waitKind.clear();
-            if (m_waitLoop)
-                m_waitLoop->quit();
-        }
-        if (m_onEvent)
-            m_onEvent(event);
-    }
-}
 
 void BoardFigures::onEvent(const SimulatedBoard::Event& event, bool undisturbed)
 {
@@ -190,7 +101,8 @@ double percentile(std::vector<double> values, double p)
     if (values.empty())
         return 0;
     std::sort(values.begin(), values.end());
-    const auto rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(values.size())));
+    const auto rank =
+        static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(values.size())));
     return values.at(std::clamp<size_t>(rank, 1, values.size()) - 1);
 }
 

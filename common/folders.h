@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// The program's well-known per-user folders. Every part that keeps a file
+// of the user's asks here, so they all agree on where it goes. One
+// implementation per platform; on Linux they follow the XDG base directory
+// rules, under which a relative or empty XDG_CONFIG_HOME or XDG_STATE_HOME
+// is ignored as if it were not set.
+
+// The configuration folder: $XDG_CONFIG_HOME/qmx-v217, by default
+// ~/.config/qmx-v217. It holds the last-run file when the program's own
+// folder cannot take it, and the port folder.
+[[nodiscard]] QString ConfigFolder();
+// The port folder, where links named com1 ... com9 choose the device of
+// each COM number: ConfigFolder()/ports.
+[[nodiscard]] QString PortFolder();
+// The state folder: $XDG_STATE_HOME/qmx-v217, by default
+// ~/.local/state/qmx-v217. It holds the safety copy of a log run.
+[[nodiscard]] QString StateFolder();
+// The user's private runtime folder for the single-instance lock:
+// XDG_RUNTIME_DIR, else RuntimeFallbackFolder(), each only when it belongs
+// to the user and is closed to everyone else. Empty when there is none: a
+// folder that others may enter, such as the shared temp folder, is never
+// given.
+[[nodiscard]] QString RuntimeFolder();
+// Where the runtime folder is made when XDG_RUNTIME_DIR names none: a
+// folder of the user's own in the temp folder.
+[[nodiscard]] QString RuntimeFallbackFolder();
