@@ -25,7 +25,7 @@ void Controller::Timer1Timer()
         return;
     }
     if (!m_view.editorWindowVisible())
-        m_view.setStatusText(2, LongTimeText(m_clock.now().time()));
+        m_view.setStatusText(View::Panel::Clock, LongTimeText(m_clock.now().time()));
     sendingStep();
 }
 
@@ -47,7 +47,7 @@ void Controller::startUp()
     RulesOn = false;
     PortSet = 0;
     ChangeCount = 0;
-    m_view.setStatusText(1, QStringLiteral("Ready"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
     // Last: a failed save of the interrupted run must not cut the start-up
     // short.
     offerInterruptedLog();
@@ -62,10 +62,10 @@ void Controller::ActiveButtClick()
     if (m_serial.HungUp() && !reopenHungUpPort())
         return;
     m_view.setLamp(View::Lamp::Activate, true);
-    m_view.setStatusText(1, QStringLiteral("System opened"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("System opened"));
     ActiveTimerList = TimerList;
     SystemActive = true;
-    CommState = 1;
+    CommState = board::CommState::RelayWrite;
     UpdatePortOutIndicators(false);
 }
 
@@ -74,7 +74,7 @@ void Controller::ResetSerial()
     SystemActive = false;
     CloseRequested = false;
     RxText.clear();
-    CommState = 0;
+    CommState = board::CommState::Idle;
     NoReplyTicks = 0;
     LastPortOut = 0;
     LastPortIn = 0;
@@ -112,7 +112,7 @@ void Controller::SpeedButton1Click(int tag)
     else
         PortSet &= ~bit & 0xFFFF;
     m_view.setSetButton(tag, SetButtonState[tag]);
-    m_view.setStatusText(1, QStringLiteral("Modified relay data"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Modified relay data"));
 }
 
 void Controller::WriteButtClick()
@@ -120,7 +120,7 @@ void Controller::WriteButtClick()
     if (!SystemActive)
         return;
     PortOut = PortSet;
-    m_view.setStatusText(1, QStringLiteral("Write relay data"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Write relay data"));
 }
 
 void Controller::SetAllButtClick()
@@ -128,7 +128,7 @@ void Controller::SetAllButtClick()
     if (!SystemActive)
         return;
     PortOut = 0xFFFF;
-    m_view.setStatusText(1, QStringLiteral("All Relays ON"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("All Relays ON"));
 }
 
 void Controller::ClearAllButtClick()
@@ -136,7 +136,7 @@ void Controller::ClearAllButtClick()
     if (!SystemActive)
         return;
     PortOut = 0;
-    m_view.setStatusText(1, QStringLiteral("All relays OFF"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("All relays OFF"));
 }
 
 void Controller::SetAllButtMouseDown()

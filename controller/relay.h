@@ -1,6 +1,8 @@
 #pragma once
 
+#include "board/commstate.h"
 #include "common/view.h"
+#include "logger/logcapture.h"
 #include "logger/loggerform.h"
 #include "logger/logrecovery.h"
 #include "project/lastrun.h"
@@ -92,7 +94,7 @@ public:
     // --- input logger (logger/logcapture.cpp) ---
     void InputLogSBClick();
     void InputNowSBClick();
-    void InitiateLogging(int mode);
+    void InitiateLogging(LogRun run);
     void DeactivateLogging();
     void LogTheData();
     void LogSaveButtClick();
@@ -118,7 +120,7 @@ public:
     [[nodiscard]] const Clock& clock() const { return m_clock; }
 
     // Board link and poll state.
-    int CommState = 0;
+    board::CommState CommState = board::CommState::Idle;
     int NoReplyTicks = 0;
     QByteArray RxText;
     QByteArray RelayCommand;

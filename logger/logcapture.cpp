@@ -103,7 +103,7 @@ void Controller::InputLogSBClick()
     }
     if (!askToSaveLog(*this))
         return;
-    InitiateLogging(0);
+    InitiateLogging(LogRun::OnTimer);
     m_view.setLamp(View::Lamp::LogTimer, true);
     m_view.setLamp(View::Lamp::LogNow, false);
     LogOnTimer = true;
@@ -130,20 +130,20 @@ void Controller::InputNowSBClick()
     }
     if (!askToSaveLog(*this))
         return;
-    InitiateLogging(1);
+    InitiateLogging(LogRun::Now);
     m_view.setLamp(View::Lamp::LogNow, true);
     m_view.setLamp(View::Lamp::LogTimer, false);
     LogNow = true;
 }
 
-void Controller::InitiateLogging(int mode)
+void Controller::InitiateLogging(LogRun run)
 {
     LogList.clear();
     LogCount = 0;
     LogTickCount = 0;
     LogLedOn = false;
 
-    const bool now = mode == 1;
+    const bool now = run == LogRun::Now;
     const double start = now ? DateTimeToDayNumber(m_clock.now()) : LogOnTime;
     LogList.append(now ? QStringLiteral("Log Now initiated")
                        : QStringLiteral("Log on Timer initiated"));
@@ -156,11 +156,11 @@ void Controller::InitiateLogging(int mode)
     LogList.append(QString());
 
     m_view.setCountLabel(QStringLiteral("Count: ") + countText(0));
-    m_view.setStatusText(1, QStringLiteral("Logging activated"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Logging activated"));
     // The copy of the last run's lines goes with them: the user was asked
     // about them before this run could start.
     if (!m_logRecovery.begin(LogList))
-        m_view.setStatusText(1, kNoSafetyCopy);
+        m_view.setStatusText(View::Panel::Message, kNoSafetyCopy);
 }
 
 void Controller::DeactivateLogging()
@@ -173,7 +173,7 @@ void Controller::DeactivateLogging()
     LogOnTimer = false;
     m_view.setLamp(View::Lamp::LogTimer, false);
     m_view.setLamp(View::Lamp::LogNow, false);
-    m_view.setStatusText(1, QStringLiteral("Logging deactivated"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Logging deactivated"));
     LogLedOn = false;
     m_view.setLamp(View::Lamp::Activity, false);
 }
@@ -234,7 +234,7 @@ void Controller::appendLogLine(const QString& line)
 {
     LogList.append(line);
     if (!m_logRecovery.append(line))
-        m_view.setStatusText(1, kNoSafetyCopy);
+        m_view.setStatusText(View::Panel::Message, kNoSafetyCopy);
 }
 
 // Start-up: the copy of a run that never reached a save comes back into
@@ -259,7 +259,7 @@ void Controller::LogEditButtClick()
 {
     if (SystemActive)
         return;
-    m_view.setStatusText(1, QStringLiteral("Logging OFF"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Logging OFF"));
     if (m_view.showLoggerWindow()) {
         LogOnTime = m_loggerForm.LoggerOnTime;
         LogOffTime = m_loggerForm.LoggerOffTime;
@@ -268,5 +268,5 @@ void Controller::LogEditButtClick()
         if (m_loggerForm.LogDataChanged)
             ++ChangeCount;
     }
-    m_view.setStatusText(1, QStringLiteral("Ready"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
 }

@@ -15,7 +15,7 @@ void Controller::InputRulesSBClick()
 {
     if (RulesOn) {
         m_view.setLamp(View::Lamp::InputRules, false);
-        m_view.setStatusText(1, QStringLiteral("Input rules OFF"));
+        m_view.setStatusText(View::Panel::Message, QStringLiteral("Input rules OFF"));
         RulesOn = false;
         return;
     }
@@ -25,14 +25,14 @@ void Controller::InputRulesSBClick()
     }
     RulesOn = true;
     m_view.setLamp(View::Lamp::InputRules, true);
-    m_view.setStatusText(1, QStringLiteral("Input rules ON"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Input rules ON"));
 }
 
 void Controller::RulesEditButtClick()
 {
     if (SystemActive)
         return;
-    m_view.setStatusText(1, QStringLiteral("Edit input rules"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Edit input rules"));
     m_rulesForm.RulesMemo = RulesList;
     if (m_view.showRulesEditor()) {
         if (m_rulesForm.AcceptText) {
@@ -49,5 +49,5 @@ void Controller::RulesEditButtClick()
             m_view.setLamp(View::Lamp::InputRules, false);
         }
     }
-    m_view.setStatusText(1, QStringLiteral("Ready"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
 }

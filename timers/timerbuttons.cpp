@@ -16,7 +16,7 @@ void Controller::TimerSBClick()
     if (TimersOn) {
         TimersOn = false;
         m_view.setLamp(View::Lamp::Timers, false);
-        m_view.setStatusText(1, QStringLiteral("Timers OFF"));
+        m_view.setStatusText(View::Panel::Message, QStringLiteral("Timers OFF"));
         return;
     }
     if (TimerList.isEmpty()) {
@@ -25,13 +25,13 @@ void Controller::TimerSBClick()
     }
     TimersOn = true;
     m_view.setLamp(View::Lamp::Timers, true);
-    m_view.setStatusText(1, QStringLiteral("Timers ON"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Timers ON"));
 }
 
 void Controller::OutEditButtClick()
 {
     m_chanForm.EditList = TimerList;
-    m_view.setStatusText(2, QString());
+    m_view.setStatusText(View::Panel::Clock, QString());
     if (!m_view.showTimerEditor())
         return;
     TimerList = m_chanForm.EditList;

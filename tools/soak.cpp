@@ -74,7 +74,7 @@ public:
         QString text;
     };
 
-    void setStatusText(int panel, const QString& text) override
+    void setStatusText(Panel panel, const QString& text) override
     {
         status.at(static_cast<size_t>(panel)) = text;
     }
@@ -306,12 +306,13 @@ private:
     void onTick()
     {
         const double now = monotonicSeconds();
-        const bool sends = m_core.CommState == 1 || m_core.CommState == 2;
+        const bool sends = m_core.CommState == board::CommState::RelayWrite ||
+                           m_core.CommState == board::CommState::InputRead;
         if (m_phase == Phase::Running || m_phase == Phase::Split) {
             if (sends && m_sentLastTick && m_transitionsSinceTick == 0) {
                 ++m_lostCycles;
                 fail(QStringLiteral("lost cycle: no reply within one tick (state %1)")
-                         .arg(m_core.CommState));
+                         .arg(static_cast<int>(m_core.CommState)));
             }
             if (now >= m_nextFault)
                 injectFault();
@@ -326,9 +327,9 @@ private:
 
     void onRxData()
     {
-        const int before = m_core.CommState;
+        const int before = static_cast<int>(m_core.CommState);
         m_core.run([this] { m_core.Serial1RxData(); });
-        const int after = m_core.CommState;
+        const int after = static_cast<int>(m_core.CommState);
         if (after != before)
             ++m_transitionsSinceTick;
         if (before == 2 && after == 1) {
@@ -408,7 +409,7 @@ private:
         case Phase::Faulted:
             if (m_view.boxes.size() > m_boxesBefore) {
                 const SoakView::Box& box = m_view.boxes.at(m_boxesBefore);
-                const bool idle = m_core.CommState == 0 && !m_core.SystemActive;
+                const bool idle = m_core.CommState == board::CommState::Idle && !m_core.SystemActive;
                 if (box.kind == QStringLiteral("Error") && box.text == expectedBox(m_fault) && idle &&
                     m_view.boxes.size() == m_boxesBefore + 1) {
                     ++m_faultsSurvived;
@@ -419,7 +420,7 @@ private:
                     fail(QStringLiteral("%1 ended in %2 \"%3\" (%4 boxes), state %5")
                              .arg(QString::fromLatin1(faultName(m_fault)), box.kind, box.text)
                              .arg(m_view.boxes.size() - m_boxesBefore)
-                             .arg(m_core.CommState));
+                             .arg(static_cast<int>(m_core.CommState)));
                 }
                 recover(now);
             } else if (now - m_faultStart > kFaultDeadline) {

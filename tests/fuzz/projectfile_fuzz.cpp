@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const FakeView::Box& box : view.boxes) {
         FUZZ_CHECK(box.kind == QStringLiteral("Error"));
         FUZZ_CHECK(box.text == kFatalTime);
-        FUZZ_CHECK(!core.SystemActive && core.CommState == 0);
+        FUZZ_CHECK(!core.SystemActive && core.CommState == board::CommState::Idle);
     }
     // A healthy project keeps the cycle running on a healthy board.
     FUZZ_CHECK(!view.boxes.isEmpty() || core.SystemActive);

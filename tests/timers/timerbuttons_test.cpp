@@ -124,7 +124,7 @@ TEST_F(TimerButtons, ABadRelayNumberStopsTheSystem)
     rig.tick();
     EXPECT_TRUE(rig.link.written.isEmpty()); // no relay command on that tick
     EXPECT_FALSE(rig.core.SystemActive);
-    EXPECT_EQ(rig.core.CommState, 0);
+    EXPECT_EQ(rig.core.CommState, board::CommState::Idle);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System error..."));
     EXPECT_EQ(rig.view.boxTexts(), QStringList{"Fatal error in time data."});
     EXPECT_EQ(rig.view.boxes.at(0).kind, QStringLiteral("Error"));
@@ -163,7 +163,7 @@ TEST_F(TimerButtons, ActivationRenewsTheRunTimeLines)
 TEST_F(TimerButtons, TheEditButtonCopiesInAndBackOnOk)
 {
     rig.core.TimerList = kRelay5Record;
-    rig.view.setStatusText(2, QStringLiteral("12:00:00"));
+    rig.view.setStatusText(View::Panel::Clock, QStringLiteral("12:00:00"));
     ChanForm& form = rig.core.chanForm();
     form.EditList = kRelay12Record;
     QStringList seen;
