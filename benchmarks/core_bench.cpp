@@ -91,8 +91,8 @@ void PollCycle(benchmark::State& state)
     ManualClock clock(QDateTime(QDate(2014, 7, 3), QTime(12, 0)));
     Controller core(view, link, clock);
     core.FirstTick = false;
-    core.TimerList = timerRecords(100);
-    core.RulesList = kTenRules;
+    core.timers().setTimerList(timerRecords(100));
+    core.rules().setRulesList(kTenRules);
     core.LogPeriodTicks = 1;
     core.ActiveButtClick();
     core.TimerSBClick();

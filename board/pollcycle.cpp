@@ -19,7 +19,7 @@ void Controller::sendingStep()
         }
     }
     if (CommState == board::CommState::RelayWrite) {
-        if (TimersOn && ExecutePortTimerList() == -1) {
+        if (m_timers.TimersOn() && ExecutePortTimerList() == -1) {
             ResetSerial();
             m_view.setStatusText(View::Panel::Message, QStringLiteral("System error..."));
             m_view.showError(QStringLiteral("Fatal error in time data."));
@@ -107,7 +107,7 @@ void Controller::Serial1RxData()
             if (PortIn != LastPortIn)
                 UpdatePortInIndicators();
             LastPortIn = PortIn;
-            if (RulesOn)
+            if (m_rules.RulesOn())
                 ModifyOutputFromRulesBase();
             LogTheData();
             CommState = board::CommState::RelayWrite;

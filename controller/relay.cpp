@@ -44,7 +44,7 @@ void Controller::startUp()
     SetButtonState.fill(false);
     LogOnTimer = false;
     LogNow = false;
-    RulesOn = false;
+    m_rules.switchOff();
     PortSet = 0;
     ChangeCount = 0;
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
@@ -63,7 +63,7 @@ void Controller::ActiveButtClick()
         return;
     m_view.setLamp(View::Lamp::Activate, true);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("System opened"));
-    ActiveTimerList = TimerList;
+    m_timers.startRun();
     SystemActive = true;
     CommState = board::CommState::RelayWrite;
     UpdatePortOutIndicators(false);
@@ -99,6 +99,40 @@ void Controller::StatusBar1DblClick()
 void Controller::Contents1Click()
 {
     m_view.showHelp();
+}
+
+int Controller::ExecutePortTimerList()
+{
+    return m_timers.ExecutePortTimerList(PortOut);
+}
+
+void Controller::ModifyOutputFromRulesBase()
+{
+    PortOut = m_rules.ModifyOutputFromRulesBase(PortIn, PortOut);
+}
+
+void Controller::TimerSBClick()
+{
+    m_timers.TimerSBClick();
+}
+
+void Controller::OutEditButtClick()
+{
+    if (m_timers.OutEditButtClick())
+        ++ChangeCount;
+}
+
+void Controller::InputRulesSBClick()
+{
+    m_rules.InputRulesSBClick();
+}
+
+void Controller::RulesEditButtClick()
+{
+    if (SystemActive)
+        return;
+    if (m_rules.RulesEditButtClick())
+        ++ChangeCount;
 }
 
 void Controller::SpeedButton1Click(int tag)

@@ -6,8 +6,8 @@
 #include "logger/loggerform.h"
 #include "logger/logrecovery.h"
 #include "project/lastrun.h"
-#include "rules/rulesform.h"
-#include "timers/chanform.h"
+#include "rules/rulesswitch.h"
+#include "timers/timerswitch.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,9 +25,10 @@ class SerialLink;
 // thread; the serial component hands its receive notification over to it.
 //
 // The handlers are spread over the folders of their subsystems: the poll
-// cycle in board/, the port selection in board/serport.cpp, the timers in
-// timers/, the rules in rules/, the logger in logger/, the project file in
-// project/.
+// cycle in board/, the port selection in board/serport.cpp, the logger in
+// logger/, the project file in project/. The timers (TimerSwitch) and the
+// input rules (RulesSwitch) are parts of their own that the controller
+// holds; their handlers here hand the click on.
 class Controller
 {
 public:
@@ -81,13 +82,13 @@ public:
     void UpdatePortOutIndicators(bool allIdle);
     void UpdatePortInIndicators();
 
-    // --- relay timers (timers/timerbuttons.cpp) ---
+    // --- relay timers and input rules (controller/relay.cpp) ---
+    // The timer pass of the relay-write tick on PortOut.
     [[nodiscard]] int ExecutePortTimerList();
+    // The rules' step after an input read: PortOut from PortIn.
+    void ModifyOutputFromRulesBase();
     void TimerSBClick();
     void OutEditButtClick();
-
-    // --- input rules (rules/rulesbuttons.cpp) ---
-    void ModifyOutputFromRulesBase();
     void InputRulesSBClick();
     void RulesEditButtClick();
 
@@ -112,8 +113,12 @@ public:
     // The safety copy of the log run's lines.
     [[nodiscard]] LogRecovery& logRecovery() { return m_logRecovery; }
 
-    [[nodiscard]] ChanForm& chanForm() { return m_chanForm; }
-    [[nodiscard]] RulesForm& rulesForm() { return m_rulesForm; }
+    [[nodiscard]] TimerSwitch& timers() { return m_timers; }
+    [[nodiscard]] const TimerSwitch& timers() const { return m_timers; }
+    [[nodiscard]] RulesSwitch& rules() { return m_rules; }
+    [[nodiscard]] const RulesSwitch& rules() const { return m_rules; }
+    [[nodiscard]] ChanForm& chanForm() { return m_timers.chanForm(); }
+    [[nodiscard]] RulesForm& rulesForm() { return m_rules.rulesForm(); }
     [[nodiscard]] LoggerForm& loggerForm() { return m_loggerForm; }
     [[nodiscard]] View& view() { return m_view; }
     [[nodiscard]] SerialLink& serial() { return m_serial; }
@@ -136,17 +141,12 @@ public:
     int LastPortOut = 0;
     int LastPortIn = 0;
 
-    // Function switches.
-    bool TimersOn = false;
-    bool RulesOn = false;
+    // Logger switches.
     bool LogOnTimer = false;
     bool LogNow = false;
     bool LogLedOn = false;
 
-    QStringList RulesList;
     QStringList LogList;
-    QStringList TimerList;
-    QStringList ActiveTimerList;
 
     // Logger and project values.
     double LogOnTime = 0;
@@ -171,8 +171,8 @@ private:
     View& m_view;
     SerialLink& m_serial;
     const Clock& m_clock;
-    ChanForm m_chanForm{m_view, m_clock};
-    RulesForm m_rulesForm;
+    TimerSwitch m_timers{m_view, m_clock};
+    RulesSwitch m_rules{m_view};
     LoggerForm m_loggerForm;
     LastRunFolders m_lastRun;
     LogRecovery m_logRecovery;

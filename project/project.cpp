@@ -24,8 +24,8 @@ void Controller::Save1Click()
     contents.LogOnTime = LogOnTime;
     contents.LogOffTime = LogOffTime;
     contents.LogFrequency = LogFrequency;
-    contents.TimerList = TimerList;
-    contents.RulesList = RulesList;
+    contents.TimerList = m_timers.TimerList();
+    contents.RulesList = m_rules.RulesList();
     // Throws "Cannot create file" before anything below has changed; the
     // earlier file stays whole because the write replaces it only when done.
     WriteTextLines(path, ProjectFileLines(contents));
@@ -55,9 +55,8 @@ void Controller::Load1Click()
 void Controller::OpenTheProjectFile(const QString& path)
 {
     QString caption = kCaption;
-    RulesList.clear();
-    TimerList.clear();
-    ActiveTimerList.clear();
+    m_rules.setRulesList({});
+    m_timers.clearLists();
     ProjectFileName.clear();
 
     // A file that is missing, unreadable or not a project loads as an empty
@@ -73,8 +72,8 @@ void Controller::OpenTheProjectFile(const QString& path)
         LogOffTime = contents->LogOffTime;
         LogFrequency = contents->LogFrequency;
         if (contents->HasSections) {
-            TimerList = contents->TimerList;
-            RulesList = contents->RulesList;
+            m_timers.setTimerList(contents->TimerList);
+            m_rules.setRulesList(contents->RulesList);
             caption =
                 kCaption + QStringLiteral(" <") + QFileInfo(path).fileName() + QStringLiteral(">");
             ProjectFileName = path;
@@ -106,18 +105,7 @@ void Controller::OpenTheProjectFile(const QString& path)
         m_view.showError(QStringLiteral("Found errors in Log Time data"));
     }
 
-    if (!RulesList.isEmpty()) {
-        m_rulesForm.RulesMemo = RulesList;
-        if (m_rulesForm.CheckRules()) {
-            // The check drops blank lines; the list holds only the rules.
-            RulesList = m_rulesForm.RulesMemo;
-        } else {
-            RulesList.clear();
-            m_view.showError(
-                QStringLiteral("Errors found in the loaded rules. The rules are not used.\r\r") +
-                m_rulesForm.RulesError);
-        }
-    }
+    m_rules.checkLoadedRules();
 
     ChangeCount = 0;
 }

@@ -234,7 +234,7 @@ public:
         const QString project = m_work + QStringLiteral("/soak.iom");
         WriteTextLines(project, soakProject());
         m_core.run([&] { m_core.OpenTheProjectFile(project); });
-        if (!m_view.boxes.empty() || m_core.RulesList.size() != 4 || m_core.TimerList.size() != 72) {
+        if (!m_view.boxes.empty() || m_core.rules().RulesList().size() != 4 || m_core.timers().TimerList().size() != 72) {
             fail("the soak project did not load cleanly");
             return 2;
         }

@@ -59,11 +59,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(core.ChangeCount == 0);
     // The rules that stay loaded are the checked ones.
-    if (!core.RulesList.isEmpty()) {
+    if (!core.rules().RulesList().isEmpty()) {
         RulesForm again;
-        again.RulesMemo = core.RulesList;
+        again.RulesMemo = core.rules().RulesList();
         FUZZ_CHECK(again.CheckRules());
-        FUZZ_CHECK(again.RulesMemo == core.RulesList);
+        FUZZ_CHECK(again.RulesMemo == core.rules().RulesList());
     }
     // The schedule that stays loaded passes the logger's check.
     if (core.LogOnTime != 0 || core.LogOffTime != 0 || core.LogFrequency != 0) {
@@ -80,9 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     link.autoReply = true;
     link.inputDigits = "53";
     core.ActiveButtClick();
-    if (!core.TimerList.isEmpty())
+    if (!core.timers().TimerList().isEmpty())
         core.TimerSBClick();
-    if (!core.RulesList.isEmpty())
+    if (!core.rules().RulesList().isEmpty())
         core.InputRulesSBClick();
     for (int tick = 0; tick < 60 && core.SystemActive; ++tick) {
         core.run([&core] { core.Timer1Timer(); });

@@ -246,8 +246,8 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     };
     rig.core.LogEditButtClick();
     ASSERT_EQ(rig.core.ChangeCount, 1);
-    rig.core.TimerList = twoTimerRecords();
-    rig.core.RulesList = QStringList{"1H=01H", "2Land3H=05L"};
+    rig.core.timers().setTimerList(twoTimerRecords());
+    rig.core.rules().setRulesList(QStringList{"1H=01H", "2Land3H=05L"});
     rig.core.ChangeCount = 3;
     const QString target = file(QStringLiteral("lab.iom"));
     rig.view.answers.push_back(View::Answer::Yes);
@@ -263,8 +263,8 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     EXPECT_TRUE(next.link.Active());
     EXPECT_EQ(next.view.caption, QStringLiteral("QMX V217 v140703 <lab.iom>"));
     EXPECT_EQ(next.core.ProjectFileName, target);
-    EXPECT_EQ(next.core.TimerList, rig.core.TimerList);
-    EXPECT_EQ(next.core.RulesList, rig.core.RulesList);
+    EXPECT_EQ(next.core.timers().TimerList(), rig.core.timers().TimerList());
+    EXPECT_EQ(next.core.rules().RulesList(), rig.core.rules().RulesList());
     // The schedule comes back as the logger window shows it.
     EXPECT_EQ(next.core.loggerForm().fields, rig.core.loggerForm().fields);
     EXPECT_EQ(FormatGeneral(next.core.LogOnTime), FormatGeneral(rig.core.LogOnTime));

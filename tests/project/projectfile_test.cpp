@@ -33,8 +33,13 @@ TEST_F(Save, AnEmptyProjectIsFiveLines)
 TEST_F(Save, WritesTheEditedRecordsNotTheRunningCopy)
 {
     fillTwoTimers(rig.core);
-    rig.core.ActiveTimerList = rig.core.TimerList;
-    rig.core.ActiveTimerList[6] = QStringLiteral("1");
+    // A running copy whose record 1 is running, beside the edited records.
+    const QStringList edited = rig.core.timers().TimerList();
+    QStringList running = edited;
+    running[6] = QStringLiteral("1");
+    rig.core.timers().setTimerList(running);
+    rig.core.timers().startRun();
+    rig.core.timers().setTimerList(edited);
     rig.core.SystemActive = true;
     const QString target = file(QStringLiteral("active.iom"));
     save(target);
@@ -60,8 +65,8 @@ TEST_F(Load, TheGoldenFileFillsEveryList)
     load(source);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_EQ(rig.view.fileDialogs, QList{View::FileDialog::OpenProject});
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
-    EXPECT_EQ(rig.core.RulesList, threeRules());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
+    EXPECT_EQ(rig.core.rules().RulesList(), threeRules());
     // Fifteen significant digits: the value read back lies within 1e-10 days.
     EXPECT_NEAR(rig.core.LogOnTime, 41823.0 + 17.5 / 24.0, 1e-9);
     EXPECT_DOUBLE_EQ(rig.core.LogOffTime, 41823.75);
@@ -97,8 +102,8 @@ TEST_F(Load, SaveThenLoadKeepsEveryLine)
         Rig second;
         useFolders(second);
         second.core.OpenTheProjectFile(copy);
-        EXPECT_EQ(second.core.TimerList, first.core.TimerList);
-        EXPECT_EQ(second.core.RulesList, first.core.RulesList);
+        EXPECT_EQ(second.core.timers().TimerList(), first.core.timers().TimerList());
+        EXPECT_EQ(second.core.rules().RulesList(), first.core.rules().RulesList());
         EXPECT_EQ(second.core.LogOnTime, first.core.LogOnTime);
         EXPECT_EQ(second.core.LogOffTime, first.core.LogOffTime);
         EXPECT_EQ(second.core.LogFrequency, first.core.LogFrequency);
@@ -114,8 +119,8 @@ TEST_F(Load, AnEmptyScheduleLoadsWithoutAMessage)
     EXPECT_FALSE(rig.core.loggerForm().LogDataValid);
     for (const QString& field : rig.core.loggerForm().fields)
         EXPECT_TRUE(field.isEmpty());
-    EXPECT_TRUE(rig.core.TimerList.isEmpty());
-    EXPECT_TRUE(rig.core.RulesList.isEmpty());
+    EXPECT_TRUE(rig.core.timers().TimerList().isEmpty());
+    EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703 <empty.iom>"));
 }
 
@@ -130,8 +135,8 @@ TEST_F(Load, AnyLineEndIsRead)
         Rig fresh;
         useFolders(fresh);
         fresh.core.OpenTheProjectFile(source);
-        EXPECT_EQ(fresh.core.TimerList, twoTimerRecords());
-        EXPECT_EQ(fresh.core.RulesList, threeRules());
+        EXPECT_EQ(fresh.core.timers().TimerList(), twoTimerRecords());
+        EXPECT_EQ(fresh.core.rules().RulesList(), threeRules());
         EXPECT_EQ(fresh.core.ProjectFileName, source);
     }
 }
@@ -149,8 +154,8 @@ TEST_F(Load, TheTimerSectionLineMustMatchExactly)
         useFolders(fresh);
         fresh.core.ProjectFileName = QStringLiteral("/old/project.iom");
         fresh.core.OpenTheProjectFile(source);
-        EXPECT_TRUE(fresh.core.TimerList.isEmpty()) << section;
-        EXPECT_TRUE(fresh.core.RulesList.isEmpty()) << section;
+        EXPECT_TRUE(fresh.core.timers().TimerList().isEmpty()) << section;
+        EXPECT_TRUE(fresh.core.rules().RulesList().isEmpty()) << section;
         EXPECT_TRUE(fresh.core.ProjectFileName.isEmpty()) << section;
         EXPECT_EQ(fresh.view.caption, kPlain) << section;
         EXPECT_DOUBLE_EQ(fresh.core.LogFrequency, 1.5) << section;
@@ -171,8 +176,8 @@ TEST_F(Load, WithoutARulesLineEverythingIsTimerLines)
     const QString source = file(QStringLiteral("norules.iom"));
     writeBytes(source, data);
     rig.core.OpenTheProjectFile(source);
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords() + threeRules());
-    EXPECT_TRUE(rig.core.RulesList.isEmpty());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords() + threeRules());
+    EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
     EXPECT_EQ(rig.core.ProjectFileName, source);
 }
 
@@ -202,8 +207,8 @@ TEST_F(Load, AScheduleThatFailsItsCheckIsDroppedAlone)
     // The period keeps what the loaded frequency gave.
     EXPECT_EQ(rig.core.LogPeriodTicks, 7);
 
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
-    EXPECT_EQ(rig.core.RulesList, threeRules());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
+    EXPECT_EQ(rig.core.rules().RulesList(), threeRules());
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703 <year2001.iom>"));
     EXPECT_EQ(rig.core.ChangeCount, 0);
 }
@@ -222,8 +227,8 @@ TEST_F(Load, FaultyRulesAreDroppedWithTheirOwnBox)
         QStringLiteral("Errors found in the loaded rules. The rules are not used.\r\r")));
     EXPECT_FALSE(rig.core.rulesForm().RulesError.isEmpty());
     EXPECT_TRUE(rig.view.boxes[0].text.endsWith(rig.core.rulesForm().RulesError));
-    EXPECT_TRUE(rig.core.RulesList.isEmpty());
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
+    EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
     EXPECT_TRUE(rig.core.loggerForm().LogDataValid);
     EXPECT_EQ(rig.core.ProjectFileName, source);
 }
@@ -236,7 +241,7 @@ TEST_F(Load, BlankRuleLinesAreNotKeptAsRules)
     writeBytes(source, data);
     rig.core.OpenTheProjectFile(source);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
-    EXPECT_EQ(rig.core.RulesList, threeRules());
+    EXPECT_EQ(rig.core.rules().RulesList(), threeRules());
 }
 
 TEST_F(Load, SixRulesAfterFiveAreCheckedOnTheirOwn)
@@ -247,7 +252,7 @@ TEST_F(Load, SixRulesAfterFiveAreCheckedOnTheirOwn)
          {std::pair{QStringLiteral("five.iom"), five}, std::pair{QStringLiteral("six.iom"), six}}) {
         WriteTextLines(file(name), QStringList{"0", "0", "0", "[t]", "[r]"} + rules);
         rig.core.OpenTheProjectFile(file(name));
-        EXPECT_EQ(rig.core.RulesList, rules);
+        EXPECT_EQ(rig.core.rules().RulesList(), rules);
     }
     EXPECT_TRUE(rig.view.boxes.isEmpty());
 }
@@ -265,16 +270,16 @@ TEST_F(Load, UnreadableFilesLoadAnEmptyProject)
         Rig fresh;
         useFolders(fresh);
         fillTwoTimers(fresh.core);
-        fresh.core.ActiveTimerList = fresh.core.TimerList;
+        fresh.core.timers().startRun();
         fresh.core.ProjectFileName = QStringLiteral("/old/project.iom");
         fresh.core.ChangeCount = 0;
         fresh.core.LogList = {QStringLiteral("kept")};
         fresh.view.files.push_back(source);
         fresh.core.run([&] { fresh.core.Load1Click(); });
         EXPECT_TRUE(fresh.view.boxes.isEmpty()) << source.toStdString();
-        EXPECT_TRUE(fresh.core.TimerList.isEmpty());
-        EXPECT_TRUE(fresh.core.ActiveTimerList.isEmpty());
-        EXPECT_TRUE(fresh.core.RulesList.isEmpty());
+        EXPECT_TRUE(fresh.core.timers().TimerList().isEmpty());
+        EXPECT_TRUE(fresh.core.timers().ActiveTimerList().isEmpty());
+        EXPECT_TRUE(fresh.core.rules().RulesList().isEmpty());
         EXPECT_EQ(fresh.core.LogOnTime, 0);
         EXPECT_EQ(fresh.core.LogOffTime, 0);
         EXPECT_EQ(fresh.core.LogFrequency, 0);
@@ -303,16 +308,16 @@ TEST_F(Load, ACommaSavedProjectLoadsUnderTheCLocale)
     EXPECT_NEAR(other.core.LogOnTime, 41823.0 + 17.5 / 24.0, 1e-9);
     EXPECT_DOUBLE_EQ(other.core.LogFrequency, 1.5);
     EXPECT_TRUE(other.core.loggerForm().LogDataValid);
-    EXPECT_EQ(other.core.TimerList, twoTimerRecords());
+    EXPECT_EQ(other.core.timers().TimerList(), twoTimerRecords());
 }
 
 TEST_F(Load, LoadingWhileActiveStopsTheRunningRecords)
 {
     fillTwoTimers(rig.core);
     rig.core.ActiveButtClick();
-    ASSERT_EQ(rig.core.ActiveTimerList.size(), 18);
+    ASSERT_EQ(rig.core.timers().ActiveTimerList().size(), 18);
     rig.core.OpenTheProjectFile(golden(QStringLiteral("empty.iom")));
-    EXPECT_TRUE(rig.core.ActiveTimerList.isEmpty());
+    EXPECT_TRUE(rig.core.timers().ActiveTimerList().isEmpty());
     EXPECT_TRUE(rig.core.SystemActive);
 }
 
@@ -355,7 +360,7 @@ TEST_F(Load, TheChangeQuestion)
                   QStringList{QStringLiteral("Time/Rule parameters have changed.\r\rSave?")});
         EXPECT_EQ(fresh.view.lastButtons, View::Buttons::YesNoCancel);
         EXPECT_EQ(fresh.view.fileDialogs, row.dialogs);
-        EXPECT_EQ(fresh.core.TimerList.isEmpty(), row.loaded);
+        EXPECT_EQ(fresh.core.timers().TimerList().isEmpty(), row.loaded);
         EXPECT_EQ(fresh.core.ChangeCount, row.loaded ? 0 : 1);
         if (!row.saveTo.isEmpty()) {
             EXPECT_EQ(bytes(saved), bytes(golden(QStringLiteral("twotimers.iom"))));
@@ -377,7 +382,7 @@ TEST_F(Load, AFailedSaveStopsTheLoad)
               (QStringList{QStringLiteral("Time/Rule parameters have changed.\r\rSave?"),
                            QStringLiteral("Cannot create file ") + impossible + "."}));
     EXPECT_EQ(rig.view.fileDialogs, QList{View::FileDialog::SaveProject});
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
     EXPECT_EQ(rig.core.ChangeCount, 1);
 }
 
@@ -387,7 +392,7 @@ TEST_F(Load, NoQuestionWithoutChangesAndACancelledDialogKeepsTheProject)
     run([this] { rig.core.Load1Click(); });
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_EQ(rig.view.fileDialogs, QList{View::FileDialog::OpenProject});
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
 }
 
 // A log line every 5 input reads for a frequency of 1.0, whether the
