@@ -37,20 +37,17 @@ void Controller::startUp()
     FirstTick = false;
     m_view.setCaption(kCaption);
     ProjectFileName.clear();
-    LogOnTime = 0;
-    LogOffTime = 0;
-    LogFrequency = 0;
+    m_log.clearTimes();
     readLastRunFile();
     SetButtonState.fill(false);
-    LogOnTimer = false;
-    LogNow = false;
+    m_log.switchOff();
     m_rules.switchOff();
     PortSet = 0;
     ChangeCount = 0;
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
     // Last: a failed save of the interrupted run must not cut the start-up
     // short.
-    offerInterruptedLog();
+    m_log.offerInterruptedLog();
 }
 
 void Controller::ActiveButtClick()
@@ -133,6 +130,49 @@ void Controller::RulesEditButtClick()
         return;
     if (m_rules.RulesEditButtClick())
         ++ChangeCount;
+}
+
+void Controller::InputLogSBClick()
+{
+    m_log.InputLogSBClick();
+}
+
+void Controller::InputNowSBClick()
+{
+    m_log.InputNowSBClick();
+}
+
+void Controller::InitiateLogging(LogRun run)
+{
+    m_log.InitiateLogging(run);
+}
+
+void Controller::DeactivateLogging()
+{
+    m_log.DeactivateLogging();
+}
+
+void Controller::LogTheData()
+{
+    m_log.LogTheData(PortIn, PortOut);
+}
+
+void Controller::LogSaveButtClick()
+{
+    m_log.LogSaveButtClick();
+}
+
+void Controller::LogEditButtClick()
+{
+    if (SystemActive)
+        return;
+    if (m_log.LogEditButtClick())
+        ++ChangeCount;
+}
+
+void Controller::SaveLogStep()
+{
+    m_log.SaveLogStep();
 }
 
 void Controller::SpeedButton1Click(int tag)

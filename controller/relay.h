@@ -2,9 +2,7 @@
 
 #include "board/commstate.h"
 #include "common/view.h"
-#include "logger/logcapture.h"
-#include "logger/loggerform.h"
-#include "logger/logrecovery.h"
+#include "logger/logrecorder.h"
 #include "project/lastrun.h"
 #include "rules/rulesswitch.h"
 #include "timers/timerswitch.h"
@@ -25,9 +23,9 @@ class SerialLink;
 // thread; the serial component hands its receive notification over to it.
 //
 // The handlers are spread over the folders of their subsystems: the poll
-// cycle in board/, the port selection in board/serport.cpp, the logger in
-// logger/, the project file in project/. The timers (TimerSwitch) and the
-// input rules (RulesSwitch) are parts of their own that the controller
+// cycle in board/, the port selection in board/serport.cpp, the project file
+// in project/. The timers (TimerSwitch), the input rules (RulesSwitch) and
+// the input logger (LogRecorder) are parts of their own that the controller
 // holds; their handlers here hand the click on.
 class Controller
 {
@@ -92,7 +90,7 @@ public:
     void InputRulesSBClick();
     void RulesEditButtClick();
 
-    // --- input logger (logger/logcapture.cpp) ---
+    // --- input logger (controller/relay.cpp) ---
     void InputLogSBClick();
     void InputNowSBClick();
     void InitiateLogging(LogRun run);
@@ -111,7 +109,7 @@ public:
     // Where the close query writes the last-run file and start-up looks for it.
     [[nodiscard]] LastRunFolders& lastRunFolders() { return m_lastRun; }
     // The safety copy of the log run's lines.
-    [[nodiscard]] LogRecovery& logRecovery() { return m_logRecovery; }
+    [[nodiscard]] LogRecovery& logRecovery() { return m_log.logRecovery(); }
 
     [[nodiscard]] TimerSwitch& timers() { return m_timers; }
     [[nodiscard]] const TimerSwitch& timers() const { return m_timers; }
@@ -119,7 +117,9 @@ public:
     [[nodiscard]] const RulesSwitch& rules() const { return m_rules; }
     [[nodiscard]] ChanForm& chanForm() { return m_timers.chanForm(); }
     [[nodiscard]] RulesForm& rulesForm() { return m_rules.rulesForm(); }
-    [[nodiscard]] LoggerForm& loggerForm() { return m_loggerForm; }
+    [[nodiscard]] LogRecorder& logger() { return m_log; }
+    [[nodiscard]] const LogRecorder& logger() const { return m_log; }
+    [[nodiscard]] LoggerForm& loggerForm() { return m_log.loggerForm(); }
     [[nodiscard]] View& view() { return m_view; }
     [[nodiscard]] SerialLink& serial() { return m_serial; }
     [[nodiscard]] const Clock& clock() const { return m_clock; }
@@ -141,20 +141,7 @@ public:
     int LastPortOut = 0;
     int LastPortIn = 0;
 
-    // Logger switches.
-    bool LogOnTimer = false;
-    bool LogNow = false;
-    bool LogLedOn = false;
-
-    QStringList LogList;
-
-    // Logger and project values.
-    double LogOnTime = 0;
-    double LogOffTime = 0;
-    double LogFrequency = 0;
-    int LogPeriodTicks = 0;
-    int LogTickCount = 0;
-    int LogCount = 0;
+    // Project values.
     QString ProjectFileName;
     int ChangeCount = 0;
     bool FirstTick = true;
@@ -162,8 +149,6 @@ public:
 private:
     void startUp();
     void readLastRunFile();
-    void offerInterruptedLog();
-    void appendLogLine(const QString& line);
     [[nodiscard]] bool reopenHungUpPort();
     void sendingStep();
     void showFailure(const std::exception& e);
@@ -173,7 +158,6 @@ private:
     const Clock& m_clock;
     TimerSwitch m_timers{m_view, m_clock};
     RulesSwitch m_rules{m_view};
-    LoggerForm m_loggerForm;
+    LogRecorder m_log{m_view, m_clock, [this] { return SystemActive; }};
     LastRunFolders m_lastRun;
-    LogRecovery m_logRecovery;
 };

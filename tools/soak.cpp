@@ -258,7 +258,7 @@ public:
         m_tick.stop();
         m_inputTimer.stop();
         // The run in progress ends here; its log is checked like the others.
-        if (m_core.LogNow) {
+        if (m_core.logger().LogNow()) {
             m_core.run([this] { m_core.ResetSerial(); });
             saveAndCheckLog();
         }
@@ -296,7 +296,7 @@ private:
         m_view.boxes.clear();
         m_core.run([this] { m_core.ActiveButtClick(); });
         m_core.run([this] { m_core.InputNowSBClick(); });
-        if (!m_core.SystemActive || !m_core.LogNow)
+        if (!m_core.SystemActive || !m_core.logger().LogNow())
             fail(QStringLiteral("activation or Log Now did not take"));
         m_runCycles = 0;
         m_sentLastTick = false;
@@ -334,7 +334,7 @@ private:
             ++m_transitionsSinceTick;
         if (before == 2 && after == 1) {
             ++m_cycles;
-            if (m_core.LogNow)
+            if (m_core.logger().LogNow())
                 ++m_runCycles;
             if ((m_core.PortOut & 3) != ruleRelays(m_core.PortIn)) {
                 ++m_ruleViolations;
@@ -481,7 +481,7 @@ private:
 
     void saveAndCheckLog()
     {
-        const QStringList captured = m_core.LogList;
+        const QStringList captured = m_core.logger().LogList();
         const qsizetype dataLines = captured.size() - kLogHeaderLines - kLogFinishLines;
         if (dataLines != m_runCycles)
             fail(QStringLiteral("the log holds %1 data lines for %2 input reads")
@@ -489,7 +489,7 @@ private:
                      .arg(m_runCycles));
         m_view.nextLogFile = m_work + QStringLiteral("/log%1.txt").arg(++m_logsSaved);
         m_core.run([this] { m_core.LogSaveButtClick(); });
-        if (!m_core.LogList.isEmpty())
+        if (!m_core.logger().LogList().isEmpty())
             fail(QStringLiteral("the log was not saved"));
         QStringList saved;
         m_core.run([&] { saved = ReadTextLines(m_view.nextLogFile); });

@@ -104,7 +104,9 @@ TEST_F(StartUp, FirstTickClearsTheSwitchesAndTheSetButtons)
 {
     rig.core.rules().setRulesList({QStringLiteral("1H=01H")});
     rig.core.rules().InputRulesSBClick();
-    rig.core.LogNow = true;
+    rig.core.SystemActive = true;
+    rig.core.loggerForm().LogDataValid = true;
+    rig.core.InputNowSBClick();
     rig.core.PortSet = 5;
     rig.core.SetButtonState[2] = true;
     rig.core.ChangeCount = 4;
@@ -112,7 +114,7 @@ TEST_F(StartUp, FirstTickClearsTheSwitchesAndTheSetButtons)
     rig.core.timers().TimerSBClick();
     startUp();
     EXPECT_FALSE(rig.core.rules().RulesOn());
-    EXPECT_FALSE(rig.core.LogNow);
+    EXPECT_FALSE(rig.core.logger().LogNow());
     EXPECT_EQ(rig.core.PortSet, 0);
     EXPECT_FALSE(rig.core.SetButtonState[2]);
     EXPECT_EQ(rig.core.ChangeCount, 0);

@@ -37,7 +37,7 @@ TEST(TwoControllers, RunSideBySideWithoutSeeingEachOther)
     a.activate();
     b.activate();
     b.core.InputNowSBClick();
-    ASSERT_TRUE(b.core.LogNow);
+    ASSERT_TRUE(b.core.logger().LogNow());
 
     // 300 poll cycles, one controller's tick after the other's, a minute
     // of clock time each.
@@ -68,12 +68,12 @@ TEST(TwoControllers, RunSideBySideWithoutSeeingEachOther)
     EXPECT_EQ(a.core.rules().RulesList(), kRulesA);
     EXPECT_EQ(b.core.rules().RulesList(), kRulesB);
 
-    EXPECT_FALSE(a.core.LogNow);
-    EXPECT_TRUE(a.core.LogList.isEmpty());
+    EXPECT_FALSE(a.core.logger().LogNow());
+    EXPECT_TRUE(a.core.logger().LogList().isEmpty());
     EXPECT_EQ(a.view.countLabel, QString());
     // The header and one line per input read, each with B's words only.
-    ASSERT_EQ(b.core.LogList.size(), 7 + 300);
-    EXPECT_TRUE(b.core.LogList.last().endsWith(DecToBinary(0x20, 6) + QString(4, u' ') +
+    ASSERT_EQ(b.core.logger().LogList().size(), 7 + 300);
+    EXPECT_TRUE(b.core.logger().LogList().last().endsWith(DecToBinary(0x20, 6) + QString(4, u' ') +
                                                DecToBinary(0x0001, 16)))
-        << b.core.LogList.last().toStdString();
+        << b.core.logger().LogList().last().toStdString();
 }

@@ -66,11 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(again.RulesMemo == core.rules().RulesList());
     }
     // The schedule that stays loaded passes the logger's check.
-    if (core.LogOnTime != 0 || core.LogOffTime != 0 || core.LogFrequency != 0) {
+    if (core.logger().LogOnTime() != 0 || core.logger().LogOffTime() != 0 || core.logger().LogFrequency() != 0) {
         LoggerForm form;
-        form.LoggerOnTime = core.LogOnTime;
-        form.LoggerOffTime = core.LogOffTime;
-        form.LoggerFrequency = core.LogFrequency;
+        form.LoggerOnTime = core.logger().LogOnTime();
+        form.LoggerOffTime = core.logger().LogOffTime();
+        form.LoggerFrequency = core.logger().LogFrequency();
         form.SetLoggerEdits();
         FUZZ_CHECK(form.CheckTheLogData().isEmpty());
     }

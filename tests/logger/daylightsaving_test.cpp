@@ -83,8 +83,8 @@ TEST(LoggerUnderDaylightSaving, TheLogFileShowsSkippedStartAndFinishTimes)
             ASSERT_EQ(rig.confirmSchedule(run.on, run.off, "1.0"), QString());
             rig.activate();
             rig.core.InputLogSBClick();
-            ASSERT_TRUE(rig.core.LogOnTimer);
-            for (int cycle = 0; cycle < 25 && rig.core.LogOnTimer; ++cycle)
+            ASSERT_TRUE(rig.core.logger().LogOnTimer());
+            for (int cycle = 0; cycle < 25 && rig.core.logger().LogOnTimer(); ++cycle)
                 rig.timedCycles(1);
             rig.deactivate();
 

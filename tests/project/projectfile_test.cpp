@@ -68,9 +68,9 @@ TEST_F(Load, TheGoldenFileFillsEveryList)
     EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
     EXPECT_EQ(rig.core.rules().RulesList(), threeRules());
     // Fifteen significant digits: the value read back lies within 1e-10 days.
-    EXPECT_NEAR(rig.core.LogOnTime, 41823.0 + 17.5 / 24.0, 1e-9);
-    EXPECT_DOUBLE_EQ(rig.core.LogOffTime, 41823.75);
-    EXPECT_DOUBLE_EQ(rig.core.LogFrequency, 1.5);
+    EXPECT_NEAR(rig.core.logger().LogOnTime(), 41823.0 + 17.5 / 24.0, 1e-9);
+    EXPECT_DOUBLE_EQ(rig.core.logger().LogOffTime(), 41823.75);
+    EXPECT_DOUBLE_EQ(rig.core.logger().LogFrequency(), 1.5);
     EXPECT_EQ(rig.core.ProjectFileName, source);
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703 <twotimers.iom>"));
 
@@ -82,7 +82,7 @@ TEST_F(Load, TheGoldenFileFillsEveryList)
     EXPECT_EQ(logger.fields[LoggerForm::Frequency], QStringLiteral("1.5"));
     EXPECT_TRUE(logger.LogDataValid);
     EXPECT_FALSE(logger.LogDataChanged);
-    EXPECT_EQ(rig.core.LogPeriodTicks, 7);
+    EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 7);
     EXPECT_EQ(rig.core.rulesForm().RulesMemo, threeRules());
 }
 
@@ -104,9 +104,9 @@ TEST_F(Load, SaveThenLoadKeepsEveryLine)
         second.core.OpenTheProjectFile(copy);
         EXPECT_EQ(second.core.timers().TimerList(), first.core.timers().TimerList());
         EXPECT_EQ(second.core.rules().RulesList(), first.core.rules().RulesList());
-        EXPECT_EQ(second.core.LogOnTime, first.core.LogOnTime);
-        EXPECT_EQ(second.core.LogOffTime, first.core.LogOffTime);
-        EXPECT_EQ(second.core.LogFrequency, first.core.LogFrequency);
+        EXPECT_EQ(second.core.logger().LogOnTime(), first.core.logger().LogOnTime());
+        EXPECT_EQ(second.core.logger().LogOffTime(), first.core.logger().LogOffTime());
+        EXPECT_EQ(second.core.logger().LogFrequency(), first.core.logger().LogFrequency());
         EXPECT_EQ(second.view.caption, QStringLiteral("QMX V217 v140703 <copy-") + name + ">");
         EXPECT_TRUE(second.view.boxes.isEmpty());
     }
@@ -158,8 +158,8 @@ TEST_F(Load, TheTimerSectionLineMustMatchExactly)
         EXPECT_TRUE(fresh.core.rules().RulesList().isEmpty()) << section;
         EXPECT_TRUE(fresh.core.ProjectFileName.isEmpty()) << section;
         EXPECT_EQ(fresh.view.caption, kPlain) << section;
-        EXPECT_DOUBLE_EQ(fresh.core.LogFrequency, 1.5) << section;
-        EXPECT_DOUBLE_EQ(fresh.core.LogOffTime, 41823.75) << section;
+        EXPECT_DOUBLE_EQ(fresh.core.logger().LogFrequency(), 1.5) << section;
+        EXPECT_DOUBLE_EQ(fresh.core.logger().LogOffTime(), 41823.75) << section;
         EXPECT_TRUE(fresh.view.boxes.isEmpty()) << section;
 
         // The last-run file then names no project.
@@ -193,9 +193,9 @@ TEST_F(Load, AScheduleThatFailsItsCheckIsDroppedAlone)
     ASSERT_EQ(rig.view.boxes.size(), 1);
     EXPECT_EQ(rig.view.boxes[0].kind, QStringLiteral("Error"));
     EXPECT_EQ(rig.view.boxes[0].text, QStringLiteral("Found errors in Log Time data"));
-    EXPECT_EQ(rig.core.LogOnTime, 0);
-    EXPECT_EQ(rig.core.LogOffTime, 0);
-    EXPECT_EQ(rig.core.LogFrequency, 0);
+    EXPECT_EQ(rig.core.logger().LogOnTime(), 0);
+    EXPECT_EQ(rig.core.logger().LogOffTime(), 0);
+    EXPECT_EQ(rig.core.logger().LogFrequency(), 0);
     const LoggerForm& logger = rig.core.loggerForm();
     EXPECT_EQ(logger.LoggerOnTime, 0);
     EXPECT_EQ(logger.LoggerOffTime, 0);
@@ -205,7 +205,7 @@ TEST_F(Load, AScheduleThatFailsItsCheckIsDroppedAlone)
     for (const QString& field : logger.fields)
         EXPECT_TRUE(field.isEmpty());
     // The period keeps what the loaded frequency gave.
-    EXPECT_EQ(rig.core.LogPeriodTicks, 7);
+    EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 7);
 
     EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
     EXPECT_EQ(rig.core.rules().RulesList(), threeRules());
@@ -273,19 +273,19 @@ TEST_F(Load, UnreadableFilesLoadAnEmptyProject)
         fresh.core.timers().startRun();
         fresh.core.ProjectFileName = QStringLiteral("/old/project.iom");
         fresh.core.ChangeCount = 0;
-        fresh.core.LogList = {QStringLiteral("kept")};
+        fresh.core.logger().setLogList({QStringLiteral("kept")});
         fresh.view.files.push_back(source);
         fresh.core.run([&] { fresh.core.Load1Click(); });
         EXPECT_TRUE(fresh.view.boxes.isEmpty()) << source.toStdString();
         EXPECT_TRUE(fresh.core.timers().TimerList().isEmpty());
         EXPECT_TRUE(fresh.core.timers().ActiveTimerList().isEmpty());
         EXPECT_TRUE(fresh.core.rules().RulesList().isEmpty());
-        EXPECT_EQ(fresh.core.LogOnTime, 0);
-        EXPECT_EQ(fresh.core.LogOffTime, 0);
-        EXPECT_EQ(fresh.core.LogFrequency, 0);
+        EXPECT_EQ(fresh.core.logger().LogOnTime(), 0);
+        EXPECT_EQ(fresh.core.logger().LogOffTime(), 0);
+        EXPECT_EQ(fresh.core.logger().LogFrequency(), 0);
         EXPECT_TRUE(fresh.core.ProjectFileName.isEmpty());
         EXPECT_EQ(fresh.view.caption, kPlain);
-        EXPECT_EQ(fresh.core.LogList, QStringList{QStringLiteral("kept")});
+        EXPECT_EQ(fresh.core.logger().LogList(), QStringList{QStringLiteral("kept")});
         EXPECT_FALSE(fresh.core.loggerForm().LogDataValid);
     }
 }
@@ -305,8 +305,8 @@ TEST_F(Load, ACommaSavedProjectLoadsUnderTheCLocale)
     useFolders(other);
     other.core.OpenTheProjectFile(target);
     EXPECT_TRUE(other.view.boxes.isEmpty());
-    EXPECT_NEAR(other.core.LogOnTime, 41823.0 + 17.5 / 24.0, 1e-9);
-    EXPECT_DOUBLE_EQ(other.core.LogFrequency, 1.5);
+    EXPECT_NEAR(other.core.logger().LogOnTime(), 41823.0 + 17.5 / 24.0, 1e-9);
+    EXPECT_DOUBLE_EQ(other.core.logger().LogFrequency(), 1.5);
     EXPECT_TRUE(other.core.loggerForm().LogDataValid);
     EXPECT_EQ(other.core.timers().TimerList(), twoTimerRecords());
 }
@@ -402,9 +402,9 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
     const auto run10Reads = [](Rig& r) {
         r.core.ActiveButtClick();
         r.core.InputNowSBClick();
-        EXPECT_TRUE(r.core.LogNow);
+        EXPECT_TRUE(r.core.logger().LogNow());
         r.cycle(10);
-        return r.core.LogCount;
+        return r.core.logger().LogCount();
     };
 
     WriteTextLines(file(QStringLiteral("one.iom")), {"41823.5", "41823.75", "1", "[t]", "[r]"});
@@ -412,7 +412,7 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
     useFolders(loaded);
     loaded.startUp();
     loaded.core.OpenTheProjectFile(file(QStringLiteral("one.iom")));
-    EXPECT_EQ(loaded.core.LogPeriodTicks, 5);
+    EXPECT_EQ(loaded.core.logger().LogPeriodTicks(), 5);
     EXPECT_EQ(run10Reads(loaded), 2);
 
     Rig edited;
@@ -425,7 +425,7 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
         return form.CheckTheLogData().isEmpty();
     };
     edited.core.LogEditButtClick();
-    EXPECT_EQ(edited.core.LogPeriodTicks, 5);
+    EXPECT_EQ(edited.core.logger().LogPeriodTicks(), 5);
     EXPECT_EQ(run10Reads(edited), 2);
 }
 
