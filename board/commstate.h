@@ -2,9 +2,10 @@
 
 namespace board {
 
-// Where the poll cycle stands; the values are the ones the board's
-// documentation gives its states.
-enum class CommState {
+// Where the poll cycle stands, numbered 0 to 3 as the cycle has always
+// numbered its states.
+enum class CommState
+{
     // No cycle: only the board's prompt is awaited.
     Idle = 0,
     // The relay command is out; its echo is awaited.

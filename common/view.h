@@ -19,7 +19,12 @@ public:
     virtual ~View() = default;
 
     // The three panels of the status bar, numbered from the left.
-    enum class Panel { Port = 0, Message = 1, Clock = 2 };
+    enum class Panel
+    {
+        Port = 0,
+        Message = 1,
+        Clock = 2
+    };
 
     virtual void setStatusText(Panel panel, const QString& text) = 0;
     virtual void setCaption(const QString& caption) = 0;

@@ -26,4 +26,3 @@ int LogPeriodFor(double frequency)
         return std::numeric_limits<int>::min();
     return static_cast<int>(reads);
 }
-

@@ -8,7 +8,11 @@
 
 // The two kinds of log run: one inside the logger window's time window, and
 // one started at once by Log Now that runs until it is stopped.
-enum class LogRun { OnTimer = 0, Now = 1 };
+enum class LogRun
+{
+    OnTimer = 0,
+    Now = 1
+};
 
 // The capture runs once per input read, five times a second.
 constexpr int kCapturesPerSecond = 5;

@@ -91,7 +91,7 @@ void LogRecorder::InitiateLogging(LogRun run)
     const bool now = run == LogRun::Now;
     const double start = now ? DateTimeToDayNumber(m_clock.now()) : m_logOnTime;
     m_logList.append(now ? QStringLiteral("Log Now initiated")
-                       : QStringLiteral("Log on Timer initiated"));
+                         : QStringLiteral("Log on Timer initiated"));
     m_logList.append(QStringLiteral("Log Start Time:  ") + DateTimeText(start));
     m_logList.append(QStringLiteral("Frequency = ") + FrequencyText(m_loggerForm.LoggerFrequency));
     m_logList.append(QStringLiteral(

@@ -234,7 +234,8 @@ public:
         const QString project = m_work + QStringLiteral("/soak.iom");
         WriteTextLines(project, soakProject());
         m_core.run([&] { m_core.OpenTheProjectFile(project); });
-        if (!m_view.boxes.empty() || m_core.rules().RulesList().size() != 4 || m_core.timers().TimerList().size() != 72) {
+        if (!m_view.boxes.empty() || m_core.rules().RulesList().size() != 4 ||
+            m_core.timers().TimerList().size() != 72) {
             fail("the soak project did not load cleanly");
             return 2;
         }
@@ -409,7 +410,8 @@ private:
         case Phase::Faulted:
             if (m_view.boxes.size() > m_boxesBefore) {
                 const SoakView::Box& box = m_view.boxes.at(m_boxesBefore);
-                const bool idle = m_core.CommState == board::CommState::Idle && !m_core.SystemActive;
+                const bool idle =
+                    m_core.CommState == board::CommState::Idle && !m_core.SystemActive;
                 if (box.kind == QStringLiteral("Error") && box.text == expectedBox(m_fault) && idle &&
                     m_view.boxes.size() == m_boxesBefore + 1) {
                     ++m_faultsSurvived;

@@ -74,6 +74,6 @@ TEST(TwoControllers, RunSideBySideWithoutSeeingEachOther)
     // The header and one line per input read, each with B's words only.
     ASSERT_EQ(b.core.logger().LogList().size(), 7 + 300);
     EXPECT_TRUE(b.core.logger().LogList().last().endsWith(DecToBinary(0x20, 6) + QString(4, u' ') +
-                                               DecToBinary(0x0001, 16)))
+                                                          DecToBinary(0x0001, 16)))
         << b.core.logger().LogList().last().toStdString();
 }

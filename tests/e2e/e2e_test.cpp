@@ -59,7 +59,11 @@ protected:
         tick();
         return waitUntil([&] { return core.CommState != before || !view.boxes.isEmpty(); });
     }
-    bool cycle() { return step() && core.CommState == board::CommState::InputRead && step() && core.CommState == board::CommState::RelayWrite; }
+    bool cycle()
+    {
+        return step() && core.CommState == board::CommState::InputRead && step() &&
+               core.CommState == board::CommState::RelayWrite;
+    }
     // Ticks every 100 ms, as the main window does, until the condition holds.
     template <typename Condition> bool tickUntil(Condition condition, milliseconds bound)
     {

@@ -66,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(again.RulesMemo == core.rules().RulesList());
     }
     // The schedule that stays loaded passes the logger's check.
-    if (core.logger().LogOnTime() != 0 || core.logger().LogOffTime() != 0 || core.logger().LogFrequency() != 0) {
+    if (core.logger().LogOnTime() != 0 || core.logger().LogOffTime() != 0 ||
+        core.logger().LogFrequency() != 0) {
         LoggerForm form;
         form.LoggerOnTime = core.logger().LogOnTime();
         form.LoggerOffTime = core.logger().LogOffTime();

@@ -63,8 +63,9 @@ struct Harness
         FUZZ_CHECK(!core.CloseRequested || core.SystemActive);
         FUZZ_CHECK(core.RxText.size() <= board::kInputReplyLength);
         // A complete reply is judged at once, so less than a whole one stays.
-        const qsizetype longestKept = core.CommState == board::CommState::InputRead ? board::kInputReplyLength - 1
-                                                         : board::kRelayEchoLength - 1;
+        const qsizetype longestKept = core.CommState == board::CommState::InputRead
+                                          ? board::kInputReplyLength - 1
+                                          : board::kRelayEchoLength - 1;
         FUZZ_CHECK(core.RxText.size() <= longestKept);
         FUZZ_CHECK(core.PortOut >= 0 && core.PortOut <= 0xFFFF);
         FUZZ_CHECK(core.PortIn >= 0 && core.PortIn <= 0x3F);

@@ -30,8 +30,10 @@ protected:
     }
     [[nodiscard]] qsizetype finishLines() const
     {
-        return rig.core.logger().LogList().count(QStringLiteral("Log Finish Time:  03/07/2014 14:00:00")) +
-               rig.core.logger().LogList().count(QStringLiteral("Log Finish Time:  03/07/2014 12:02:00"));
+        return rig.core.logger().LogList().count(
+                   QStringLiteral("Log Finish Time:  03/07/2014 14:00:00")) +
+               rig.core.logger().LogList().count(
+                   QStringLiteral("Log Finish Time:  03/07/2014 12:02:00"));
     }
 
     LogRig rig;
@@ -78,14 +80,16 @@ TEST_F(LogCapture, WithPeriodFiveTheFirstLineComesAtTheFifthCapture)
     EXPECT_EQ(rig.core.logger().LogList().size(), 7);
     rig.timedCycles(1);
     ASSERT_EQ(rig.core.logger().LogList().size(), 8);
-    EXPECT_EQ(rig.core.logger().LogList().last(), QStringLiteral("       0    12:00:01     0 0 0 0 0 0     "
-                                                      "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
+    EXPECT_EQ(rig.core.logger().LogList().last(),
+              QStringLiteral("       0    12:00:01     0 0 0 0 0 0     "
+                             "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
     EXPECT_EQ(rig.view.countLabel, QStringLiteral("Count:        0"));
     EXPECT_TRUE(rig.view.lamp(View::Lamp::Activity));
 
     rig.timedCycles(5);
     ASSERT_EQ(rig.core.logger().LogList().size(), 9);
-    EXPECT_TRUE(rig.core.logger().LogList().last().startsWith(QStringLiteral("       1    12:00:02")));
+    EXPECT_TRUE(
+        rig.core.logger().LogList().last().startsWith(QStringLiteral("       1    12:00:02")));
     EXPECT_EQ(rig.view.countLabel, QStringLiteral("Count:        1"));
     EXPECT_FALSE(rig.view.lamp(View::Lamp::Activity));
     EXPECT_EQ(rig.core.logger().LogCount(), 2);
@@ -155,7 +159,8 @@ TEST_F(LogCapture, ATimerRunStartedBeforeItsOnTimeEndsAtTheFirstCapture)
     EXPECT_FALSE(rig.core.logger().LogOnTimer());
     ASSERT_EQ(rig.core.logger().LogList().size(), 9);
     EXPECT_EQ(rig.core.logger().LogList().at(7), QString());
-    EXPECT_EQ(rig.core.logger().LogList().at(8), QStringLiteral("Log Finish Time:  03/07/2014 12:31:00"));
+    EXPECT_EQ(rig.core.logger().LogList().at(8),
+              QStringLiteral("Log Finish Time:  03/07/2014 12:31:00"));
     EXPECT_FALSE(rig.view.lamp(View::Lamp::LogTimer));
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Logging deactivated"));
     rig.timedCycles(3);
@@ -170,7 +175,8 @@ TEST_F(LogCapture, ATimerRunEndsAtItsOffTime)
     EXPECT_TRUE(rig.core.logger().LogOnTimer());
     rig.timedCycles(1); // captures at 12:02:00.000
     EXPECT_FALSE(rig.core.logger().LogOnTimer());
-    EXPECT_EQ(rig.core.logger().LogList().last(), QStringLiteral("Log Finish Time:  03/07/2014 12:02:00"));
+    EXPECT_EQ(rig.core.logger().LogList().last(),
+              QStringLiteral("Log Finish Time:  03/07/2014 12:02:00"));
     EXPECT_EQ(finishLines(), 1);
 }
 
@@ -184,7 +190,8 @@ TEST_F(LogCapture, ARunEndedByTheWatchdogGetsItsFinishLine)
     EXPECT_FALSE(rig.core.SystemActive);
     EXPECT_FALSE(rig.core.logger().LogNow());
     EXPECT_EQ(rig.core.logger().LogList().size(), 10);
-    EXPECT_EQ(rig.core.logger().LogList().last(), QStringLiteral("Log Finish Time:  03/07/2014 14:00:00"));
+    EXPECT_EQ(rig.core.logger().LogList().last(),
+              QStringLiteral("Log Finish Time:  03/07/2014 14:00:00"));
     const QStringList& panel1 = rig.view.statusHistory[1];
     EXPECT_EQ(panel1.mid(panel1.size() - 3),
               QStringList({"Logging deactivated", "Comms error...", "Ready"}));

@@ -84,8 +84,8 @@ TEST_F(TimerButtons, ToggleTimingEndToEnd)
 {
     // Daily, every day, from one minute after "now", toggling 0.4 / 0.4.
     rig.clock.set(at(2014, 7, 3, 12, 0));
-    rig.core.timers().setTimerList(dateRecord("05", at(2002, 1, 1, 12, 1), at(2002, 1, 1, 12, 5),
-                                    "1111111", "0.4", "0.4"));
+    rig.core.timers().setTimerList(
+        dateRecord("05", at(2002, 1, 1, 12, 1), at(2002, 1, 1, 12, 5), "1111111", "0.4", "0.4"));
     rig.core.TimerSBClick();
     rig.core.ActiveButtClick();
     const QList<QByteArray> before = relayCommands(300); // 60 s
