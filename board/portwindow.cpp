@@ -1,15 +1,15 @@
 #include "board/portwindow.h"
 
-#include "windowkit/filterededit.h"
 #include "common/keyfilter.h"
-#include "controller/relay.h"
+#include "common/view.h"
+#include "windowkit/filterededit.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 
-TPortFm::TPortFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
+TPortFm::TPortFm(View& view, QWidget* parent) : QDialog(parent), m_view(view)
 {
     setObjectName(QStringLiteral("PortFm"));
     setWindowTitle(QStringLiteral("V217 Serial Port Change"));
@@ -90,7 +90,7 @@ bool TPortFm::PortEditKeyPress(QChar typed)
 {
     if (PortEditAccepts(typed))
         return true;
-    m_core.view().beep();
+    m_view.beep();
     return false;
 }
 
@@ -98,14 +98,14 @@ QString TPortFm::portEditText(QStringView typed, qsizetype room)
 {
     const keyfilter::Accepted accepted = keyfilter::accept(typed, room, PortEditAccepts);
     if (accepted.refused)
-        m_core.view().beep();
+        m_view.beep();
     return accepted.text;
 }
 
 void TPortFm::OKbuttClick()
 {
     if (PortEdit->text().isEmpty()) {
-        m_core.view().showError(QStringLiteral("Invalid port value"));
+        m_view.showError(QStringLiteral("Invalid port value"));
         return; // the dialog stays open
     }
     accept();

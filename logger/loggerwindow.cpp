@@ -1,10 +1,11 @@
 #include "logger/loggerwindow.h"
 
 #include "common/clock.h"
-#include "windowkit/filterededit.h"
 #include "common/keyfilter.h"
 #include "common/regional.h"
-#include "controller/relay.h"
+#include "common/view.h"
+#include "logger/loggerform.h"
+#include "windowkit/filterededit.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -77,8 +78,8 @@ QPushButton* addButton(QWidget* parent, const QString& name, const QString& text
 
 } // namespace
 
-TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
-    : QDialog(parent), m_core(core), m_form(core.loggerForm())
+TLoggerFm::TLoggerFm(LoggerForm& form, View& view, const Clock& clock, QWidget* parent)
+    : QDialog(parent), m_form(form), m_view(view), m_clock(clock)
 {
     setObjectName(QStringLiteral("LoggerFm"));
     setWindowTitle(QStringLiteral("V217 Logger Time Details"));
@@ -153,7 +154,7 @@ TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
 
 void TLoggerFm::NowButtClick()
 {
-    m_form.NowButtClick(m_core.clock().now());
+    m_form.NowButtClick(m_clock.now());
     showFields();
 }
 
@@ -170,7 +171,7 @@ void TLoggerFm::OKButtClick()
         accept();
         return;
     }
-    m_core.view().showError(error);
+    m_view.showError(error);
     // Closing the box makes this window active again, which shows what the
     // failed check left in the stored values.
     FormActivate();
@@ -236,7 +237,7 @@ bool TLoggerFm::keyAccepted(size_t field, QChar key)
                               ? m_form.OnDayEditKeyPress(key)
                               : m_form.FrequencyEditKeyPress(key);
     if (!accepted)
-        m_core.view().beep();
+        m_view.beep();
     return accepted;
 }
 
@@ -250,6 +251,6 @@ QString TLoggerFm::textAccepted(size_t field, const QString& text, QStringView t
         return timeField ? c >= QLatin1Char('0') && c <= QLatin1Char('9') : frequency.take(c);
     });
     if (accepted.refused)
-        m_core.view().beep();
+        m_view.beep();
     return accepted.text;
 }

@@ -1,7 +1,8 @@
 #include "rules/ruleswindow.h"
 
-#include "controller/relay.h"
+#include "common/view.h"
 #include "rules/rules.h"
+#include "rules/rulesform.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -52,13 +53,14 @@ private:
 
 } // namespace
 
-TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
+TRulesFm::TRulesFm(RulesForm& form, View& view, QWidget* parent)
+    : QDialog(parent), m_form(form), m_view(view)
 {
     setObjectName(QStringLiteral("RulesFm"));
     setWindowTitle(QStringLiteral("V217 Rules Editor"));
     setFixedSize(383, 254);
 
-    m_rulesMemo = new RulesMemoEdit(core.view(), this);
+    m_rulesMemo = new RulesMemoEdit(view, this);
     m_rulesMemo->setObjectName(QStringLiteral("RulesMemo"));
     m_rulesMemo->setGeometry(0, 0, 383, 217);
     m_rulesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -84,7 +86,7 @@ TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(
 
 RulesForm& TRulesFm::form()
 {
-    return m_core.rulesForm();
+    return m_form;
 }
 
 void TRulesFm::showEvent(QShowEvent* event)
@@ -117,7 +119,7 @@ void TRulesFm::done(int result)
     RulesForm& rules = form();
     rules.RulesMemo = memoLines();
     rules.Modified = m_rulesMemo->document()->isModified();
-    const bool canClose = rules.FormCloseQuery(m_core.view());
+    const bool canClose = rules.FormCloseQuery(m_view);
     // The check removes blank lines; the user sees the text it judged.
     if (rules.RulesMemo != memoLines()) {
         showMemoLines();
@@ -175,7 +177,7 @@ bool TRulesFm::RulesMemoKeyPress(QKeyEvent* event)
             accepted += kept;
     }
     if (accepted.size() != typed.size())
-        m_core.view().beep();
+        m_view.beep();
     if (accepted.isEmpty())
         return true;
     if (accepted == typed)

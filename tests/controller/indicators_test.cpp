@@ -384,7 +384,7 @@ using HelpMenu = WindowTest;
 
 TEST_F(HelpMenu, ContentsOpensTheHelpWindowModally)
 {
-    THelpFm help(core(), &window);
+    THelpFm help(&window);
     window.setWindows({nullptr, nullptr, nullptr, nullptr, &help});
     bool shownModally = false;
     QTimer::singleShot(0, &help, [&] {

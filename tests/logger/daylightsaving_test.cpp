@@ -40,7 +40,7 @@ TEST(LoggerUnderDaylightSaving, TheWindowShowsASkippedWallTime)
         const ScopedTimeZone zone(skipped.zone);
         ASSERT_TRUE(isSkipped(skipped));
         Rig rig;
-        TLoggerFm window{rig.core};
+        TLoggerFm window{rig.core.loggerForm(), rig.view, rig.clock};
         LoggerForm& form = rig.core.loggerForm();
         form.LoggerOnTime = DateTimeToDayNumber(wallTime(skipped));
         form.LoggerOffTime = DateTimeToDayNumber(wallTime(skipped, 3600));

@@ -60,7 +60,7 @@ protected:
     }
 
     Rig rig;
-    TLoggerFm window{rig.core};
+    TLoggerFm window{rig.core.loggerForm(), rig.view, rig.clock};
     LoggerForm& form = rig.core.loggerForm();
 };
 

@@ -40,7 +40,7 @@ protected:
     RulesForm& form() { return rig.core.rulesForm(); }
 
     Rig rig;
-    TRulesFm window{rig.core};
+    TRulesFm window{rig.core.rulesForm(), rig.view};
     QPlainTextEdit* memo = nullptr;
     QPushButton* okButt = nullptr;
     QPushButton* cancelButt = nullptr;
