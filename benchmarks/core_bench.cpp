@@ -10,6 +10,8 @@
 #include "support/manualclock.h"
 #include "timers/timerpass.h"
 
+#include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -91,13 +93,22 @@ void PollCycle(benchmark::State& state)
     ManualClock clock(QDateTime(QDate(2014, 7, 3), QTime(12, 0)));
     Controller core(view, link, clock);
     core.FirstTick = false;
-    core.TimerList = timerRecords(100);
-    core.RulesList = kTenRules;
-    core.LogPeriodTicks = 1;
+    core.timers().setTimerList(timerRecords(100));
+    core.rules().setRulesList(kTenRules);
+    // The log's safety copy goes to a folder of the run's own.
+    const QTemporaryDir stateFolder;
+    core.logRecovery().setFolder(stateFolder.path());
+    // A line every input read.
+    view.onLoggerWindow = [&core] {
+        core.loggerForm().LoggerFrequency = 0.2;
+        return true;
+    };
+    core.LogEditButtClick();
     core.ActiveButtClick();
     core.TimerSBClick();
     core.InputRulesSBClick();
-    core.LogNow = true;
+    core.loggerForm().LogDataValid = true;
+    core.InputNowSBClick();
     link.autoReply = true;
     int inputs = 0;
     for (auto _ : state) {
@@ -108,8 +119,8 @@ void PollCycle(benchmark::State& state)
         link.deliver();
         clock.advanceMs(200);
         inputs = (inputs + 1) & 0x3F;
-        if (core.LogList.size() > 100000)
-            core.LogList.clear();
+        if (core.logger().LogList().size() > 100000)
+            core.logger().setLogList({});
         link.written.clear();
     }
     if (!core.SystemActive || !view.boxes.isEmpty())

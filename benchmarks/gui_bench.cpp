@@ -154,7 +154,7 @@ int main(int argc, char** argv)
     core.run([&] { core.InputRulesSBClick(); });
     core.run([&] { core.InputNowSBClick(); });
     runEventsFor(2s);
-    if (!core.SystemActive || !core.RulesOn || !core.LogNow) {
+    if (!core.SystemActive || !core.rules().RulesOn() || !core.logger().LogNow()) {
         std::fprintf(stderr, "the system did not come up active with rules and logging\n");
         return 2;
     }

@@ -7,27 +7,27 @@
 
 void Controller::sendingStep()
 {
-    if (CommState != 0) {
+    if (CommState != board::CommState::Idle) {
         ++NoReplyTicks;
         if (NoReplyTicks == kWatchdogTicks) {
             ResetSerial();
-            m_view.setStatusText(1, QStringLiteral("Comms error..."));
+            m_view.setStatusText(View::Panel::Message, QStringLiteral("Comms error..."));
             m_view.showError(QStringLiteral(
                 "The board is not responding.\rPlease check port, connections and power.\r"));
-            m_view.setStatusText(1, QStringLiteral("Ready"));
+            m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
             return;
         }
     }
-    if (CommState == 1) {
-        if (TimersOn && ExecutePortTimerList() == -1) {
+    if (CommState == board::CommState::RelayWrite) {
+        if (m_timers.TimersOn() && ExecutePortTimerList() == -1) {
             ResetSerial();
-            m_view.setStatusText(1, QStringLiteral("System error..."));
+            m_view.setStatusText(View::Panel::Message, QStringLiteral("System error..."));
             m_view.showError(QStringLiteral("Fatal error in time data."));
             return;
         }
         RelayCommand = board::RelayCommandFor(PortOut);
         m_serial.WriteString(RelayCommand);
-    } else if (CommState == 2) {
+    } else if (CommState == board::CommState::InputRead) {
         m_serial.WriteString(board::kInputQuery);
     }
 }
@@ -56,15 +56,15 @@ void Controller::Serial1RxData()
 
     bool invalid = false;
     switch (CommState) {
-    case 0:
+    case board::CommState::Idle:
         if (RxText == board::kPrompt) {
-            m_view.setStatusText(1, QStringLiteral("Board online..."));
+            m_view.setStatusText(View::Panel::Message, QStringLiteral("Board online..."));
             RxText.clear();
         } else if (RxText.size() > board::kPrompt.size()) {
             RxText.clear();
         }
         break;
-    case 1:
+    case board::CommState::RelayWrite:
         switch (judgeLength(RxText.size(), board::kRelayEchoLength)) {
         case Verdict::Collect:
             break;
@@ -74,7 +74,7 @@ void Controller::Serial1RxData()
                 break;
             }
             RxText.clear();
-            CommState = 2;
+            CommState = board::CommState::InputRead;
             if (LastPortOut != PortOut)
                 UpdatePortOutIndicators(false);
             LastPortOut = PortOut;
@@ -84,7 +84,7 @@ void Controller::Serial1RxData()
             break;
         }
         break;
-    case 2:
+    case board::CommState::InputRead:
         switch (judgeLength(RxText.size(), board::kInputReplyLength)) {
         case Verdict::Collect:
             break;
@@ -95,7 +95,7 @@ void Controller::Serial1RxData()
                 PortOut = 0;
                 RelayCommand = board::kAllOff;
                 m_serial.WriteString(RelayCommand);
-                CommState = 3;
+                CommState = board::CommState::Closing;
                 break;
             }
             if (!board::IsValidInputReply(RxText)) {
@@ -107,10 +107,10 @@ void Controller::Serial1RxData()
             if (PortIn != LastPortIn)
                 UpdatePortInIndicators();
             LastPortIn = PortIn;
-            if (RulesOn)
+            if (m_rules.RulesOn())
                 ModifyOutputFromRulesBase();
             LogTheData();
-            CommState = 1;
+            CommState = board::CommState::RelayWrite;
             RxText.clear();
             break;
         case Verdict::Invalid:
@@ -118,7 +118,7 @@ void Controller::Serial1RxData()
             break;
         }
         break;
-    case 3:
+    case board::CommState::Closing:
         switch (judgeLength(RxText.size(), board::kRelayEchoLength)) {
         case Verdict::Collect:
             break;
@@ -128,20 +128,18 @@ void Controller::Serial1RxData()
                 break;
             }
             ResetSerial();
-            m_view.setStatusText(1, QStringLiteral("System closed"));
+            m_view.setStatusText(View::Panel::Message, QStringLiteral("System closed"));
             break;
         case Verdict::Invalid:
             invalid = true;
             break;
         }
         break;
-    default:
-        break;
     }
 
     if (invalid) {
         ResetSerial();
-        m_view.setStatusText(1, QStringLiteral("Comms error..."));
+        m_view.setStatusText(View::Panel::Message, QStringLiteral("Comms error..."));
         m_view.showError(QStringLiteral("Error: Invalid data received"));
     }
 }

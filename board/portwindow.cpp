@@ -1,7 +1,7 @@
 #include "board/portwindow.h"
 
 #include "common/keyfilter.h"
-#include "controller/relay.h"
+#include "common/view.h"
 #include "windowkit/filterededit.h"
 #include "windowkit/pixelform.h"
 
@@ -12,7 +12,7 @@
 using pixelform::place;
 using pixelform::placeLabel;
 
-TPortFm::TPortFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
+TPortFm::TPortFm(View& view, QWidget* parent) : QDialog(parent), m_view(view)
 {
     setObjectName(QStringLiteral("PortFm"));
     setWindowTitle(QStringLiteral("V217 Serial Port Change"));
@@ -83,7 +83,7 @@ bool TPortFm::PortEditKeyPress(QChar typed)
 {
     if (PortEditAccepts(typed))
         return true;
-    m_core.view().beep();
+    m_view.beep();
     return false;
 }
 
@@ -91,14 +91,14 @@ QString TPortFm::portEditText(QStringView typed, qsizetype room)
 {
     const keyfilter::Accepted accepted = keyfilter::accept(typed, room, PortEditAccepts);
     if (accepted.refused)
-        m_core.view().beep();
+        m_view.beep();
     return accepted.text;
 }
 
 void TPortFm::OKbuttClick()
 {
     if (PortEdit->text().isEmpty()) {
-        m_core.view().showError(QStringLiteral("Invalid port value"));
+        m_view.showError(QStringLiteral("Invalid port value"));
         return; // the dialog stays open
     }
     accept();

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-class Controller;
+class View;
 class FilteredEdit;
 class QFrame;
 class QLabel;
@@ -14,7 +14,7 @@ class TPortFm : public QDialog
     Q_OBJECT
 
 public:
-    explicit TPortFm(Controller& core, QWidget* parent = nullptr);
+    explicit TPortFm(View& view, QWidget* parent = nullptr);
     // Shows the dialog modally with portText in the edit box; on OK portText
     // holds what the user typed and the result is true.
     [[nodiscard]] bool execute(QString& portText);
@@ -33,7 +33,7 @@ private:
     // The same filter over a pasted, dropped or set text.
     [[nodiscard]] QString portEditText(QStringView typed, qsizetype room);
 
-    Controller& m_core;
+    View& m_view;
     QLabel* Label1 = nullptr;
     FilteredEdit* PortEdit = nullptr;
     QFrame* Bevel1 = nullptr;

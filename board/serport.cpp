@@ -1,5 +1,5 @@
 // Port selection: Port -> Set, the port dialog's result, and the opening of
-// a numbered port with its outcome in status panel 0.
+// a numbered port with its outcome in the port panel.
 #include "controller/relay.h"
 
 #include "common/conversions.h"
@@ -8,10 +8,10 @@
 void Controller::Set1Click()
 {
     QString portText = m_serial.Active() ? QString::number(m_serial.Port()) : QString();
-    m_view.setStatusText(1, QStringLiteral("Modify COM port..."));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Modify COM port..."));
     if (m_view.showPortDialog(portText))
         OpenSerialPort(portText);
-    m_view.setStatusText(1, QStringLiteral("Communications idle"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Communications idle"));
 }
 
 void Controller::OpenSerialPort(const QString& text)
@@ -27,17 +27,17 @@ void Controller::OpenSerialPort(const QString& text)
     }
     if (!opened) {
         m_view.showError(QStringLiteral("There appears to be a problem accessing the COM Port"));
-        m_view.setStatusText(0, QStringLiteral("COM x"));
+        m_view.setStatusText(View::Panel::Port, QStringLiteral("COM x"));
         return;
     }
-    m_view.setStatusText(0, QStringLiteral("COM %1").arg(n));
+    m_view.setStatusText(View::Panel::Port, QStringLiteral("COM %1").arg(n));
 }
 
 // The port stays open on a device that has gone, but it leads nowhere until
 // it is opened again.
 void Controller::Serial1HangUp()
 {
-    m_view.setStatusText(0, QStringLiteral("COM x"));
+    m_view.setStatusText(View::Panel::Port, QStringLiteral("COM x"));
 }
 
 // Activation on a port whose device hung up opens the same port again first,

@@ -18,8 +18,15 @@ public:
 
     virtual ~View() = default;
 
-    // Status bar: panel 0 the port, 1 the message line, 2 the clock.
-    virtual void setStatusText(int panel, const QString& text) = 0;
+    // The three panels of the status bar, numbered from the left.
+    enum class Panel
+    {
+        Port = 0,
+        Message = 1,
+        Clock = 2
+    };
+
+    virtual void setStatusText(Panel panel, const QString& text) = 0;
     virtual void setCaption(const QString& caption) = 0;
 
     // Modal boxes. Error: caption "Error", OK. Information: caption

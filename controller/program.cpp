@@ -15,9 +15,10 @@ TSerial& configured(TSerial& serial)
 } // namespace
 
 Program::Program()
-    : mainWindow(configured(Serial1), clock), portFm(mainWindow.core(), &mainWindow),
-      rulesFm(mainWindow.core(), &mainWindow), chanFm(mainWindow.core(), &mainWindow),
-      loggerFm(mainWindow.core(), &mainWindow), helpFm(mainWindow.core(), &mainWindow)
+    : mainWindow(configured(Serial1), clock), portFm(mainWindow, &mainWindow),
+      rulesFm(mainWindow.core().rulesForm(), mainWindow, &mainWindow),
+      chanFm(mainWindow.core(), &mainWindow),
+      loggerFm(mainWindow.core().loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow)
 {
     Serial1.setErrorBox([this](const QString& text) { mainWindow.showError(text); });
     mainWindow.setWindows({&portFm, &rulesFm, &chanFm, &loggerFm, &helpFm});

@@ -25,7 +25,7 @@ void Controller::Timer1Timer()
         return;
     }
     if (!m_view.editorWindowVisible())
-        m_view.setStatusText(2, LongTimeText(m_clock.now().time()));
+        m_view.setStatusText(View::Panel::Clock, LongTimeText(m_clock.now().time()));
     sendingStep();
 }
 
@@ -37,20 +37,17 @@ void Controller::startUp()
     FirstTick = false;
     m_view.setCaption(kCaption);
     ProjectFileName.clear();
-    LogOnTime = 0;
-    LogOffTime = 0;
-    LogFrequency = 0;
+    m_log.clearTimes();
     readLastRunFile();
     SetButtonState.fill(false);
-    LogOnTimer = false;
-    LogNow = false;
-    RulesOn = false;
+    m_log.switchOff();
+    m_rules.switchOff();
     PortSet = 0;
     ChangeCount = 0;
-    m_view.setStatusText(1, QStringLiteral("Ready"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
     // Last: a failed save of the interrupted run must not cut the start-up
     // short.
-    offerInterruptedLog();
+    m_log.offerInterruptedLog();
 }
 
 void Controller::ActiveButtClick()
@@ -62,10 +59,10 @@ void Controller::ActiveButtClick()
     if (m_serial.HungUp() && !reopenHungUpPort())
         return;
     m_view.setLamp(View::Lamp::Activate, true);
-    m_view.setStatusText(1, QStringLiteral("System opened"));
-    ActiveTimerList = TimerList;
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("System opened"));
+    m_timers.startRun();
     SystemActive = true;
-    CommState = 1;
+    CommState = board::CommState::RelayWrite;
     UpdatePortOutIndicators(false);
 }
 
@@ -74,7 +71,7 @@ void Controller::ResetSerial()
     SystemActive = false;
     CloseRequested = false;
     RxText.clear();
-    CommState = 0;
+    CommState = board::CommState::Idle;
     NoReplyTicks = 0;
     LastPortOut = 0;
     LastPortIn = 0;
@@ -101,6 +98,83 @@ void Controller::Contents1Click()
     m_view.showHelp();
 }
 
+int Controller::ExecutePortTimerList()
+{
+    return m_timers.ExecutePortTimerList(PortOut);
+}
+
+void Controller::ModifyOutputFromRulesBase()
+{
+    PortOut = m_rules.ModifyOutputFromRulesBase(PortIn, PortOut);
+}
+
+void Controller::TimerSBClick()
+{
+    m_timers.TimerSBClick();
+}
+
+void Controller::OutEditButtClick()
+{
+    if (m_timers.OutEditButtClick())
+        ++ChangeCount;
+}
+
+void Controller::InputRulesSBClick()
+{
+    m_rules.InputRulesSBClick();
+}
+
+void Controller::RulesEditButtClick()
+{
+    if (SystemActive)
+        return;
+    if (m_rules.RulesEditButtClick())
+        ++ChangeCount;
+}
+
+void Controller::InputLogSBClick()
+{
+    m_log.InputLogSBClick();
+}
+
+void Controller::InputNowSBClick()
+{
+    m_log.InputNowSBClick();
+}
+
+void Controller::InitiateLogging(LogRun run)
+{
+    m_log.InitiateLogging(run);
+}
+
+void Controller::DeactivateLogging()
+{
+    m_log.DeactivateLogging();
+}
+
+void Controller::LogTheData()
+{
+    m_log.LogTheData(PortIn, PortOut);
+}
+
+void Controller::LogSaveButtClick()
+{
+    m_log.LogSaveButtClick();
+}
+
+void Controller::LogEditButtClick()
+{
+    if (SystemActive)
+        return;
+    if (m_log.LogEditButtClick())
+        ++ChangeCount;
+}
+
+void Controller::SaveLogStep()
+{
+    m_log.SaveLogStep();
+}
+
 void Controller::SpeedButton1Click(int tag)
 {
     if (!SystemActive || tag < 0 || tag > 15)
@@ -112,7 +186,7 @@ void Controller::SpeedButton1Click(int tag)
     else
         PortSet &= ~bit & 0xFFFF;
     m_view.setSetButton(tag, SetButtonState[tag]);
-    m_view.setStatusText(1, QStringLiteral("Modified relay data"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Modified relay data"));
 }
 
 void Controller::WriteButtClick()
@@ -120,7 +194,7 @@ void Controller::WriteButtClick()
     if (!SystemActive)
         return;
     PortOut = PortSet;
-    m_view.setStatusText(1, QStringLiteral("Write relay data"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Write relay data"));
 }
 
 void Controller::SetAllButtClick()
@@ -128,7 +202,7 @@ void Controller::SetAllButtClick()
     if (!SystemActive)
         return;
     PortOut = 0xFFFF;
-    m_view.setStatusText(1, QStringLiteral("All Relays ON"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("All Relays ON"));
 }
 
 void Controller::ClearAllButtClick()
@@ -136,7 +210,7 @@ void Controller::ClearAllButtClick()
     if (!SystemActive)
         return;
     PortOut = 0;
-    m_view.setStatusText(1, QStringLiteral("All relays OFF"));
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("All relays OFF"));
 }
 
 void Controller::SetAllButtMouseDown()

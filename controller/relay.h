@@ -1,11 +1,11 @@
 #pragma once
 
+#include "board/commstate.h"
 #include "common/view.h"
-#include "logger/loggerform.h"
-#include "logger/logrecovery.h"
+#include "logger/logrecorder.h"
 #include "project/lastrun.h"
-#include "rules/rulesform.h"
-#include "timers/chanform.h"
+#include "rules/rulesswitch.h"
+#include "timers/timerswitch.h"
 
 #include <QByteArray>
 #include <QString>
@@ -23,9 +23,10 @@ class SerialLink;
 // thread; the serial component hands its receive notification over to it.
 //
 // The handlers are spread over the folders of their subsystems: the poll
-// cycle in board/, the port selection in board/serport.cpp, the timers in
-// timers/, the rules in rules/, the logger in logger/, the project file in
-// project/.
+// cycle in board/, the port selection in board/serport.cpp, the project file
+// in project/. The timers (TimerSwitch), the input rules (RulesSwitch) and
+// the input logger (LogRecorder) are parts of their own that the controller
+// holds; their handlers here hand the click on.
 class Controller
 {
 public:
@@ -79,20 +80,20 @@ public:
     void UpdatePortOutIndicators(bool allIdle);
     void UpdatePortInIndicators();
 
-    // --- relay timers (timers/timerbuttons.cpp) ---
+    // --- relay timers and input rules (controller/relay.cpp) ---
+    // The timer pass of the relay-write tick on PortOut.
     [[nodiscard]] int ExecutePortTimerList();
+    // The rules' step after an input read: PortOut from PortIn.
+    void ModifyOutputFromRulesBase();
     void TimerSBClick();
     void OutEditButtClick();
-
-    // --- input rules (rules/rulesbuttons.cpp) ---
-    void ModifyOutputFromRulesBase();
     void InputRulesSBClick();
     void RulesEditButtClick();
 
-    // --- input logger (logger/logcapture.cpp) ---
+    // --- input logger (controller/relay.cpp) ---
     void InputLogSBClick();
     void InputNowSBClick();
-    void InitiateLogging(int mode);
+    void InitiateLogging(LogRun run);
     void DeactivateLogging();
     void LogTheData();
     void LogSaveButtClick();
@@ -108,17 +109,23 @@ public:
     // Where the close query writes the last-run file and start-up looks for it.
     [[nodiscard]] LastRunFolders& lastRunFolders() { return m_lastRun; }
     // The safety copy of the log run's lines.
-    [[nodiscard]] LogRecovery& logRecovery() { return m_logRecovery; }
+    [[nodiscard]] LogRecovery& logRecovery() { return m_log.logRecovery(); }
 
-    [[nodiscard]] ChanForm& chanForm() { return m_chanForm; }
-    [[nodiscard]] RulesForm& rulesForm() { return m_rulesForm; }
-    [[nodiscard]] LoggerForm& loggerForm() { return m_loggerForm; }
+    [[nodiscard]] TimerSwitch& timers() { return m_timers; }
+    [[nodiscard]] const TimerSwitch& timers() const { return m_timers; }
+    [[nodiscard]] RulesSwitch& rules() { return m_rules; }
+    [[nodiscard]] const RulesSwitch& rules() const { return m_rules; }
+    [[nodiscard]] ChanForm& chanForm() { return m_timers.chanForm(); }
+    [[nodiscard]] RulesForm& rulesForm() { return m_rules.rulesForm(); }
+    [[nodiscard]] LogRecorder& logger() { return m_log; }
+    [[nodiscard]] const LogRecorder& logger() const { return m_log; }
+    [[nodiscard]] LoggerForm& loggerForm() { return m_log.loggerForm(); }
     [[nodiscard]] View& view() { return m_view; }
     [[nodiscard]] SerialLink& serial() { return m_serial; }
     [[nodiscard]] const Clock& clock() const { return m_clock; }
 
     // Board link and poll state.
-    int CommState = 0;
+    board::CommState CommState = board::CommState::Idle;
     int NoReplyTicks = 0;
     QByteArray RxText;
     QByteArray RelayCommand;
@@ -134,25 +141,7 @@ public:
     int LastPortOut = 0;
     int LastPortIn = 0;
 
-    // Function switches.
-    bool TimersOn = false;
-    bool RulesOn = false;
-    bool LogOnTimer = false;
-    bool LogNow = false;
-    bool LogLedOn = false;
-
-    QStringList RulesList;
-    QStringList LogList;
-    QStringList TimerList;
-    QStringList ActiveTimerList;
-
-    // Logger and project values.
-    double LogOnTime = 0;
-    double LogOffTime = 0;
-    double LogFrequency = 0;
-    int LogPeriodTicks = 0;
-    int LogTickCount = 0;
-    int LogCount = 0;
+    // Project values.
     QString ProjectFileName;
     int ChangeCount = 0;
     bool FirstTick = true;
@@ -160,8 +149,6 @@ public:
 private:
     void startUp();
     void readLastRunFile();
-    void offerInterruptedLog();
-    void appendLogLine(const QString& line);
     [[nodiscard]] bool reopenHungUpPort();
     void sendingStep();
     void showFailure(const std::exception& e);
@@ -169,9 +156,8 @@ private:
     View& m_view;
     SerialLink& m_serial;
     const Clock& m_clock;
-    ChanForm m_chanForm{m_view, m_clock};
-    RulesForm m_rulesForm;
-    LoggerForm m_loggerForm;
+    TimerSwitch m_timers{m_view, m_clock};
+    RulesSwitch m_rules{m_view};
+    LogRecorder m_log{m_view, m_clock, [this] { return SystemActive; }};
     LastRunFolders m_lastRun;
-    LogRecovery m_logRecovery;
 };

@@ -540,10 +540,9 @@ void TIOmodFM::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
-void TIOmodFM::setStatusText(int panel, const QString& text)
+void TIOmodFM::setStatusText(Panel panel, const QString& text)
 {
-    if (panel >= 0 && panel < 3)
-        m_panels[static_cast<size_t>(panel)]->setText(text);
+    m_panels.at(static_cast<size_t>(panel))->setText(text);
 }
 
 void TIOmodFM::setCaption(const QString& caption)

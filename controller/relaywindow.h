@@ -46,7 +46,7 @@ public:
     void setWindows(const Windows& windows) { m_windows = windows; }
 
     // View
-    void setStatusText(int panel, const QString& text) override;
+    void setStatusText(Panel panel, const QString& text) override;
     void setCaption(const QString& caption) override;
     void showError(const QString& text) override;
     void showInformation(const QString& text) override;

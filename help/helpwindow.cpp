@@ -1,8 +1,7 @@
 #include "help/helpwindow.h"
 
-#include "windowkit/pixelform.h"
-#include "controller/relay.h"
 #include "help/helptext.h"
+#include "windowkit/pixelform.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -10,7 +9,7 @@
 
 using pixelform::place;
 
-THelpFm::THelpFm(Controller& /*core*/, QWidget* parent)
+THelpFm::THelpFm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {

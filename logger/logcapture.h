@@ -6,6 +6,14 @@
 // width 6 gives the inputs 6 to 1, width 16 the relays 16 to 1.
 [[nodiscard]] QString DecToBinary(int value, int width);
 
+// The two kinds of log run: one inside the logger window's time window, and
+// one started at once by Log Now that runs until it is stopped.
+enum class LogRun
+{
+    OnTimer = 0,
+    Now = 1
+};
+
 // The capture runs once per input read, five times a second.
 constexpr int kCapturesPerSecond = 5;
 

@@ -3,7 +3,8 @@
 #include "common/clock.h"
 #include "common/keyfilter.h"
 #include "common/regional.h"
-#include "controller/relay.h"
+#include "common/view.h"
+#include "logger/loggerform.h"
 #include "windowkit/filterededit.h"
 #include "windowkit/pixelform.h"
 
@@ -61,8 +62,8 @@ const std::array<QString, 6> kColumnTitles{QStringLiteral("Day"),    QStringLite
 using pixelform::place;
 using pixelform::placeLabel;
 
-TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
-    : QDialog(parent), m_core(core), m_form(core.loggerForm())
+TLoggerFm::TLoggerFm(LoggerForm& form, View& view, const Clock& clock, QWidget* parent)
+    : QDialog(parent), m_form(form), m_view(view), m_clock(clock)
 {
     setObjectName(QStringLiteral("LoggerFm"));
     setWindowTitle(QStringLiteral("V217 Logger Time Details"));
@@ -135,7 +136,7 @@ TLoggerFm::TLoggerFm(Controller& core, QWidget* parent)
 
 void TLoggerFm::NowButtClick()
 {
-    m_form.NowButtClick(m_core.clock().now());
+    m_form.NowButtClick(m_clock.now());
     showFields();
 }
 
@@ -152,7 +153,7 @@ void TLoggerFm::OKButtClick()
         accept();
         return;
     }
-    m_core.view().showError(error);
+    m_view.showError(error);
     // Closing the box makes this window active again, which shows what the
     // failed check left in the stored values.
     FormActivate();
@@ -217,7 +218,7 @@ bool TLoggerFm::keyAccepted(size_t field, QChar key)
                               ? m_form.OnDayEditKeyPress(key)
                               : m_form.FrequencyEditKeyPress(key);
     if (!accepted)
-        m_core.view().beep();
+        m_view.beep();
     return accepted;
 }
 
@@ -231,6 +232,6 @@ QString TLoggerFm::textAccepted(size_t field, const QString& text, QStringView t
         return timeField ? c >= QLatin1Char('0') && c <= QLatin1Char('9') : frequency.take(c);
     });
     if (accepted.refused)
-        m_core.view().beep();
+        m_view.beep();
     return accepted.text;
 }

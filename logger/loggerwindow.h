@@ -4,10 +4,11 @@
 
 #include <array>
 
-class Controller;
+class Clock;
 class FilteredEdit;
 class LoggerForm;
 class QPushButton;
+class View;
 
 // V217 Logger Time Details: the schedule of the input logger. A thin window
 // over the controller's LoggerForm, which holds the field texts, the stored
@@ -19,7 +20,7 @@ class TLoggerFm : public QDialog
     Q_OBJECT
 
 public:
-    explicit TLoggerFm(Controller& core, QWidget* parent = nullptr);
+    TLoggerFm(LoggerForm& form, View& view, const Clock& clock, QWidget* parent = nullptr);
 
     void NowButtClick();
     void ClearButtClick();
@@ -43,8 +44,9 @@ private:
     [[nodiscard]] QString textAccepted(size_t field, const QString& text, QStringView typed,
                                        qsizetype room);
 
-    Controller& m_core;
     LoggerForm& m_form;
+    View& m_view;
+    const Clock& m_clock;
     std::array<FilteredEdit*, 13> m_edits{};
     QPushButton* m_nowButt = nullptr;
     QPushButton* m_clearButt = nullptr;

@@ -4,7 +4,6 @@
 #include "common/conversions.h"
 #include "common/seriallink.h"
 #include "common/textlines.h"
-#include "logger/logcapture.h"
 #include "project/projectfile.h"
 
 #include <QFileInfo>
@@ -21,11 +20,11 @@ void Controller::Save1Click()
     if (path.isEmpty())
         return;
     ProjectContents contents;
-    contents.LogOnTime = LogOnTime;
-    contents.LogOffTime = LogOffTime;
-    contents.LogFrequency = LogFrequency;
-    contents.TimerList = TimerList;
-    contents.RulesList = RulesList;
+    contents.LogOnTime = m_log.LogOnTime();
+    contents.LogOffTime = m_log.LogOffTime();
+    contents.LogFrequency = m_log.LogFrequency();
+    contents.TimerList = m_timers.TimerList();
+    contents.RulesList = m_rules.RulesList();
     // Throws "Cannot create file" before anything below has changed; the
     // earlier file stays whole because the write replaces it only when done.
     WriteTextLines(path, ProjectFileLines(contents));
@@ -55,9 +54,8 @@ void Controller::Load1Click()
 void Controller::OpenTheProjectFile(const QString& path)
 {
     QString caption = kCaption;
-    RulesList.clear();
-    TimerList.clear();
-    ActiveTimerList.clear();
+    m_rules.setRulesList({});
+    m_timers.clearLists();
     ProjectFileName.clear();
 
     // A file that is missing, unreadable or not a project loads as an empty
@@ -68,56 +66,26 @@ void Controller::OpenTheProjectFile(const QString& path)
     } catch (const V217Error&) {
         contents.reset();
     }
+    double onTime = 0;
+    double offTime = 0;
+    double frequency = 0;
     if (contents) {
-        LogOnTime = contents->LogOnTime;
-        LogOffTime = contents->LogOffTime;
-        LogFrequency = contents->LogFrequency;
+        onTime = contents->LogOnTime;
+        offTime = contents->LogOffTime;
+        frequency = contents->LogFrequency;
         if (contents->HasSections) {
-            TimerList = contents->TimerList;
-            RulesList = contents->RulesList;
+            m_timers.setTimerList(contents->TimerList);
+            m_rules.setRulesList(contents->RulesList);
             caption =
                 kCaption + QStringLiteral(" <") + QFileInfo(path).fileName() + QStringLiteral(">");
             ProjectFileName = path;
         }
-    } else {
-        LogOnTime = 0;
-        LogOffTime = 0;
-        LogFrequency = 0;
     }
 
-    m_loggerForm.LoggerOnTime = LogOnTime;
-    m_loggerForm.LoggerOffTime = LogOffTime;
-    m_loggerForm.LoggerFrequency = LogFrequency;
-    m_loggerForm.SetLoggerEdits();
-    // 5 input reads a second, as the logger window's confirmation uses: the
-    // capture runs once per 0.2 s poll cycle.
-    LogPeriodTicks = LogPeriodFor(m_loggerForm.LoggerFrequency);
     m_view.setCaption(caption);
+    m_log.loadTimes(onTime, offTime, frequency);
 
-    if (!m_loggerForm.CheckTheLogData().isEmpty()) {
-        LogOnTime = 0;
-        LogOffTime = 0;
-        LogFrequency = 0;
-        m_loggerForm.LoggerOnTime = 0;
-        m_loggerForm.LoggerOffTime = 0;
-        m_loggerForm.LoggerFrequency = 0;
-        m_loggerForm.ClearButtClick();
-        m_loggerForm.LogDataChanged = false;
-        m_view.showError(QStringLiteral("Found errors in Log Time data"));
-    }
-
-    if (!RulesList.isEmpty()) {
-        m_rulesForm.RulesMemo = RulesList;
-        if (m_rulesForm.CheckRules()) {
-            // The check drops blank lines; the list holds only the rules.
-            RulesList = m_rulesForm.RulesMemo;
-        } else {
-            RulesList.clear();
-            m_view.showError(
-                QStringLiteral("Errors found in the loaded rules. The rules are not used.\r\r") +
-                m_rulesForm.RulesError);
-        }
-    }
+    m_rules.checkLoadedRules();
 
     ChangeCount = 0;
 }
@@ -137,19 +105,8 @@ void Controller::FormCloseQuery(bool& canClose)
         if (answer == View::Answer::Yes)
             Save1Click();
     }
-    if (!LogList.isEmpty()) {
-        const View::Answer answer =
-            m_view.confirm(QStringLiteral("Log data available in memory.\r\rSave?"),
-                           View::Buttons::YesNoCancel, View::Answer::Cancel);
-        if (answer == View::Answer::Cancel)
-            return;
-        if (answer == View::Answer::Yes)
-            SaveLogStep();
-        // The user dropped the lines. A Yes whose dialog was cancelled keeps
-        // their copy for the next start.
-        if (answer == View::Answer::No)
-            m_logRecovery.remove();
-    }
+    if (!m_log.closeQuery())
+        return;
     const QString port = m_serial.Active() ? QString::number(m_serial.Port()) : kStar;
     m_lastRun.write({port, ProjectFileName.isEmpty() ? kStar : ProjectFileName});
     canClose = true;

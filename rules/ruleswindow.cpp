@@ -1,7 +1,8 @@
 #include "rules/ruleswindow.h"
 
-#include "controller/relay.h"
+#include "common/view.h"
 #include "rules/rules.h"
+#include "rules/rulesform.h"
 #include "windowkit/pixelform.h"
 
 #include <QCoreApplication>
@@ -54,14 +55,15 @@ private:
 
 using pixelform::place;
 
-TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(core)
+TRulesFm::TRulesFm(RulesForm& form, View& view, QWidget* parent)
+    : QDialog(parent), m_form(form), m_view(view)
 {
     setObjectName(QStringLiteral("RulesFm"));
     setWindowTitle(QStringLiteral("V217 Rules Editor"));
     pixelform::setupFixedWindow(this, QSize(383, 254), pixelform::WindowFont::Desktop);
 
     m_rulesMemo =
-        place<RulesMemoEdit>(this, QStringLiteral("RulesMemo"), QRect(0, 0, 383, 217), core.view());
+        place<RulesMemoEdit>(this, QStringLiteral("RulesMemo"), QRect(0, 0, 383, 217), view);
     m_rulesMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_rulesMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_rulesMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -83,7 +85,7 @@ TRulesFm::TRulesFm(Controller& core, QWidget* parent) : QDialog(parent), m_core(
 
 RulesForm& TRulesFm::form()
 {
-    return m_core.rulesForm();
+    return m_form;
 }
 
 void TRulesFm::showEvent(QShowEvent* event)
@@ -115,7 +117,7 @@ void TRulesFm::done(int result)
     RulesForm& rules = form();
     rules.RulesMemo = memoLines();
     rules.Modified = m_rulesMemo->document()->isModified();
-    const bool canClose = rules.FormCloseQuery(m_core.view());
+    const bool canClose = rules.FormCloseQuery(m_view);
     // The check removes blank lines; the user sees the text it judged.
     if (rules.RulesMemo != memoLines()) {
         showMemoLines();
@@ -173,7 +175,7 @@ bool TRulesFm::RulesMemoKeyPress(QKeyEvent* event)
             accepted += kept;
     }
     if (accepted.size() != typed.size())
-        m_core.view().beep();
+        m_view.beep();
     if (accepted.isEmpty())
         return true;
     if (accepted == typed)

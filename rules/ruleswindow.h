@@ -2,7 +2,8 @@
 
 #include <QDialog>
 
-class Controller;
+class RulesForm;
+class View;
 class QKeyEvent;
 class QPlainTextEdit;
 class QPushButton;
@@ -17,7 +18,7 @@ class TRulesFm : public QDialog
     Q_OBJECT
 
 public:
-    explicit TRulesFm(Controller& core, QWidget* parent = nullptr);
+    TRulesFm(RulesForm& form, View& view, QWidget* parent = nullptr);
 
     // Every way of closing (OK, Cancel, Esc, the close box) ends here and
     // runs the close query first.
@@ -37,7 +38,8 @@ private:
     [[nodiscard]] QStringList memoLines() const;
     [[nodiscard]] RulesForm& form();
 
-    Controller& m_core;
+    RulesForm& m_form;
+    View& m_view;
     QPlainTextEdit* m_rulesMemo = nullptr;
     QPushButton* m_okButt = nullptr;
     QPushButton* m_cancelButt = nullptr;

@@ -75,7 +75,7 @@ public:
         QString text;
     };
 
-    void setStatusText(int panel, const QString& text) override
+    void setStatusText(Panel panel, const QString& text) override
     {
         status.at(static_cast<size_t>(panel)) = text;
     }
@@ -235,7 +235,8 @@ public:
         const QString project = m_work + QStringLiteral("/soak.iom");
         WriteTextLines(project, soakProject());
         m_core.run([&] { m_core.OpenTheProjectFile(project); });
-        if (!m_view.boxes.empty() || m_core.RulesList.size() != 4 || m_core.TimerList.size() != 72) {
+        if (!m_view.boxes.empty() || m_core.rules().RulesList().size() != 4 ||
+            m_core.timers().TimerList().size() != 72) {
             fail("the soak project did not load cleanly");
             return 2;
         }
@@ -259,7 +260,7 @@ public:
         m_tick.stop();
         m_inputTimer.stop();
         // The run in progress ends here; its log is checked like the others.
-        if (m_core.LogNow) {
+        if (m_core.logger().LogNow()) {
             m_core.run([this] { m_core.ResetSerial(); });
             saveAndCheckLog();
         }
@@ -297,7 +298,7 @@ private:
         m_view.boxes.clear();
         m_core.run([this] { m_core.ActiveButtClick(); });
         m_core.run([this] { m_core.InputNowSBClick(); });
-        if (!m_core.SystemActive || !m_core.LogNow)
+        if (!m_core.SystemActive || !m_core.logger().LogNow())
             fail(QStringLiteral("activation or Log Now did not take"));
         m_runCycles = 0;
         m_sentLastTick = false;
@@ -307,12 +308,13 @@ private:
     void onTick()
     {
         const double now = monotonicSeconds();
-        const bool sends = m_core.CommState == 1 || m_core.CommState == 2;
+        const bool sends = m_core.CommState == board::CommState::RelayWrite ||
+                           m_core.CommState == board::CommState::InputRead;
         if (m_phase == Phase::Running || m_phase == Phase::Split) {
             if (sends && m_sentLastTick && m_transitionsSinceTick == 0) {
                 ++m_lostCycles;
                 fail(QStringLiteral("lost cycle: no reply within one tick (state %1)")
-                         .arg(m_core.CommState));
+                         .arg(static_cast<int>(m_core.CommState)));
             }
             if (now >= m_nextFault)
                 injectFault();
@@ -327,14 +329,14 @@ private:
 
     void onRxData()
     {
-        const int before = m_core.CommState;
+        const int before = static_cast<int>(m_core.CommState);
         m_core.run([this] { m_core.Serial1RxData(); });
-        const int after = m_core.CommState;
+        const int after = static_cast<int>(m_core.CommState);
         if (after != before)
             ++m_transitionsSinceTick;
         if (before == 2 && after == 1) {
             ++m_cycles;
-            if (m_core.LogNow)
+            if (m_core.logger().LogNow())
                 ++m_runCycles;
             if ((m_core.PortOut & 3) != ruleRelays(m_core.PortIn)) {
                 ++m_ruleViolations;
@@ -409,7 +411,8 @@ private:
         case Phase::Faulted:
             if (m_view.boxes.size() > m_boxesBefore) {
                 const SoakView::Box& box = m_view.boxes.at(m_boxesBefore);
-                const bool idle = m_core.CommState == 0 && !m_core.SystemActive;
+                const bool idle =
+                    m_core.CommState == board::CommState::Idle && !m_core.SystemActive;
                 if (box.kind == QStringLiteral("Error") && box.text == expectedBox(m_fault) && idle &&
                     m_view.boxes.size() == m_boxesBefore + 1) {
                     ++m_faultsSurvived;
@@ -420,7 +423,7 @@ private:
                     fail(QStringLiteral("%1 ended in %2 \"%3\" (%4 boxes), state %5")
                              .arg(QString::fromLatin1(faultName(m_fault)), box.kind, box.text)
                              .arg(m_view.boxes.size() - m_boxesBefore)
-                             .arg(m_core.CommState));
+                             .arg(static_cast<int>(m_core.CommState)));
                 }
                 recover(now);
             } else if (now - m_faultStart > kFaultDeadline) {
@@ -481,7 +484,7 @@ private:
 
     void saveAndCheckLog()
     {
-        const QStringList captured = m_core.LogList;
+        const QStringList captured = m_core.logger().LogList();
         const qsizetype dataLines = captured.size() - kLogHeaderLines - kLogFinishLines;
         if (dataLines != m_runCycles)
             fail(QStringLiteral("the log holds %1 data lines for %2 input reads")
@@ -489,7 +492,7 @@ private:
                      .arg(m_runCycles));
         m_view.nextLogFile = m_work + QStringLiteral("/log%1.txt").arg(++m_logsSaved);
         m_core.run([this] { m_core.LogSaveButtClick(); });
-        if (!m_core.LogList.isEmpty())
+        if (!m_core.logger().LogList().isEmpty())
             fail(QStringLiteral("the log was not saved"));
         QStringList saved;
         m_core.run([&] { saved = ReadTextLines(m_view.nextLogFile); });

@@ -25,7 +25,7 @@ protected:
     void expectIdleAfter(const QString& box, const QString& status)
     {
         EXPECT_FALSE(rig.core.SystemActive);
-        EXPECT_EQ(rig.core.CommState, 0);
+        EXPECT_EQ(rig.core.CommState, board::CommState::Idle);
         EXPECT_TRUE(rig.core.RxText.isEmpty());
         ASSERT_EQ(rig.view.boxes.size(), 1);
         EXPECT_EQ(rig.view.boxes.at(0).kind, QStringLiteral("Error"));
@@ -42,10 +42,10 @@ TEST_F(PollCycle, WritesRelaysAndReadsInputsInTurn)
     activate();
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System opened"));
     ASSERT_EQ(rig.link.written, QList<QByteArray>{"R0000\r"});
-    EXPECT_EQ(rig.core.CommState, 1);
+    EXPECT_EQ(rig.core.CommState, board::CommState::RelayWrite);
 
     rig.link.receive("R0000\r\n#");
-    EXPECT_EQ(rig.core.CommState, 2);
+    EXPECT_EQ(rig.core.CommState, board::CommState::InputRead);
     rig.tick();
     EXPECT_EQ(rig.link.written.last(), QByteArray("I0\r"));
 
@@ -53,7 +53,7 @@ TEST_F(PollCycle, WritesRelaysAndReadsInputsInTurn)
     EXPECT_EQ(rig.core.PortIn, 9);
     EXPECT_EQ(rig.core.LastPortIn, 9);
     EXPECT_EQ(rig.view.inputWord, 9);
-    EXPECT_EQ(rig.core.CommState, 1);
+    EXPECT_EQ(rig.core.CommState, board::CommState::RelayWrite);
     EXPECT_TRUE(rig.core.RxText.isEmpty());
     EXPECT_TRUE(rig.view.boxes.isEmpty());
 }
@@ -73,9 +73,9 @@ TEST_F(PollCycle, RepliesInPiecesAreCollectedUntilTheirLength)
     EXPECT_EQ(rig.link.written.last(), QByteArray("R8001\r"));
     rig.link.receive("R8");
     rig.link.receive("001\r");
-    EXPECT_EQ(rig.core.CommState, 1);
+    EXPECT_EQ(rig.core.CommState, board::CommState::RelayWrite);
     rig.link.receive("\n#");
-    EXPECT_EQ(rig.core.CommState, 2);
+    EXPECT_EQ(rig.core.CommState, board::CommState::InputRead);
     EXPECT_EQ(rig.view.relayWord, 0x8001);
     EXPECT_FALSE(rig.view.relaysIdle);
 
@@ -83,7 +83,7 @@ TEST_F(PollCycle, RepliesInPiecesAreCollectedUntilTheirLength)
     for (const char* piece : {"I", "0\r\n", "F8", "\r", "\n#"})
         rig.link.receive(piece);
     EXPECT_EQ(rig.core.PortIn, 0x38);
-    EXPECT_EQ(rig.core.CommState, 1);
+    EXPECT_EQ(rig.core.CommState, board::CommState::RelayWrite);
 }
 
 TEST_F(PollCycle, RelayIndicatorsFollowOnlyAConfirmedChange)
@@ -127,12 +127,12 @@ TEST_F(PollCycle, InvalidReplies)
         fresh.tick();
         fresh.link.receive(c.echo);
         if (!c.inputReply.isEmpty()) {
-            ASSERT_EQ(fresh.core.CommState, 2);
+            ASSERT_EQ(fresh.core.CommState, board::CommState::InputRead);
             fresh.tick();
             fresh.link.receive(c.inputReply);
         }
         EXPECT_FALSE(fresh.core.SystemActive);
-        EXPECT_EQ(fresh.core.CommState, 0);
+        EXPECT_EQ(fresh.core.CommState, board::CommState::Idle);
         EXPECT_TRUE(fresh.core.RxText.isEmpty());
         EXPECT_EQ(fresh.view.boxTexts(), QStringList{kInvalid});
         EXPECT_EQ(fresh.view.status[1], QStringLiteral("Comms error..."));
@@ -208,7 +208,7 @@ TEST_F(PollCycle, DeactivationSendsOneAllOffAfterTheNextInputReply)
     rig.tick();
     rig.link.receive("I0\r\n77\r\n#"); // not decoded
     EXPECT_EQ(rig.core.PortIn, 0);
-    EXPECT_EQ(rig.core.CommState, 3);
+    EXPECT_EQ(rig.core.CommState, board::CommState::Closing);
     EXPECT_EQ(rig.core.PortOut, 0);
     EXPECT_EQ(rig.link.count("R0000\r"), 3); // 2 cycle writes + the all-off
     EXPECT_EQ(rig.link.written.last(), QByteArray("R0000\r"));
@@ -220,7 +220,7 @@ TEST_F(PollCycle, DeactivationSendsOneAllOffAfterTheNextInputReply)
     rig.link.receive("R0000\r\n#");
     EXPECT_EQ(rig.link.written.size(), sent);
     EXPECT_FALSE(rig.core.SystemActive);
-    EXPECT_EQ(rig.core.CommState, 0);
+    EXPECT_EQ(rig.core.CommState, board::CommState::Idle);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System closed"));
     EXPECT_FALSE(rig.view.lamp(View::Lamp::Activate));
     EXPECT_TRUE(rig.view.boxes.isEmpty());
@@ -235,7 +235,7 @@ TEST_F(PollCycle, AWrongAllOffEchoIsInvalid)
     rig.link.receive("R0000\r\n#");
     rig.tick();
     rig.link.receive("I0\r\n00\r\n#");
-    ASSERT_EQ(rig.core.CommState, 3);
+    ASSERT_EQ(rig.core.CommState, board::CommState::Closing);
     rig.link.receive("R0001\r\n#");
     expectIdleAfter(kInvalid, QStringLiteral("Comms error..."));
 }

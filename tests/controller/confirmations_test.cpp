@@ -54,12 +54,12 @@ void loadWithChanges(LogRig& rig)
 void closeWith(LogRig& rig, int changes, const QStringList& log)
 {
     rig.core.ChangeCount = changes;
-    rig.core.LogList = log;
+    rig.core.logger().setLogList(log);
     bool canClose = true;
     rig.core.FormCloseQuery(canClose);
     EXPECT_FALSE(canClose);
     EXPECT_TRUE(rig.view.fileDialogs.isEmpty());
-    EXPECT_EQ(rig.core.LogList, log);
+    EXPECT_EQ(rig.core.logger().LogList(), log);
 }
 
 void newRunOverOldLines(LogRig& rig)
@@ -67,10 +67,10 @@ void newRunOverOldLines(LogRig& rig)
     ASSERT_EQ(rig.confirmSchedule(rig.at(12, 0, 0), rig.at(12, 2, 0), QStringLiteral("1.0")),
               QString());
     rig.activate();
-    rig.core.LogList = {QStringLiteral("an earlier run")};
+    rig.core.logger().setLogList({QStringLiteral("an earlier run")});
     rig.core.InputNowSBClick();
-    EXPECT_FALSE(rig.core.LogNow);
-    EXPECT_EQ(rig.core.LogList, QStringList{QStringLiteral("an earlier run")});
+    EXPECT_FALSE(rig.core.logger().LogNow());
+    EXPECT_EQ(rig.core.logger().LogList(), QStringList{QStringLiteral("an earlier run")});
 }
 
 void timerSwitchWithFaultyFields(LogRig& rig)
@@ -80,8 +80,8 @@ void timerSwitchWithFaultyFields(LogRig& rig)
     rig.activate();
     rig.core.loggerForm().fields[LoggerForm::OffSecond].clear();
     rig.core.InputLogSBClick();
-    EXPECT_FALSE(rig.core.LogOnTimer);
-    EXPECT_TRUE(rig.core.LogList.isEmpty());
+    EXPECT_FALSE(rig.core.logger().LogOnTimer());
+    EXPECT_TRUE(rig.core.logger().LogList().isEmpty());
 }
 
 // A run's safety copy left behind, found by the first tick.
@@ -98,7 +98,7 @@ void interruptedRunAtStart(LogRig& rig)
     rig.tick();
     EXPECT_TRUE(rig.view.fileDialogs.isEmpty());
     EXPECT_TRUE(QFileInfo::exists(copy));
-    EXPECT_EQ(rig.core.LogList.size(), 2);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 2);
 }
 
 const Question kQuestions[] = {

@@ -116,7 +116,7 @@ TEST(HelpText, TheRuleExamplesAreRulesTheEditorAccepts)
 TEST(HelpWindow, ReadOnlyTextAndAnOkButtonInTheirPlaces)
 {
     Rig rig;
-    THelpFm help(rig.core);
+    THelpFm help;
     EXPECT_EQ(help.objectName(), QStringLiteral("HelpFm"));
     EXPECT_EQ(help.windowTitle(), QStringLiteral("QMX T95 Help"));
     EXPECT_EQ(help.size(), QSize(465, 273));

@@ -252,7 +252,7 @@ TEST_F(Indicators, StatusPanelsAndCountLabelShowTheirTexts)
     EXPECT_EQ(find<QLabel>(QStringLiteral("StatusPanel1"))->text(), QStringLiteral("Ready"));
     EXPECT_EQ(find<QLabel>(QStringLiteral("CountLabel"))->text(),
               QStringLiteral("Count:        0"));
-    window.setStatusText(1, QStringLiteral("Write relay data"));
+    window.setStatusText(View::Panel::Message, QStringLiteral("Write relay data"));
     window.setCountLabel(QStringLiteral("Count:       12"));
     EXPECT_EQ(find<QLabel>(QStringLiteral("StatusPanel1"))->text(),
               QStringLiteral("Write relay data"));
@@ -384,7 +384,7 @@ using HelpMenu = WindowTest;
 
 TEST_F(HelpMenu, ContentsOpensTheHelpWindowModally)
 {
-    THelpFm help(core(), &window);
+    THelpFm help(&window);
     window.setWindows({nullptr, nullptr, nullptr, nullptr, &help});
     bool shownModally = false;
     QTimer::singleShot(0, &help, [&] {

@@ -102,19 +102,23 @@ TEST_F(StartUp, AnUnreadableLastRunFileEndsTheTickWithTheFailureBox)
 
 TEST_F(StartUp, FirstTickClearsTheSwitchesAndTheSetButtons)
 {
-    rig.core.RulesOn = true;
-    rig.core.LogNow = true;
+    rig.core.rules().setRulesList({QStringLiteral("1H=01H")});
+    rig.core.rules().InputRulesSBClick();
+    rig.core.SystemActive = true;
+    rig.core.loggerForm().LogDataValid = true;
+    rig.core.InputNowSBClick();
     rig.core.PortSet = 5;
     rig.core.SetButtonState[2] = true;
     rig.core.ChangeCount = 4;
-    rig.core.TimersOn = true;
+    rig.core.timers().setTimerList({QStringLiteral("05"), QStringLiteral("1")});
+    rig.core.timers().TimerSBClick();
     startUp();
-    EXPECT_FALSE(rig.core.RulesOn);
-    EXPECT_FALSE(rig.core.LogNow);
+    EXPECT_FALSE(rig.core.rules().RulesOn());
+    EXPECT_FALSE(rig.core.logger().LogNow());
     EXPECT_EQ(rig.core.PortSet, 0);
     EXPECT_FALSE(rig.core.SetButtonState[2]);
     EXPECT_EQ(rig.core.ChangeCount, 0);
-    EXPECT_TRUE(rig.core.TimersOn); // not touched
+    EXPECT_TRUE(rig.core.timers().TimersOn()); // not touched
 }
 
 TEST_F(StartUp, TheClockPanelStandsStillWhileAnEditorIsOpen)
@@ -135,10 +139,11 @@ TEST_F(StartUp, TheClockPanelStandsStillWhileAnEditorIsOpen)
 TEST_F(StartUp, ActivationCopiesTheTimerList)
 {
     startUp();
-    rig.core.TimerList = {QStringLiteral("05"), QStringLiteral("1")};
-    rig.core.ActiveTimerList = {QStringLiteral("old")};
+    rig.core.timers().setTimerList({QStringLiteral("old")});
+    rig.core.timers().startRun();
+    rig.core.timers().setTimerList({QStringLiteral("05"), QStringLiteral("1")});
     rig.core.ActiveButtClick();
-    EXPECT_EQ(rig.core.ActiveTimerList, rig.core.TimerList);
+    EXPECT_EQ(rig.core.timers().ActiveTimerList(), rig.core.timers().TimerList());
     EXPECT_TRUE(rig.view.lamp(View::Lamp::Activate));
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System opened"));
     EXPECT_FALSE(rig.view.relaysIdle);

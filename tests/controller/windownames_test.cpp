@@ -23,11 +23,11 @@ protected:
         return {&window, &portFm, &rulesFm, &chanFm, &loggerFm, &helpFm};
     }
 
-    TPortFm portFm{core(), &window};
-    TRulesFm rulesFm{core(), &window};
+    TPortFm portFm{window, &window};
+    TRulesFm rulesFm{core().rulesForm(), window, &window};
     TChanFm chanFm{core(), &window};
-    TLoggerFm loggerFm{core(), &window};
-    THelpFm helpFm{core(), &window};
+    TLoggerFm loggerFm{core().loggerForm(), window, clock, &window};
+    THelpFm helpFm{&window};
 };
 
 // A window's own controls, panels included. A control of any other kind than

@@ -57,11 +57,15 @@ protected:
     // One tick, then wait until the board's answer has moved the state on.
     bool step()
     {
-        const int before = core.CommState;
+        const board::CommState before = core.CommState;
         tick();
         return waitUntil([&] { return core.CommState != before || !view.boxes.isEmpty(); });
     }
-    bool cycle() { return step() && core.CommState == 2 && step() && core.CommState == 1; }
+    bool cycle()
+    {
+        return step() && core.CommState == board::CommState::InputRead && step() &&
+               core.CommState == board::CommState::RelayWrite;
+    }
     // Ticks every 100 ms, as the main window does, until the condition holds.
     template <typename Condition> bool tickUntil(Condition condition, milliseconds bound)
     {
@@ -105,7 +109,7 @@ TEST_F(EndToEnd, ActivatesRelaysEchoInputsFollowAndDeactivatesWithOneAllOff)
     ASSERT_TRUE(step()); // input read, then the all-off command
     ASSERT_TRUE(waitUntil([&] { return view.status[1] == QStringLiteral("System closed"); }));
     EXPECT_FALSE(core.SystemActive);
-    EXPECT_EQ(core.CommState, 0);
+    EXPECT_EQ(core.CommState, board::CommState::Idle);
     // Later ticks send nothing.
     tick();
     tick();

@@ -36,7 +36,7 @@ protected:
     }
 
     Rig rig;
-    TPortFm dialog{rig.core};
+    TPortFm dialog{rig.view};
 };
 
 TEST_F(PortDialog, LayoutFollowsTheWindowTable)

@@ -59,18 +59,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(core.ChangeCount == 0);
     // The rules that stay loaded are the checked ones.
-    if (!core.RulesList.isEmpty()) {
+    if (!core.rules().RulesList().isEmpty()) {
         RulesForm again;
-        again.RulesMemo = core.RulesList;
+        again.RulesMemo = core.rules().RulesList();
         FUZZ_CHECK(again.CheckRules());
-        FUZZ_CHECK(again.RulesMemo == core.RulesList);
+        FUZZ_CHECK(again.RulesMemo == core.rules().RulesList());
     }
     // The schedule that stays loaded passes the logger's check.
-    if (core.LogOnTime != 0 || core.LogOffTime != 0 || core.LogFrequency != 0) {
+    if (core.logger().LogOnTime() != 0 || core.logger().LogOffTime() != 0 ||
+        core.logger().LogFrequency() != 0) {
         LoggerForm form;
-        form.LoggerOnTime = core.LogOnTime;
-        form.LoggerOffTime = core.LogOffTime;
-        form.LoggerFrequency = core.LogFrequency;
+        form.LoggerOnTime = core.logger().LogOnTime();
+        form.LoggerOffTime = core.logger().LogOffTime();
+        form.LoggerFrequency = core.logger().LogFrequency();
         form.SetLoggerEdits();
         FUZZ_CHECK(form.CheckTheLogData().isEmpty());
     }
@@ -80,9 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     link.autoReply = true;
     link.inputDigits = "53";
     core.ActiveButtClick();
-    if (!core.TimerList.isEmpty())
+    if (!core.timers().TimerList().isEmpty())
         core.TimerSBClick();
-    if (!core.RulesList.isEmpty())
+    if (!core.rules().RulesList().isEmpty())
         core.InputRulesSBClick();
     for (int tick = 0; tick < 60 && core.SystemActive; ++tick) {
         core.run([&core] { core.Timer1Timer(); });
@@ -93,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const FakeView::Box& box : view.boxes) {
         FUZZ_CHECK(box.kind == QStringLiteral("Error"));
         FUZZ_CHECK(box.text == kFatalTime);
-        FUZZ_CHECK(!core.SystemActive && core.CommState == 0);
+        FUZZ_CHECK(!core.SystemActive && core.CommState == board::CommState::Idle);
     }
     // A healthy project keeps the cycle running on a healthy board.
     FUZZ_CHECK(!view.boxes.isEmpty() || core.SystemActive);

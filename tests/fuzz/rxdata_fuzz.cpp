@@ -51,20 +51,21 @@ struct Harness
             return;
         core.SystemActive = true;
         core.CloseRequested = closeRequested;
-        core.CommState = state;
+        core.CommState = static_cast<board::CommState>(state);
         core.PortOut = state == 3 ? 0 : portOut;
         core.RelayCommand = state == 3 ? board::kAllOff : board::RelayCommandFor(portOut);
     }
 
     void checkInvariants() const
     {
-        FUZZ_CHECK(core.CommState >= 0 && core.CommState <= 3);
-        FUZZ_CHECK(core.SystemActive == (core.CommState != 0));
+        FUZZ_CHECK(static_cast<int>(core.CommState) >= 0 && static_cast<int>(core.CommState) <= 3);
+        FUZZ_CHECK(core.SystemActive == (core.CommState != board::CommState::Idle));
         FUZZ_CHECK(!core.CloseRequested || core.SystemActive);
         FUZZ_CHECK(core.RxText.size() <= board::kInputReplyLength);
         // A complete reply is judged at once, so less than a whole one stays.
-        const qsizetype longestKept = core.CommState == 2 ? board::kInputReplyLength - 1
-                                                         : board::kRelayEchoLength - 1;
+        const qsizetype longestKept = core.CommState == board::CommState::InputRead
+                                          ? board::kInputReplyLength - 1
+                                          : board::kRelayEchoLength - 1;
         FUZZ_CHECK(core.RxText.size() <= longestKept);
         FUZZ_CHECK(core.PortOut >= 0 && core.PortOut <= 0xFFFF);
         FUZZ_CHECK(core.PortIn >= 0 && core.PortIn <= 0x3F);
@@ -80,13 +81,13 @@ struct Harness
     // transitions of the poll cycle.
     void receive(const QByteArray& bytes)
     {
-        const int before = core.CommState;
+        const int before = static_cast<int>(core.CommState);
         const bool closing = core.CloseRequested;
         const qsizetype boxes = view.boxes.size();
         const qsizetype sent = link.written.size();
         view.status[1].clear();
         link.receive(bytes);
-        const int after = core.CommState;
+        const int after = static_cast<int>(core.CommState);
         const bool newBox = view.boxes.size() > boxes;
         FUZZ_CHECK(view.boxes.size() <= boxes + 1);
         FUZZ_CHECK(core.NoReplyTicks == 0);

@@ -40,7 +40,7 @@ TEST(LoggerUnderDaylightSaving, TheWindowShowsASkippedWallTime)
         const ScopedTimeZone zone(skipped.zone);
         ASSERT_TRUE(isSkipped(skipped));
         Rig rig;
-        TLoggerFm window{rig.core};
+        TLoggerFm window{rig.core.loggerForm(), rig.view, rig.clock};
         LoggerForm& form = rig.core.loggerForm();
         form.LoggerOnTime = DateTimeToDayNumber(wallTime(skipped));
         form.LoggerOffTime = DateTimeToDayNumber(wallTime(skipped, 3600));
@@ -83,8 +83,8 @@ TEST(LoggerUnderDaylightSaving, TheLogFileShowsSkippedStartAndFinishTimes)
             ASSERT_EQ(rig.confirmSchedule(run.on, run.off, "1.0"), QString());
             rig.activate();
             rig.core.InputLogSBClick();
-            ASSERT_TRUE(rig.core.LogOnTimer);
-            for (int cycle = 0; cycle < 25 && rig.core.LogOnTimer; ++cycle)
+            ASSERT_TRUE(rig.core.logger().LogOnTimer());
+            for (int cycle = 0; cycle < 25 && rig.core.logger().LogOnTimer(); ++cycle)
                 rig.timedCycles(1);
             rig.deactivate();
 

@@ -18,7 +18,7 @@ protected:
         ASSERT_EQ(rig.confirmSchedule(rig.at(12, 0, 0), rig.at(12, 2, 0), frequency), QString());
         rig.activate();
         rig.core.InputLogSBClick();
-        ASSERT_TRUE(rig.core.LogOnTimer);
+        ASSERT_TRUE(rig.core.logger().LogOnTimer());
     }
     // Starts a Log Now run with a valid schedule.
     void startNowRun(const QString& frequency = QStringLiteral("1.0"))
@@ -26,12 +26,14 @@ protected:
         ASSERT_EQ(rig.confirmSchedule(rig.at(13, 0, 0), rig.at(14, 0, 0), frequency), QString());
         rig.activate();
         rig.core.InputNowSBClick();
-        ASSERT_TRUE(rig.core.LogNow);
+        ASSERT_TRUE(rig.core.logger().LogNow());
     }
     [[nodiscard]] qsizetype finishLines() const
     {
-        return rig.core.LogList.count(QStringLiteral("Log Finish Time:  03/07/2014 14:00:00")) +
-               rig.core.LogList.count(QStringLiteral("Log Finish Time:  03/07/2014 12:02:00"));
+        return rig.core.logger().LogList().count(
+                   QStringLiteral("Log Finish Time:  03/07/2014 14:00:00")) +
+               rig.core.logger().LogList().count(
+                   QStringLiteral("Log Finish Time:  03/07/2014 12:02:00"));
     }
 
     LogRig rig;
@@ -40,7 +42,7 @@ protected:
 TEST_F(LogCapture, ATimerRunWritesItsHeader)
 {
     startTimerRun();
-    EXPECT_EQ(rig.core.LogList,
+    EXPECT_EQ(rig.core.logger().LogList(),
               QStringList({"Log on Timer initiated", "Log Start Time:  03/07/2014 12:00:00",
                            "Frequency = 1.0", kHeaderInputs, "", kHeaderColumns, ""}));
     EXPECT_EQ(rig.view.countLabel, QStringLiteral("Count:        0"));
@@ -53,7 +55,7 @@ TEST_F(LogCapture, ANowRunStartsAtTheClockAndShowsTheFrequencyWithOneDecimal)
 {
     rig.clock.set(rig.at(12, 34, 56).addMSecs(700));
     startNowRun(QStringLiteral("5"));
-    EXPECT_EQ(rig.core.LogList.mid(0, 3),
+    EXPECT_EQ(rig.core.logger().LogList().mid(0, 3),
               QStringList({"Log Now initiated", "Log Start Time:  03/07/2014 12:34:56",
                            "Frequency = 5.0"}));
     EXPECT_TRUE(rig.view.lamp(View::Lamp::LogNow));
@@ -66,38 +68,40 @@ TEST_F(LogCapture, AStartAtMidnightLeavesTheTimeOut)
     ASSERT_EQ(rig.confirmSchedule(rig.clock.now(), rig.clock.now().addSecs(60), "0.4"), QString());
     rig.activate();
     rig.core.InputLogSBClick();
-    EXPECT_EQ(rig.core.LogList.at(1), QStringLiteral("Log Start Time:  04/07/2014"));
-    EXPECT_EQ(rig.core.LogList.at(2), QStringLiteral("Frequency = 0.4"));
+    EXPECT_EQ(rig.core.logger().LogList().at(1), QStringLiteral("Log Start Time:  04/07/2014"));
+    EXPECT_EQ(rig.core.logger().LogList().at(2), QStringLiteral("Frequency = 0.4"));
 }
 
 TEST_F(LogCapture, WithPeriodFiveTheFirstLineComesAtTheFifthCapture)
 {
     startTimerRun();
-    EXPECT_EQ(rig.core.LogPeriodTicks, 5);
+    EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 5);
     rig.timedCycles(4);
-    EXPECT_EQ(rig.core.LogList.size(), 7);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 7);
     rig.timedCycles(1);
-    ASSERT_EQ(rig.core.LogList.size(), 8);
-    EXPECT_EQ(rig.core.LogList.last(), QStringLiteral("       0    12:00:01     0 0 0 0 0 0     "
-                                                      "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
+    ASSERT_EQ(rig.core.logger().LogList().size(), 8);
+    EXPECT_EQ(rig.core.logger().LogList().last(),
+              QStringLiteral("       0    12:00:01     0 0 0 0 0 0     "
+                             "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"));
     EXPECT_EQ(rig.view.countLabel, QStringLiteral("Count:        0"));
     EXPECT_TRUE(rig.view.lamp(View::Lamp::Activity));
 
     rig.timedCycles(5);
-    ASSERT_EQ(rig.core.LogList.size(), 9);
-    EXPECT_TRUE(rig.core.LogList.last().startsWith(QStringLiteral("       1    12:00:02")));
+    ASSERT_EQ(rig.core.logger().LogList().size(), 9);
+    EXPECT_TRUE(
+        rig.core.logger().LogList().last().startsWith(QStringLiteral("       1    12:00:02")));
     EXPECT_EQ(rig.view.countLabel, QStringLiteral("Count:        1"));
     EXPECT_FALSE(rig.view.lamp(View::Lamp::Activity));
-    EXPECT_EQ(rig.core.LogCount, 2);
+    EXPECT_EQ(rig.core.logger().LogCount(), 2);
 }
 
 TEST_F(LogCapture, WithPeriodOneEveryCaptureWritesALine)
 {
     startNowRun(QStringLiteral("0.2"));
-    ASSERT_EQ(rig.core.LogPeriodTicks, 1);
+    ASSERT_EQ(rig.core.logger().LogPeriodTicks(), 1);
     for (int capture = 1; capture <= 12; ++capture) {
         rig.timedCycles(1);
-        EXPECT_EQ(rig.core.LogList.size(), 7 + capture);
+        EXPECT_EQ(rig.core.logger().LogList().size(), 7 + capture);
         EXPECT_EQ(rig.view.lamp(View::Lamp::Activity), capture % 2 == 1);
     }
     EXPECT_EQ(rig.view.countLabel, QStringLiteral("Count:       11"));
@@ -106,10 +110,10 @@ TEST_F(LogCapture, WithPeriodOneEveryCaptureWritesALine)
 TEST_F(LogCapture, AFrequencyBelowOneReadWritesNoDataLine)
 {
     startNowRun(QStringLiteral("0.1"));
-    EXPECT_EQ(rig.core.LogPeriodTicks, 0);
+    EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 0);
     rig.timedCycles(20);
-    EXPECT_EQ(rig.core.LogList.size(), 7);
-    EXPECT_TRUE(rig.core.LogNow);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 7);
+    EXPECT_TRUE(rig.core.logger().LogNow());
 }
 
 TEST_F(LogCapture, ColumnsAndBitOrderOfADataLine)
@@ -118,7 +122,7 @@ TEST_F(LogCapture, ColumnsAndBitOrderOfADataLine)
     rig.link.inputDigits = "05"; // inputs 1 and 3 high
     startNowRun(QStringLiteral("0.2"));
     rig.timedCycles(1);
-    const QString line = rig.core.LogList.last();
+    const QString line = rig.core.logger().LogList().last();
     ASSERT_EQ(line.size(), 72);
     // Columns counted from 1.
     const auto column = [&](int from, int to) { return line.mid(from - 1, to - from + 1); };
@@ -139,9 +143,9 @@ TEST_F(LogCapture, TheLineShowsTheInputsOfItsOwnRead)
     rig.link.inputDigits = "72"; // inputs 4, 5, 6 and 2
     rig.core.PortOut = 0x8000;
     rig.timedCycles(1);
-    EXPECT_TRUE(rig.core.LogList.at(7).endsWith(
+    EXPECT_TRUE(rig.core.logger().LogList().at(7).endsWith(
         QStringLiteral("0 0 1 0 0 0     0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0")));
-    EXPECT_TRUE(rig.core.LogList.at(8).endsWith(
+    EXPECT_TRUE(rig.core.logger().LogList().at(8).endsWith(
         QStringLiteral("1 1 1 0 1 0     1 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0")));
 }
 
@@ -150,16 +154,17 @@ TEST_F(LogCapture, ATimerRunStartedBeforeItsOnTimeEndsAtTheFirstCapture)
     ASSERT_EQ(rig.confirmSchedule(rig.at(12, 30, 0), rig.at(12, 31, 0), "1.0"), QString());
     rig.activate();
     rig.core.InputLogSBClick();
-    ASSERT_EQ(rig.core.LogList.size(), 7);
+    ASSERT_EQ(rig.core.logger().LogList().size(), 7);
     rig.timedCycles(1);
-    EXPECT_FALSE(rig.core.LogOnTimer);
-    ASSERT_EQ(rig.core.LogList.size(), 9);
-    EXPECT_EQ(rig.core.LogList.at(7), QString());
-    EXPECT_EQ(rig.core.LogList.at(8), QStringLiteral("Log Finish Time:  03/07/2014 12:31:00"));
+    EXPECT_FALSE(rig.core.logger().LogOnTimer());
+    ASSERT_EQ(rig.core.logger().LogList().size(), 9);
+    EXPECT_EQ(rig.core.logger().LogList().at(7), QString());
+    EXPECT_EQ(rig.core.logger().LogList().at(8),
+              QStringLiteral("Log Finish Time:  03/07/2014 12:31:00"));
     EXPECT_FALSE(rig.view.lamp(View::Lamp::LogTimer));
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Logging deactivated"));
     rig.timedCycles(3);
-    EXPECT_EQ(rig.core.LogList.size(), 9);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 9);
 }
 
 TEST_F(LogCapture, ATimerRunEndsAtItsOffTime)
@@ -167,10 +172,11 @@ TEST_F(LogCapture, ATimerRunEndsAtItsOffTime)
     startTimerRun();
     rig.clock.set(rig.at(12, 1, 59).addMSecs(700));
     rig.timedCycles(1);
-    EXPECT_TRUE(rig.core.LogOnTimer);
+    EXPECT_TRUE(rig.core.logger().LogOnTimer());
     rig.timedCycles(1); // captures at 12:02:00.000
-    EXPECT_FALSE(rig.core.LogOnTimer);
-    EXPECT_EQ(rig.core.LogList.last(), QStringLiteral("Log Finish Time:  03/07/2014 12:02:00"));
+    EXPECT_FALSE(rig.core.logger().LogOnTimer());
+    EXPECT_EQ(rig.core.logger().LogList().last(),
+              QStringLiteral("Log Finish Time:  03/07/2014 12:02:00"));
     EXPECT_EQ(finishLines(), 1);
 }
 
@@ -182,9 +188,10 @@ TEST_F(LogCapture, ARunEndedByTheWatchdogGetsItsFinishLine)
     for (int i = 0; i < Controller::kWatchdogTicks; ++i)
         rig.tick();
     EXPECT_FALSE(rig.core.SystemActive);
-    EXPECT_FALSE(rig.core.LogNow);
-    EXPECT_EQ(rig.core.LogList.size(), 10);
-    EXPECT_EQ(rig.core.LogList.last(), QStringLiteral("Log Finish Time:  03/07/2014 14:00:00"));
+    EXPECT_FALSE(rig.core.logger().LogNow());
+    EXPECT_EQ(rig.core.logger().LogList().size(), 10);
+    EXPECT_EQ(rig.core.logger().LogList().last(),
+              QStringLiteral("Log Finish Time:  03/07/2014 14:00:00"));
     const QStringList& panel1 = rig.view.statusHistory[1];
     EXPECT_EQ(panel1.mid(panel1.size() - 3),
               QStringList({"Logging deactivated", "Comms error...", "Ready"}));
@@ -196,14 +203,14 @@ TEST_F(LogCapture, ANowRunStoppedTwiceHasOneFinishLine)
     startNowRun();
     rig.timedCycles(5);
     rig.core.InputNowSBClick();
-    EXPECT_FALSE(rig.core.LogNow);
+    EXPECT_FALSE(rig.core.logger().LogNow());
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Logging deactivated"));
     rig.timedCycles(5);
     rig.deactivate();
     EXPECT_FALSE(rig.core.SystemActive);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System closed"));
     EXPECT_EQ(finishLines(), 1);
-    EXPECT_EQ(rig.core.LogList.size(), 10);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 10);
 }
 
 TEST_F(LogCapture, DeactivatingTheSystemEndsARun)
@@ -211,10 +218,10 @@ TEST_F(LogCapture, DeactivatingTheSystemEndsARun)
     startTimerRun();
     rig.timedCycles(5);
     rig.deactivate();
-    EXPECT_FALSE(rig.core.LogOnTimer);
+    EXPECT_FALSE(rig.core.logger().LogOnTimer());
     EXPECT_EQ(finishLines(), 1);
     EXPECT_FALSE(rig.view.lamp(View::Lamp::Activity));
-    EXPECT_FALSE(rig.core.LogLedOn);
+    EXPECT_FALSE(rig.core.logger().LogLedOn());
 }
 
 TEST_F(LogCapture, ThePeriodCountsFromTheStartOfEachRun)
@@ -225,9 +232,9 @@ TEST_F(LogCapture, ThePeriodCountsFromTheStartOfEachRun)
     rig.view.answers.push_back(View::Answer::No);
     rig.core.InputNowSBClick();
     rig.timedCycles(4);
-    EXPECT_EQ(rig.core.LogList.size(), 7);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 7);
     rig.timedCycles(1);
-    EXPECT_EQ(rig.core.LogList.size(), 8);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 8);
 }
 
 struct SwitchCase
@@ -263,7 +270,7 @@ TEST_P(LogSwitches, RefuseWithTheirInformation)
     if (row.running == 2)
         rig.core.InputNowSBClick();
     rig.view.boxes.clear();
-    const QStringList before = rig.core.LogList;
+    const QStringList before = rig.core.logger().LogList();
 
     if (row.timerSwitch)
         rig.core.InputLogSBClick();
@@ -273,9 +280,9 @@ TEST_P(LogSwitches, RefuseWithTheirInformation)
     ASSERT_EQ(rig.view.boxes.size(), 1);
     EXPECT_EQ(rig.view.boxes.at(0).kind, QStringLiteral("Information"));
     EXPECT_EQ(rig.view.boxes.at(0).text, row.box);
-    EXPECT_EQ(rig.core.LogList, before);
-    EXPECT_EQ(rig.core.LogOnTimer, row.running == 1);
-    EXPECT_EQ(rig.core.LogNow, row.running == 2);
+    EXPECT_EQ(rig.core.logger().LogList(), before);
+    EXPECT_EQ(rig.core.logger().LogOnTimer(), row.running == 1);
+    EXPECT_EQ(rig.core.logger().LogNow(), row.running == 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -308,8 +315,8 @@ TEST_F(LogCapture, TheTimerSwitchChecksUnconfirmedFieldsAndAsks)
     ASSERT_EQ(rig.view.boxes.size(), 3);
     EXPECT_EQ(rig.view.boxes.at(2).kind, QStringLiteral("Information"));
     EXPECT_EQ(rig.view.boxes.at(2).text, QStringLiteral("Log data not available"));
-    EXPECT_FALSE(rig.core.LogOnTimer);
-    EXPECT_TRUE(rig.core.LogList.isEmpty());
+    EXPECT_FALSE(rig.core.logger().LogOnTimer());
+    EXPECT_TRUE(rig.core.logger().LogList().isEmpty());
 }
 
 TEST_F(LogCapture, TheNowSwitchUsesTheLastCheckOnly)
@@ -319,7 +326,7 @@ TEST_F(LogCapture, TheNowSwitchUsesTheLastCheckOnly)
     rig.core.loggerForm().fields[LoggerForm::OffSecond].clear();
     rig.core.InputNowSBClick();
     EXPECT_TRUE(rig.view.boxes.isEmpty());
-    EXPECT_TRUE(rig.core.LogNow);
+    EXPECT_TRUE(rig.core.logger().LogNow());
 }
 
 TEST(DecToBinary, LowBitsHighestFirst)

@@ -60,7 +60,7 @@ protected:
     }
 
     Rig rig;
-    TLoggerFm window{rig.core};
+    TLoggerFm window{rig.core.loggerForm(), rig.view, rig.clock};
     LoggerForm& form = rig.core.loggerForm();
 };
 
@@ -346,9 +346,9 @@ TEST_F(LoggerWindow, TheEditButtonHandsAConfirmedScheduleToTheController)
     };
     rig.core.LogEditButtClick();
     EXPECT_TRUE(rig.view.boxes.isEmpty());
-    EXPECT_EQ(rig.core.LogOnTime, DateTimeToDayNumber(rig.clock.now()));
-    EXPECT_EQ(rig.core.LogOffTime, DateTimeToDayNumber(rig.clock.now().addSecs(120)));
-    EXPECT_EQ(rig.core.LogPeriodTicks, 5);
+    EXPECT_EQ(rig.core.logger().LogOnTime(), DateTimeToDayNumber(rig.clock.now()));
+    EXPECT_EQ(rig.core.logger().LogOffTime(), DateTimeToDayNumber(rig.clock.now().addSecs(120)));
+    EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 5);
     EXPECT_EQ(rig.core.ChangeCount, 1);
 }
 

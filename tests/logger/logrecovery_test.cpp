@@ -47,7 +47,7 @@ protected:
         r.core.ChangeCount = 0;
         r.activate();
         r.core.InputNowSBClick();
-        ASSERT_TRUE(r.core.LogNow);
+        ASSERT_TRUE(r.core.logger().LogNow());
     }
     // The next start of the program, on the given state folder.
     static void restart(Rig& next, const QString& stateFolder)
@@ -67,10 +67,10 @@ TEST_F(SafetyCopy, FollowsTheLinesUntilTheUserDropsThem)
 {
     startRun(rig);
     rig.timedCycles(4);
-    EXPECT_EQ(readBytes(copyPath(rig.core)), asSaved(rig.core.LogList));
+    EXPECT_EQ(readBytes(copyPath(rig.core)), asSaved(rig.core.logger().LogList()));
     rig.deactivate();
-    ASSERT_EQ(rig.core.LogList.size(), 7 + 4 + 2);
-    const QByteArray finished = asSaved(rig.core.LogList);
+    ASSERT_EQ(rig.core.logger().LogList().size(), 7 + 4 + 2);
+    const QByteArray finished = asSaved(rig.core.logger().LogList());
     EXPECT_EQ(readBytes(copyPath(rig.core)), finished);
     EXPECT_EQ(QFile::permissions(rig.core.logRecovery().folder()) & 0x0FF, 0);
 
@@ -86,8 +86,8 @@ TEST_F(SafetyCopy, FollowsTheLinesUntilTheUserDropsThem)
     rig.activate();
     rig.view.answers.push_back(View::Answer::No);
     rig.core.InputNowSBClick();
-    ASSERT_EQ(rig.core.LogList.size(), 7);
-    EXPECT_EQ(readBytes(copyPath(rig.core)), asSaved(rig.core.LogList));
+    ASSERT_EQ(rig.core.logger().LogList().size(), 7);
+    EXPECT_EQ(readBytes(copyPath(rig.core)), asSaved(rig.core.logger().LogList()));
     rig.view.answers.push_back(View::Answer::No);
     rig.core.FormCloseQuery(canClose);
     rig.timedCycles(2);
@@ -134,7 +134,7 @@ TEST_F(SafetyCopy, SurvivesAKillAndIsOfferedAtTheNextStart)
     EXPECT_EQ(next.view.lastButtons, View::Buttons::YesNo);
     EXPECT_EQ(next.view.fileDialogs, QList{View::FileDialog::SaveLog});
     EXPECT_EQ(readBytes(file(QStringLiteral("saved.txt"))), captured);
-    EXPECT_TRUE(next.core.LogList.isEmpty());
+    EXPECT_TRUE(next.core.logger().LogList().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(copy));
 }
 
@@ -151,7 +151,7 @@ TEST_F(SafetyCopy, IsNeverDeletedWithoutAnAnswer)
         ended.core.logRecovery().setFolder(state);
         startRun(ended);
         ended.timedCycles(2);
-        lines = ended.core.LogList;
+        lines = ended.core.logger().LogList();
         copied = readBytes(copyPath(ended.core));
     }
 
@@ -169,7 +169,7 @@ TEST_F(SafetyCopy, IsNeverDeletedWithoutAnAnswer)
         EXPECT_TRUE(next.view.boxes.at(0).text.startsWith(kOffered));
         EXPECT_EQ(next.view.boxes.size(), saveTo.isEmpty() ? 1 : 2);
         EXPECT_EQ(next.view.fileDialogs.size(), answer == View::Answer::Yes ? 1 : 0);
-        EXPECT_EQ(next.core.LogList, lines);
+        EXPECT_EQ(next.core.logger().LogList(), lines);
         EXPECT_EQ(readBytes(copyPath(next.core)), copied);
         EXPECT_EQ(next.view.status[1], QStringLiteral("Ready"));
     }
@@ -193,7 +193,7 @@ TEST_F(SafetyCopy, TwoControllersKeepApart)
     other.deactivate();
     other.view.files.push_back(file(QStringLiteral("other.txt")));
     other.core.LogSaveButtClick();
-    EXPECT_TRUE(other.core.LogList.isEmpty());
+    EXPECT_TRUE(other.core.logger().LogList().isEmpty());
     EXPECT_EQ(other.view.statusHistory[1].count(QStringLiteral("Log safety copy failed")), 1);
     EXPECT_EQ(readBytes(copyPath(rig.core)), copied);
 }
@@ -209,7 +209,7 @@ TEST_F(SafetyCopy, ALinkIsNotFollowedAndAFailureIsSaidOnce)
     rig.timedCycles(5);
     rig.deactivate();
     EXPECT_FALSE(QFileInfo::exists(target));
-    EXPECT_EQ(rig.core.LogList.size(), 7 + 5 + 2);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 7 + 5 + 2);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_EQ(rig.view.statusHistory[1].count(QStringLiteral("Log safety copy failed")), 1);
 }

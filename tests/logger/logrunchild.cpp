@@ -27,9 +27,9 @@ int main(int argc, char** argv)
         rig.link.inputDigits = QByteArray::number(i % 8) + QByteArray::number(i % 7);
         rig.timedCycles(1);
     }
-    if (!rig.core.LogNow)
+    if (!rig.core.logger().LogNow())
         return 4;
-    WriteTextLines(QString::fromLocal8Bit(argv[1]), rig.core.LogList);
+    WriteTextLines(QString::fromLocal8Bit(argv[1]), rig.core.logger().LogList());
     std::puts("ready");
     std::fflush(stdout);
     std::getchar();

@@ -28,7 +28,7 @@ protected:
         rig.core.InputNowSBClick();
         rig.timedCycles(10);
         rig.deactivate();
-        ASSERT_EQ(rig.core.LogList.size(), 11);
+        ASSERT_EQ(rig.core.logger().LogList().size(), 11);
         rig.view.boxes.clear();
     }
     [[nodiscard]] QString file(const QString& name) const { return folder.filePath(name); }
@@ -46,12 +46,12 @@ TEST_F(LogSave, AScheduledRunIsSavedAsItsExpectedFile)
     ASSERT_EQ(rig.confirmSchedule(start, start.addSecs(120), "1.0"), QString());
     rig.activate();
     rig.core.InputLogSBClick();
-    ASSERT_TRUE(rig.core.LogOnTimer);
+    ASSERT_TRUE(rig.core.logger().LogOnTimer());
 
     // The board's inputs and the relays at the moments they change.
     const QList<std::tuple<int, QByteArray, int>> changes{
         {20, "01", 0x0000}, {45, "05", 0x0003}, {70, "3F", 0x8001}, {100, "00", 0x0000}};
-    while (rig.core.LogOnTimer) {
+    while (rig.core.logger().LogOnTimer()) {
         const qint64 elapsed = start.msecsTo(rig.clock.now());
         for (const auto& [second, inputs, relays] : changes) {
             if (elapsed == second * 1000 - 100) {
@@ -68,7 +68,7 @@ TEST_F(LogSave, AScheduledRunIsSavedAsItsExpectedFile)
     rig.core.run([this] { rig.core.LogSaveButtClick(); });
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_EQ(rig.view.fileDialogs, QList<View::FileDialog>{View::FileDialog::SaveLog});
-    EXPECT_TRUE(rig.core.LogList.isEmpty());
+    EXPECT_TRUE(rig.core.logger().LogList().isEmpty());
     const QByteArray expected =
         readBytes(QStringLiteral(V217_LOGGER_TEST_DATA "/scheduled_run.txt"));
     ASSERT_FALSE(expected.isEmpty());
@@ -78,8 +78,8 @@ TEST_F(LogSave, AScheduledRunIsSavedAsItsExpectedFile)
 TEST_F(LogSave, LinesEndInCarriageReturnLineFeedAndTheListEmpties)
 {
     finishedRun();
-    const QStringList lines = rig.core.LogList;
-    const int count = rig.core.LogCount;
+    const QStringList lines = rig.core.logger().LogList();
+    const int count = rig.core.logger().LogCount();
     const QString label = rig.view.countLabel;
     rig.view.files.push_back(file(QStringLiteral("log.txt")));
     rig.core.LogSaveButtClick();
@@ -87,8 +87,8 @@ TEST_F(LogSave, LinesEndInCarriageReturnLineFeedAndTheListEmpties)
     for (const QString& line : lines)
         expected += line.toLatin1() + "\r\n";
     EXPECT_EQ(readBytes(file(QStringLiteral("log.txt"))), expected);
-    EXPECT_TRUE(rig.core.LogList.isEmpty());
-    EXPECT_EQ(rig.core.LogCount, count);
+    EXPECT_TRUE(rig.core.logger().LogList().isEmpty());
+    EXPECT_EQ(rig.core.logger().LogCount(), count);
     EXPECT_EQ(rig.view.countLabel, label);
 }
 
@@ -100,7 +100,7 @@ TEST_F(LogSave, OnlyWhileIdle)
     rig.core.LogSaveButtClick();
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_TRUE(rig.view.fileDialogs.isEmpty());
-    EXPECT_EQ(rig.core.LogList.size(), 11);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 11);
 }
 
 TEST_F(LogSave, NothingToSave)
@@ -117,14 +117,14 @@ TEST_F(LogSave, ACancelledDialogKeepsTheLines)
     finishedRun();
     rig.core.LogSaveButtClick();
     EXPECT_EQ(rig.view.fileDialogs.size(), 1);
-    EXPECT_EQ(rig.core.LogList.size(), 11);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 11);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
 }
 
 TEST_F(LogSave, AFailedWriteKeepsTheLinesAndTheEarlierFile)
 {
     finishedRun();
-    const QStringList lines = rig.core.LogList;
+    const QStringList lines = rig.core.logger().LogList();
     // A folder that does not exist, a folder itself, and a folder no one may
     // write to (also not root).
     const QStringList targets{file(QStringLiteral("missing/log.txt")), folder.path(),
@@ -136,7 +136,7 @@ TEST_F(LogSave, AFailedWriteKeepsTheLinesAndTheEarlierFile)
         ASSERT_EQ(rig.view.boxes.size(), 1) << target.toStdString();
         EXPECT_EQ(rig.view.boxes.at(0).kind, QStringLiteral("Failure"));
         EXPECT_EQ(rig.view.boxes.at(0).text, QStringLiteral("Cannot create file %1.").arg(target));
-        EXPECT_EQ(rig.core.LogList, lines);
+        EXPECT_EQ(rig.core.logger().LogList(), lines);
     }
     EXPECT_FALSE(QFileInfo::exists(targets.at(0)));
 }
@@ -163,12 +163,12 @@ protected:
 TEST_F(SaveQuestion, CancelLeavesEverythingAsItWas)
 {
     finishedRun();
-    const QStringList lines = rig.core.LogList;
+    const QStringList lines = rig.core.logger().LogList();
     rig.view.answers.push_back(View::Answer::Cancel);
     startAgain();
     expectQuestion();
-    EXPECT_FALSE(rig.core.LogNow);
-    EXPECT_EQ(rig.core.LogList, lines);
+    EXPECT_FALSE(rig.core.logger().LogNow());
+    EXPECT_EQ(rig.core.logger().LogList(), lines);
     EXPECT_TRUE(rig.view.fileDialogs.isEmpty());
 }
 
@@ -178,22 +178,22 @@ TEST_F(SaveQuestion, NoDiscardsTheLines)
     rig.view.answers.push_back(View::Answer::No);
     startAgain();
     expectQuestion();
-    EXPECT_TRUE(rig.core.LogNow);
-    EXPECT_EQ(rig.core.LogList.size(), 7);
+    EXPECT_TRUE(rig.core.logger().LogNow());
+    EXPECT_EQ(rig.core.logger().LogList().size(), 7);
     EXPECT_TRUE(rig.view.fileDialogs.isEmpty());
 }
 
 TEST_F(SaveQuestion, YesSavesAndStarts)
 {
     finishedRun();
-    const QStringList lines = rig.core.LogList;
+    const QStringList lines = rig.core.logger().LogList();
     rig.view.answers.push_back(View::Answer::Yes);
     rig.view.files.push_back(file(QStringLiteral("first.txt")));
     startAgain();
     expectQuestion();
     EXPECT_EQ(ReadTextLines(file(QStringLiteral("first.txt"))), lines);
-    EXPECT_TRUE(rig.core.LogNow);
-    EXPECT_EQ(rig.core.LogList.size(), 7);
+    EXPECT_TRUE(rig.core.logger().LogNow());
+    EXPECT_EQ(rig.core.logger().LogList().size(), 7);
 }
 
 TEST_F(SaveQuestion, YesStartsAlsoWhenTheDialogIsCancelled)
@@ -202,21 +202,21 @@ TEST_F(SaveQuestion, YesStartsAlsoWhenTheDialogIsCancelled)
     rig.view.answers.push_back(View::Answer::Yes);
     startAgain();
     EXPECT_EQ(rig.view.fileDialogs.size(), 1);
-    EXPECT_TRUE(rig.core.LogNow);
-    EXPECT_EQ(rig.core.LogList.size(), 7);
+    EXPECT_TRUE(rig.core.logger().LogNow());
+    EXPECT_EQ(rig.core.logger().LogList().size(), 7);
 }
 
 TEST_F(SaveQuestion, AFailedSaveDoesNotStartTheRun)
 {
     finishedRun();
-    const QStringList lines = rig.core.LogList;
+    const QStringList lines = rig.core.logger().LogList();
     rig.view.answers.push_back(View::Answer::Yes);
     rig.view.files.push_back(file(QStringLiteral("missing/first.txt")));
     startAgain();
     ASSERT_EQ(rig.view.boxes.size(), 2);
     EXPECT_EQ(rig.view.boxes.at(1).kind, QStringLiteral("Failure"));
-    EXPECT_FALSE(rig.core.LogNow);
-    EXPECT_EQ(rig.core.LogList, lines);
+    EXPECT_FALSE(rig.core.logger().LogNow());
+    EXPECT_EQ(rig.core.logger().LogList(), lines);
 }
 
 TEST_F(SaveQuestion, NoRunStartsWhenTheBoardFellSilentDuringTheQuestion)
@@ -230,9 +230,9 @@ TEST_F(SaveQuestion, NoRunStartsWhenTheBoardFellSilentDuringTheQuestion)
     };
     startAgain();
     EXPECT_FALSE(rig.core.SystemActive);
-    EXPECT_FALSE(rig.core.LogNow);
+    EXPECT_FALSE(rig.core.logger().LogNow());
     EXPECT_EQ(rig.view.boxTexts().last(), QStringLiteral("System not actived"));
-    EXPECT_EQ(rig.core.LogList.size(), 11);
+    EXPECT_EQ(rig.core.logger().LogList().size(), 11);
 }
 
 TEST_F(SaveQuestion, TheTimerSwitchAsksTheSame)
@@ -244,7 +244,7 @@ TEST_F(SaveQuestion, TheTimerSwitchAsksTheSame)
     rig.view.boxes.clear();
     rig.core.InputLogSBClick();
     expectQuestion();
-    EXPECT_TRUE(rig.core.LogOnTimer);
+    EXPECT_TRUE(rig.core.logger().LogOnTimer());
 }
 
 class LogEditButton : public ::testing::Test
@@ -267,10 +267,10 @@ TEST_F(LogEditButton, OKCopiesTheScheduleAndCountsTheChange)
     rig.core.LogEditButtClick();
     EXPECT_EQ(statusDuringWindow, QStringList{"Logging OFF"});
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Ready"));
-    EXPECT_EQ(rig.core.LogOnTime, *EncodeDayNumber(2014, 7, 3, 12, 0, 0));
-    EXPECT_EQ(rig.core.LogOffTime, *EncodeDayNumber(2014, 7, 3, 12, 2, 0));
-    EXPECT_EQ(rig.core.LogFrequency, 1.9);
-    EXPECT_EQ(rig.core.LogPeriodTicks, 9);
+    EXPECT_EQ(rig.core.logger().LogOnTime(), *EncodeDayNumber(2014, 7, 3, 12, 0, 0));
+    EXPECT_EQ(rig.core.logger().LogOffTime(), *EncodeDayNumber(2014, 7, 3, 12, 2, 0));
+    EXPECT_EQ(rig.core.logger().LogFrequency(), 1.9);
+    EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 9);
     EXPECT_EQ(rig.core.ChangeCount, 1);
 
     // OK without a change copies again but counts nothing.
@@ -282,16 +282,21 @@ TEST_F(LogEditButton, OKCopiesTheScheduleAndCountsTheChange)
 
 TEST_F(LogEditButton, CancelChangesNothing)
 {
-    rig.core.LogOnTime = 41000;
-    rig.core.LogPeriodTicks = 7;
+    rig.view.onLoggerWindow = [this] {
+        rig.core.loggerForm().LoggerOnTime = 41000;
+        rig.core.loggerForm().LoggerFrequency = 1.5; // 7 input reads
+        rig.core.loggerForm().LogDataChanged = false;
+        return true;
+    };
+    rig.core.LogEditButtClick();
     rig.view.onLoggerWindow = [this] {
         rig.core.loggerForm().LoggerOnTime = 42000;
         rig.core.loggerForm().LogDataChanged = true;
         return false;
     };
     rig.core.LogEditButtClick();
-    EXPECT_EQ(rig.core.LogOnTime, 41000);
-    EXPECT_EQ(rig.core.LogPeriodTicks, 7);
+    EXPECT_EQ(rig.core.logger().LogOnTime(), 41000);
+    EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 7);
     EXPECT_EQ(rig.core.ChangeCount, 0);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Ready"));
 }
@@ -317,9 +322,9 @@ TEST_F(LogEditButton, AnEmptyWindowLeavesTheLoggerWithoutSchedule)
         return rig.core.loggerForm().CheckTheLogData().isEmpty();
     };
     rig.core.LogEditButtClick();
-    EXPECT_EQ(rig.core.LogOnTime, 0);
-    EXPECT_EQ(rig.core.LogOffTime, 0);
-    EXPECT_EQ(rig.core.LogFrequency, 0);
+    EXPECT_EQ(rig.core.logger().LogOnTime(), 0);
+    EXPECT_EQ(rig.core.logger().LogOffTime(), 0);
+    EXPECT_EQ(rig.core.logger().LogFrequency(), 0);
     EXPECT_FALSE(rig.core.loggerForm().LogDataValid);
     rig.activate();
     rig.core.InputNowSBClick();

@@ -113,8 +113,9 @@ TEST_F(CloseQuery, TheLogQuestion)
         Rig fresh;
         useFolders(fresh);
         fresh.core.SystemActive = true;
-        fresh.core.LogNow = true;
-        fresh.core.LogList = {QStringLiteral("line 1"), QStringLiteral("line 2")};
+        fresh.core.loggerForm().LogDataValid = true;
+        fresh.core.InputNowSBClick();
+        fresh.core.logger().setLogList({QStringLiteral("line 1"), QStringLiteral("line 2")});
         fresh.view.answers.push_back(row.answer);
         fresh.view.files.push_back(row.saveTo);
         bool canClose = true;
@@ -124,7 +125,7 @@ TEST_F(CloseQuery, TheLogQuestion)
         if (row.answer == View::Answer::Yes) {
             EXPECT_EQ(fresh.view.fileDialogs, QList{View::FileDialog::SaveLog});
         }
-        EXPECT_EQ(fresh.core.LogList.isEmpty(), !row.logKept);
+        EXPECT_EQ(fresh.core.logger().LogList().isEmpty(), !row.logKept);
         EXPECT_EQ(QFileInfo::exists(programLastRun()), row.closes);
         if (!row.saveTo.isEmpty()) {
             EXPECT_EQ(bytes(logFile), QByteArray("line 1\r\nline 2\r\n"));
@@ -135,7 +136,7 @@ TEST_F(CloseQuery, TheLogQuestion)
 TEST_F(CloseQuery, BothQuestionsInTurn)
 {
     rig.core.ChangeCount = 1;
-    rig.core.LogList = {QStringLiteral("x")};
+    rig.core.logger().setLogList({QStringLiteral("x")});
     rig.view.answers = {View::Answer::No, View::Answer::No};
     EXPECT_TRUE(closeQuery());
     EXPECT_EQ(rig.view.boxTexts(), (QStringList{kParameters, kLogData}));
@@ -143,7 +144,7 @@ TEST_F(CloseQuery, BothQuestionsInTurn)
     Rig second;
     useFolders(second);
     second.core.ChangeCount = 1;
-    second.core.LogList = {QStringLiteral("x")};
+    second.core.logger().setLogList({QStringLiteral("x")});
     second.view.answers = {View::Answer::No, View::Answer::Cancel};
     bool canClose = true;
     second.core.FormCloseQuery(canClose);
@@ -260,8 +261,8 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     };
     rig.core.LogEditButtClick();
     ASSERT_EQ(rig.core.ChangeCount, 1);
-    rig.core.TimerList = twoTimerRecords();
-    rig.core.RulesList = QStringList{"1H=01H", "2Land3H=05L"};
+    rig.core.timers().setTimerList(twoTimerRecords());
+    rig.core.rules().setRulesList(QStringList{"1H=01H", "2Land3H=05L"});
     rig.core.ChangeCount = 3;
     const QString target = file(QStringLiteral("lab.iom"));
     rig.view.answers.push_back(View::Answer::Yes);
@@ -277,13 +278,15 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     EXPECT_TRUE(next.link.Active());
     EXPECT_EQ(next.view.caption, QStringLiteral("QMX V217 v140703 <lab.iom>"));
     EXPECT_EQ(next.core.ProjectFileName, target);
-    EXPECT_EQ(next.core.TimerList, rig.core.TimerList);
-    EXPECT_EQ(next.core.RulesList, rig.core.RulesList);
+    EXPECT_EQ(next.core.timers().TimerList(), rig.core.timers().TimerList());
+    EXPECT_EQ(next.core.rules().RulesList(), rig.core.rules().RulesList());
     // The schedule comes back as the logger window shows it.
     EXPECT_EQ(next.core.loggerForm().fields, rig.core.loggerForm().fields);
-    EXPECT_EQ(FormatGeneral(next.core.LogOnTime), FormatGeneral(rig.core.LogOnTime));
-    EXPECT_EQ(FormatGeneral(next.core.LogOffTime), FormatGeneral(rig.core.LogOffTime));
-    EXPECT_EQ(next.core.LogFrequency, rig.core.LogFrequency);
+    EXPECT_EQ(FormatGeneral(next.core.logger().LogOnTime()),
+              FormatGeneral(rig.core.logger().LogOnTime()));
+    EXPECT_EQ(FormatGeneral(next.core.logger().LogOffTime()),
+              FormatGeneral(rig.core.logger().LogOffTime()));
+    EXPECT_EQ(next.core.logger().LogFrequency(), rig.core.logger().LogFrequency());
     EXPECT_TRUE(next.core.loggerForm().LogDataValid);
     EXPECT_EQ(next.core.ChangeCount, 0);
     EXPECT_EQ(next.view.status[1], QStringLiteral("Ready"));

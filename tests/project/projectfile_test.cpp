@@ -33,8 +33,13 @@ TEST_F(Save, AnEmptyProjectIsFiveLines)
 TEST_F(Save, WritesTheEditedRecordsNotTheRunningCopy)
 {
     fillTwoTimers(rig.core);
-    rig.core.ActiveTimerList = rig.core.TimerList;
-    rig.core.ActiveTimerList[6] = QStringLiteral("1");
+    // A running copy whose record 1 is running, beside the edited records.
+    const QStringList edited = rig.core.timers().TimerList();
+    QStringList running = edited;
+    running[6] = QStringLiteral("1");
+    rig.core.timers().setTimerList(running);
+    rig.core.timers().startRun();
+    rig.core.timers().setTimerList(edited);
     rig.core.SystemActive = true;
     const QString target = file(QStringLiteral("active.iom"));
     save(target);
@@ -60,12 +65,12 @@ TEST_F(Load, TheGoldenFileFillsEveryList)
     load(source);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_EQ(rig.view.fileDialogs, QList{View::FileDialog::OpenProject});
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
-    EXPECT_EQ(rig.core.RulesList, threeRules());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
+    EXPECT_EQ(rig.core.rules().RulesList(), threeRules());
     // Fifteen significant digits: the value read back lies within 1e-10 days.
-    EXPECT_NEAR(rig.core.LogOnTime, 41823.0 + 17.5 / 24.0, 1e-9);
-    EXPECT_DOUBLE_EQ(rig.core.LogOffTime, 41823.75);
-    EXPECT_DOUBLE_EQ(rig.core.LogFrequency, 1.5);
+    EXPECT_NEAR(rig.core.logger().LogOnTime(), 41823.0 + 17.5 / 24.0, 1e-9);
+    EXPECT_DOUBLE_EQ(rig.core.logger().LogOffTime(), 41823.75);
+    EXPECT_DOUBLE_EQ(rig.core.logger().LogFrequency(), 1.5);
     EXPECT_EQ(rig.core.ProjectFileName, source);
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703 <twotimers.iom>"));
 
@@ -77,7 +82,7 @@ TEST_F(Load, TheGoldenFileFillsEveryList)
     EXPECT_EQ(logger.fields[LoggerForm::Frequency], QStringLiteral("1.5"));
     EXPECT_TRUE(logger.LogDataValid);
     EXPECT_FALSE(logger.LogDataChanged);
-    EXPECT_EQ(rig.core.LogPeriodTicks, 7);
+    EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 7);
     EXPECT_EQ(rig.core.rulesForm().RulesMemo, threeRules());
 }
 
@@ -97,11 +102,11 @@ TEST_F(Load, SaveThenLoadKeepsEveryLine)
         Rig second;
         useFolders(second);
         second.core.OpenTheProjectFile(copy);
-        EXPECT_EQ(second.core.TimerList, first.core.TimerList);
-        EXPECT_EQ(second.core.RulesList, first.core.RulesList);
-        EXPECT_EQ(second.core.LogOnTime, first.core.LogOnTime);
-        EXPECT_EQ(second.core.LogOffTime, first.core.LogOffTime);
-        EXPECT_EQ(second.core.LogFrequency, first.core.LogFrequency);
+        EXPECT_EQ(second.core.timers().TimerList(), first.core.timers().TimerList());
+        EXPECT_EQ(second.core.rules().RulesList(), first.core.rules().RulesList());
+        EXPECT_EQ(second.core.logger().LogOnTime(), first.core.logger().LogOnTime());
+        EXPECT_EQ(second.core.logger().LogOffTime(), first.core.logger().LogOffTime());
+        EXPECT_EQ(second.core.logger().LogFrequency(), first.core.logger().LogFrequency());
         EXPECT_EQ(second.view.caption, QStringLiteral("QMX V217 v140703 <copy-") + name + ">");
         EXPECT_TRUE(second.view.boxes.isEmpty());
     }
@@ -114,8 +119,8 @@ TEST_F(Load, AnEmptyScheduleLoadsWithoutAMessage)
     EXPECT_FALSE(rig.core.loggerForm().LogDataValid);
     for (const QString& field : rig.core.loggerForm().fields)
         EXPECT_TRUE(field.isEmpty());
-    EXPECT_TRUE(rig.core.TimerList.isEmpty());
-    EXPECT_TRUE(rig.core.RulesList.isEmpty());
+    EXPECT_TRUE(rig.core.timers().TimerList().isEmpty());
+    EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703 <empty.iom>"));
 }
 
@@ -130,8 +135,8 @@ TEST_F(Load, AnyLineEndIsRead)
         Rig fresh;
         useFolders(fresh);
         fresh.core.OpenTheProjectFile(source);
-        EXPECT_EQ(fresh.core.TimerList, twoTimerRecords());
-        EXPECT_EQ(fresh.core.RulesList, threeRules());
+        EXPECT_EQ(fresh.core.timers().TimerList(), twoTimerRecords());
+        EXPECT_EQ(fresh.core.rules().RulesList(), threeRules());
         EXPECT_EQ(fresh.core.ProjectFileName, source);
     }
 }
@@ -149,12 +154,12 @@ TEST_F(Load, TheTimerSectionLineMustMatchExactly)
         useFolders(fresh);
         fresh.core.ProjectFileName = QStringLiteral("/old/project.iom");
         fresh.core.OpenTheProjectFile(source);
-        EXPECT_TRUE(fresh.core.TimerList.isEmpty()) << section;
-        EXPECT_TRUE(fresh.core.RulesList.isEmpty()) << section;
+        EXPECT_TRUE(fresh.core.timers().TimerList().isEmpty()) << section;
+        EXPECT_TRUE(fresh.core.rules().RulesList().isEmpty()) << section;
         EXPECT_TRUE(fresh.core.ProjectFileName.isEmpty()) << section;
         EXPECT_EQ(fresh.view.caption, kPlain) << section;
-        EXPECT_DOUBLE_EQ(fresh.core.LogFrequency, 1.5) << section;
-        EXPECT_DOUBLE_EQ(fresh.core.LogOffTime, 41823.75) << section;
+        EXPECT_DOUBLE_EQ(fresh.core.logger().LogFrequency(), 1.5) << section;
+        EXPECT_DOUBLE_EQ(fresh.core.logger().LogOffTime(), 41823.75) << section;
         EXPECT_TRUE(fresh.view.boxes.isEmpty()) << section;
 
         // The last-run file then names no project.
@@ -171,8 +176,8 @@ TEST_F(Load, WithoutARulesLineEverythingIsTimerLines)
     const QString source = file(QStringLiteral("norules.iom"));
     writeBytes(source, data);
     rig.core.OpenTheProjectFile(source);
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords() + threeRules());
-    EXPECT_TRUE(rig.core.RulesList.isEmpty());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords() + threeRules());
+    EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
     EXPECT_EQ(rig.core.ProjectFileName, source);
 }
 
@@ -188,9 +193,9 @@ TEST_F(Load, AScheduleThatFailsItsCheckIsDroppedAlone)
     ASSERT_EQ(rig.view.boxes.size(), 1);
     EXPECT_EQ(rig.view.boxes[0].kind, QStringLiteral("Error"));
     EXPECT_EQ(rig.view.boxes[0].text, QStringLiteral("Found errors in Log Time data"));
-    EXPECT_EQ(rig.core.LogOnTime, 0);
-    EXPECT_EQ(rig.core.LogOffTime, 0);
-    EXPECT_EQ(rig.core.LogFrequency, 0);
+    EXPECT_EQ(rig.core.logger().LogOnTime(), 0);
+    EXPECT_EQ(rig.core.logger().LogOffTime(), 0);
+    EXPECT_EQ(rig.core.logger().LogFrequency(), 0);
     const LoggerForm& logger = rig.core.loggerForm();
     EXPECT_EQ(logger.LoggerOnTime, 0);
     EXPECT_EQ(logger.LoggerOffTime, 0);
@@ -200,10 +205,10 @@ TEST_F(Load, AScheduleThatFailsItsCheckIsDroppedAlone)
     for (const QString& field : logger.fields)
         EXPECT_TRUE(field.isEmpty());
     // The period keeps what the loaded frequency gave.
-    EXPECT_EQ(rig.core.LogPeriodTicks, 7);
+    EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 7);
 
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
-    EXPECT_EQ(rig.core.RulesList, threeRules());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
+    EXPECT_EQ(rig.core.rules().RulesList(), threeRules());
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703 <year2001.iom>"));
     EXPECT_EQ(rig.core.ChangeCount, 0);
 }
@@ -222,8 +227,8 @@ TEST_F(Load, FaultyRulesAreDroppedWithTheirOwnBox)
         QStringLiteral("Errors found in the loaded rules. The rules are not used.\r\r")));
     EXPECT_FALSE(rig.core.rulesForm().RulesError.isEmpty());
     EXPECT_TRUE(rig.view.boxes[0].text.endsWith(rig.core.rulesForm().RulesError));
-    EXPECT_TRUE(rig.core.RulesList.isEmpty());
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
+    EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
     EXPECT_TRUE(rig.core.loggerForm().LogDataValid);
     EXPECT_EQ(rig.core.ProjectFileName, source);
 }
@@ -236,7 +241,7 @@ TEST_F(Load, BlankRuleLinesAreNotKeptAsRules)
     writeBytes(source, data);
     rig.core.OpenTheProjectFile(source);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
-    EXPECT_EQ(rig.core.RulesList, threeRules());
+    EXPECT_EQ(rig.core.rules().RulesList(), threeRules());
 }
 
 TEST_F(Load, SixRulesAfterFiveAreCheckedOnTheirOwn)
@@ -247,7 +252,7 @@ TEST_F(Load, SixRulesAfterFiveAreCheckedOnTheirOwn)
          {std::pair{QStringLiteral("five.iom"), five}, std::pair{QStringLiteral("six.iom"), six}}) {
         WriteTextLines(file(name), QStringList{"0", "0", "0", "[t]", "[r]"} + rules);
         rig.core.OpenTheProjectFile(file(name));
-        EXPECT_EQ(rig.core.RulesList, rules);
+        EXPECT_EQ(rig.core.rules().RulesList(), rules);
     }
     EXPECT_TRUE(rig.view.boxes.isEmpty());
 }
@@ -265,22 +270,22 @@ TEST_F(Load, UnreadableFilesLoadAnEmptyProject)
         Rig fresh;
         useFolders(fresh);
         fillTwoTimers(fresh.core);
-        fresh.core.ActiveTimerList = fresh.core.TimerList;
+        fresh.core.timers().startRun();
         fresh.core.ProjectFileName = QStringLiteral("/old/project.iom");
         fresh.core.ChangeCount = 0;
-        fresh.core.LogList = {QStringLiteral("kept")};
+        fresh.core.logger().setLogList({QStringLiteral("kept")});
         fresh.view.files.push_back(source);
         fresh.core.run([&] { fresh.core.Load1Click(); });
         EXPECT_TRUE(fresh.view.boxes.isEmpty()) << source.toStdString();
-        EXPECT_TRUE(fresh.core.TimerList.isEmpty());
-        EXPECT_TRUE(fresh.core.ActiveTimerList.isEmpty());
-        EXPECT_TRUE(fresh.core.RulesList.isEmpty());
-        EXPECT_EQ(fresh.core.LogOnTime, 0);
-        EXPECT_EQ(fresh.core.LogOffTime, 0);
-        EXPECT_EQ(fresh.core.LogFrequency, 0);
+        EXPECT_TRUE(fresh.core.timers().TimerList().isEmpty());
+        EXPECT_TRUE(fresh.core.timers().ActiveTimerList().isEmpty());
+        EXPECT_TRUE(fresh.core.rules().RulesList().isEmpty());
+        EXPECT_EQ(fresh.core.logger().LogOnTime(), 0);
+        EXPECT_EQ(fresh.core.logger().LogOffTime(), 0);
+        EXPECT_EQ(fresh.core.logger().LogFrequency(), 0);
         EXPECT_TRUE(fresh.core.ProjectFileName.isEmpty());
         EXPECT_EQ(fresh.view.caption, kPlain);
-        EXPECT_EQ(fresh.core.LogList, QStringList{QStringLiteral("kept")});
+        EXPECT_EQ(fresh.core.logger().LogList(), QStringList{QStringLiteral("kept")});
         EXPECT_FALSE(fresh.core.loggerForm().LogDataValid);
     }
 }
@@ -300,19 +305,19 @@ TEST_F(Load, ACommaSavedProjectLoadsUnderTheCLocale)
     useFolders(other);
     other.core.OpenTheProjectFile(target);
     EXPECT_TRUE(other.view.boxes.isEmpty());
-    EXPECT_NEAR(other.core.LogOnTime, 41823.0 + 17.5 / 24.0, 1e-9);
-    EXPECT_DOUBLE_EQ(other.core.LogFrequency, 1.5);
+    EXPECT_NEAR(other.core.logger().LogOnTime(), 41823.0 + 17.5 / 24.0, 1e-9);
+    EXPECT_DOUBLE_EQ(other.core.logger().LogFrequency(), 1.5);
     EXPECT_TRUE(other.core.loggerForm().LogDataValid);
-    EXPECT_EQ(other.core.TimerList, twoTimerRecords());
+    EXPECT_EQ(other.core.timers().TimerList(), twoTimerRecords());
 }
 
 TEST_F(Load, LoadingWhileActiveStopsTheRunningRecords)
 {
     fillTwoTimers(rig.core);
     rig.core.ActiveButtClick();
-    ASSERT_EQ(rig.core.ActiveTimerList.size(), 18);
+    ASSERT_EQ(rig.core.timers().ActiveTimerList().size(), 18);
     rig.core.OpenTheProjectFile(golden(QStringLiteral("empty.iom")));
-    EXPECT_TRUE(rig.core.ActiveTimerList.isEmpty());
+    EXPECT_TRUE(rig.core.timers().ActiveTimerList().isEmpty());
     EXPECT_TRUE(rig.core.SystemActive);
 }
 
@@ -355,7 +360,7 @@ TEST_F(Load, TheChangeQuestion)
                   QStringList{QStringLiteral("Time/Rule parameters have changed.\r\rSave?")});
         EXPECT_EQ(fresh.view.lastButtons, View::Buttons::YesNoCancel);
         EXPECT_EQ(fresh.view.fileDialogs, row.dialogs);
-        EXPECT_EQ(fresh.core.TimerList.isEmpty(), row.loaded);
+        EXPECT_EQ(fresh.core.timers().TimerList().isEmpty(), row.loaded);
         EXPECT_EQ(fresh.core.ChangeCount, row.loaded ? 0 : 1);
         if (!row.saveTo.isEmpty()) {
             EXPECT_EQ(bytes(saved), bytes(golden(QStringLiteral("twotimers.iom"))));
@@ -377,7 +382,7 @@ TEST_F(Load, AFailedSaveStopsTheLoad)
               (QStringList{QStringLiteral("Time/Rule parameters have changed.\r\rSave?"),
                            QStringLiteral("Cannot create file ") + impossible + "."}));
     EXPECT_EQ(rig.view.fileDialogs, QList{View::FileDialog::SaveProject});
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
     EXPECT_EQ(rig.core.ChangeCount, 1);
 }
 
@@ -387,7 +392,7 @@ TEST_F(Load, NoQuestionWithoutChangesAndACancelledDialogKeepsTheProject)
     run([this] { rig.core.Load1Click(); });
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_EQ(rig.view.fileDialogs, QList{View::FileDialog::OpenProject});
-    EXPECT_EQ(rig.core.TimerList, twoTimerRecords());
+    EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
 }
 
 // A log line every 5 input reads for a frequency of 1.0, whether the
@@ -397,9 +402,9 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
     const auto run10Reads = [](Rig& r) {
         r.core.ActiveButtClick();
         r.core.InputNowSBClick();
-        EXPECT_TRUE(r.core.LogNow);
+        EXPECT_TRUE(r.core.logger().LogNow());
         r.cycle(10);
-        return r.core.LogCount;
+        return r.core.logger().LogCount();
     };
 
     WriteTextLines(file(QStringLiteral("one.iom")), {"41823.5", "41823.75", "1", "[t]", "[r]"});
@@ -407,7 +412,7 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
     useFolders(loaded);
     loaded.startUp();
     loaded.core.OpenTheProjectFile(file(QStringLiteral("one.iom")));
-    EXPECT_EQ(loaded.core.LogPeriodTicks, 5);
+    EXPECT_EQ(loaded.core.logger().LogPeriodTicks(), 5);
     EXPECT_EQ(run10Reads(loaded), 2);
 
     Rig edited;
@@ -420,7 +425,7 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
         return form.CheckTheLogData().isEmpty();
     };
     edited.core.LogEditButtClick();
-    EXPECT_EQ(edited.core.LogPeriodTicks, 5);
+    EXPECT_EQ(edited.core.logger().LogPeriodTicks(), 5);
     EXPECT_EQ(run10Reads(edited), 2);
 }
 

@@ -60,11 +60,11 @@ protected:
     // The controller holding the project of the golden file "twotimers.iom".
     static void fillTwoTimers(Controller& core)
     {
-        core.LogOnTime = 41823.0 + 17.5 / 24.0; // 3 July 2014 17:30:00
-        core.LogOffTime = 41823.75;             // 3 July 2014 18:00:00
-        core.LogFrequency = 1.5;
-        core.TimerList = twoTimerRecords();
-        core.RulesList = threeRules();
+        core.logger().loadTimes(41823.0 + 17.5 / 24.0, // 3 July 2014 17:30:00
+                                41823.75,              // 3 July 2014 18:00:00
+                                1.5);
+        core.timers().setTimerList(twoTimerRecords());
+        core.rules().setRulesList(threeRules());
     }
     [[nodiscard]] static QStringList twoTimerRecords()
     {

@@ -202,7 +202,7 @@ TEST_F(SaveFailure, ALinkPlantedInASharedFolder)
     fillTwoTimers(rig.core);
     rig.core.ChangeCount = 1;
     save(shared + QStringLiteral("/planted.iom"));
-    rig.core.LogList = QStringList{QStringLiteral("a log line")};
+    rig.core.logger().setLogList(QStringList{QStringLiteral("a log line")});
     rig.view.files.push_back(shared + QStringLiteral("/planted.txt"));
     run([this] { rig.core.LogSaveButtClick(); });
 
@@ -212,7 +212,7 @@ TEST_F(SaveFailure, ALinkPlantedInASharedFolder)
     EXPECT_EQ(bytes(notes), QByteArray("notes\r\n"));
     EXPECT_TRUE(rig.core.ProjectFileName.isEmpty());
     EXPECT_EQ(rig.core.ChangeCount, 1);
-    EXPECT_EQ(rig.core.LogList, QStringList{QStringLiteral("a log line")});
+    EXPECT_EQ(rig.core.logger().LogList(), QStringList{QStringLiteral("a log line")});
 }
 
 TEST_F(SaveFailure, AWriteThatStopsHalfWay)

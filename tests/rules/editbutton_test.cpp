@@ -21,7 +21,7 @@ protected:
     {
         rig.startUp();
         rig.view.boxes.clear();
-        rig.core.RulesList = {u"1H=01H"_s};
+        rig.core.rules().setRulesList({u"1H=01H"_s});
         rig.core.InputRulesSBClick();
         rig.view.statusHistory[1].clear();
     }
@@ -61,9 +61,9 @@ TEST_F(RulesEditButt, OkWithAValidTextReplacesTheList)
     editAndPressOk({QString(), u"2L=03H"_s, u"  "_s, u"3Hor4H=16L"_s});
     EXPECT_EQ(openedWith, QStringList{u"1H=01H"_s});
     EXPECT_EQ(statusWhileOpen, u"Edit input rules"_s);
-    EXPECT_EQ(rig.core.RulesList, (QStringList{u"2L=03H"_s, u"3Hor4H=16L"_s}));
+    EXPECT_EQ(rig.core.rules().RulesList(), (QStringList{u"2L=03H"_s, u"3Hor4H=16L"_s}));
     EXPECT_EQ(rig.core.ChangeCount, 3);
-    EXPECT_TRUE(rig.core.RulesOn);
+    EXPECT_TRUE(rig.core.rules().RulesOn());
     EXPECT_TRUE(rig.view.lamp(View::Lamp::InputRules));
     EXPECT_EQ(rig.view.status[1], u"Ready"_s);
     EXPECT_EQ(rig.view.beeps, 0);
@@ -77,14 +77,14 @@ TEST_F(RulesEditButt, AnUnmodifiedTextCountsNoChange)
         return form().FormCloseQuery(rig.view);
     };
     rig.core.RulesEditButtClick();
-    EXPECT_EQ(rig.core.RulesList, QStringList{u"1H=01H"_s});
+    EXPECT_EQ(rig.core.rules().RulesList(), QStringList{u"1H=01H"_s});
     EXPECT_EQ(rig.core.ChangeCount, 0);
 }
 
 TEST_F(RulesEditButt, AnEmptyTextEmptiesTheList)
 {
     editAndPressOk({QString(), u" "_s});
-    EXPECT_TRUE(rig.core.RulesList.isEmpty());
+    EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
     EXPECT_EQ(rig.core.ChangeCount, 1);
 }
 
@@ -100,8 +100,8 @@ TEST_F(RulesEditButt, LeavingAFaultyTextDropsTheListAndSwitchesTheRulesOff)
     EXPECT_EQ(rig.view.lastButtons, View::Buttons::YesNo);
     EXPECT_FALSE(form().AcceptText);
 
-    EXPECT_TRUE(rig.core.RulesList.isEmpty());
-    EXPECT_FALSE(rig.core.RulesOn);
+    EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
+    EXPECT_FALSE(rig.core.rules().RulesOn());
     EXPECT_FALSE(rig.view.lamp(View::Lamp::InputRules));
     EXPECT_EQ(rig.core.ChangeCount, 0);
     EXPECT_EQ(rig.view.status[1], u"Ready"_s);
@@ -121,8 +121,8 @@ TEST_F(RulesEditButt, YesKeepsTheEditorOpenForCorrection)
     };
     rig.core.RulesEditButtClick();
     EXPECT_EQ(rig.view.boxes.size(), 1);
-    EXPECT_EQ(rig.core.RulesList, QStringList{u"1H=11H"_s});
-    EXPECT_TRUE(rig.core.RulesOn);
+    EXPECT_EQ(rig.core.rules().RulesList(), QStringList{u"1H=11H"_s});
+    EXPECT_TRUE(rig.core.rules().RulesOn());
 }
 
 TEST_F(RulesEditButt, AQuestionClosedWithoutAnAnswerKeepsTheEditorOpen)
@@ -131,8 +131,8 @@ TEST_F(RulesEditButt, AQuestionClosedWithoutAnAnswerKeepsTheEditorOpen)
     editAndPressOk({u"1H=1H"_s}, 2);
     EXPECT_FALSE(closedOnItsOwn);
     EXPECT_EQ(rig.view.boxes.size(), 2);
-    EXPECT_EQ(rig.core.RulesList, QStringList{u"1H=01H"_s});
-    EXPECT_TRUE(rig.core.RulesOn);
+    EXPECT_EQ(rig.core.rules().RulesList(), QStringList{u"1H=01H"_s});
+    EXPECT_TRUE(rig.core.rules().RulesOn());
 }
 
 TEST_F(RulesEditButt, CancelKeepsListAndSwitch)
@@ -148,8 +148,8 @@ TEST_F(RulesEditButt, CancelKeepsListAndSwitch)
     rig.core.RulesEditButtClick();
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_EQ(rig.view.beeps, 0);
-    EXPECT_EQ(rig.core.RulesList, QStringList{u"1H=01H"_s});
-    EXPECT_TRUE(rig.core.RulesOn);
+    EXPECT_EQ(rig.core.rules().RulesList(), QStringList{u"1H=01H"_s});
+    EXPECT_TRUE(rig.core.rules().RulesOn());
     EXPECT_EQ(rig.core.ChangeCount, 0);
     EXPECT_EQ(rig.view.status[1], u"Ready"_s);
 }
@@ -166,8 +166,8 @@ TEST_F(RulesEditButt, AFaultyTextLeftThroughTheCloseBoxChangesNothing)
     };
     rig.core.RulesEditButtClick();
     EXPECT_EQ(rig.view.boxes.size(), 1);
-    EXPECT_EQ(rig.core.RulesList, QStringList{u"1H=01H"_s});
-    EXPECT_TRUE(rig.core.RulesOn);
+    EXPECT_EQ(rig.core.rules().RulesList(), QStringList{u"1H=01H"_s});
+    EXPECT_TRUE(rig.core.rules().RulesOn());
     EXPECT_TRUE(rig.view.lamp(View::Lamp::InputRules));
 }
 
@@ -183,7 +183,7 @@ TEST_F(RulesEditButt, DoesNothingWhileTheSystemIsActive)
     rig.core.RulesEditButtClick();
     EXPECT_EQ(shown, 0);
     EXPECT_TRUE(rig.view.statusHistory[1].isEmpty());
-    EXPECT_EQ(rig.core.RulesList, QStringList{u"1H=01H"_s});
+    EXPECT_EQ(rig.core.rules().RulesList(), QStringList{u"1H=01H"_s});
 }
 
 TEST_F(RulesEditButt, EveryOpeningStartsFromTheList)

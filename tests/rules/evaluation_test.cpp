@@ -120,7 +120,7 @@ protected:
 
 TEST_F(RulesInController, ModifyOutputFromRulesBaseRewritesPortOut)
 {
-    rig.core.RulesList = {u"1H=01H"_s, u"2H=02L"_s};
+    rig.core.rules().setRulesList({u"1H=01H"_s, u"2H=02L"_s});
     rig.core.PortIn = kInput1 | kInput2;
     rig.core.PortOut = 0x0002;
     rig.core.ModifyOutputFromRulesBase();
@@ -129,7 +129,7 @@ TEST_F(RulesInController, ModifyOutputFromRulesBaseRewritesPortOut)
 
 TEST_F(RulesInController, RelaysFollowTheInputsWithinOnePollCycle)
 {
-    rig.core.RulesList = {u"1Hand2L=05H06L"_s};
+    rig.core.rules().setRulesList({u"1Hand2L=05H06L"_s});
     rig.core.InputRulesSBClick();
     rig.activateAndCycle(1);
     // Inputs all low: the condition is false, relay 5 off, relay 6 on.
@@ -151,7 +151,7 @@ TEST_F(RulesInController, RelaysFollowTheInputsWithinOnePollCycle)
 
 TEST_F(RulesInController, ARuleOverridesSetAllAtTheNextInputRead)
 {
-    rig.core.RulesList = {u"1H=05H"_s};
+    rig.core.rules().setRulesList({u"1H=05H"_s});
     rig.core.InputRulesSBClick();
     rig.core.ActiveButtClick();
     rig.core.SetAllButtClick();
@@ -171,14 +171,14 @@ TEST_F(RulesInController, ARuleOverridesSetAllAtTheNextInputRead)
 
 TEST_F(RulesInController, NothingIsEvaluatedWhileTheSwitchIsOff)
 {
-    rig.core.RulesList = {u"1L=01H"_s};
+    rig.core.rules().setRulesList({u"1L=01H"_s});
     rig.activateAndCycle(2);
     EXPECT_EQ(rig.core.PortOut, 0);
 }
 
 TEST_F(RulesInController, NothingIsEvaluatedWhileTheSystemIsIdle)
 {
-    rig.core.RulesList = {u"1L=01H"_s};
+    rig.core.rules().setRulesList({u"1L=01H"_s});
     rig.core.InputRulesSBClick();
     rig.link.autoReply = true;
     for (int i = 0; i < 4; ++i) {
@@ -191,14 +191,14 @@ TEST_F(RulesInController, NothingIsEvaluatedWhileTheSystemIsIdle)
 
 TEST_F(RulesInController, TheSwitchTurnsTheFunctionOnAndOff)
 {
-    rig.core.RulesList = {u"1H=01H"_s};
+    rig.core.rules().setRulesList({u"1H=01H"_s});
     rig.core.InputRulesSBClick();
-    EXPECT_TRUE(rig.core.RulesOn);
+    EXPECT_TRUE(rig.core.rules().RulesOn());
     EXPECT_TRUE(rig.view.lamp(View::Lamp::InputRules));
     EXPECT_EQ(rig.view.status[1], u"Input rules ON"_s);
 
     rig.core.InputRulesSBClick();
-    EXPECT_FALSE(rig.core.RulesOn);
+    EXPECT_FALSE(rig.core.rules().RulesOn());
     EXPECT_FALSE(rig.view.lamp(View::Lamp::InputRules));
     EXPECT_EQ(rig.view.status[1], u"Input rules OFF"_s);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
@@ -207,7 +207,7 @@ TEST_F(RulesInController, TheSwitchTurnsTheFunctionOnAndOff)
 TEST_F(RulesInController, TheSwitchRefusesAnEmptyList)
 {
     rig.core.InputRulesSBClick();
-    EXPECT_FALSE(rig.core.RulesOn);
+    EXPECT_FALSE(rig.core.rules().RulesOn());
     EXPECT_FALSE(rig.view.lamp(View::Lamp::InputRules));
     EXPECT_EQ(rig.view.status[1], u"Ready"_s);
     ASSERT_EQ(rig.view.boxes.size(), 1);
@@ -217,7 +217,7 @@ TEST_F(RulesInController, TheSwitchRefusesAnEmptyList)
 
 TEST_F(RulesInController, TheSwitchWorksWhileTheSystemIsActive)
 {
-    rig.core.RulesList = {u"1H=01H"_s};
+    rig.core.rules().setRulesList({u"1H=01H"_s});
     rig.activateAndCycle(1);
     rig.core.InputRulesSBClick();
     cycleWithInputs("01");

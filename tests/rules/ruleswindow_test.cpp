@@ -40,7 +40,7 @@ protected:
     RulesForm& form() { return rig.core.rulesForm(); }
 
     Rig rig;
-    TRulesFm window{rig.core};
+    TRulesFm window{rig.core.rulesForm(), rig.view};
     QPlainTextEdit* memo = nullptr;
     QPushButton* okButt = nullptr;
     QPushButton* cancelButt = nullptr;
@@ -216,7 +216,7 @@ TEST_F(RulesWindow, TypedRulesDriveTheRelays)
     };
     rig.core.RulesEditButtClick();
     EXPECT_TRUE(rig.view.boxes.isEmpty());
-    ASSERT_EQ(rig.core.RulesList, QStringList{u"1Hand2L=05H06L"_s});
+    ASSERT_EQ(rig.core.rules().RulesList(), QStringList{u"1Hand2L=05H06L"_s});
     EXPECT_EQ(rig.core.ChangeCount, 1);
 
     rig.core.InputRulesSBClick();

@@ -24,10 +24,11 @@ public:
         Answer escape = Answer::Ok;
     };
 
-    void setStatusText(int panel, const QString& text) override
+    void setStatusText(Panel panel, const QString& text) override
     {
-        status.at(static_cast<size_t>(panel)) = text;
-        statusHistory[panel].append(text);
+        const auto index = static_cast<size_t>(panel);
+        status.at(index) = text;
+        statusHistory.at(index).append(text);
     }
     void setCaption(const QString& text) override { caption = text; }
     void showError(const QString& text) override { addBox(QStringLiteral("Error"), text); }

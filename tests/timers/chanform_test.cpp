@@ -541,7 +541,7 @@ TEST_F(ChanFormTest, EachShowingStartsFresh)
 TEST_F(ChanFormTest, OkAndCancelThroughTheEditButton)
 {
     rig.startUp();
-    rig.core.TimerList = channelRecord("01") + channelRecord("02");
+    rig.core.timers().setTimerList(channelRecord("01") + channelRecord("02"));
     rig.view.onTimerEditor = [this] {
         form.FormActivate();
         form.NextButtClick();
@@ -551,7 +551,7 @@ TEST_F(ChanFormTest, OkAndCancelThroughTheEditButton)
     };
     rig.core.OutEditButtClick();
     EXPECT_EQ(rig.core.ChangeCount, 0);
-    EXPECT_EQ(rig.core.TimerList, channelRecord("01") + channelRecord("02"));
+    EXPECT_EQ(rig.core.timers().TimerList(), channelRecord("01") + channelRecord("02"));
 
     rig.view.onTimerEditor = [this] {
         form.FormActivate();
@@ -562,7 +562,7 @@ TEST_F(ChanFormTest, OkAndCancelThroughTheEditButton)
     };
     rig.core.OutEditButtClick();
     EXPECT_EQ(rig.core.ChangeCount, 0);
-    EXPECT_EQ(rig.core.TimerList, channelRecord("01") + channelRecord("02"));
+    EXPECT_EQ(rig.core.timers().TimerList(), channelRecord("01") + channelRecord("02"));
 
     rig.view.onTimerEditor = [this] {
         form.FormActivate();
@@ -572,5 +572,5 @@ TEST_F(ChanFormTest, OkAndCancelThroughTheEditButton)
     };
     rig.core.OutEditButtClick();
     EXPECT_EQ(rig.core.ChangeCount, 1);
-    EXPECT_EQ(rig.core.TimerList, channelRecord("02"));
+    EXPECT_EQ(rig.core.timers().TimerList(), channelRecord("02"));
 }

@@ -265,7 +265,7 @@ TEST_F(ChanWindow, AUserEntersARecordAndWatchesTheRelayToggle)
     rig.core.OutEditButtClick();
     ASSERT_TRUE(driven);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
-    EXPECT_EQ(rig.core.TimerList,
+    EXPECT_EQ(rig.core.timers().TimerList(),
               (QStringList{"05", "37257.5006944444", "37257.5034722222", "0.4", "0.4", "1111111",
                            "0", "0", "0.4"}));
     EXPECT_EQ(rig.core.ChangeCount, 1);
@@ -288,7 +288,7 @@ TEST_F(ChanWindow, AUserEntersARecordAndWatchesTheRelayToggle)
 
 TEST_F(ChanWindow, CancelAndTheCloseBoxKeepTheList)
 {
-    rig.core.TimerList = kRelay5Record;
+    rig.core.timers().setTimerList(kRelay5Record);
     for (const bool closeBox : {false, true}) {
         SCOPED_TRACE(closeBox);
         rig.view.onTimerEditor = [&] {
@@ -304,7 +304,7 @@ TEST_F(ChanWindow, CancelAndTheCloseBoxKeepTheList)
             return window.exec() == QDialog::Accepted;
         };
         rig.core.OutEditButtClick();
-        EXPECT_EQ(rig.core.TimerList, kRelay5Record);
+        EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record);
         EXPECT_EQ(rig.core.ChangeCount, 0);
     }
 }

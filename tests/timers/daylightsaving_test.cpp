@@ -33,7 +33,7 @@ TEST(TimerEditorUnderDaylightSaving, ARecordInTheSkippedHourIsShownAndKept)
         ChanForm& form = rig.core.chanForm();
         rig.startUp();
         rig.view.boxes.clear();
-        rig.core.TimerList = records;
+        rig.core.timers().setTimerList(records);
         QStringList shown;
         rig.view.onTimerEditor = [&] {
             form.FormActivate();
@@ -49,7 +49,7 @@ TEST(TimerEditorUnderDaylightSaving, ARecordInTheSkippedHourIsShownAndKept)
         const QString skippedText = dayText + skipped.time.toString(QStringLiteral("HH mm ss"));
         EXPECT_EQ(shown, QStringList({skippedText, skippedText}));
         EXPECT_TRUE(rig.view.boxTexts().isEmpty());
-        EXPECT_EQ(rig.core.TimerList, records);
+        EXPECT_EQ(rig.core.timers().TimerList(), records);
     }
 }
 
@@ -96,8 +96,8 @@ TEST(TimersUnderDaylightSaving, AWindowInTheRepeatedHourOpensOnce)
         rig.startUp();
         rig.view.boxes.clear();
         rig.link.autoReply = true;
-        rig.core.TimerList =
-            dateRecord("05", wallAtChange.addSecs(-20 * 60), wallAtChange.addSecs(-10 * 60));
+        rig.core.timers().setTimerList(
+            dateRecord("05", wallAtChange.addSecs(-20 * 60), wallAtChange.addSecs(-10 * 60)));
         rig.core.TimerSBClick();
         rig.core.ActiveButtClick();
         // From `from` on, 3 s of poll cycles; the relay command of the last.

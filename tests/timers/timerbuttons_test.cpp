@@ -45,20 +45,20 @@ protected:
 TEST_F(TimerButtons, TheSwitchNeedsRecords)
 {
     rig.core.TimerSBClick();
-    EXPECT_FALSE(rig.core.TimersOn);
+    EXPECT_FALSE(rig.core.timers().TimersOn());
     EXPECT_EQ(rig.view.boxTexts(), QStringList{"Timer list empty"});
     EXPECT_EQ(rig.view.boxes.at(0).kind, QStringLiteral("Information"));
     EXPECT_FALSE(rig.view.lamp(View::Lamp::Timers));
 
-    rig.core.TimerList = kRelay5Record;
+    rig.core.timers().setTimerList(kRelay5Record);
     rig.core.TimerSBClick();
-    EXPECT_TRUE(rig.core.TimersOn);
+    EXPECT_TRUE(rig.core.timers().TimersOn());
     EXPECT_TRUE(rig.view.lamp(View::Lamp::Timers));
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Timers ON"));
 
-    rig.core.TimerList.clear(); // turning off never looks at the list
+    rig.core.timers().setTimerList({}); // turning off never looks at the list
     rig.core.TimerSBClick();
-    EXPECT_FALSE(rig.core.TimersOn);
+    EXPECT_FALSE(rig.core.timers().TimersOn());
     EXPECT_FALSE(rig.view.lamp(View::Lamp::Timers));
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Timers OFF"));
     EXPECT_EQ(rig.view.boxes.size(), 1);
@@ -67,7 +67,7 @@ TEST_F(TimerButtons, TheSwitchNeedsRecords)
 TEST_F(TimerButtons, TheRelayCommandCarriesTheRecordsBit)
 {
     rig.clock.set(at(2014, 7, 3, 17, 29, 59));
-    rig.core.TimerList = kRelay5Record;
+    rig.core.timers().setTimerList(kRelay5Record);
     rig.core.TimerSBClick();
     rig.core.ActiveButtClick();
     const QList<QByteArray> commands = relayCommands(8); // to 17:30:00.6
@@ -75,17 +75,17 @@ TEST_F(TimerButtons, TheRelayCommandCarriesTheRecordsBit)
     EXPECT_EQ(commands.first(), QByteArray("R0000\r"));
     EXPECT_EQ(commands.last(), QByteArray("R0010\r"));
     EXPECT_EQ(rig.view.relayWord, 0x0010);
-    EXPECT_EQ(rig.core.ActiveTimerList.at(chantimer::Running), QStringLiteral("1"));
+    EXPECT_EQ(rig.core.timers().ActiveTimerList().at(chantimer::Running), QStringLiteral("1"));
     // The edited list is never touched by the engine.
-    EXPECT_EQ(rig.core.TimerList, kRelay5Record);
+    EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record);
 }
 
 TEST_F(TimerButtons, ToggleTimingEndToEnd)
 {
     // Daily, every day, from one minute after "now", toggling 0.4 / 0.4.
     rig.clock.set(at(2014, 7, 3, 12, 0));
-    rig.core.TimerList = dateRecord("05", at(2002, 1, 1, 12, 1), at(2002, 1, 1, 12, 5),
-                                    "1111111", "0.4", "0.4");
+    rig.core.timers().setTimerList(
+        dateRecord("05", at(2002, 1, 1, 12, 1), at(2002, 1, 1, 12, 5), "1111111", "0.4", "0.4"));
     rig.core.TimerSBClick();
     rig.core.ActiveButtClick();
     const QList<QByteArray> before = relayCommands(300); // 60 s
@@ -102,7 +102,7 @@ TEST_F(TimerButtons, ToggleTimingEndToEnd)
 TEST_F(TimerButtons, TimersOffSkipsThePass)
 {
     rig.clock.set(at(2014, 7, 3, 17, 45));
-    rig.core.TimerList = kRelay5Record;
+    rig.core.timers().setTimerList(kRelay5Record);
     rig.core.ActiveButtClick();
     EXPECT_EQ(relayCommands(3).last(), QByteArray("R0000\r"));
     rig.core.TimerSBClick();
@@ -117,18 +117,18 @@ TEST_F(TimerButtons, ABadRelayNumberStopsTheSystem)
 {
     QStringList bad = kRelay5Record;
     bad[chantimer::Channel] = "17";
-    rig.core.TimerList = bad;
+    rig.core.timers().setTimerList(bad);
     rig.core.TimerSBClick();
     rig.core.ActiveButtClick();
     rig.link.written.clear();
     rig.tick();
     EXPECT_TRUE(rig.link.written.isEmpty()); // no relay command on that tick
     EXPECT_FALSE(rig.core.SystemActive);
-    EXPECT_EQ(rig.core.CommState, 0);
+    EXPECT_EQ(rig.core.CommState, board::CommState::Idle);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System error..."));
     EXPECT_EQ(rig.view.boxTexts(), QStringList{"Fatal error in time data."});
     EXPECT_EQ(rig.view.boxes.at(0).kind, QStringLiteral("Error"));
-    EXPECT_TRUE(rig.core.TimersOn);
+    EXPECT_TRUE(rig.core.timers().TimersOn());
 }
 
 TEST_F(TimerButtons, DamagedListsFromAFileStopTheSystemToo)
@@ -136,7 +136,7 @@ TEST_F(TimerButtons, DamagedListsFromAFileStopTheSystemToo)
     for (const QStringList& list : {kRelay5Record.mid(0, 8), QStringList(kRelay5Record).replaceInStrings("41823.75", "x")}) {
         Rig fresh;
         fresh.startUp();
-        fresh.core.TimerList = list;
+        fresh.core.timers().setTimerList(list);
         fresh.core.TimerSBClick();
         fresh.core.ActiveButtClick();
         fresh.tick();
@@ -148,22 +148,22 @@ TEST_F(TimerButtons, DamagedListsFromAFileStopTheSystemToo)
 TEST_F(TimerButtons, ActivationRenewsTheRunTimeLines)
 {
     rig.clock.set(at(2014, 7, 3, 17, 45));
-    rig.core.TimerList = kRelay5Record;
+    rig.core.timers().setTimerList(kRelay5Record);
     rig.core.TimerSBClick();
     rig.core.ActiveButtClick();
     (void)relayCommands(2);
-    EXPECT_EQ(rig.core.ActiveTimerList.at(chantimer::Running), QStringLiteral("1"));
+    EXPECT_EQ(rig.core.timers().ActiveTimerList().at(chantimer::Running), QStringLiteral("1"));
     rig.core.ActiveButtClick(); // deactivate
     (void)relayCommands(2);
     ASSERT_FALSE(rig.core.SystemActive);
     rig.core.ActiveButtClick();
-    EXPECT_EQ(rig.core.ActiveTimerList, kRelay5Record);
+    EXPECT_EQ(rig.core.timers().ActiveTimerList(), kRelay5Record);
 }
 
 TEST_F(TimerButtons, TheEditButtonCopiesInAndBackOnOk)
 {
-    rig.core.TimerList = kRelay5Record;
-    rig.view.setStatusText(2, QStringLiteral("12:00:00"));
+    rig.core.timers().setTimerList(kRelay5Record);
+    rig.view.setStatusText(View::Panel::Clock, QStringLiteral("12:00:00"));
     ChanForm& form = rig.core.chanForm();
     form.EditList = kRelay12Record;
     QStringList seen;
@@ -176,7 +176,7 @@ TEST_F(TimerButtons, TheEditButtonCopiesInAndBackOnOk)
     };
     rig.core.OutEditButtClick();
     EXPECT_EQ(seen, kRelay5Record);
-    EXPECT_EQ(rig.core.TimerList, kRelay5Record + kRelay12Record);
+    EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record + kRelay12Record);
     EXPECT_EQ(rig.core.ChangeCount, 1);
 
     // Cancel after changes: nothing comes back.
@@ -186,7 +186,7 @@ TEST_F(TimerButtons, TheEditButtonCopiesInAndBackOnOk)
         return false;
     };
     rig.core.OutEditButtClick();
-    EXPECT_EQ(rig.core.TimerList, kRelay5Record + kRelay12Record);
+    EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record + kRelay12Record);
     EXPECT_EQ(rig.core.ChangeCount, 1);
 }
 
@@ -196,7 +196,7 @@ TEST_F(TimerButtons, TheEditButtonCopiesInAndBackOnOk)
 TEST_F(TimerButtons, AClockSteppedBackKeepsAClosedWindowClosed)
 {
     rig.clock.set(at(2014, 7, 3, 17, 59, 59));
-    rig.core.TimerList = kRelay5Record;
+    rig.core.timers().setTimerList(kRelay5Record);
     rig.core.TimerSBClick();
     rig.core.ActiveButtClick();
     const QList<QByteArray> window = relayCommands(6); // to 18:00:00.0
@@ -204,7 +204,7 @@ TEST_F(TimerButtons, AClockSteppedBackKeepsAClosedWindowClosed)
     EXPECT_EQ(window.last(), QByteArray("R0000\r"));
     rig.clock.set(rig.clock.now().addSecs(-60));
     EXPECT_EQ(relayCommands(20).count("R0000\r"), 20);
-    EXPECT_EQ(rig.core.TimerList, kRelay5Record);
+    EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record);
 
     QStringList edited;
     rig.view.onTimerEditor = [this, &edited] {
@@ -213,7 +213,7 @@ TEST_F(TimerButtons, AClockSteppedBackKeepsAClosedWindowClosed)
     };
     rig.core.OutEditButtClick();
     EXPECT_EQ(edited, kRelay5Record);
-    EXPECT_EQ(rig.core.TimerList, kRelay5Record);
+    EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record);
 
     rig.core.ActiveButtClick();
     for (int i = 0; i < 6 && rig.core.SystemActive; ++i)
