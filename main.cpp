@@ -1,8 +1,8 @@
 // Program start: one copy per user, then the six windows in their order; the
 // first tick of the main window does the rest.
+#include "common/savefile.h"
 #include "controller/application.h"
 #include "controller/program.h"
-#include "common/savefile.h"
 #include "controller/singleinstance.h"
 
 #include <QMessageBox>

@@ -8,9 +8,9 @@
 //    command that carries relay 1 after the rule "1H=01H"/"1L=01L";
 //  - CPU time and resident memory while active and while idle.
 // Run it under xvfb-run (or on a desktop); see docs/performance.md.
+#include "common/textlines.h"
 #include "controller/program.h"
 #include "controller/relaywindow.h"
-#include "common/textlines.h"
 #include "serial/Serial2.h"
 #include "tools/boardfigures.h"
 #include "tools/simulatedboard.h"
@@ -105,10 +105,10 @@ int main(int argc, char** argv)
                                   QStringLiteral("s"), QStringLiteral("60"));
     parser.addOptions({minutes, idle});
     parser.process(app);
-    const auto activeTime = std::chrono::milliseconds(
-        static_cast<qint64>(parser.value(minutes).toDouble() * 60000));
-    const auto idleTime = std::chrono::milliseconds(
-        static_cast<qint64>(parser.value(idle).toDouble() * 1000));
+    const auto activeTime =
+        std::chrono::milliseconds(static_cast<qint64>(parser.value(minutes).toDouble() * 60000));
+    const auto idleTime =
+        std::chrono::milliseconds(static_cast<qint64>(parser.value(idle).toDouble() * 1000));
 
     QTemporaryDir work;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.path() + QStringLiteral("/config")));
@@ -117,9 +117,9 @@ int main(int argc, char** argv)
     // Relay 1 follows input 1; a logging run writes a line every cycle. The
     // last-run file names no port, so start-up opens none.
     const QString project = work.path() + QStringLiteral("/bench.iom");
-    WriteTextLines(project, {QStringLiteral("37257"), QStringLiteral("73051"), QStringLiteral("0.2"),
-                             QStringLiteral("[t]"), QStringLiteral("[r]"), QStringLiteral("1H=01H"),
-                             QStringLiteral("1L=01L")});
+    WriteTextLines(project, {QStringLiteral("37257"), QStringLiteral("73051"),
+                             QStringLiteral("0.2"), QStringLiteral("[t]"), QStringLiteral("[r]"),
+                             QStringLiteral("1H=01H"), QStringLiteral("1L=01L")});
     WriteTextLines(QStringLiteral("v217.dat"), {QString(), project});
 
     // The windows, as the program makes them.

@@ -34,7 +34,12 @@ void Controller::sendingStep()
 
 namespace {
 
-enum class Verdict { Collect, Good, Invalid };
+enum class Verdict
+{
+    Collect,
+    Good,
+    Invalid
+};
 
 Verdict judgeLength(qsizetype length, int expected)
 {

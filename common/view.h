@@ -9,12 +9,37 @@
 class View
 {
 public:
-    enum class Answer { Ok, Yes, No, Cancel };
-    enum class Buttons { YesNo, YesNoCancel };
+    enum class Answer
+    {
+        Ok,
+        Yes,
+        No,
+        Cancel
+    };
+    enum class Buttons
+    {
+        YesNo,
+        YesNoCancel
+    };
     // The lamp switches and lamp buttons of the main window.
-    enum class Lamp { Activate, Timers, InputRules, LogTimer, LogNow, SetAll, ClearAll, Activity };
+    enum class Lamp
+    {
+        Activate,
+        Timers,
+        InputRules,
+        LogTimer,
+        LogNow,
+        SetAll,
+        ClearAll,
+        Activity
+    };
     // The three file dialogs of the main window.
-    enum class FileDialog { SaveLog, OpenProject, SaveProject };
+    enum class FileDialog
+    {
+        SaveLog,
+        OpenProject,
+        SaveProject
+    };
 
     virtual ~View() = default;
 

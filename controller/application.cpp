@@ -5,9 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-V217Application::V217Application(int& argc, char** argv) : QApplication(argc, argv)
-{
-}
+V217Application::V217Application(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool V217Application::notify(QObject* receiver, QEvent* event)
 {

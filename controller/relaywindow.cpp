@@ -4,11 +4,11 @@
 #include "controller/application.h"
 #include "controller/lamppictures.h"
 #include "controller/linkawarefiledialog.h"
-#include "windowkit/pixelform.h"
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"
 #include "rules/ruleswindow.h"
 #include "timers/chanwindow.h"
+#include "windowkit/pixelform.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "controller/relay.h"
 #include "common/view.h"
+#include "controller/relay.h"
 
 #include <QImage>
 #include <QMainWindow>

@@ -68,7 +68,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 5) {
-        return fail(QStringLiteral("usage: v217-iconsizes <output folder> <name> <size,...> <source>..."));
+        return fail(
+            QStringLiteral("usage: v217-iconsizes <output folder> <name> <size,...> <source>..."));
     }
     const QDir output(args.at(1));
     const QString name = args.at(2);
@@ -91,7 +92,8 @@ int main(int argc, char** argv)
         if (!output.mkpath(folder)) {
             return fail(QStringLiteral("cannot create %1").arg(output.filePath(folder)));
         }
-        const QString path = output.filePath(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+        const QString path =
+            output.filePath(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
         const QImage& source = bestSource(sources, size);
         const QImage icon = source.width() == size ? source : scaledTo(source, size);
         if (!icon.save(path, "PNG")) {

@@ -38,9 +38,7 @@ keyfilter::DecimalText toggleText(QStringView text)
 
 } // namespace
 
-ChanForm::ChanForm(View& view, const Clock& clock) : m_view(view), m_clock(clock)
-{
-}
+ChanForm::ChanForm(View& view, const Clock& clock) : m_view(view), m_clock(clock) {}
 
 bool ChanForm::isTimeTag(int tag)
 {
@@ -302,7 +300,8 @@ int ChanForm::CheckTimeValue()
 
     int filled = 0;
     for (int tag = kOnDayTag; tag <= kLastTimeTag; ++tag) {
-        if (isTimeTag(tag) && (!TimeEdits.at(tag).isEmpty() || (isDateTag(tag) && !DateEditsEnabled)))
+        if (isTimeTag(tag) &&
+            (!TimeEdits.at(tag).isEmpty() || (isDateTag(tag) && !DateEditsEnabled)))
             ++filled;
     }
     if (filled == 0)

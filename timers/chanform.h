@@ -29,7 +29,7 @@ public:
     static constexpr int kOffDayTag = 7;
     static constexpr int kOffGroupTag = kOffDayTag;
     static constexpr int kLastTimeTag = 12;
-    static constexpr int kToggleTag = 100;  // both toggle fields, and DuplicateCB
+    static constexpr int kToggleTag = 100; // both toggle fields, and DuplicateCB
     static constexpr int kChannelTag = 200;
     static constexpr int kDayBoxTag = 0;
 

@@ -10,18 +10,11 @@
 
 namespace chantimer {
 
-QStringList MakeRecord(const QString& channel, double onTime, double offTime,
-                       const QString& togOn, const QString& togOff, const QString& days)
+QStringList MakeRecord(const QString& channel, double onTime, double offTime, const QString& togOn,
+                       const QString& togOff, const QString& days)
 {
-    return {channel,
-            FormatGeneral(onTime),
-            FormatGeneral(offTime),
-            togOn,
-            togOff,
-            days,
-            QStringLiteral("0"),
-            QStringLiteral("0"),
-            togOn};
+    return {channel, FormatGeneral(onTime), FormatGeneral(offTime), togOn, togOff,
+            days,    QStringLiteral("0"),   QStringLiteral("0"),    togOn};
 }
 
 void AppendRecord(QStringList& list, const QStringList& record)
@@ -109,9 +102,7 @@ std::optional<ShownRecord> ReadForEditor(const QStringList& list, int firstLine)
     if (shown.onPattern.isEmpty() || shown.offPattern.isEmpty())
         return std::nullopt;
 
-    const auto toggle = [&](Line n) {
-        return line(n) == QLatin1String("0") ? QString() : line(n);
-    };
+    const auto toggle = [&](Line n) { return line(n) == QLatin1String("0") ? QString() : line(n); };
     shown.togOn = toggle(TogOn);
     shown.togOff = toggle(TogOff);
 

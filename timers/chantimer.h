@@ -14,7 +14,8 @@ namespace chantimer {
 inline constexpr int kRecordLines = 9;
 
 // The lines of one record, counted from its first line.
-enum Line : int {
+enum Line : int
+{
     Channel = 0,
     OnTime = 1,
     OffTime = 2,
@@ -59,10 +60,10 @@ void DeleteRecord(QStringList& list, int firstLine);
 // A record as the editor shows it.
 struct ShownRecord
 {
-    QString channel;       // "01" when line 0 is no relay number
-    QString onPattern;     // "ddmmyyyyhhmmss"
+    QString channel;   // "01" when line 0 is no relay number
+    QString onPattern; // "ddmmyyyyhhmmss"
     QString offPattern;
-    QString togOn;         // empty when the line is "0"
+    QString togOn; // empty when the line is "0"
     QString togOff;
     std::array<bool, 7> days{}; // Sunday first
 };

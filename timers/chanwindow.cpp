@@ -133,9 +133,8 @@ TChanFm::TChanFm(Controller& core, QWidget* parent)
                                  {27, 136, 75, 25}, &ChanForm::NowButtClick);
     m_editButtons[2] = addButton(panel, QStringLiteral("EnterButt"), QStringLiteral("Enter"),
                                  {202, 136, 75, 25}, &ChanForm::EnterButtClick);
-    m_editButtons[3] = addButton(panel, QStringLiteral("EditCancelButt"),
-                                 QStringLiteral("Cancel"), {329, 136, 75, 25},
-                                 &ChanForm::EditCancelButtClick);
+    m_editButtons[3] = addButton(panel, QStringLiteral("EditCancelButt"), QStringLiteral("Cancel"),
+                                 {329, 136, 75, 25}, &ChanForm::EditCancelButtClick);
 
     addButton(this, QStringLiteral("NewButt"), QStringLiteral("New"), {28, 180, 75, 25},
               &ChanForm::NewButtClick);

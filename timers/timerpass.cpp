@@ -77,8 +77,7 @@ int ExecuteTimerPass(QStringList& records, int& portOut, double T)
         const bool dayOn = DaySelected(days, today);
 
         if (line(Running) == kSet) {
-            const bool closes =
-                daily ? (dayOn && timeOfDay >= TimeOfDay(*off)) : (T >= *off);
+            const bool closes = daily ? (dayOn && timeOfDay >= TimeOfDay(*off)) : (T >= *off);
             if (closes) {
                 W &= ~mask;
                 line(Running) = closedOn(T);
@@ -103,9 +102,9 @@ int ExecuteTimerPass(QStringList& records, int& portOut, double T)
             }
             result = 1;
         } else {
-            const bool opens = daily ? (dayOn && timeOfDay >= TimeOfDay(*on) &&
-                                        timeOfDay <= TimeOfDay(*off))
-                                     : (T >= *on && T <= *off);
+            const bool opens =
+                daily ? (dayOn && timeOfDay >= TimeOfDay(*on) && timeOfDay <= TimeOfDay(*off))
+                      : (T >= *on && T <= *off);
             if (opens && !latched(line(Running), daily, T)) {
                 W |= mask;
                 line(Running) = kSet;

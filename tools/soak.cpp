@@ -15,9 +15,9 @@
 // to relay latency), and exits non-zero when a check failed. See --help.
 #include "common/clock.h"
 #include "common/regional.h"
-#include "controller/relay.h"
 #include "common/textlines.h"
 #include "common/view.h"
+#include "controller/relay.h"
 #include "serial/Serial2.h"
 #include "tools/boardfigures.h"
 #include "tools/simulatedboard.h"
@@ -80,7 +80,10 @@ public:
         status.at(static_cast<size_t>(panel)) = text;
     }
     void setCaption(const QString&) override {}
-    void showError(const QString& text) override { boxes.push_back({QStringLiteral("Error"), text}); }
+    void showError(const QString& text) override
+    {
+        boxes.push_back({QStringLiteral("Error"), text});
+    }
     void showInformation(const QString& text) override
     {
         boxes.push_back({QStringLiteral("Information"), text});
@@ -117,19 +120,33 @@ public:
     QString nextLogFile;
 };
 
-enum class Fault { Silence, Garbage, Split, LowerCase, LateReply, HangUp };
-constexpr std::array kFaults{Fault::Silence, Fault::Garbage, Fault::Split,
+enum class Fault
+{
+    Silence,
+    Garbage,
+    Split,
+    LowerCase,
+    LateReply,
+    HangUp
+};
+constexpr std::array kFaults{Fault::Silence,   Fault::Garbage,   Fault::Split,
                              Fault::LowerCase, Fault::LateReply, Fault::HangUp};
 
 const char* faultName(Fault fault)
 {
     switch (fault) {
-    case Fault::Silence: return "silence";
-    case Fault::Garbage: return "garbage";
-    case Fault::Split: return "split replies";
-    case Fault::LowerCase: return "lower-case digit";
-    case Fault::LateReply: return "late replies";
-    case Fault::HangUp: return "hang-up and re-link";
+    case Fault::Silence:
+        return "silence";
+    case Fault::Garbage:
+        return "garbage";
+    case Fault::Split:
+        return "split replies";
+    case Fault::LowerCase:
+        return "lower-case digit";
+    case Fault::LateReply:
+        return "late replies";
+    case Fault::HangUp:
+        return "hang-up and re-link";
     }
     return "?";
 }
@@ -194,10 +211,8 @@ class Soak : public QObject
 {
 public:
     Soak(const Options& options, const QString& workFolder)
-        : m_options(options),
-          m_work(workFolder),
-          m_board(workFolder + QStringLiteral("/config"), kPort),
-          m_core(m_view, m_serial, m_clock),
+        : m_options(options), m_work(workFolder),
+          m_board(workFolder + QStringLiteral("/config"), kPort), m_core(m_view, m_serial, m_clock),
           m_random(options.seed)
     {
         m_serial.setDataBits(d8bit);
@@ -269,7 +284,14 @@ public:
     }
 
 private:
-    enum class Phase { Running, Split, Faulted, Restarting, Resuming };
+    enum class Phase
+    {
+        Running,
+        Split,
+        Faulted,
+        Restarting,
+        Resuming
+    };
 
     void fail(const QString& what)
     {
@@ -373,12 +395,24 @@ private:
         ++m_faultsInjected;
         note(QStringLiteral("fault: %1").arg(QString::fromLatin1(faultName(m_fault))));
         switch (m_fault) {
-        case Fault::Silence: m_board.command("silent on"); break;
-        case Fault::Garbage: m_board.command("garbage"); break;
-        case Fault::Split: m_board.command("split 3 20"); break;
-        case Fault::LowerCase: m_board.command("lowercase"); break;
-        case Fault::LateReply: m_board.command("delay 150"); break;
-        case Fault::HangUp: m_board.command("hangup"); break;
+        case Fault::Silence:
+            m_board.command("silent on");
+            break;
+        case Fault::Garbage:
+            m_board.command("garbage");
+            break;
+        case Fault::Split:
+            m_board.command("split 3 20");
+            break;
+        case Fault::LowerCase:
+            m_board.command("lowercase");
+            break;
+        case Fault::LateReply:
+            m_board.command("delay 150");
+            break;
+        case Fault::HangUp:
+            m_board.command("hangup");
+            break;
         }
         m_phase = m_fault == Fault::Split ? Phase::Split : Phase::Faulted;
         m_nextFault = std::numeric_limits<double>::infinity();
@@ -413,8 +447,8 @@ private:
                 const SoakView::Box& box = m_view.boxes.at(m_boxesBefore);
                 const bool idle =
                     m_core.CommState == board::CommState::Idle && !m_core.SystemActive;
-                if (box.kind == QStringLiteral("Error") && box.text == expectedBox(m_fault) && idle &&
-                    m_view.boxes.size() == m_boxesBefore + 1) {
+                if (box.kind == QStringLiteral("Error") && box.text == expectedBox(m_fault) &&
+                    idle && m_view.boxes.size() == m_boxesBefore + 1) {
                     ++m_faultsSurvived;
                     note(QStringLiteral("  ended in \"%1\" after %2 s, idle")
                              .arg(box.text.section(QLatin1Char('\r'), 0, 0))
@@ -458,9 +492,15 @@ private:
     void recover(double now)
     {
         switch (m_fault) {
-        case Fault::Silence: m_board.command("silent off"); break;
-        case Fault::Split: m_board.command("split 1"); break;
-        case Fault::LateReply: m_board.command("delay 0"); break;
+        case Fault::Silence:
+            m_board.command("silent off");
+            break;
+        case Fault::Split:
+            m_board.command("split 1");
+            break;
+        case Fault::LateReply:
+            m_board.command("delay 0");
+            break;
         case Fault::HangUp:
             m_board.command("relink");
             if (!m_board.waitFor("ready", {}, 5000))
@@ -528,7 +568,8 @@ private:
         std::printf("\nsoak summary (%.0f s, seed %u)\n", runSeconds, m_options.seed);
         std::printf("  poll cycles            %lld (%lld active ticks)\n",
                     static_cast<long long>(m_cycles), static_cast<long long>(m_activeTicks));
-        std::printf("  faults injected        %d, survived %d\n", m_faultsInjected, m_faultsSurvived);
+        std::printf("  faults injected        %d, survived %d\n", m_faultsInjected,
+                    m_faultsSurvived);
         std::printf("  lost cycles            %d\n", m_lostCycles);
         std::printf("  rule violations        %d\n", m_ruleViolations);
         std::printf("  logs saved and checked %d (%lld data lines)\n", m_logsSaved,
@@ -616,8 +657,8 @@ int main(int argc, char** argv)
     options.faultEvery = parser.value(faultEvery).toDouble(&ok);
     if (!ok || options.faultEvery < 5)
         parser.showHelp(1);
-    options.seed = parser.isSet(seed) ? parser.value(seed).toUInt()
-                                      : QRandomGenerator::system()->generate();
+    options.seed =
+        parser.isSet(seed) ? parser.value(seed).toUInt() : QRandomGenerator::system()->generate();
 
     QTemporaryDir work;
     if (!work.isValid()) {

@@ -106,7 +106,7 @@ TEST_F(PollCycle, InvalidReplies)
     {
         const char* name;
         int portOut;
-        QByteArray echo;      // reply in state 1
+        QByteArray echo;       // reply in state 1
         QByteArray inputReply; // reply in state 2, when the echo was good
     };
     const QList<Case> cases{

@@ -33,8 +33,9 @@ TEST(Conversions, FloatsAcceptEitherSeparator)
             (void)StrToFloat(QString::fromLatin1(bad));
             FAIL() << "no failure";
         } catch (const V217Error& e) {
-            EXPECT_EQ(e.message(), QStringLiteral("'%1' is not a valid floating point value")
-                                       .arg(QLatin1String(bad)));
+            EXPECT_EQ(
+                e.message(),
+                QStringLiteral("'%1' is not a valid floating point value").arg(QLatin1String(bad)));
         }
     }
 }

@@ -6,10 +6,12 @@
 
 TEST(DayNumber, GeneralFormOfDayNumbers)
 {
-    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2014, 7, 3, 17, 30, 0)), QStringLiteral("41823.7291666667"));
+    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2014, 7, 3, 17, 30, 0)),
+              QStringLiteral("41823.7291666667"));
     EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2014, 7, 3, 18, 0, 0)), QStringLiteral("41823.75"));
     EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2002, 1, 1, 0, 0, 0)), QStringLiteral("37257"));
-    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2002, 1, 1, 8, 0, 0)), QStringLiteral("37257.3333333333"));
+    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2002, 1, 1, 8, 0, 0)),
+              QStringLiteral("37257.3333333333"));
     EXPECT_EQ(FormatGeneral(0), QStringLiteral("0"));
     EXPECT_EQ(FormatGeneral(-1.5), QStringLiteral("-1.5"));
     EXPECT_EQ(FormatGeneral(1.2 - 0.2), QStringLiteral("1"));
@@ -71,7 +73,8 @@ TEST(DayNumber, MonthLengths)
 
 TEST(DayNumber, DateTimeTextLeavesOutMidnight)
 {
-    EXPECT_EQ(DateTimeText(*EncodeDayNumber(2014, 7, 3, 17, 30, 5)), QStringLiteral("03/07/2014 17:30:05"));
+    EXPECT_EQ(DateTimeText(*EncodeDayNumber(2014, 7, 3, 17, 30, 5)),
+              QStringLiteral("03/07/2014 17:30:05"));
     EXPECT_EQ(DateTimeText(*EncodeDayNumber(2014, 7, 3, 0, 0, 0)), QStringLiteral("03/07/2014"));
 }
 

@@ -29,7 +29,10 @@ protected:
     QString previous;
     struct : Rig
     {
-        void run() { core.run([this] { core.Timer1Timer(); }); }
+        void run()
+        {
+            core.run([this] { core.Timer1Timer(); });
+        }
     } rig;
 };
 
@@ -48,8 +51,7 @@ TEST_F(StartUp, WithoutALastRunFile)
 
 TEST_F(StartUp, ALastRunFileOfOneOrThreeLinesIsIgnored)
 {
-    for (const QStringList& lines :
-         {QStringList{"3"}, QStringList{"3", "*", "x"}, QStringList{}}) {
+    for (const QStringList& lines : {QStringList{"3"}, QStringList{"3", "*", "x"}, QStringList{}}) {
         writeLastRun(lines);
         Rig fresh;
         fresh.startUp();

@@ -34,10 +34,10 @@ private:
 
 // A broken promise found by a fuzz target: say which, and stop so the fuzzer
 // keeps the input.
-#define FUZZ_CHECK(condition)                                                                 \
-    do {                                                                                      \
-        if (!(condition)) {                                                                   \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                     \
-        }                                                                                     \
+#define FUZZ_CHECK(condition)                                                                      \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition);     \
+            std::abort();                                                                          \
+        }                                                                                          \
     } while (false)

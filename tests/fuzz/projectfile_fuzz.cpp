@@ -8,10 +8,10 @@
 // or escape as a failure.
 #include "common/regional.h"
 #include "controller/relay.h"
+#include "fuzzinput.h"
 #include "support/fakelink.h"
 #include "support/fakeview.h"
 #include "support/manualclock.h"
-#include "fuzzinput.h"
 
 #include <QDir>
 #include <QFile>

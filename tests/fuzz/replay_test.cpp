@@ -20,10 +20,10 @@ TEST(FuzzReplay, EveryKeptInputRunsCleanly)
             ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << entry.filePath().toStdString();
             const QByteArray bytes = file.readAll();
             SCOPED_TRACE(entry.filePath().toStdString());
-            EXPECT_EQ(LLVMFuzzerTestOneInput(
-                          reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                          static_cast<std::size_t>(bytes.size())),
-                      0);
+            EXPECT_EQ(
+                LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                       static_cast<std::size_t>(bytes.size())),
+                0);
             ++replayed;
         }
     }

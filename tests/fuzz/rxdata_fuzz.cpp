@@ -9,10 +9,10 @@
 #include "board/protocol.h"
 #include "common/regional.h"
 #include "controller/relay.h"
+#include "fuzzinput.h"
 #include "support/fakelink.h"
 #include "support/fakeview.h"
 #include "support/manualclock.h"
-#include "fuzzinput.h"
 
 #include <cstdint>
 

@@ -4,8 +4,8 @@
 // -1, 0 or 1, keep the relay word to 16 bits, leave it alone on -1 and on
 // 0, keep the list's length and never touch a record's settings (lines 0 to
 // 5), only its run-time lines.
-#include "timers/timerpass.h"
 #include "fuzzinput.h"
+#include "timers/timerpass.h"
 
 #include <cmath>
 #include <cstdint>
@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
     } else {
         // 1 January 2002 plus up to about 180 years, in 0.2 s steps.
-        const quint32 steps = static_cast<quint32>(input.word()) << 16 | static_cast<quint32>(input.word());
+        const quint32 steps =
+            static_cast<quint32>(input.word()) << 16 | static_cast<quint32>(input.word());
         T = 37257.0 + steps * kTickDays * 1000.0;
     }
     int portOut = input.word();

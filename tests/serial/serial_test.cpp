@@ -456,8 +456,8 @@ TEST_P(MessageMode, AssemblesFramesFromTheReceivedBytes)
     pty.send(row.received);
     // Every byte taken by the thread, and the expected messages in.
     ASSERT_TRUE(waitUntil([&] {
-        return serial.bytesRead() == static_cast<quint64>(row.received.size())
-               && messages.size() >= row.messages.size();
+        return serial.bytesRead() == static_cast<quint64>(row.received.size()) &&
+               messages.size() >= row.messages.size();
     }));
     QCoreApplication::processEvents();
     EXPECT_EQ(messages, row.messages);

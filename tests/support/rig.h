@@ -29,7 +29,10 @@ struct Rig
 
     // The first tick: the start-up work.
     void startUp() { core.Timer1Timer(); }
-    void tick() { core.run([this] { core.Timer1Timer(); }); }
+    void tick()
+    {
+        core.run([this] { core.Timer1Timer(); });
+    }
     // Activates and runs n full poll cycles against the auto-replying board.
     void activateAndCycle(int cycles)
     {

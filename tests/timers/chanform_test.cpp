@@ -88,11 +88,23 @@ TEST(ChanFormCheck, RefusesEachFieldInOrder)
          "Error: Missing Toggle OFF time"},
         {"toggle ON missing", [](ChanForm& f) { f.TogOffEdit = "1"; },
          "Error: Missing Toggle ON time"},
-        {"toggle ON zero", [](ChanForm& f) { f.TogOnEdit = "0"; f.TogOffEdit = "1"; },
+        {"toggle ON zero",
+         [](ChanForm& f) {
+             f.TogOnEdit = "0";
+             f.TogOffEdit = "1";
+         },
          "Error: Toggle ON time = 0"},
-        {"toggle OFF zero", [](ChanForm& f) { f.TogOnEdit = "1"; f.TogOffEdit = "0.0"; },
+        {"toggle OFF zero",
+         [](ChanForm& f) {
+             f.TogOnEdit = "1";
+             f.TogOffEdit = "0.0";
+         },
          "Error: Toggle OFF time = 0"},
-        {"toggles before times", [](ChanForm& f) { f.TogOnEdit = "1"; f.TimeEdits.fill({}); },
+        {"toggles before times",
+         [](ChanForm& f) {
+             f.TogOnEdit = "1";
+             f.TimeEdits.fill({});
+         },
          "Error: Missing Toggle OFF time"},
         {"one field empty", [](ChanForm& f) { f.TimeEdits.at(11).clear(); },
          "Error: Times need completing"},
@@ -171,7 +183,11 @@ TEST(ChanFormCheck, ValidRecords)
          *EncodeDayNumber(2004, 2, 29, 0, 0, 0), "0000000", "0"},
         {"year 2100", [](ChanForm& f) { fill(f, kOn, "31 12 2100 23 59 59"); },
          *EncodeDayNumber(2100, 12, 31, 23, 59, 59), "0000000", "0"},
-        {"toggles", [](ChanForm& f) { f.TogOnEdit = "1.2"; f.TogOffEdit = "1"; },
+        {"toggles",
+         [](ChanForm& f) {
+             f.TogOnEdit = "1.2";
+             f.TogOffEdit = "1";
+         },
          *EncodeDayNumber(2014, 7, 3, 17, 30, 0), "0000000", "1.2"},
         {"daily: the hidden dates count as 1 January 2002",
          [](ChanForm& f) {

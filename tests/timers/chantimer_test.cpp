@@ -77,11 +77,11 @@ TEST(TimerRecordList, DaysLine)
     EXPECT_FALSE(IsDaily("0000000"));
     EXPECT_TRUE(IsDaily("0100010"));
     EXPECT_TRUE(IsDaily("1"));
-    EXPECT_TRUE(DaySelected("0100010", 2));  // Monday
-    EXPECT_TRUE(DaySelected("0100010", 6));  // Friday
+    EXPECT_TRUE(DaySelected("0100010", 2)); // Monday
+    EXPECT_TRUE(DaySelected("0100010", 6)); // Friday
     EXPECT_FALSE(DaySelected("0100010", 1));
     EXPECT_TRUE(DaySelected("1", 1));
-    EXPECT_FALSE(DaySelected("1", 7)); // beyond a short line
+    EXPECT_FALSE(DaySelected("1", 7));       // beyond a short line
     EXPECT_FALSE(DaySelected("2111111", 1)); // only "1" selects
 }
 
@@ -147,11 +147,42 @@ TEST(TimerRecordList, ReaderRulesOfTheEditor)
 
 TEST(TimerRecordList, NumbersReadAsTheFullConversionReadsThem)
 {
-    const QStringList texts{
-        "41823.7291666667", "37257", " 1.2 ", "0.4", "1,2", "-1.5", "+3", ".5", "5.", "1e3",
-        "1E-3", "1.5e+2", "007", "0", "", " ", ".", ",", "-", "+", "+-1", "--1", "1-2", "1..2",
-        "1.2.3", "1,2,3", "1e", "e5", "1e400", "1e-400", "inf", "nan", "0x10", "1 2", "٣",
-        "12345678901234567890123456789012345678901234567890"};
+    const QStringList texts{"41823.7291666667",
+                            "37257",
+                            " 1.2 ",
+                            "0.4",
+                            "1,2",
+                            "-1.5",
+                            "+3",
+                            ".5",
+                            "5.",
+                            "1e3",
+                            "1E-3",
+                            "1.5e+2",
+                            "007",
+                            "0",
+                            "",
+                            " ",
+                            ".",
+                            ",",
+                            "-",
+                            "+",
+                            "+-1",
+                            "--1",
+                            "1-2",
+                            "1..2",
+                            "1.2.3",
+                            "1,2,3",
+                            "1e",
+                            "e5",
+                            "1e400",
+                            "1e-400",
+                            "inf",
+                            "nan",
+                            "0x10",
+                            "1 2",
+                            "٣",
+                            "12345678901234567890123456789012345678901234567890"};
     for (const QString& text : texts) {
         SCOPED_TRACE(text.toStdString());
         bool ok = false;

@@ -53,12 +53,12 @@ TEST_F(ChanWindow, ControlsCarryTheirNamesAndTags)
         QRect geometry;
     };
     const QList<Expected> fields{
-        {"ChannelEdit", 200, {77, 4, 25, 21}},    {"OnDayEdit", 0, {6, 19, 32, 21}},
-        {"OnMonthEdit", 1, {46, 19, 32, 21}},     {"OnYearEdit", 2, {85, 19, 40, 21}},
-        {"OnHourEdit", 3, {156, 44, 32, 21}},     {"OnMinuteEdit", 4, {196, 44, 32, 21}},
-        {"OnSecondEdit", 5, {236, 44, 32, 21}},   {"OffDayEdit", 7, {6, 75, 32, 21}},
-        {"OffMonthEdit", 8, {46, 75, 32, 21}},    {"OffYearEdit", 9, {85, 75, 40, 21}},
-        {"OffHourEdit", 10, {156, 100, 32, 21}},  {"OffMinuteEdit", 11, {196, 100, 32, 21}},
+        {"ChannelEdit", 200, {77, 4, 25, 21}},     {"OnDayEdit", 0, {6, 19, 32, 21}},
+        {"OnMonthEdit", 1, {46, 19, 32, 21}},      {"OnYearEdit", 2, {85, 19, 40, 21}},
+        {"OnHourEdit", 3, {156, 44, 32, 21}},      {"OnMinuteEdit", 4, {196, 44, 32, 21}},
+        {"OnSecondEdit", 5, {236, 44, 32, 21}},    {"OffDayEdit", 7, {6, 75, 32, 21}},
+        {"OffMonthEdit", 8, {46, 75, 32, 21}},     {"OffYearEdit", 9, {85, 75, 40, 21}},
+        {"OffHourEdit", 10, {156, 100, 32, 21}},   {"OffMinuteEdit", 11, {196, 100, 32, 21}},
         {"OffSecondedit", 12, {236, 100, 32, 21}}, {"TogOnEdit", 100, {275, 44, 97, 21}},
         {"TogOffEdit", 100, {275, 100, 97, 21}},
     };
@@ -77,11 +77,11 @@ TEST_F(ChanWindow, ControlsCarryTheirNamesAndTags)
     EXPECT_EQ(child<QCheckBox>("DuplicateCB")->text(),
               QStringLiteral("Duplicate data to new fields"));
     const QList<std::pair<const char*, QRect>> buttons{
-        {"NowButt", {27, 136, 75, 25}},   {"ClearButt", {42, 80, 75, 25}},
-        {"EnterButt", {202, 136, 75, 25}}, {"EditCancelButt", {329, 136, 75, 25}},
-        {"NewButt", {28, 180, 75, 25}},   {"EditButt", {114, 180, 75, 25}},
-        {"DeleteButt", {201, 180, 75, 25}}, {"OKButt", {329, 180, 75, 25}},
-        {"PrevButt", {28, 226, 75, 25}},  {"NextButt", {114, 226, 75, 25}},
+        {"NowButt", {27, 136, 75, 25}},       {"ClearButt", {42, 80, 75, 25}},
+        {"EnterButt", {202, 136, 75, 25}},    {"EditCancelButt", {329, 136, 75, 25}},
+        {"NewButt", {28, 180, 75, 25}},       {"EditButt", {114, 180, 75, 25}},
+        {"DeleteButt", {201, 180, 75, 25}},   {"OKButt", {329, 180, 75, 25}},
+        {"PrevButt", {28, 226, 75, 25}},      {"NextButt", {114, 226, 75, 25}},
         {"ClearAllButt", {200, 226, 75, 25}}, {"CancelButt", {328, 226, 75, 25}},
     };
     for (const auto& [name, geometry] : buttons)

@@ -133,7 +133,8 @@ TEST_F(TimerButtons, ABadRelayNumberStopsTheSystem)
 
 TEST_F(TimerButtons, DamagedListsFromAFileStopTheSystemToo)
 {
-    for (const QStringList& list : {kRelay5Record.mid(0, 8), QStringList(kRelay5Record).replaceInStrings("41823.75", "x")}) {
+    for (const QStringList& list :
+         {kRelay5Record.mid(0, 8), QStringList(kRelay5Record).replaceInStrings("41823.75", "x")}) {
         Rig fresh;
         fresh.startUp();
         fresh.core.timers().setTimerList(list);

@@ -92,7 +92,8 @@ TEST(TimerPass, ToggleOnOnePointTwoOffOne)
     QDateTime t = at(2014, 6, 30, 8, 0); // a Monday
     for (int pass = 0; pass < 24; ++pass, t = t.addMSecs(kPassMs)) {
         const int result = ExecuteTimerPass(records, portOut, dayNumber(t));
-        EXPECT_EQ(result, (pass == 0 || pass == 6 || pass == 11 || pass == 17 || pass == 22) ? 1 : 0)
+        EXPECT_EQ(result,
+                  (pass == 0 || pass == 6 || pass == 11 || pass == 17 || pass == 22) ? 1 : 0)
             << "pass " << pass;
         bits += (portOut & kRelay12) ? QLatin1Char('1') : QLatin1Char('0');
         counts.append(records.at(TogCount));
@@ -108,8 +109,8 @@ TEST(TimerPass, ToggleOnOnePointTwoOffOne)
 
 TEST(TimerPass, TogglingCountsPassesNotTime)
 {
-    QStringList records = dateRecord("03", at(2014, 7, 3, 10, 0), at(2014, 7, 3, 11, 0),
-                                     "0000000", "0.4", "0.4");
+    QStringList records =
+        dateRecord("03", at(2014, 7, 3, 10, 0), at(2014, 7, 3, 11, 0), "0000000", "0.4", "0.4");
     int portOut = 0;
     const double t = dayNumber(at(2014, 7, 3, 10, 30));
     QString bits;
@@ -144,8 +145,8 @@ TEST(TimerPass, TheFirstWindowStaysOpenWhenASecondOneClosesTheRelay)
     QStringList records = dateRecord("01", at(2014, 7, 3, 10, 0), at(2014, 7, 3, 12, 0)) +
                           dateRecord("01", at(2014, 7, 3, 11, 0), at(2014, 7, 3, 11, 30));
     int portOut = 0;
-    for (const QDateTime& t : {at(2014, 7, 3, 10, 30), at(2014, 7, 3, 11, 15),
-                               at(2014, 7, 3, 11, 45)})
+    for (const QDateTime& t :
+         {at(2014, 7, 3, 10, 30), at(2014, 7, 3, 11, 15), at(2014, 7, 3, 11, 45)})
         EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(t)), 1);
     EXPECT_EQ(portOut, 0);
     EXPECT_EQ(records.at(Running), QStringLiteral("1"));
@@ -174,8 +175,7 @@ TEST(TimerPass, OffBeforeOnNeverSwitches)
 {
     for (const QString& days : {QStringLiteral("0000000"), QStringLiteral("1111111")}) {
         SCOPED_TRACE(days.toStdString());
-        QStringList records =
-            dateRecord("02", at(2014, 7, 3, 12, 0), at(2014, 7, 3, 11, 0), days);
+        QStringList records = dateRecord("02", at(2014, 7, 3, 12, 0), at(2014, 7, 3, 11, 0), days);
         int portOut = 0;
         const auto changes = simulate(records, portOut, 2, at(2014, 7, 3, 0, 0),
                                       at(2014, 7, 4, 23, 59), [](const QTime&) { return false; });
@@ -239,8 +239,8 @@ TEST(TimerPass, FatalRecordsEndThePass)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QStringList second = dateRecord("02", at(2014, 7, 3, 10, 0), at(2014, 7, 3, 11, 0),
-                                        "0000000", "1", "1");
+        QStringList second =
+            dateRecord("02", at(2014, 7, 3, 10, 0), at(2014, 7, 3, 11, 0), "0000000", "1", "1");
         second[c.line] = c.text;
         QStringList records = kRelay5Record + second;
         int portOut = 0x0100;

@@ -33,7 +33,13 @@ inline QStringList dateRecord(const QString& channel, const QDateTime& on, const
                               const QString& togOn = QStringLiteral("0"),
                               const QString& togOff = QStringLiteral("0"))
 {
-    return {channel, FormatGeneral(dayNumber(on)), FormatGeneral(dayNumber(off)),
-            togOn,   togOff,                        days,
-            "0",     "0",                           togOn};
+    return {channel,
+            FormatGeneral(dayNumber(on)),
+            FormatGeneral(dayNumber(off)),
+            togOn,
+            togOff,
+            days,
+            "0",
+            "0",
+            togOn};
 }
