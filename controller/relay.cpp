@@ -36,14 +36,14 @@ void Controller::startUp()
     ResetSerial();
     FirstTick = false;
     m_view.setCaption(kCaption);
-    ProjectFileName.clear();
+    m_project.setProjectFileName({});
     m_log.clearTimes();
-    readLastRunFile();
+    m_project.readLastRunFile();
     SetButtonState.fill(false);
     m_log.switchOff();
     m_rules.switchOff();
     PortSet = 0;
-    ChangeCount = 0;
+    m_project.setChangeCount(0);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
     // Last: a failed save of the interrupted run must not cut the start-up
     // short.
@@ -116,7 +116,7 @@ void Controller::TimerSBClick()
 void Controller::OutEditButtClick()
 {
     if (m_timers.OutEditButtClick())
-        ++ChangeCount;
+        m_project.noteChange();
 }
 
 void Controller::InputRulesSBClick()
@@ -129,7 +129,7 @@ void Controller::RulesEditButtClick()
     if (SystemActive)
         return;
     if (m_rules.RulesEditButtClick())
-        ++ChangeCount;
+        m_project.noteChange();
 }
 
 void Controller::InputLogSBClick()
@@ -167,7 +167,7 @@ void Controller::LogEditButtClick()
     if (SystemActive)
         return;
     if (m_log.LogEditButtClick())
-        ++ChangeCount;
+        m_project.noteChange();
 }
 
 void Controller::SaveLogStep()
@@ -241,4 +241,53 @@ void Controller::UpdatePortOutIndicators(bool allIdle)
 void Controller::UpdatePortInIndicators()
 {
     m_view.showInputIndicators(PortIn);
+}
+
+ProjectParts Controller::projectParts()
+{
+    ProjectParts parts;
+    parts.contents = [this] {
+        ProjectContents contents;
+        contents.LogOnTime = m_log.LogOnTime();
+        contents.LogOffTime = m_log.LogOffTime();
+        contents.LogFrequency = m_log.LogFrequency();
+        contents.TimerList = m_timers.TimerList();
+        contents.RulesList = m_rules.RulesList();
+        return contents;
+    };
+    parts.clearLists = [this] {
+        m_rules.setRulesList({});
+        m_timers.clearLists();
+    };
+    parts.setLists = [this](const QStringList& timers, const QStringList& rules) {
+        m_timers.setTimerList(timers);
+        m_rules.setRulesList(rules);
+    };
+    parts.loadTimes = [this](double onTime, double offTime, double frequency) {
+        m_log.loadTimes(onTime, offTime, frequency);
+    };
+    parts.checkLoadedRules = [this] { m_rules.checkLoadedRules(); };
+    parts.logCloseQuery = [this] { return m_log.closeQuery(); };
+    parts.openSerialPort = [this](const QString& text) { OpenSerialPort(text); };
+    return parts;
+}
+
+void Controller::Save1Click()
+{
+    m_project.Save1Click();
+}
+
+void Controller::Load1Click()
+{
+    m_project.Load1Click();
+}
+
+void Controller::OpenTheProjectFile(const QString& path)
+{
+    m_project.OpenTheProjectFile(path);
+}
+
+void Controller::FormCloseQuery(bool& canClose)
+{
+    m_project.FormCloseQuery(canClose);
 }

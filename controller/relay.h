@@ -3,7 +3,7 @@
 #include "board/commstate.h"
 #include "common/view.h"
 #include "logger/logrecorder.h"
-#include "project/lastrun.h"
+#include "project/projectdocument.h"
 #include "rules/rulesswitch.h"
 #include "timers/timerswitch.h"
 
@@ -23,10 +23,10 @@ class SerialLink;
 // thread; the serial component hands its receive notification over to it.
 //
 // The handlers are spread over the folders of their subsystems: the poll
-// cycle in board/, the port selection in board/serport.cpp, the project file
-// in project/. The timers (TimerSwitch), the input rules (RulesSwitch) and
-// the input logger (LogRecorder) are parts of their own that the controller
-// holds; their handlers here hand the click on.
+// cycle in board/, the port selection in board/serport.cpp. The timers
+// (TimerSwitch), the input rules (RulesSwitch), the input logger
+// (LogRecorder) and the project file (ProjectDocument) are parts of their
+// own that the controller holds; their handlers here hand the click on.
 class Controller
 {
 public:
@@ -101,13 +101,13 @@ public:
     // The log save step: the save dialog, then the write that empties LogList.
     void SaveLogStep();
 
-    // --- project file and last-run file (project/project.cpp) ---
+    // --- project file and last-run file (controller/relay.cpp) ---
     void Save1Click();
     void Load1Click();
     void OpenTheProjectFile(const QString& path);
     void FormCloseQuery(bool& canClose);
     // Where the close query writes the last-run file and start-up looks for it.
-    [[nodiscard]] LastRunFolders& lastRunFolders() { return m_lastRun; }
+    [[nodiscard]] LastRunFolders& lastRunFolders() { return m_project.lastRunFolders(); }
     // The safety copy of the log run's lines.
     [[nodiscard]] LogRecovery& logRecovery() { return m_log.logRecovery(); }
 
@@ -120,6 +120,8 @@ public:
     [[nodiscard]] LogRecorder& logger() { return m_log; }
     [[nodiscard]] const LogRecorder& logger() const { return m_log; }
     [[nodiscard]] LoggerForm& loggerForm() { return m_log.loggerForm(); }
+    [[nodiscard]] ProjectDocument& project() { return m_project; }
+    [[nodiscard]] const ProjectDocument& project() const { return m_project; }
     [[nodiscard]] View& view() { return m_view; }
     [[nodiscard]] SerialLink& serial() { return m_serial; }
     [[nodiscard]] const Clock& clock() const { return m_clock; }
@@ -141,14 +143,11 @@ public:
     int LastPortOut = 0;
     int LastPortIn = 0;
 
-    // Project values.
-    QString ProjectFileName;
-    int ChangeCount = 0;
     bool FirstTick = true;
 
 private:
     void startUp();
-    void readLastRunFile();
+    [[nodiscard]] ProjectParts projectParts();
     [[nodiscard]] bool reopenHungUpPort();
     void sendingStep();
     void showFailure(const std::exception& e);
@@ -159,5 +158,5 @@ private:
     TimerSwitch m_timers{m_view, m_clock};
     RulesSwitch m_rules{m_view};
     LogRecorder m_log{m_view, m_clock, [this] { return SystemActive; }};
-    LastRunFolders m_lastRun;
+    ProjectDocument m_project{m_view, m_serial, kCaption, projectParts()};
 };

@@ -45,15 +45,15 @@ void clearRecord(LogRig& rig, void (ChanForm::*button)())
 
 void loadWithChanges(LogRig& rig)
 {
-    rig.core.ChangeCount = 1;
+    rig.core.project().setChangeCount(1);
     rig.core.Load1Click();
     EXPECT_TRUE(rig.view.fileDialogs.isEmpty()) << "neither saved nor loaded";
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 }
 
 void closeWith(LogRig& rig, int changes, const QStringList& log)
 {
-    rig.core.ChangeCount = changes;
+    rig.core.project().setChangeCount(changes);
     rig.core.logger().setLogList(log);
     bool canClose = true;
     rig.core.FormCloseQuery(canClose);

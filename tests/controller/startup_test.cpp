@@ -111,7 +111,7 @@ TEST_F(StartUp, FirstTickClearsTheSwitchesAndTheSetButtons)
     rig.core.InputNowSBClick();
     rig.core.PortSet = 5;
     rig.core.SetButtonState[2] = true;
-    rig.core.ChangeCount = 4;
+    rig.core.project().setChangeCount(4);
     rig.core.timers().setTimerList({QStringLiteral("05"), QStringLiteral("1")});
     rig.core.timers().TimerSBClick();
     startUp();
@@ -119,7 +119,7 @@ TEST_F(StartUp, FirstTickClearsTheSwitchesAndTheSetButtons)
     EXPECT_FALSE(rig.core.logger().LogNow());
     EXPECT_EQ(rig.core.PortSet, 0);
     EXPECT_FALSE(rig.core.SetButtonState[2]);
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
     EXPECT_TRUE(rig.core.timers().TimersOn()); // not touched
 }
 

@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(box.kind == QStringLiteral("Error"));
         FUZZ_CHECK(box.text == kLogError || box.text.startsWith(kRulesError));
     }
-    FUZZ_CHECK(core.ChangeCount == 0);
+    FUZZ_CHECK(core.project().ChangeCount() == 0);
     // The rules that stay loaded are the checked ones.
     if (!core.rules().RulesList().isEmpty()) {
         RulesForm again;

@@ -349,7 +349,7 @@ TEST_F(LoggerWindow, TheEditButtonHandsAConfirmedScheduleToTheController)
     EXPECT_EQ(rig.core.logger().LogOnTime(), DateTimeToDayNumber(rig.clock.now()));
     EXPECT_EQ(rig.core.logger().LogOffTime(), DateTimeToDayNumber(rig.clock.now().addSecs(120)));
     EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 5);
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 }
 
 } // namespace

@@ -44,7 +44,7 @@ protected:
     static void startRun(LogRig& r)
     {
         ASSERT_EQ(r.confirmSchedule(r.at(12, 0, 0), r.at(13, 0, 0), "0.2"), QString());
-        r.core.ChangeCount = 0;
+        r.core.project().setChangeCount(0);
         r.activate();
         r.core.InputNowSBClick();
         ASSERT_TRUE(r.core.logger().LogNow());

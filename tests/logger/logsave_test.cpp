@@ -271,13 +271,13 @@ TEST_F(LogEditButton, OKCopiesTheScheduleAndCountsTheChange)
     EXPECT_EQ(rig.core.logger().LogOffTime(), *EncodeDayNumber(2014, 7, 3, 12, 2, 0));
     EXPECT_EQ(rig.core.logger().LogFrequency(), 1.9);
     EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 9);
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 
     // OK without a change copies again but counts nothing.
     rig.view.onLoggerWindow = [] { return true; };
     rig.core.loggerForm().LogDataChanged = false;
     rig.core.LogEditButtClick();
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 }
 
 TEST_F(LogEditButton, CancelChangesNothing)
@@ -297,7 +297,7 @@ TEST_F(LogEditButton, CancelChangesNothing)
     rig.core.LogEditButtClick();
     EXPECT_EQ(rig.core.logger().LogOnTime(), 41000);
     EXPECT_EQ(rig.core.logger().LogPeriodTicks(), 7);
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Ready"));
 }
 

@@ -34,7 +34,7 @@ TEST_F(CloseQuery, TheLastRunFileNamesTheOpenPortAndTheProject)
 
     // A port that is set but not open counts as none.
     rig.link.setActive(false);
-    rig.core.ProjectFileName.clear();
+    rig.core.project().setProjectFileName({});
     EXPECT_TRUE(closeQuery());
     EXPECT_EQ(bytes(programLastRun()), QByteArray("*\r\n*\r\n"));
 }
@@ -62,7 +62,7 @@ TEST_F(CloseQuery, TheParametersQuestion)
         Rig fresh;
         useFolders(fresh);
         fillTwoTimers(fresh.core);
-        fresh.core.ChangeCount = 2;
+        fresh.core.project().setChangeCount(2);
         fresh.view.answers.push_back(row.answer);
         fresh.view.files.push_back(row.saveTo);
         bool canClose = true;
@@ -85,7 +85,7 @@ TEST_F(CloseQuery, TheParametersQuestion)
 TEST_F(CloseQuery, CancelLeavesAnEarlierLastRunFileUntouched)
 {
     writeBytes(programLastRun(), "4\r\n/some/project.iom\r\n");
-    rig.core.ChangeCount = 1;
+    rig.core.project().setChangeCount(1);
     rig.view.answers.push_back(View::Answer::Cancel);
     EXPECT_FALSE(closeQuery());
     EXPECT_EQ(bytes(programLastRun()), QByteArray("4\r\n/some/project.iom\r\n"));
@@ -135,7 +135,7 @@ TEST_F(CloseQuery, TheLogQuestion)
 
 TEST_F(CloseQuery, BothQuestionsInTurn)
 {
-    rig.core.ChangeCount = 1;
+    rig.core.project().setChangeCount(1);
     rig.core.logger().setLogList({QStringLiteral("x")});
     rig.view.answers = {View::Answer::No, View::Answer::No};
     EXPECT_TRUE(closeQuery());
@@ -143,7 +143,7 @@ TEST_F(CloseQuery, BothQuestionsInTurn)
 
     Rig second;
     useFolders(second);
-    second.core.ChangeCount = 1;
+    second.core.project().setChangeCount(1);
     second.core.logger().setLogList({QStringLiteral("x")});
     second.view.answers = {View::Answer::No, View::Answer::Cancel};
     bool canClose = true;
@@ -157,13 +157,13 @@ TEST_F(CloseQuery, AFailedSaveKeepsTheProgramOpen)
     writeBytes(file(QStringLiteral("plain")), "not a folder");
     const QString impossible = file(QStringLiteral("plain/closing.iom"));
     fillTwoTimers(rig.core);
-    rig.core.ChangeCount = 1;
+    rig.core.project().setChangeCount(1);
     rig.view.answers.push_back(View::Answer::Yes);
     rig.view.files.push_back(impossible);
     EXPECT_FALSE(closeQuery());
     EXPECT_EQ(rig.view.boxTexts(),
               (QStringList{kParameters, QStringLiteral("Cannot create file ") + impossible + "."}));
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
     EXPECT_FALSE(QFileInfo::exists(programLastRun()));
 }
 
@@ -174,7 +174,7 @@ TEST_F(LastRun, AnUnwritableProgramFolderFallsBack)
     writeBytes(file(QStringLiteral("plain")), "not a folder");
     rig.core.lastRunFolders().setProgramFolder(file(QStringLiteral("plain/bin")));
     rig.core.lastRunFolders().setConfigFolder(path(QStringLiteral("config/qmx-v217")));
-    rig.core.ProjectFileName = QStringLiteral("/home/user/lab.iom");
+    rig.core.project().setProjectFileName(QStringLiteral("/home/user/lab.iom"));
     EXPECT_TRUE(closeQuery());
     EXPECT_EQ(bytes(path(QStringLiteral("config/qmx-v217/v217.dat"))),
               QByteArray("*\r\n/home/user/lab.iom\r\n"));
@@ -223,7 +223,7 @@ TEST_F(LastRun, StartUpLooksInTheCurrentFolderFirst)
         Rig fresh;
         useFolders(fresh);
         fresh.startUp();
-        EXPECT_EQ(fresh.core.ProjectFileName, expected);
+        EXPECT_EQ(fresh.core.project().ProjectFileName(), expected);
         EXPECT_EQ(fresh.view.caption, expected.isEmpty()
                                           ? QStringLiteral("QMX V217 v140703")
                                           : QStringLiteral("QMX V217 v140703 <") +
@@ -260,10 +260,10 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
         return form.CheckTheLogData().isEmpty();
     };
     rig.core.LogEditButtClick();
-    ASSERT_EQ(rig.core.ChangeCount, 1);
+    ASSERT_EQ(rig.core.project().ChangeCount(), 1);
     rig.core.timers().setTimerList(twoTimerRecords());
     rig.core.rules().setRulesList(QStringList{"1H=01H", "2Land3H=05L"});
-    rig.core.ChangeCount = 3;
+    rig.core.project().setChangeCount(3);
     const QString target = file(QStringLiteral("lab.iom"));
     rig.view.answers.push_back(View::Answer::Yes);
     rig.view.files.push_back(target);
@@ -277,7 +277,7 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     EXPECT_EQ(next.link.Port(), 2);
     EXPECT_TRUE(next.link.Active());
     EXPECT_EQ(next.view.caption, QStringLiteral("QMX V217 v140703 <lab.iom>"));
-    EXPECT_EQ(next.core.ProjectFileName, target);
+    EXPECT_EQ(next.core.project().ProjectFileName(), target);
     EXPECT_EQ(next.core.timers().TimerList(), rig.core.timers().TimerList());
     EXPECT_EQ(next.core.rules().RulesList(), rig.core.rules().RulesList());
     // The schedule comes back as the logger window shows it.
@@ -288,7 +288,7 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
               FormatGeneral(rig.core.logger().LogOffTime()));
     EXPECT_EQ(next.core.logger().LogFrequency(), rig.core.logger().LogFrequency());
     EXPECT_TRUE(next.core.loggerForm().LogDataValid);
-    EXPECT_EQ(next.core.ChangeCount, 0);
+    EXPECT_EQ(next.core.project().ChangeCount(), 0);
     EXPECT_EQ(next.view.status[1], QStringLiteral("Ready"));
 }
 
@@ -322,7 +322,7 @@ TEST_F(LastRun, AStarProjectLineLoadsNothingSilently)
     WriteTextLines(path(QStringLiteral("cwd/v217.dat")), {"12", "*"});
     rig.startUp();
     EXPECT_TRUE(rig.view.boxes.isEmpty());
-    EXPECT_TRUE(rig.core.ProjectFileName.isEmpty());
+    EXPECT_TRUE(rig.core.project().ProjectFileName().isEmpty());
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703"));
 }
 

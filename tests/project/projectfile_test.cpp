@@ -11,15 +11,15 @@ using Load = ProjectTest;
 TEST_F(Save, WritesTheGoldenFileAndTakesTheSavedName)
 {
     fillTwoTimers(rig.core);
-    rig.core.ChangeCount = 3;
+    rig.core.project().setChangeCount(3);
     const QString target = file(QStringLiteral("two timers.iom"));
     save(target);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     EXPECT_EQ(bytes(target), bytes(golden(QStringLiteral("twotimers.iom"))));
     EXPECT_EQ(rig.view.fileDialogs, QList{View::FileDialog::SaveProject});
-    EXPECT_EQ(rig.core.ProjectFileName, target);
+    EXPECT_EQ(rig.core.project().ProjectFileName(), target);
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703<two timers.iom>"));
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
 }
 
 TEST_F(Save, AnEmptyProjectIsFiveLines)
@@ -49,18 +49,18 @@ TEST_F(Save, WritesTheEditedRecordsNotTheRunningCopy)
 TEST_F(Save, ACancelledDialogChangesNothing)
 {
     fillTwoTimers(rig.core);
-    rig.core.ChangeCount = 2;
+    rig.core.project().setChangeCount(2);
     rig.view.caption = kPlain;
     run([this] { rig.core.Save1Click(); });
-    EXPECT_EQ(rig.core.ChangeCount, 2);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 2);
     EXPECT_EQ(rig.view.caption, kPlain);
-    EXPECT_TRUE(rig.core.ProjectFileName.isEmpty());
+    EXPECT_TRUE(rig.core.project().ProjectFileName().isEmpty());
     EXPECT_TRUE(QDir(path(QStringLiteral("files"))).isEmpty());
 }
 
 TEST_F(Load, TheGoldenFileFillsEveryList)
 {
-    rig.core.ChangeCount = 0;
+    rig.core.project().setChangeCount(0);
     const QString source = golden(QStringLiteral("twotimers.iom"));
     load(source);
     EXPECT_TRUE(rig.view.boxes.isEmpty());
@@ -71,7 +71,7 @@ TEST_F(Load, TheGoldenFileFillsEveryList)
     EXPECT_NEAR(rig.core.logger().LogOnTime(), 41823.0 + 17.5 / 24.0, 1e-9);
     EXPECT_DOUBLE_EQ(rig.core.logger().LogOffTime(), 41823.75);
     EXPECT_DOUBLE_EQ(rig.core.logger().LogFrequency(), 1.5);
-    EXPECT_EQ(rig.core.ProjectFileName, source);
+    EXPECT_EQ(rig.core.project().ProjectFileName(), source);
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703 <twotimers.iom>"));
 
     // The logger window shows the schedule and accepts it.
@@ -137,7 +137,7 @@ TEST_F(Load, AnyLineEndIsRead)
         fresh.core.OpenTheProjectFile(source);
         EXPECT_EQ(fresh.core.timers().TimerList(), twoTimerRecords());
         EXPECT_EQ(fresh.core.rules().RulesList(), threeRules());
-        EXPECT_EQ(fresh.core.ProjectFileName, source);
+        EXPECT_EQ(fresh.core.project().ProjectFileName(), source);
     }
 }
 
@@ -152,11 +152,11 @@ TEST_F(Load, TheTimerSectionLineMustMatchExactly)
 
         Rig fresh;
         useFolders(fresh);
-        fresh.core.ProjectFileName = QStringLiteral("/old/project.iom");
+        fresh.core.project().setProjectFileName(QStringLiteral("/old/project.iom"));
         fresh.core.OpenTheProjectFile(source);
         EXPECT_TRUE(fresh.core.timers().TimerList().isEmpty()) << section;
         EXPECT_TRUE(fresh.core.rules().RulesList().isEmpty()) << section;
-        EXPECT_TRUE(fresh.core.ProjectFileName.isEmpty()) << section;
+        EXPECT_TRUE(fresh.core.project().ProjectFileName().isEmpty()) << section;
         EXPECT_EQ(fresh.view.caption, kPlain) << section;
         EXPECT_DOUBLE_EQ(fresh.core.logger().LogFrequency(), 1.5) << section;
         EXPECT_DOUBLE_EQ(fresh.core.logger().LogOffTime(), 41823.75) << section;
@@ -178,7 +178,7 @@ TEST_F(Load, WithoutARulesLineEverythingIsTimerLines)
     rig.core.OpenTheProjectFile(source);
     EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords() + threeRules());
     EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
-    EXPECT_EQ(rig.core.ProjectFileName, source);
+    EXPECT_EQ(rig.core.project().ProjectFileName(), source);
 }
 
 TEST_F(Load, AScheduleThatFailsItsCheckIsDroppedAlone)
@@ -210,7 +210,7 @@ TEST_F(Load, AScheduleThatFailsItsCheckIsDroppedAlone)
     EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
     EXPECT_EQ(rig.core.rules().RulesList(), threeRules());
     EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703 <year2001.iom>"));
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
 }
 
 TEST_F(Load, FaultyRulesAreDroppedWithTheirOwnBox)
@@ -230,7 +230,7 @@ TEST_F(Load, FaultyRulesAreDroppedWithTheirOwnBox)
     EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
     EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
     EXPECT_TRUE(rig.core.loggerForm().LogDataValid);
-    EXPECT_EQ(rig.core.ProjectFileName, source);
+    EXPECT_EQ(rig.core.project().ProjectFileName(), source);
 }
 
 TEST_F(Load, BlankRuleLinesAreNotKeptAsRules)
@@ -271,8 +271,8 @@ TEST_F(Load, UnreadableFilesLoadAnEmptyProject)
         useFolders(fresh);
         fillTwoTimers(fresh.core);
         fresh.core.timers().startRun();
-        fresh.core.ProjectFileName = QStringLiteral("/old/project.iom");
-        fresh.core.ChangeCount = 0;
+        fresh.core.project().setProjectFileName(QStringLiteral("/old/project.iom"));
+        fresh.core.project().setChangeCount(0);
         fresh.core.logger().setLogList({QStringLiteral("kept")});
         fresh.view.files.push_back(source);
         fresh.core.run([&] { fresh.core.Load1Click(); });
@@ -283,7 +283,7 @@ TEST_F(Load, UnreadableFilesLoadAnEmptyProject)
         EXPECT_EQ(fresh.core.logger().LogOnTime(), 0);
         EXPECT_EQ(fresh.core.logger().LogOffTime(), 0);
         EXPECT_EQ(fresh.core.logger().LogFrequency(), 0);
-        EXPECT_TRUE(fresh.core.ProjectFileName.isEmpty());
+        EXPECT_TRUE(fresh.core.project().ProjectFileName().isEmpty());
         EXPECT_EQ(fresh.view.caption, kPlain);
         EXPECT_EQ(fresh.core.logger().LogList(), QStringList{QStringLiteral("kept")});
         EXPECT_FALSE(fresh.core.loggerForm().LogDataValid);
@@ -349,7 +349,7 @@ TEST_F(Load, TheChangeQuestion)
         Rig fresh;
         useFolders(fresh);
         fillTwoTimers(fresh.core);
-        fresh.core.ChangeCount = 1;
+        fresh.core.project().setChangeCount(1);
         fresh.view.answers.push_back(row.answer);
         if (row.answer == View::Answer::Yes)
             fresh.view.files.push_back(row.saveTo);
@@ -361,7 +361,7 @@ TEST_F(Load, TheChangeQuestion)
         EXPECT_EQ(fresh.view.lastButtons, View::Buttons::YesNoCancel);
         EXPECT_EQ(fresh.view.fileDialogs, row.dialogs);
         EXPECT_EQ(fresh.core.timers().TimerList().isEmpty(), row.loaded);
-        EXPECT_EQ(fresh.core.ChangeCount, row.loaded ? 0 : 1);
+        EXPECT_EQ(fresh.core.project().ChangeCount(), row.loaded ? 0 : 1);
         if (!row.saveTo.isEmpty()) {
             EXPECT_EQ(bytes(saved), bytes(golden(QStringLiteral("twotimers.iom"))));
         }
@@ -374,7 +374,7 @@ TEST_F(Load, AFailedSaveStopsTheLoad)
     writeBytes(file(QStringLiteral("plain")), "not a folder");
     const QString impossible = file(QStringLiteral("plain/before.iom"));
     fillTwoTimers(rig.core);
-    rig.core.ChangeCount = 1;
+    rig.core.project().setChangeCount(1);
     rig.view.answers.push_back(View::Answer::Yes);
     rig.view.files = {impossible, golden(QStringLiteral("empty.iom"))};
     run([this] { rig.core.Load1Click(); });
@@ -383,7 +383,7 @@ TEST_F(Load, AFailedSaveStopsTheLoad)
                            QStringLiteral("Cannot create file ") + impossible + "."}));
     EXPECT_EQ(rig.view.fileDialogs, QList{View::FileDialog::SaveProject});
     EXPECT_EQ(rig.core.timers().TimerList(), twoTimerRecords());
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 }
 
 TEST_F(Load, NoQuestionWithoutChangesAndACancelledDialogKeepsTheProject)

@@ -108,7 +108,7 @@ protected:
         ASSERT_TRUE(rig.view.boxes.isEmpty());
         earlier = bytes(target);
         fillTwoTimers(rig.core);
-        rig.core.ChangeCount = 2;
+        rig.core.project().setChangeCount(2);
     }
     void expectNothingChanged(const QString& target)
     {
@@ -116,10 +116,10 @@ protected:
         EXPECT_EQ(rig.view.boxes[0].kind, QStringLiteral("Failure"));
         EXPECT_EQ(rig.view.boxes[0].text, QStringLiteral("Cannot create file ") + target + ".");
         EXPECT_EQ(bytes(target), earlier);
-        EXPECT_EQ(rig.core.ProjectFileName, target);
+        EXPECT_EQ(rig.core.project().ProjectFileName(), target);
         EXPECT_EQ(rig.view.caption,
                   QStringLiteral("QMX V217 v140703<") + QFileInfo(target).fileName() + ">");
-        EXPECT_EQ(rig.core.ChangeCount, 2);
+        EXPECT_EQ(rig.core.project().ChangeCount(), 2);
         // No temporary file is left behind.
         EXPECT_EQ(QDir(QFileInfo(target).path()).entryList(QDir::Files),
                   QStringList{QFileInfo(target).fileName()});
@@ -146,7 +146,7 @@ TEST_F(SaveFailure, AFolderWithoutWriteAccessIsSavedInPlace)
     struct stat st = {};
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0604u);
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
     EXPECT_EQ(QDir(path(QStringLiteral("files"))).entryList(QDir::Files),
               QStringList{QStringLiteral("kept.iom")});
 }
@@ -200,7 +200,7 @@ TEST_F(SaveFailure, ALinkPlantedInASharedFolder)
     }
 
     fillTwoTimers(rig.core);
-    rig.core.ChangeCount = 1;
+    rig.core.project().setChangeCount(1);
     save(shared + QStringLiteral("/planted.iom"));
     rig.core.logger().setLogList(QStringList{QStringLiteral("a log line")});
     rig.view.files.push_back(shared + QStringLiteral("/planted.txt"));
@@ -210,8 +210,8 @@ TEST_F(SaveFailure, ALinkPlantedInASharedFolder)
               (QStringList{QStringLiteral("Cannot create file ") + shared + "/planted.iom.",
                            QStringLiteral("Cannot create file ") + shared + "/planted.txt."}));
     EXPECT_EQ(bytes(notes), QByteArray("notes\r\n"));
-    EXPECT_TRUE(rig.core.ProjectFileName.isEmpty());
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_TRUE(rig.core.project().ProjectFileName().isEmpty());
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
     EXPECT_EQ(rig.core.logger().LogList(), QStringList{QStringLiteral("a log line")});
 }
 
@@ -231,7 +231,7 @@ TEST_F(SaveFailure, AWriteThatStopsHalfWay)
     // Once there is room again the same save goes through.
     save(target);
     EXPECT_EQ(bytes(target), bytes(golden(QStringLiteral("twotimers.iom"))));
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
 }
 
 TEST_F(SaveFailure, APathThatCannotBeAFile)
@@ -243,8 +243,8 @@ TEST_F(SaveFailure, APathThatCannotBeAFile)
     ASSERT_EQ(rig.view.boxTexts(),
               QStringList{QStringLiteral("Cannot create file ") + impossible + "."});
     EXPECT_EQ(bytes(target), earlier);
-    EXPECT_EQ(rig.core.ProjectFileName, target);
-    EXPECT_EQ(rig.core.ChangeCount, 2);
+    EXPECT_EQ(rig.core.project().ProjectFileName(), target);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 2);
 }
 
 } // namespace

@@ -57,12 +57,12 @@ protected:
 
 TEST_F(RulesEditButt, OkWithAValidTextReplacesTheList)
 {
-    rig.core.ChangeCount = 2;
+    rig.core.project().setChangeCount(2);
     editAndPressOk({QString(), u"2L=03H"_s, u"  "_s, u"3Hor4H=16L"_s});
     EXPECT_EQ(openedWith, QStringList{u"1H=01H"_s});
     EXPECT_EQ(statusWhileOpen, u"Edit input rules"_s);
     EXPECT_EQ(rig.core.rules().RulesList(), (QStringList{u"2L=03H"_s, u"3Hor4H=16L"_s}));
-    EXPECT_EQ(rig.core.ChangeCount, 3);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 3);
     EXPECT_TRUE(rig.core.rules().RulesOn());
     EXPECT_TRUE(rig.view.lamp(View::Lamp::InputRules));
     EXPECT_EQ(rig.view.status[1], u"Ready"_s);
@@ -78,14 +78,14 @@ TEST_F(RulesEditButt, AnUnmodifiedTextCountsNoChange)
     };
     rig.core.RulesEditButtClick();
     EXPECT_EQ(rig.core.rules().RulesList(), QStringList{u"1H=01H"_s});
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
 }
 
 TEST_F(RulesEditButt, AnEmptyTextEmptiesTheList)
 {
     editAndPressOk({QString(), u" "_s});
     EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 }
 
 TEST_F(RulesEditButt, LeavingAFaultyTextDropsTheListAndSwitchesTheRulesOff)
@@ -103,7 +103,7 @@ TEST_F(RulesEditButt, LeavingAFaultyTextDropsTheListAndSwitchesTheRulesOff)
     EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
     EXPECT_FALSE(rig.core.rules().RulesOn());
     EXPECT_FALSE(rig.view.lamp(View::Lamp::InputRules));
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
     EXPECT_EQ(rig.view.status[1], u"Ready"_s);
 }
 
@@ -150,7 +150,7 @@ TEST_F(RulesEditButt, CancelKeepsListAndSwitch)
     EXPECT_EQ(rig.view.beeps, 0);
     EXPECT_EQ(rig.core.rules().RulesList(), QStringList{u"1H=01H"_s});
     EXPECT_TRUE(rig.core.rules().RulesOn());
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
     EXPECT_EQ(rig.view.status[1], u"Ready"_s);
 }
 

@@ -217,7 +217,7 @@ TEST_F(RulesWindow, TypedRulesDriveTheRelays)
     rig.core.RulesEditButtClick();
     EXPECT_TRUE(rig.view.boxes.isEmpty());
     ASSERT_EQ(rig.core.rules().RulesList(), QStringList{u"1Hand2L=05H06L"_s});
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 
     rig.core.InputRulesSBClick();
     rig.link.inputDigits = "01"; // input 1 high, input 2 low

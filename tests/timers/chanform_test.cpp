@@ -566,7 +566,7 @@ TEST_F(ChanFormTest, OkAndCancelThroughTheEditButton)
         return true;
     };
     rig.core.OutEditButtClick();
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
     EXPECT_EQ(rig.core.timers().TimerList(), channelRecord("01") + channelRecord("02"));
 
     rig.view.onTimerEditor = [this] {
@@ -577,7 +577,7 @@ TEST_F(ChanFormTest, OkAndCancelThroughTheEditButton)
         return false;
     };
     rig.core.OutEditButtClick();
-    EXPECT_EQ(rig.core.ChangeCount, 0);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 0);
     EXPECT_EQ(rig.core.timers().TimerList(), channelRecord("01") + channelRecord("02"));
 
     rig.view.onTimerEditor = [this] {
@@ -587,6 +587,6 @@ TEST_F(ChanFormTest, OkAndCancelThroughTheEditButton)
         return true;
     };
     rig.core.OutEditButtClick();
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
     EXPECT_EQ(rig.core.timers().TimerList(), channelRecord("02"));
 }

@@ -268,7 +268,7 @@ TEST_F(ChanWindow, AUserEntersARecordAndWatchesTheRelayToggle)
     EXPECT_EQ(rig.core.timers().TimerList(),
               (QStringList{"05", "37257.5006944444", "37257.5034722222", "0.4", "0.4", "1111111",
                            "0", "0", "0.4"}));
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 
     rig.core.TimerSBClick();
     rig.core.ActiveButtClick();
@@ -305,6 +305,6 @@ TEST_F(ChanWindow, CancelAndTheCloseBoxKeepTheList)
         };
         rig.core.OutEditButtClick();
         EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record);
-        EXPECT_EQ(rig.core.ChangeCount, 0);
+        EXPECT_EQ(rig.core.project().ChangeCount(), 0);
     }
 }

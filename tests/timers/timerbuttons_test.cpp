@@ -178,7 +178,7 @@ TEST_F(TimerButtons, TheEditButtonCopiesInAndBackOnOk)
     rig.core.OutEditButtClick();
     EXPECT_EQ(seen, kRelay5Record);
     EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record + kRelay12Record);
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 
     // Cancel after changes: nothing comes back.
     rig.view.onTimerEditor = [&] {
@@ -188,7 +188,7 @@ TEST_F(TimerButtons, TheEditButtonCopiesInAndBackOnOk)
     };
     rig.core.OutEditButtClick();
     EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record + kRelay12Record);
-    EXPECT_EQ(rig.core.ChangeCount, 1);
+    EXPECT_EQ(rig.core.project().ChangeCount(), 1);
 }
 
 // The clock steps back into a window that has closed: the relay stays off.

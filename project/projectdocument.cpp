@@ -1,5 +1,4 @@
-// The project file, the last-run file and the save questions.
-#include "controller/relay.h"
+#include "project/projectdocument.h"
 
 #include "common/conversions.h"
 #include "common/seriallink.h"
@@ -14,29 +13,24 @@ const QString kStar = QStringLiteral("*");
 
 } // namespace
 
-void Controller::Save1Click()
+void ProjectDocument::Save1Click()
 {
     const QString path = m_view.chooseFile(View::FileDialog::SaveProject);
     if (path.isEmpty())
         return;
-    ProjectContents contents;
-    contents.LogOnTime = m_log.LogOnTime();
-    contents.LogOffTime = m_log.LogOffTime();
-    contents.LogFrequency = m_log.LogFrequency();
-    contents.TimerList = m_timers.TimerList();
-    contents.RulesList = m_rules.RulesList();
+    const ProjectContents contents = m_parts.contents();
     // Throws "Cannot create file" before anything below has changed; the
     // earlier file stays whole because the write replaces it only when done.
     WriteTextLines(path, ProjectFileLines(contents));
-    ProjectFileName = path;
-    m_view.setCaption(kCaption + QStringLiteral("<") + QFileInfo(path).fileName() +
+    m_projectFileName = path;
+    m_view.setCaption(m_caption + QStringLiteral("<") + QFileInfo(path).fileName() +
                       QStringLiteral(">"));
-    ChangeCount = 0;
+    m_changeCount = 0;
 }
 
-void Controller::Load1Click()
+void ProjectDocument::Load1Click()
 {
-    if (ChangeCount != 0) {
+    if (m_changeCount != 0) {
         const View::Answer answer =
             m_view.confirm(QStringLiteral("Time/Rule parameters have changed.\r\rSave?"),
                            View::Buttons::YesNoCancel, View::Answer::Cancel);
@@ -51,12 +45,11 @@ void Controller::Load1Click()
     OpenTheProjectFile(path);
 }
 
-void Controller::OpenTheProjectFile(const QString& path)
+void ProjectDocument::OpenTheProjectFile(const QString& path)
 {
-    QString caption = kCaption;
-    m_rules.setRulesList({});
-    m_timers.clearLists();
-    ProjectFileName.clear();
+    QString caption = m_caption;
+    m_parts.clearLists();
+    m_projectFileName.clear();
 
     // A file that is missing, unreadable or not a project loads as an empty
     // project without a message.
@@ -74,29 +67,28 @@ void Controller::OpenTheProjectFile(const QString& path)
         offTime = contents->LogOffTime;
         frequency = contents->LogFrequency;
         if (contents->HasSections) {
-            m_timers.setTimerList(contents->TimerList);
-            m_rules.setRulesList(contents->RulesList);
+            m_parts.setLists(contents->TimerList, contents->RulesList);
             caption =
-                kCaption + QStringLiteral(" <") + QFileInfo(path).fileName() + QStringLiteral(">");
-            ProjectFileName = path;
+                m_caption + QStringLiteral(" <") + QFileInfo(path).fileName() + QStringLiteral(">");
+            m_projectFileName = path;
         }
     }
 
     m_view.setCaption(caption);
-    m_log.loadTimes(onTime, offTime, frequency);
+    m_parts.loadTimes(onTime, offTime, frequency);
 
-    m_rules.checkLoadedRules();
+    m_parts.checkLoadedRules();
 
-    ChangeCount = 0;
+    m_changeCount = 0;
 }
 
-void Controller::FormCloseQuery(bool& canClose)
+void ProjectDocument::FormCloseQuery(bool& canClose)
 {
     // Until the end the answer is "stay open": a save that fails part-way
     // ends this query with its failure box, and the unsaved data must not
     // go down with the window.
     canClose = false;
-    if (ChangeCount != 0) {
+    if (m_changeCount != 0) {
         const View::Answer answer = m_view.confirm(
             QStringLiteral("Time/Rule parameters have changed.\r\rSave before closing?"),
             View::Buttons::YesNoCancel, View::Answer::Cancel);
@@ -105,16 +97,15 @@ void Controller::FormCloseQuery(bool& canClose)
         if (answer == View::Answer::Yes)
             Save1Click();
     }
-    if (!m_log.closeQuery())
+    if (!m_parts.logCloseQuery())
         return;
     const QString port = m_serial.Active() ? QString::number(m_serial.Port()) : kStar;
-    m_lastRun.write({port, ProjectFileName.isEmpty() ? kStar : ProjectFileName});
+    m_lastRun.write({port, m_projectFileName.isEmpty() ? kStar : m_projectFileName});
     canClose = true;
 }
 
-// Start-up (first tick): the remembered port, then the remembered project.
 // A file of any other length than two lines is ignored.
-void Controller::readLastRunFile()
+void ProjectDocument::readLastRunFile()
 {
     const QString path = m_lastRun.findForReading();
     if (path.isEmpty())
@@ -124,6 +115,6 @@ void Controller::readLastRunFile()
     if (lines.size() != 2)
         return;
     if (lines.at(0).size() == 1)
-        OpenSerialPort(lines.at(0));
+        m_parts.openSerialPort(lines.at(0));
     OpenTheProjectFile(lines.at(1));
 }
