@@ -445,8 +445,8 @@ private:
         case Phase::Faulted:
             if (m_view.boxes.size() > m_boxesBefore) {
                 const SoakView::Box& box = m_view.boxes.at(m_boxesBefore);
-                const bool idle =
-                    m_core.poll().CommState() == board::CommState::Idle && !m_core.poll().SystemActive();
+                const bool idle = m_core.poll().CommState() == board::CommState::Idle &&
+                                  !m_core.poll().SystemActive();
                 if (box.kind == QStringLiteral("Error") && box.text == expectedBox(m_fault) &&
                     idle && m_view.boxes.size() == m_boxesBefore + 1) {
                     ++m_faultsSurvived;

@@ -66,8 +66,8 @@ TEST_F(PollCyclePart, AsksTheRelayWordOnTheWriteTickAndTheInputStepAfterTheRead)
     EXPECT_EQ(calls.size(), 1);
 
     link.receive("I0\r\n11\r\n#");
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("relay word 1"),
-                                  QStringLiteral("input read 9 5")}));
+    EXPECT_EQ(calls,
+              (QStringList{QStringLiteral("relay word 1"), QStringLiteral("input read 9 5")}));
     EXPECT_EQ(poll.PortIn(), 9);
     EXPECT_EQ(poll.LastPortIn(), 9);
     EXPECT_EQ(view.inputWord, 9);

@@ -59,7 +59,8 @@ protected:
     {
         const board::CommState before = core.poll().CommState();
         tick();
-        return waitUntil([&] { return core.poll().CommState() != before || !view.boxes.isEmpty(); });
+        return waitUntil(
+            [&] { return core.poll().CommState() != before || !view.boxes.isEmpty(); });
     }
     bool cycle()
     {

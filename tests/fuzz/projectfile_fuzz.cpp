@@ -94,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const FakeView::Box& box : view.boxes) {
         FUZZ_CHECK(box.kind == QStringLiteral("Error"));
         FUZZ_CHECK(box.text == kFatalTime);
-        FUZZ_CHECK(!core.poll().SystemActive() && core.poll().CommState() == board::CommState::Idle);
+        FUZZ_CHECK(!core.poll().SystemActive() &&
+                   core.poll().CommState() == board::CommState::Idle);
     }
     // A healthy project keeps the cycle running on a healthy board.
     FUZZ_CHECK(!view.boxes.isEmpty() || core.poll().SystemActive());

@@ -65,8 +65,10 @@ struct Harness
 
     void checkInvariants() const
     {
-        FUZZ_CHECK(static_cast<int>(core.poll().CommState()) >= 0 && static_cast<int>(core.poll().CommState()) <= 3);
-        FUZZ_CHECK(core.poll().SystemActive() == (core.poll().CommState() != board::CommState::Idle));
+        FUZZ_CHECK(static_cast<int>(core.poll().CommState()) >= 0 &&
+                   static_cast<int>(core.poll().CommState()) <= 3);
+        FUZZ_CHECK(core.poll().SystemActive() ==
+                   (core.poll().CommState() != board::CommState::Idle));
         FUZZ_CHECK(!core.poll().CloseRequested() || core.poll().SystemActive());
         FUZZ_CHECK(core.poll().RxText().size() <= board::kInputReplyLength);
         // A complete reply is judged at once, so less than a whole one stays.
@@ -110,7 +112,8 @@ struct Harness
         case 1:
             FUZZ_CHECK(after == 1 || after == 2 || (after == 0 && newBox));
             if (after == 2)
-                FUZZ_CHECK(core.poll().LastPortOut() == core.poll().PortOut() && core.poll().RxText().isEmpty());
+                FUZZ_CHECK(core.poll().LastPortOut() == core.poll().PortOut() &&
+                           core.poll().RxText().isEmpty());
             break;
         case 2:
             FUZZ_CHECK(after == 2 || after == 1 || after == 3 || (after == 0 && newBox));

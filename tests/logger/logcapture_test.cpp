@@ -118,8 +118,8 @@ TEST_F(LogCapture, AFrequencyBelowOneReadWritesNoDataLine)
 
 TEST_F(LogCapture, ColumnsAndBitOrderOfADataLine)
 {
-    rig.core.poll().setPortOut(0x0003);   // relays 1 and 2 on
-    rig.link.inputDigits = "05"; // inputs 1 and 3 high
+    rig.core.poll().setPortOut(0x0003); // relays 1 and 2 on
+    rig.link.inputDigits = "05";        // inputs 1 and 3 high
     startNowRun(QStringLiteral("0.2"));
     rig.timedCycles(1);
     const QString line = rig.core.logger().LogList().last();
