@@ -11,12 +11,12 @@ Controller::Controller(View& view, SerialLink& serial, const Clock& clock)
     m_serial.setRxHandler([this] { run([this] { Serial1RxData(); }); });
     m_serial.setHangUpHandler([this] { run([this] { Serial1HangUp(); }); });
     m_poll.setRelayWordHook([this](int& portOut) {
-        return !m_timers.TimersOn() || m_timers.ExecutePortTimerList(portOut) != -1;
+        return !m_timers.TimersOn() || ExecutePortTimerList(portOut) != -1;
     });
     m_poll.setInputReadHook([this](int portIn, int& portOut) {
         if (m_rules.RulesOn())
             portOut = m_rules.ModifyOutputFromRulesBase(portIn, portOut);
-        m_log.LogTheData(portIn, portOut);
+        LogTheData(portIn, portOut);
     });
     m_poll.setResetHook([this] { DeactivateLogging(); });
 }
@@ -98,12 +98,9 @@ void Controller::Contents1Click()
     m_view.showHelp();
 }
 
-int Controller::ExecutePortTimerList()
+int Controller::ExecutePortTimerList(int& portOut)
 {
-    int portOut = m_poll.PortOut();
-    const int result = m_timers.ExecutePortTimerList(portOut);
-    m_poll.setPortOut(portOut);
-    return result;
+    return m_timers.ExecutePortTimerList(portOut);
 }
 
 void Controller::ModifyOutputFromRulesBase()
@@ -155,9 +152,9 @@ void Controller::DeactivateLogging()
     m_log.DeactivateLogging();
 }
 
-void Controller::LogTheData()
+void Controller::LogTheData(int portIn, int portOut)
 {
-    m_log.LogTheData(m_poll.PortIn(), m_poll.PortOut());
+    m_log.LogTheData(portIn, portOut);
 }
 
 void Controller::LogSaveButtClick()
@@ -234,11 +231,6 @@ void Controller::ClearAllButtMouseDown()
 void Controller::ClearAllButtMouseUp()
 {
     m_view.setLamp(View::Lamp::ClearAll, false);
-}
-
-void Controller::UpdatePortOutIndicators(bool allIdle)
-{
-    m_poll.UpdatePortOutIndicators(allIdle);
 }
 
 void Controller::UpdatePortInIndicators()

@@ -79,12 +79,12 @@ public:
     void SetAllButtMouseUp();
     void ClearAllButtMouseDown();
     void ClearAllButtMouseUp();
-    void UpdatePortOutIndicators(bool allIdle);
     void UpdatePortInIndicators();
 
     // --- relay timers and input rules (controller/relay.cpp) ---
-    // The timer pass of the relay-write tick on PortOut.
-    [[nodiscard]] int ExecutePortTimerList();
+    // The timer pass of the relay-write tick on the word the poll cycle
+    // hands over.
+    [[nodiscard]] int ExecutePortTimerList(int& portOut);
     // The rules' step after an input read: PortOut from PortIn.
     void ModifyOutputFromRulesBase();
     void TimerSBClick();
@@ -97,7 +97,8 @@ public:
     void InputNowSBClick();
     void InitiateLogging(LogRun run);
     void DeactivateLogging();
-    void LogTheData();
+    // The logger's capture after an input read.
+    void LogTheData(int portIn, int portOut);
     void LogSaveButtClick();
     void LogEditButtClick();
     // The log save step: the save dialog, then the write that empties LogList.
