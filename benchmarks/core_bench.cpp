@@ -123,7 +123,7 @@ void PollCycle(benchmark::State& state)
             core.logger().setLogList({});
         link.written.clear();
     }
-    if (!core.SystemActive || !view.boxes.isEmpty())
+    if (!core.poll().SystemActive() || !view.boxes.isEmpty())
         state.SkipWithError("the poll cycle stopped");
 }
 BENCHMARK(PollCycle)->Unit(benchmark::kMicrosecond);

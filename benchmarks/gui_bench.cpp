@@ -143,7 +143,7 @@ int main(int argc, char** argv)
     BoardFigures figures([](int inputs) { return inputs & 1; }, 1);
     bool measuring = false;
     board.setOnEvent([&](const SimulatedBoard::Event& event) {
-        figures.onEvent(event, measuring && core.SystemActive);
+        figures.onEvent(event, measuring && core.poll().SystemActive());
     });
     if (!board.start(0))
         return 2;
@@ -154,7 +154,7 @@ int main(int argc, char** argv)
     core.run([&] { core.InputRulesSBClick(); });
     core.run([&] { core.InputNowSBClick(); });
     runEventsFor(2s);
-    if (!core.SystemActive || !core.rules().RulesOn() || !core.logger().LogNow()) {
+    if (!core.poll().SystemActive() || !core.rules().RulesOn() || !core.logger().LogNow()) {
         std::fprintf(stderr, "the system did not come up active with rules and logging\n");
         return 2;
     }
@@ -180,7 +180,7 @@ int main(int argc, char** argv)
             box->close();
             ++stops;
         }
-        if (measuring && !core.SystemActive) {
+        if (measuring && !core.poll().SystemActive()) {
             figures.interrupt();
             core.run([&] { core.ActiveButtClick(); });
             core.run([&] { core.InputNowSBClick(); });
@@ -198,7 +198,7 @@ int main(int argc, char** argv)
 
     core.run([&] { core.ActiveButtClick(); });
     runEventsFor(1s);
-    const bool closed = !core.SystemActive;
+    const bool closed = !core.poll().SystemActive();
     guard.stop();
     const Usage idleFrom = Usage::now();
     runEventsFor(idleTime);

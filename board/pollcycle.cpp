@@ -1,35 +1,86 @@
 // The two-step poll cycle: one tick writes the relays, the next reads the
 // inputs, and the receive handler judges each reply by its length.
-#include "controller/relay.h"
+#include "board/pollcycle.h"
 
 #include "board/protocol.h"
 #include "common/seriallink.h"
 
-void Controller::sendingStep()
+namespace board {
+
+void PollCycle::fail(const QString& status, const QString& box)
 {
-    if (CommState != board::CommState::Idle) {
-        ++NoReplyTicks;
-        if (NoReplyTicks == kWatchdogTicks) {
-            ResetSerial();
-            m_view.setStatusText(View::Panel::Message, QStringLiteral("Comms error..."));
-            m_view.showError(QStringLiteral(
-                "The board is not responding.\rPlease check port, connections and power.\r"));
+    ResetSerial();
+    m_view.setStatusText(View::Panel::Message, status);
+    m_view.showError(box);
+}
+
+void PollCycle::sendingStep()
+{
+    if (m_commState != board::CommState::Idle) {
+        ++m_noReplyTicks;
+        if (m_noReplyTicks == kWatchdogTicks) {
+            fail(QStringLiteral("Comms error..."),
+                 QStringLiteral(
+                     "The board is not responding.\rPlease check port, connections and power.\r"));
             m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
             return;
         }
     }
-    if (CommState == board::CommState::RelayWrite) {
-        if (m_timers.TimersOn() && ExecutePortTimerList() == -1) {
-            ResetSerial();
-            m_view.setStatusText(View::Panel::Message, QStringLiteral("System error..."));
-            m_view.showError(QStringLiteral("Fatal error in time data."));
+    if (m_commState == board::CommState::RelayWrite) {
+        if (m_relayWord && !m_relayWord(m_portOut)) {
+            fail(QStringLiteral("System error..."), QStringLiteral("Fatal error in time data."));
             return;
         }
-        RelayCommand = board::RelayCommandFor(PortOut);
-        m_serial.WriteString(RelayCommand);
-    } else if (CommState == board::CommState::InputRead) {
-        m_serial.WriteString(board::kInputQuery);
+        m_relayCommand = RelayCommandFor(m_portOut);
+        m_serial.WriteString(m_relayCommand);
+    } else if (m_commState == board::CommState::InputRead) {
+        m_serial.WriteString(kInputQuery);
     }
+}
+
+void PollCycle::ResetSerial()
+{
+    m_systemActive = false;
+    m_closeRequested = false;
+    m_rxText.clear();
+    m_commState = board::CommState::Idle;
+    m_noReplyTicks = 0;
+    m_lastPortOut = 0;
+    m_lastPortIn = 0;
+    m_portOut = 0;
+    m_portIn = 0;
+    if (m_reset)
+        m_reset();
+    UpdatePortOutIndicators(true);
+    UpdatePortInIndicators();
+    m_view.setLamp(View::Lamp::Activate, false);
+}
+
+void PollCycle::activate()
+{
+    m_systemActive = true;
+    m_commState = board::CommState::RelayWrite;
+    UpdatePortOutIndicators(false);
+}
+
+void PollCycle::takeInputs(int portIn)
+{
+    m_portIn = portIn;
+    if (m_portIn != m_lastPortIn)
+        UpdatePortInIndicators();
+    m_lastPortIn = m_portIn;
+    if (m_inputRead)
+        m_inputRead(m_portIn, m_portOut);
+}
+
+void PollCycle::UpdatePortOutIndicators(bool allIdle)
+{
+    m_view.showRelayIndicators(static_cast<quint16>(m_portOut & 0xFFFF), allIdle);
+}
+
+void PollCycle::UpdatePortInIndicators()
+{
+    m_view.showInputIndicators(m_portIn);
 }
 
 namespace {
@@ -50,39 +101,39 @@ Verdict judgeLength(qsizetype length, int expected)
 
 } // namespace
 
-void Controller::Serial1RxData()
+void PollCycle::Serial1RxData()
 {
-    NoReplyTicks = 0;
+    m_noReplyTicks = 0;
     char c = 0;
     while (m_serial.ReadChar(c) > 0)
-        RxText += c;
-    if (RxText.isEmpty())
+        m_rxText += c;
+    if (m_rxText.isEmpty())
         return;
 
     bool invalid = false;
-    switch (CommState) {
+    switch (m_commState) {
     case board::CommState::Idle:
-        if (RxText == board::kPrompt) {
+        if (m_rxText == kPrompt) {
             m_view.setStatusText(View::Panel::Message, QStringLiteral("Board online..."));
-            RxText.clear();
-        } else if (RxText.size() > board::kPrompt.size()) {
-            RxText.clear();
+            m_rxText.clear();
+        } else if (m_rxText.size() > kPrompt.size()) {
+            m_rxText.clear();
         }
         break;
     case board::CommState::RelayWrite:
-        switch (judgeLength(RxText.size(), board::kRelayEchoLength)) {
+        switch (judgeLength(m_rxText.size(), kRelayEchoLength)) {
         case Verdict::Collect:
             break;
         case Verdict::Good:
-            if (RxText != RelayCommand + board::kEchoTail) {
+            if (m_rxText != m_relayCommand + kEchoTail) {
                 invalid = true;
                 break;
             }
-            RxText.clear();
-            CommState = board::CommState::InputRead;
-            if (LastPortOut != PortOut)
+            m_rxText.clear();
+            m_commState = board::CommState::InputRead;
+            if (m_lastPortOut != m_portOut)
                 UpdatePortOutIndicators(false);
-            LastPortOut = PortOut;
+            m_lastPortOut = m_portOut;
             break;
         case Verdict::Invalid:
             invalid = true;
@@ -90,33 +141,27 @@ void Controller::Serial1RxData()
         }
         break;
     case board::CommState::InputRead:
-        switch (judgeLength(RxText.size(), board::kInputReplyLength)) {
+        switch (judgeLength(m_rxText.size(), kInputReplyLength)) {
         case Verdict::Collect:
             break;
         case Verdict::Good:
-            if (CloseRequested) {
+            if (m_closeRequested) {
                 // The reply before the all-off command is not decoded.
-                RxText.clear();
-                PortOut = 0;
-                RelayCommand = board::kAllOff;
-                m_serial.WriteString(RelayCommand);
-                CommState = board::CommState::Closing;
+                m_rxText.clear();
+                m_portOut = 0;
+                m_relayCommand = kAllOff;
+                m_serial.WriteString(m_relayCommand);
+                m_commState = board::CommState::Closing;
                 break;
             }
-            if (!board::IsValidInputReply(RxText)) {
-                RxText.clear();
+            if (!IsValidInputReply(m_rxText)) {
+                m_rxText.clear();
                 invalid = true;
                 break;
             }
-            PortIn = board::DecodeInputs(RxText.at(4), RxText.at(5));
-            if (PortIn != LastPortIn)
-                UpdatePortInIndicators();
-            LastPortIn = PortIn;
-            if (m_rules.RulesOn())
-                ModifyOutputFromRulesBase();
-            LogTheData();
-            CommState = board::CommState::RelayWrite;
-            RxText.clear();
+            takeInputs(DecodeInputs(m_rxText.at(4), m_rxText.at(5)));
+            m_commState = board::CommState::RelayWrite;
+            m_rxText.clear();
             break;
         case Verdict::Invalid:
             invalid = true;
@@ -124,11 +169,11 @@ void Controller::Serial1RxData()
         }
         break;
     case board::CommState::Closing:
-        switch (judgeLength(RxText.size(), board::kRelayEchoLength)) {
+        switch (judgeLength(m_rxText.size(), kRelayEchoLength)) {
         case Verdict::Collect:
             break;
         case Verdict::Good:
-            if (RxText != RelayCommand + board::kEchoTail) {
+            if (m_rxText != m_relayCommand + kEchoTail) {
                 invalid = true;
                 break;
             }
@@ -142,9 +187,8 @@ void Controller::Serial1RxData()
         break;
     }
 
-    if (invalid) {
-        ResetSerial();
-        m_view.setStatusText(View::Panel::Message, QStringLiteral("Comms error..."));
-        m_view.showError(QStringLiteral("Error: Invalid data received"));
-    }
+    if (invalid)
+        fail(QStringLiteral("Comms error..."), QStringLiteral("Error: Invalid data received"));
 }
+
+} // namespace board

@@ -10,6 +10,15 @@ Controller::Controller(View& view, SerialLink& serial, const Clock& clock)
 {
     m_serial.setRxHandler([this] { run([this] { Serial1RxData(); }); });
     m_serial.setHangUpHandler([this] { run([this] { Serial1HangUp(); }); });
+    m_poll.setRelayWordHook([this](int& portOut) {
+        return !m_timers.TimersOn() || ExecutePortTimerList(portOut) != -1;
+    });
+    m_poll.setInputReadHook([this](int portIn, int& portOut) {
+        if (m_rules.RulesOn())
+            portOut = m_rules.ModifyOutputFromRulesBase(portIn, portOut);
+        LogTheData(portIn, portOut);
+    });
+    m_poll.setResetHook([this] { DeactivateLogging(); });
 }
 
 void Controller::showFailure(const std::exception& e)
@@ -26,7 +35,7 @@ void Controller::Timer1Timer()
     }
     if (!m_view.editorWindowVisible())
         m_view.setStatusText(View::Panel::Clock, LongTimeText(m_clock.now().time()));
-    sendingStep();
+    m_poll.sendingStep();
 }
 
 // The work of the first tick: it comes only once the message loop runs, so
@@ -52,8 +61,8 @@ void Controller::startUp()
 
 void Controller::ActiveButtClick()
 {
-    if (SystemActive) {
-        CloseRequested = true;
+    if (m_poll.SystemActive()) {
+        m_poll.requestClose();
         return;
     }
     if (m_serial.HungUp() && !reopenHungUpPort())
@@ -61,26 +70,17 @@ void Controller::ActiveButtClick()
     m_view.setLamp(View::Lamp::Activate, true);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("System opened"));
     m_timers.startRun();
-    SystemActive = true;
-    CommState = board::CommState::RelayWrite;
-    UpdatePortOutIndicators(false);
+    m_poll.activate();
 }
 
 void Controller::ResetSerial()
 {
-    SystemActive = false;
-    CloseRequested = false;
-    RxText.clear();
-    CommState = board::CommState::Idle;
-    NoReplyTicks = 0;
-    LastPortOut = 0;
-    LastPortIn = 0;
-    PortOut = 0;
-    PortIn = 0;
-    DeactivateLogging();
-    UpdatePortOutIndicators(true);
-    UpdatePortInIndicators();
-    m_view.setLamp(View::Lamp::Activate, false);
+    m_poll.ResetSerial();
+}
+
+void Controller::Serial1RxData()
+{
+    m_poll.Serial1RxData();
 }
 
 void Controller::Exit2Click()
@@ -98,14 +98,14 @@ void Controller::Contents1Click()
     m_view.showHelp();
 }
 
-int Controller::ExecutePortTimerList()
+int Controller::ExecutePortTimerList(int& portOut)
 {
-    return m_timers.ExecutePortTimerList(PortOut);
+    return m_timers.ExecutePortTimerList(portOut);
 }
 
 void Controller::ModifyOutputFromRulesBase()
 {
-    PortOut = m_rules.ModifyOutputFromRulesBase(PortIn, PortOut);
+    m_poll.setPortOut(m_rules.ModifyOutputFromRulesBase(m_poll.PortIn(), m_poll.PortOut()));
 }
 
 void Controller::TimerSBClick()
@@ -126,7 +126,7 @@ void Controller::InputRulesSBClick()
 
 void Controller::RulesEditButtClick()
 {
-    if (SystemActive)
+    if (m_poll.SystemActive())
         return;
     if (m_rules.RulesEditButtClick())
         m_project.noteChange();
@@ -152,9 +152,9 @@ void Controller::DeactivateLogging()
     m_log.DeactivateLogging();
 }
 
-void Controller::LogTheData()
+void Controller::LogTheData(int portIn, int portOut)
 {
-    m_log.LogTheData(PortIn, PortOut);
+    m_log.LogTheData(portIn, portOut);
 }
 
 void Controller::LogSaveButtClick()
@@ -164,7 +164,7 @@ void Controller::LogSaveButtClick()
 
 void Controller::LogEditButtClick()
 {
-    if (SystemActive)
+    if (m_poll.SystemActive())
         return;
     if (m_log.LogEditButtClick())
         m_project.noteChange();
@@ -177,7 +177,7 @@ void Controller::SaveLogStep()
 
 void Controller::SpeedButton1Click(int tag)
 {
-    if (!SystemActive || tag < 0 || tag > 15)
+    if (!m_poll.SystemActive() || tag < 0 || tag > 15)
         return;
     const int bit = 1 << tag;
     SetButtonState[tag] = !SetButtonState[tag];
@@ -191,25 +191,25 @@ void Controller::SpeedButton1Click(int tag)
 
 void Controller::WriteButtClick()
 {
-    if (!SystemActive)
+    if (!m_poll.SystemActive())
         return;
-    PortOut = PortSet;
+    m_poll.setPortOut(PortSet);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Write relay data"));
 }
 
 void Controller::SetAllButtClick()
 {
-    if (!SystemActive)
+    if (!m_poll.SystemActive())
         return;
-    PortOut = 0xFFFF;
+    m_poll.setPortOut(0xFFFF);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("All Relays ON"));
 }
 
 void Controller::ClearAllButtClick()
 {
-    if (!SystemActive)
+    if (!m_poll.SystemActive())
         return;
-    PortOut = 0;
+    m_poll.setPortOut(0);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("All relays OFF"));
 }
 
@@ -233,14 +233,9 @@ void Controller::ClearAllButtMouseUp()
     m_view.setLamp(View::Lamp::ClearAll, false);
 }
 
-void Controller::UpdatePortOutIndicators(bool allIdle)
-{
-    m_view.showRelayIndicators(static_cast<quint16>(PortOut & 0xFFFF), allIdle);
-}
-
 void Controller::UpdatePortInIndicators()
 {
-    m_view.showInputIndicators(PortIn);
+    m_poll.UpdatePortInIndicators();
 }
 
 ProjectParts Controller::projectParts()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "board/commstate.h"
+#include "board/pollcycle.h"
 #include "common/view.h"
 #include "logger/logrecorder.h"
 #include "project/projectdocument.h"
@@ -22,17 +22,19 @@ class SerialLink;
 // controller tells its View. Everything here runs on the user-interface
 // thread; the serial component hands its receive notification over to it.
 //
-// The handlers are spread over the folders of their subsystems: the poll
-// cycle in board/, the port selection in board/serport.cpp. The timers
-// (TimerSwitch), the input rules (RulesSwitch), the input logger
-// (LogRecorder) and the project file (ProjectDocument) are parts of their
-// own that the controller holds; their handlers here hand the click on.
+// The handlers are spread over the folders of their subsystems: the port
+// selection in board/serport.cpp. The poll cycle (board::PollCycle), the
+// timers (TimerSwitch), the input rules (RulesSwitch), the input logger
+// (LogRecorder) and the project file (ProjectDocument) are parts of their own
+// that the controller holds; their handlers here hand the click on. The poll
+// cycle asks the controller for the timers' relay word and for the rules'
+// and the logger's step after an input read.
 class Controller
 {
 public:
     static constexpr std::chrono::milliseconds kTickPeriod{100};
     // Ticks without a receive notification before the board counts as silent.
-    static constexpr int kWatchdogTicks = 15;
+    static constexpr int kWatchdogTicks = board::PollCycle::kWatchdogTicks;
     static inline const QString kTitle = QStringLiteral("QMX V217");
     static inline const QString kCaption = QStringLiteral("QMX V217 v140703");
 
@@ -59,7 +61,7 @@ public:
     void StatusBar1DblClick();
     void Contents1Click();
 
-    // --- poll cycle (board/pollcycle.cpp) ---
+    // --- poll cycle (board::PollCycle) ---
     void Serial1RxData();
 
     // --- port selection (board/serport.cpp) ---
@@ -77,12 +79,12 @@ public:
     void SetAllButtMouseUp();
     void ClearAllButtMouseDown();
     void ClearAllButtMouseUp();
-    void UpdatePortOutIndicators(bool allIdle);
     void UpdatePortInIndicators();
 
     // --- relay timers and input rules (controller/relay.cpp) ---
-    // The timer pass of the relay-write tick on PortOut.
-    [[nodiscard]] int ExecutePortTimerList();
+    // The timer pass of the relay-write tick on the word the poll cycle
+    // hands over.
+    [[nodiscard]] int ExecutePortTimerList(int& portOut);
     // The rules' step after an input read: PortOut from PortIn.
     void ModifyOutputFromRulesBase();
     void TimerSBClick();
@@ -95,7 +97,8 @@ public:
     void InputNowSBClick();
     void InitiateLogging(LogRun run);
     void DeactivateLogging();
-    void LogTheData();
+    // The logger's capture after an input read.
+    void LogTheData(int portIn, int portOut);
     void LogSaveButtClick();
     void LogEditButtClick();
     // The log save step: the save dialog, then the write that empties LogList.
@@ -111,6 +114,8 @@ public:
     // The safety copy of the log run's lines.
     [[nodiscard]] LogRecovery& logRecovery() { return m_log.logRecovery(); }
 
+    [[nodiscard]] board::PollCycle& poll() { return m_poll; }
+    [[nodiscard]] const board::PollCycle& poll() const { return m_poll; }
     [[nodiscard]] TimerSwitch& timers() { return m_timers; }
     [[nodiscard]] const TimerSwitch& timers() const { return m_timers; }
     [[nodiscard]] RulesSwitch& rules() { return m_rules; }
@@ -126,22 +131,9 @@ public:
     [[nodiscard]] SerialLink& serial() { return m_serial; }
     [[nodiscard]] const Clock& clock() const { return m_clock; }
 
-    // Board link and poll state.
-    board::CommState CommState = board::CommState::Idle;
-    int NoReplyTicks = 0;
-    QByteArray RxText;
-    QByteArray RelayCommand;
-    bool SystemActive = false;
-    bool CloseRequested = false;
-
-    // Relay and input words: bit n of PortOut/PortSet is relay n+1, bit n of
-    // PortIn is input n+1.
-    int PortOut = 0;
+    // The relays the WRITE button sends: bit n is relay n+1.
     int PortSet = 0;
     std::array<bool, 16> SetButtonState{};
-    int PortIn = 0;
-    int LastPortOut = 0;
-    int LastPortIn = 0;
 
     bool FirstTick = true;
 
@@ -149,14 +141,14 @@ private:
     void startUp();
     [[nodiscard]] ProjectParts projectParts();
     [[nodiscard]] bool reopenHungUpPort();
-    void sendingStep();
     void showFailure(const std::exception& e);
 
     View& m_view;
     SerialLink& m_serial;
     const Clock& m_clock;
+    board::PollCycle m_poll{m_view, m_serial};
     TimerSwitch m_timers{m_view, m_clock};
     RulesSwitch m_rules{m_view};
-    LogRecorder m_log{m_view, m_clock, [this] { return SystemActive; }};
+    LogRecorder m_log{m_view, m_clock, [this] { return m_poll.SystemActive(); }};
     ProjectDocument m_project{m_view, m_serial, kCaption, projectParts()};
 };

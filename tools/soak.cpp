@@ -320,7 +320,7 @@ private:
         m_view.boxes.clear();
         m_core.run([this] { m_core.ActiveButtClick(); });
         m_core.run([this] { m_core.InputNowSBClick(); });
-        if (!m_core.SystemActive || !m_core.logger().LogNow())
+        if (!m_core.poll().SystemActive() || !m_core.logger().LogNow())
             fail(QStringLiteral("activation or Log Now did not take"));
         m_runCycles = 0;
         m_sentLastTick = false;
@@ -330,13 +330,13 @@ private:
     void onTick()
     {
         const double now = monotonicSeconds();
-        const bool sends = m_core.CommState == board::CommState::RelayWrite ||
-                           m_core.CommState == board::CommState::InputRead;
+        const bool sends = m_core.poll().CommState() == board::CommState::RelayWrite ||
+                           m_core.poll().CommState() == board::CommState::InputRead;
         if (m_phase == Phase::Running || m_phase == Phase::Split) {
             if (sends && m_sentLastTick && m_transitionsSinceTick == 0) {
                 ++m_lostCycles;
                 fail(QStringLiteral("lost cycle: no reply within one tick (state %1)")
-                         .arg(static_cast<int>(m_core.CommState)));
+                         .arg(static_cast<int>(m_core.poll().CommState())));
             }
             if (now >= m_nextFault)
                 injectFault();
@@ -344,27 +344,27 @@ private:
         m_transitionsSinceTick = 0;
         m_sentLastTick = sends;
         m_core.run([this] { m_core.Timer1Timer(); });
-        if (m_core.SystemActive)
+        if (m_core.poll().SystemActive())
             ++m_activeTicks;
         checkFault(now);
     }
 
     void onRxData()
     {
-        const int before = static_cast<int>(m_core.CommState);
+        const int before = static_cast<int>(m_core.poll().CommState());
         m_core.run([this] { m_core.Serial1RxData(); });
-        const int after = static_cast<int>(m_core.CommState);
+        const int after = static_cast<int>(m_core.poll().CommState());
         if (after != before)
             ++m_transitionsSinceTick;
         if (before == 2 && after == 1) {
             ++m_cycles;
             if (m_core.logger().LogNow())
                 ++m_runCycles;
-            if ((m_core.PortOut & 3) != ruleRelays(m_core.PortIn)) {
+            if ((m_core.poll().PortOut() & 3) != ruleRelays(m_core.poll().PortIn())) {
                 ++m_ruleViolations;
                 fail(QStringLiteral("rules not applied: inputs %1 relays %2")
-                         .arg(m_core.PortIn)
-                         .arg(m_core.PortOut, 4, 16, QLatin1Char('0')));
+                         .arg(m_core.poll().PortIn())
+                         .arg(m_core.poll().PortOut(), 4, 16, QLatin1Char('0')));
             }
         }
     }
@@ -384,7 +384,7 @@ private:
     // only while the cycle runs undisturbed.
     void onBoardEvent(const SimulatedBoard::Event& event)
     {
-        m_figures.onEvent(event, m_phase == Phase::Running && m_core.SystemActive);
+        m_figures.onEvent(event, m_phase == Phase::Running && m_core.poll().SystemActive());
     }
 
     void injectFault()
@@ -431,7 +431,7 @@ private:
             }
             return;
         case Phase::Split:
-            if (m_view.boxes.size() > m_boxesBefore || !m_core.SystemActive) {
+            if (m_view.boxes.size() > m_boxesBefore || !m_core.poll().SystemActive()) {
                 fail(QStringLiteral("replies in pieces stopped the cycle"));
                 recover(now);
             } else if (now - m_faultStart >= kSplitSeconds) {
@@ -445,8 +445,8 @@ private:
         case Phase::Faulted:
             if (m_view.boxes.size() > m_boxesBefore) {
                 const SoakView::Box& box = m_view.boxes.at(m_boxesBefore);
-                const bool idle =
-                    m_core.CommState == board::CommState::Idle && !m_core.SystemActive;
+                const bool idle = m_core.poll().CommState() == board::CommState::Idle &&
+                                  !m_core.poll().SystemActive();
                 if (box.kind == QStringLiteral("Error") && box.text == expectedBox(m_fault) &&
                     idle && m_view.boxes.size() == m_boxesBefore + 1) {
                     ++m_faultsSurvived;
@@ -457,7 +457,7 @@ private:
                     fail(QStringLiteral("%1 ended in %2 \"%3\" (%4 boxes), state %5")
                              .arg(QString::fromLatin1(faultName(m_fault)), box.kind, box.text)
                              .arg(m_view.boxes.size() - m_boxesBefore)
-                             .arg(static_cast<int>(m_core.CommState)));
+                             .arg(static_cast<int>(m_core.poll().CommState())));
                 }
                 recover(now);
             } else if (now - m_faultStart > kFaultDeadline) {
@@ -515,7 +515,7 @@ private:
         case Fault::LowerCase:
             break;
         }
-        if (m_core.SystemActive)
+        if (m_core.poll().SystemActive())
             m_core.run([this] { m_core.ResetSerial(); });
         saveAndCheckLog();
         m_restartAt = now + 1.0;

@@ -24,9 +24,9 @@ protected:
     }
     void expectIdleAfter(const QString& box, const QString& status)
     {
-        EXPECT_FALSE(rig.core.SystemActive);
-        EXPECT_EQ(rig.core.CommState, board::CommState::Idle);
-        EXPECT_TRUE(rig.core.RxText.isEmpty());
+        EXPECT_FALSE(rig.core.poll().SystemActive());
+        EXPECT_EQ(rig.core.poll().CommState(), board::CommState::Idle);
+        EXPECT_TRUE(rig.core.poll().RxText().isEmpty());
         ASSERT_EQ(rig.view.boxes.size(), 1);
         EXPECT_EQ(rig.view.boxes.at(0).kind, QStringLiteral("Error"));
         EXPECT_EQ(rig.view.boxes.at(0).text, box);
@@ -42,19 +42,19 @@ TEST_F(PollCycle, WritesRelaysAndReadsInputsInTurn)
     activate();
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System opened"));
     ASSERT_EQ(rig.link.written, QList<QByteArray>{"R0000\r"});
-    EXPECT_EQ(rig.core.CommState, board::CommState::RelayWrite);
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::RelayWrite);
 
     rig.link.receive("R0000\r\n#");
-    EXPECT_EQ(rig.core.CommState, board::CommState::InputRead);
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::InputRead);
     rig.tick();
     EXPECT_EQ(rig.link.written.last(), QByteArray("I0\r"));
 
     rig.link.receive("I0\r\n11\r\n#");
-    EXPECT_EQ(rig.core.PortIn, 9);
-    EXPECT_EQ(rig.core.LastPortIn, 9);
+    EXPECT_EQ(rig.core.poll().PortIn(), 9);
+    EXPECT_EQ(rig.core.poll().LastPortIn(), 9);
     EXPECT_EQ(rig.view.inputWord, 9);
-    EXPECT_EQ(rig.core.CommState, board::CommState::RelayWrite);
-    EXPECT_TRUE(rig.core.RxText.isEmpty());
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::RelayWrite);
+    EXPECT_TRUE(rig.core.poll().RxText().isEmpty());
     EXPECT_TRUE(rig.view.boxes.isEmpty());
 }
 
@@ -68,22 +68,22 @@ TEST_F(PollCycle, ACommandIsSentAgainOnEveryTickUntilTheStateAdvances)
 
 TEST_F(PollCycle, RepliesInPiecesAreCollectedUntilTheirLength)
 {
-    rig.core.PortOut = 0x8001;
+    rig.core.poll().setPortOut(0x8001);
     activate();
     EXPECT_EQ(rig.link.written.last(), QByteArray("R8001\r"));
     rig.link.receive("R8");
     rig.link.receive("001\r");
-    EXPECT_EQ(rig.core.CommState, board::CommState::RelayWrite);
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::RelayWrite);
     rig.link.receive("\n#");
-    EXPECT_EQ(rig.core.CommState, board::CommState::InputRead);
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::InputRead);
     EXPECT_EQ(rig.view.relayWord, 0x8001);
     EXPECT_FALSE(rig.view.relaysIdle);
 
     rig.tick();
     for (const char* piece : {"I", "0\r\n", "F8", "\r", "\n#"})
         rig.link.receive(piece);
-    EXPECT_EQ(rig.core.PortIn, 0x38);
-    EXPECT_EQ(rig.core.CommState, board::CommState::RelayWrite);
+    EXPECT_EQ(rig.core.poll().PortIn(), 0x38);
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::RelayWrite);
 }
 
 TEST_F(PollCycle, RelayIndicatorsFollowOnlyAConfirmedChange)
@@ -92,12 +92,12 @@ TEST_F(PollCycle, RelayIndicatorsFollowOnlyAConfirmedChange)
     const int redraws = rig.view.relayRedraws;
     rig.cycle(1); // no change of PortOut: no redraw
     EXPECT_EQ(rig.view.relayRedraws, redraws);
-    rig.core.PortOut = 0x0010;
+    rig.core.poll().setPortOut(0x0010);
     rig.tick();
     EXPECT_EQ(rig.view.relayRedraws, redraws);
     rig.link.deliver();
     EXPECT_EQ(rig.view.relayRedraws, redraws + 1);
-    EXPECT_EQ(rig.core.LastPortOut, 0x0010);
+    EXPECT_EQ(rig.core.poll().LastPortOut(), 0x0010);
 }
 
 TEST_F(PollCycle, InvalidReplies)
@@ -122,21 +122,21 @@ TEST_F(PollCycle, InvalidReplies)
         SCOPED_TRACE(c.name);
         Rig fresh;
         fresh.startUp();
-        fresh.core.PortOut = c.portOut;
+        fresh.core.poll().setPortOut(c.portOut);
         fresh.core.ActiveButtClick();
         fresh.tick();
         fresh.link.receive(c.echo);
         if (!c.inputReply.isEmpty()) {
-            ASSERT_EQ(fresh.core.CommState, board::CommState::InputRead);
+            ASSERT_EQ(fresh.core.poll().CommState(), board::CommState::InputRead);
             fresh.tick();
             fresh.link.receive(c.inputReply);
         }
-        EXPECT_FALSE(fresh.core.SystemActive);
-        EXPECT_EQ(fresh.core.CommState, board::CommState::Idle);
-        EXPECT_TRUE(fresh.core.RxText.isEmpty());
+        EXPECT_FALSE(fresh.core.poll().SystemActive());
+        EXPECT_EQ(fresh.core.poll().CommState(), board::CommState::Idle);
+        EXPECT_TRUE(fresh.core.poll().RxText().isEmpty());
         EXPECT_EQ(fresh.view.boxTexts(), QStringList{kInvalid});
         EXPECT_EQ(fresh.view.status[1], QStringLiteral("Comms error..."));
-        EXPECT_EQ(fresh.core.PortOut, 0);
+        EXPECT_EQ(fresh.core.poll().PortOut(), 0);
     }
 }
 
@@ -152,15 +152,15 @@ TEST_F(PollCycle, IdlePromptAndLeftovers)
 {
     rig.link.receive("\r\n#");
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Board online..."));
-    EXPECT_TRUE(rig.core.RxText.isEmpty());
+    EXPECT_TRUE(rig.core.poll().RxText().isEmpty());
 
     rig.link.receive("garbage");
-    EXPECT_TRUE(rig.core.RxText.isEmpty());
+    EXPECT_TRUE(rig.core.poll().RxText().isEmpty());
     EXPECT_TRUE(rig.view.boxes.isEmpty());
 
     // One to three other characters stay and spoil the first echo.
     rig.link.receive("\r\n");
-    EXPECT_EQ(rig.core.RxText, QByteArray("\r\n"));
+    EXPECT_EQ(rig.core.poll().RxText(), QByteArray("\r\n"));
     activate();
     rig.link.receive("R0000\r\n#");
     expectIdleAfter(kInvalid, QStringLiteral("Comms error..."));
@@ -171,7 +171,7 @@ TEST_F(PollCycle, WatchdogFiresOnceAfterFifteenSilentTicks)
     activate(); // tick 1
     for (int i = 2; i <= 14; ++i)
         rig.tick();
-    EXPECT_TRUE(rig.core.SystemActive);
+    EXPECT_TRUE(rig.core.poll().SystemActive());
     EXPECT_EQ(rig.link.written.size(), 14);
     rig.tick(); // tick 15: nothing sent
     EXPECT_EQ(rig.link.written.size(), 14);
@@ -190,7 +190,7 @@ TEST_F(PollCycle, AnyNotificationFeedsTheWatchdog)
         rig.tick();
         rig.link.receive({}); // a notification with nothing to read
     }
-    EXPECT_TRUE(rig.core.SystemActive);
+    EXPECT_TRUE(rig.core.poll().SystemActive());
     EXPECT_TRUE(rig.view.boxes.isEmpty());
 }
 
@@ -198,18 +198,18 @@ TEST_F(PollCycle, DeactivationSendsOneAllOffAfterTheNextInputReply)
 {
     rig.activateAndCycle(2);
     rig.link.autoReply = false;
-    rig.core.PortOut = 0x0003;
+    rig.core.poll().setPortOut(0x0003);
     rig.core.ActiveButtClick(); // request
-    EXPECT_TRUE(rig.core.CloseRequested);
-    EXPECT_TRUE(rig.core.SystemActive);
+    EXPECT_TRUE(rig.core.poll().CloseRequested());
+    EXPECT_TRUE(rig.core.poll().SystemActive());
 
     rig.tick();
     rig.link.receive("R0003\r\n#");
     rig.tick();
     rig.link.receive("I0\r\n77\r\n#"); // not decoded
-    EXPECT_EQ(rig.core.PortIn, 0);
-    EXPECT_EQ(rig.core.CommState, board::CommState::Closing);
-    EXPECT_EQ(rig.core.PortOut, 0);
+    EXPECT_EQ(rig.core.poll().PortIn(), 0);
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::Closing);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0);
     EXPECT_EQ(rig.link.count("R0000\r"), 3); // 2 cycle writes + the all-off
     EXPECT_EQ(rig.link.written.last(), QByteArray("R0000\r"));
 
@@ -219,8 +219,8 @@ TEST_F(PollCycle, DeactivationSendsOneAllOffAfterTheNextInputReply)
     const auto sent = rig.link.written.size();
     rig.link.receive("R0000\r\n#");
     EXPECT_EQ(rig.link.written.size(), sent);
-    EXPECT_FALSE(rig.core.SystemActive);
-    EXPECT_EQ(rig.core.CommState, board::CommState::Idle);
+    EXPECT_FALSE(rig.core.poll().SystemActive());
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::Idle);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System closed"));
     EXPECT_FALSE(rig.view.lamp(View::Lamp::Activate));
     EXPECT_TRUE(rig.view.boxes.isEmpty());
@@ -235,7 +235,7 @@ TEST_F(PollCycle, AWrongAllOffEchoIsInvalid)
     rig.link.receive("R0000\r\n#");
     rig.tick();
     rig.link.receive("I0\r\n00\r\n#");
-    ASSERT_EQ(rig.core.CommState, board::CommState::Closing);
+    ASSERT_EQ(rig.core.poll().CommState(), board::CommState::Closing);
     rig.link.receive("R0001\r\n#");
     expectIdleAfter(kInvalid, QStringLiteral("Comms error..."));
 }
@@ -267,7 +267,7 @@ TEST_F(PollCycle, ActivationAfterAHangUpOpensThePortAgain)
     rig.core.ActiveButtClick();
     EXPECT_EQ(rig.view.boxTexts(),
               QStringList{QStringLiteral("There appears to be a problem accessing the COM Port")});
-    EXPECT_FALSE(rig.core.SystemActive);
+    EXPECT_FALSE(rig.core.poll().SystemActive());
 
     rig.view.boxes.clear();
     rig.link.openSucceeds = true;
@@ -277,7 +277,7 @@ TEST_F(PollCycle, ActivationAfterAHangUpOpensThePortAgain)
     EXPECT_EQ(rig.link.Port(), 3);
     EXPECT_EQ(rig.view.status[0], QStringLiteral("COM 3"));
     rig.cycle(1);
-    EXPECT_TRUE(rig.core.SystemActive);
+    EXPECT_TRUE(rig.core.poll().SystemActive());
     EXPECT_TRUE(rig.view.boxes.isEmpty());
 
     // Once open again, activation opens nothing.

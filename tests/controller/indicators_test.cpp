@@ -38,7 +38,7 @@ TEST_F(Indicators, RelayFacesFollowTheConfirmedRelayWord)
     for (int relay = 1; relay <= 16; ++relay)
         EXPECT_EQ(rendered(relayIndicatorName(relay)).pixel(kFacePixel), kBrightRed) << relay;
 
-    core().PortOut = 0x8001;
+    core().poll().setPortOut(0x8001);
     cycle(1); // the board echoes the relay command, the indicators follow
     for (int relay = 1; relay <= 16; ++relay) {
         SCOPED_TRACE(relay);
@@ -98,7 +98,7 @@ TEST_F(Indicators, EachInputHighAndLowRecoloursOnlyItsOwnLamps)
             for (int repeat = 0; repeat < 2; ++repeat) {
                 SCOPED_TRACE(::testing::Message()
                              << "input " << input << (high ? " high" : " low") << " #" << repeat);
-                core().PortIn = high ? 1 << (input - 1) : 0;
+                core().poll().takeInputs(high ? 1 << (input - 1) : 0);
                 core().UpdatePortInIndicators();
                 for (int other = 1; other <= 6; ++other) {
                     const bool isHigh = high && other == input;
@@ -124,7 +124,7 @@ TEST_F(Indicators, TheBoardsInputReplyRecolours)
     startAndActivate();
     link.inputDigits = "05"; // inputs 1 and 3 high
     cycle(1);
-    ASSERT_EQ(core().PortIn, 5);
+    ASSERT_EQ(core().poll().PortIn(), 5);
     for (int input = 1; input <= 6; ++input) {
         const bool high = input == 1 || input == 3;
         EXPECT_EQ(rendered(inputIndicatorName(input)).pixel(kInputHighLamp),
@@ -206,13 +206,13 @@ TEST_F(Indicators, EveryButtonReachesItsHandler)
     EXPECT_EQ(core().PortSet, 0xFFFF);
     QTest::mouseClick(find<QToolButton>(setButtonName(9)), Qt::LeftButton);
     QTest::mouseClick(find<QPushButton>(QStringLiteral("WriteButt")), Qt::LeftButton);
-    EXPECT_EQ(core().PortOut, 0xFEFF);
+    EXPECT_EQ(core().poll().PortOut(), 0xFEFF);
     QTest::mouseClick(find<QPushButton>(QStringLiteral("ClearAllButt")), Qt::LeftButton);
-    EXPECT_EQ(core().PortOut, 0);
+    EXPECT_EQ(core().poll().PortOut(), 0);
     QTest::mouseClick(find<QPushButton>(QStringLiteral("SetAllButt")), Qt::LeftButton);
-    EXPECT_EQ(core().PortOut, 0xFFFF);
+    EXPECT_EQ(core().poll().PortOut(), 0xFFFF);
     QTest::mouseClick(find<QPushButton>(QStringLiteral("ActiveButt")), Qt::LeftButton);
-    EXPECT_TRUE(core().CloseRequested);
+    EXPECT_TRUE(core().poll().CloseRequested());
 
     QTest::mouseDClick(find(QStringLiteral("StatusPanel1")), Qt::LeftButton);
     EXPECT_EQ(find<QLabel>(QStringLiteral("StatusPanel1"))->text(),
@@ -222,7 +222,7 @@ TEST_F(Indicators, EveryButtonReachesItsHandler)
 TEST_F(Indicators, SetAllAndClearAllLightWhileHeldEvenWhenIdle)
 {
     tick();
-    ASSERT_FALSE(core().SystemActive);
+    ASSERT_FALSE(core().poll().SystemActive());
     for (const char* name : {"SetAllButt", "ClearAllButt"}) {
         SCOPED_TRACE(name);
         auto* button = find<QPushButton>(QString::fromLatin1(name));
@@ -242,7 +242,7 @@ TEST_F(Indicators, SetAllAndClearAllLightWhileHeldEvenWhenIdle)
         QTest::mouseRelease(button, Qt::LeftButton);
         EXPECT_EQ(level(), rest);
     }
-    EXPECT_EQ(core().PortOut, 0);
+    EXPECT_EQ(core().poll().PortOut(), 0);
     EXPECT_EQ(find<QLabel>(QStringLiteral("StatusPanel1"))->text(), QStringLiteral("Ready"));
 }
 

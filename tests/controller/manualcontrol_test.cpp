@@ -30,13 +30,13 @@ TEST_F(ManualControl, SetOnRelaysOneAndSixteenThenWrite)
     rig.core.SpeedButton1Click(0);
     rig.core.SpeedButton1Click(15);
     EXPECT_EQ(rig.core.PortSet, 0x8001);
-    EXPECT_EQ(rig.core.PortOut, 0); // SET only prepares
+    EXPECT_EQ(rig.core.poll().PortOut(), 0); // SET only prepares
     EXPECT_TRUE(rig.view.setButtons[0]);
     EXPECT_TRUE(rig.view.setButtons[15]);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Modified relay data"));
 
     rig.core.WriteButtClick();
-    EXPECT_EQ(rig.core.PortOut, 0x8001);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0x8001);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Write relay data"));
     EXPECT_EQ(nextRelayCommand(), QByteArray("R8001\r"));
     EXPECT_FALSE(rig.view.relaysIdle);
@@ -48,18 +48,18 @@ TEST_F(ManualControl, SetAllAndClearAllThenWriteRestoresThePreparedWord)
     activate();
     rig.core.SpeedButton1Click(2); // relay 3
     rig.core.SetAllButtClick();
-    EXPECT_EQ(rig.core.PortOut, 0xFFFF);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0xFFFF);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("All Relays ON"));
     EXPECT_EQ(nextRelayCommand(), QByteArray("RFFFF\r"));
     EXPECT_EQ(rig.core.PortSet, 0x0004); // Set All leaves the SET buttons alone
     EXPECT_TRUE(rig.view.setButtons[2]);
 
     rig.core.WriteButtClick();
-    EXPECT_EQ(rig.core.PortOut, 0x0004);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0x0004);
     EXPECT_EQ(nextRelayCommand(), QByteArray("R0004\r"));
 
     rig.core.ClearAllButtClick();
-    EXPECT_EQ(rig.core.PortOut, 0);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("All relays OFF"));
     EXPECT_EQ(rig.core.PortSet, 0x0004);
     EXPECT_EQ(nextRelayCommand(), QByteArray("R0000\r"));
@@ -74,7 +74,7 @@ TEST_F(ManualControl, EveryClickIsIgnoredWhileIdle)
     rig.core.SetAllButtClick();
     rig.core.ClearAllButtClick();
     EXPECT_EQ(rig.core.PortSet, 0);
-    EXPECT_EQ(rig.core.PortOut, 0);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0);
     EXPECT_FALSE(rig.core.SetButtonState[4]);
     EXPECT_FALSE(rig.view.setButtons[4]);
     EXPECT_EQ(rig.view.lamps, lampsBefore);
@@ -101,7 +101,7 @@ TEST_F(ManualControl, ClickingASetButtonTwiceRestoresLampAndBit)
 
 TEST_F(ManualControl, PressFeedbackFollowsTheMouseAlsoWhileIdle)
 {
-    ASSERT_FALSE(rig.core.SystemActive);
+    ASSERT_FALSE(rig.core.poll().SystemActive());
     using Lamp = View::Lamp;
     rig.core.SetAllButtMouseDown();
     EXPECT_TRUE(rig.view.lamp(Lamp::SetAll));
@@ -111,7 +111,7 @@ TEST_F(ManualControl, PressFeedbackFollowsTheMouseAlsoWhileIdle)
     EXPECT_TRUE(rig.view.lamp(Lamp::ClearAll));
     rig.core.ClearAllButtMouseUp();
     EXPECT_FALSE(rig.view.lamp(Lamp::ClearAll));
-    EXPECT_EQ(rig.core.PortOut, 0);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0);
 }
 
 TEST_F(ManualControl, SetButtonsKeepTheirStateAcrossAReturnToIdle)
@@ -126,9 +126,9 @@ TEST_F(ManualControl, SetButtonsKeepTheirStateAcrossAReturnToIdle)
     rig.link.autoReply = false;
     for (int i = 0; i < Controller::kWatchdogTicks; ++i)
         rig.tick();
-    EXPECT_FALSE(rig.core.SystemActive);
+    EXPECT_FALSE(rig.core.poll().SystemActive());
     EXPECT_TRUE(rig.view.relaysIdle);
-    EXPECT_EQ(rig.core.PortOut, 0);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0);
     EXPECT_EQ(rig.core.PortSet, 0x0020);
     EXPECT_TRUE(rig.core.SetButtonState[5]);
     EXPECT_TRUE(rig.view.setButtons[5]);

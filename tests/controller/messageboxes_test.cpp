@@ -171,7 +171,7 @@ TEST_F(TicksUnderABox, TheWatchdogBoxLetsTheTicksGoOn)
                   "The board is not responding.\nPlease check port, connections and power.\n"));
     EXPECT_EQ(panelWhileOpen, QStringLiteral("Comms error..."));
     EXPECT_GE(ticksUnderTheBox, 3);
-    EXPECT_FALSE(window.core().SystemActive);
+    EXPECT_FALSE(window.core().poll().SystemActive());
 }
 
 TEST_F(TicksUnderABox, ABoxOfTheFirstTickLetsTheTicksGoOn)

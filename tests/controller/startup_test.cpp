@@ -106,7 +106,7 @@ TEST_F(StartUp, FirstTickClearsTheSwitchesAndTheSetButtons)
 {
     rig.core.rules().setRulesList({QStringLiteral("1H=01H")});
     rig.core.rules().InputRulesSBClick();
-    rig.core.SystemActive = true;
+    rig.core.poll().activate();
     rig.core.loggerForm().LogDataValid = true;
     rig.core.InputNowSBClick();
     rig.core.PortSet = 5;

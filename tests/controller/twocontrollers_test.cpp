@@ -48,10 +48,10 @@ TEST(TwoControllers, RunSideBySideWithoutSeeingEachOther)
 
     EXPECT_TRUE(a.view.boxes.isEmpty());
     EXPECT_TRUE(b.view.boxes.isEmpty());
-    EXPECT_EQ(a.core.PortIn, 0x02);
-    EXPECT_EQ(b.core.PortIn, 0x20);
-    EXPECT_EQ(a.core.PortOut, 0x0050); // relays 5 and 7
-    EXPECT_EQ(b.core.PortOut, 0x0001); // relay 1
+    EXPECT_EQ(a.core.poll().PortIn(), 0x02);
+    EXPECT_EQ(b.core.poll().PortIn(), 0x20);
+    EXPECT_EQ(a.core.poll().PortOut(), 0x0050); // relays 5 and 7
+    EXPECT_EQ(b.core.poll().PortOut(), 0x0001); // relay 1
     EXPECT_EQ(a.link.written.last(), QByteArray("R0050\r"));
     EXPECT_EQ(b.link.written.last(), QByteArray("R0001\r"));
     EXPECT_TRUE(a.link.written.contains(QByteArray("R0050\r")));

@@ -57,14 +57,15 @@ protected:
     // One tick, then wait until the board's answer has moved the state on.
     bool step()
     {
-        const board::CommState before = core.CommState;
+        const board::CommState before = core.poll().CommState();
         tick();
-        return waitUntil([&] { return core.CommState != before || !view.boxes.isEmpty(); });
+        return waitUntil(
+            [&] { return core.poll().CommState() != before || !view.boxes.isEmpty(); });
     }
     bool cycle()
     {
-        return step() && core.CommState == board::CommState::InputRead && step() &&
-               core.CommState == board::CommState::RelayWrite;
+        return step() && core.poll().CommState() == board::CommState::InputRead && step() &&
+               core.poll().CommState() == board::CommState::RelayWrite;
     }
     // Ticks every 100 ms, as the main window does, until the condition holds.
     template <typename Condition> bool tickUntil(Condition condition, milliseconds bound)
@@ -88,28 +89,28 @@ protected:
 
 TEST_F(EndToEnd, ActivatesRelaysEchoInputsFollowAndDeactivatesWithOneAllOff)
 {
-    core.PortOut = 0x8001;
+    core.poll().setPortOut(0x8001);
     core.ActiveButtClick();
     ASSERT_TRUE(cycle());
     EXPECT_EQ(view.relayWord, 0x8001);
-    EXPECT_EQ(core.PortIn, 9);
+    EXPECT_EQ(core.poll().PortIn(), 9);
     EXPECT_EQ(view.inputWord, 9);
 
     ASSERT_TRUE(sim.commandAndWait("inputs 0x38"));
     ASSERT_TRUE(cycle());
-    EXPECT_EQ(core.PortIn, 0x38);
+    EXPECT_EQ(core.poll().PortIn(), 0x38);
     EXPECT_EQ(view.inputWord, 0x38);
     ASSERT_TRUE(sim.commandAndWait("input 1 on"));
     ASSERT_TRUE(cycle());
-    EXPECT_EQ(core.PortIn, 0x39);
+    EXPECT_EQ(core.poll().PortIn(), 0x39);
 
     const qsizetype mark = sim.events().size();
     core.ActiveButtClick();
     ASSERT_TRUE(step()); // relay write
     ASSERT_TRUE(step()); // input read, then the all-off command
     ASSERT_TRUE(waitUntil([&] { return view.status[1] == QStringLiteral("System closed"); }));
-    EXPECT_FALSE(core.SystemActive);
-    EXPECT_EQ(core.CommState, board::CommState::Idle);
+    EXPECT_FALSE(core.poll().SystemActive());
+    EXPECT_EQ(core.poll().CommState(), board::CommState::Idle);
     // Later ticks send nothing.
     tick();
     tick();
@@ -125,7 +126,7 @@ TEST_F(EndToEnd, RepliesInPiecesAreCollected)
     core.ActiveButtClick();
     ASSERT_TRUE(cycle());
     ASSERT_TRUE(cycle());
-    EXPECT_EQ(core.PortIn, 9);
+    EXPECT_EQ(core.poll().PortIn(), 9);
     EXPECT_TRUE(view.boxes.isEmpty());
 }
 
@@ -138,7 +139,7 @@ TEST_F(EndToEnd, ASilentBoardEndsInTheWatchdogMessage)
     ASSERT_EQ(view.boxes.size(), 1);
     EXPECT_EQ(view.boxes.at(0).text, kNotResponding);
     EXPECT_EQ(view.status[1], QStringLiteral("Ready"));
-    EXPECT_FALSE(core.SystemActive);
+    EXPECT_FALSE(core.poll().SystemActive());
 }
 
 TEST_F(EndToEnd, GarbageIsInvalidData)
@@ -150,7 +151,7 @@ TEST_F(EndToEnd, GarbageIsInvalidData)
     ASSERT_EQ(view.boxes.size(), 1);
     EXPECT_EQ(view.boxes.at(0).text, kInvalid);
     EXPECT_EQ(view.status[1], QStringLiteral("Comms error..."));
-    EXPECT_FALSE(core.SystemActive);
+    EXPECT_FALSE(core.poll().SystemActive());
 }
 
 TEST_F(EndToEnd, ALowerCaseInputDigitIsInvalidData)
@@ -180,7 +181,7 @@ TEST_F(EndToEnd, AHangUpWhileActiveEndsInTheWatchdogAndTheProgramGoesOn)
     const quint64 wakeups = serial.eventWakeups();
     ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(5000)));
     EXPECT_EQ(view.boxes.at(0).text, kNotResponding);
-    EXPECT_FALSE(core.SystemActive);
+    EXPECT_FALSE(core.poll().SystemActive());
     // 1.5 s of a dead device: a spinning event thread would have woken
     // thousands of times.
     EXPECT_LT(serial.eventWakeups() - wakeups, 20u);
@@ -195,7 +196,7 @@ TEST_F(EndToEnd, AHangUpWhileActiveEndsInTheWatchdogAndTheProgramGoesOn)
     ASSERT_TRUE(waitUntil([&] { return view.status[1] == QStringLiteral("Board online..."); }));
     core.ActiveButtClick();
     ASSERT_TRUE(cycle());
-    EXPECT_EQ(core.PortIn, 9);
+    EXPECT_EQ(core.poll().PortIn(), 9);
     EXPECT_TRUE(view.boxes.isEmpty());
 }
 
@@ -215,17 +216,17 @@ TEST_F(EndToEnd, ABoardPluggedBackInRunsAgainOnActivate)
     core.ActiveButtClick();
     EXPECT_EQ(view.boxTexts(), QStringList{kPortProblem});
     EXPECT_EQ(view.status[0], QStringLiteral("COM x"));
-    EXPECT_FALSE(core.SystemActive);
+    EXPECT_FALSE(core.poll().SystemActive());
 
     view.boxes.clear();
     ASSERT_TRUE(sim.commandAndWait("relink", "ready", "COM")) << sim.log();
     const qsizetype from = sim.events().size();
     core.ActiveButtClick();
     EXPECT_EQ(view.status[0], QStringLiteral("COM 4"));
-    EXPECT_TRUE(core.SystemActive);
+    EXPECT_TRUE(core.poll().SystemActive());
     ASSERT_TRUE(cycle()) << sim.log();
     ASSERT_TRUE(cycle()) << sim.log();
-    EXPECT_EQ(core.PortIn, 9);
+    EXPECT_EQ(core.poll().PortIn(), 9);
     EXPECT_TRUE(view.boxes.isEmpty());
     EXPECT_EQ(sim.commands(from).mid(0, 2), (QList<QByteArray>{"R0000\\r", "I0\\r"}));
 }

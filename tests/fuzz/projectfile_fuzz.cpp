@@ -85,18 +85,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         core.TimerSBClick();
     if (!core.rules().RulesList().isEmpty())
         core.InputRulesSBClick();
-    for (int tick = 0; tick < 60 && core.SystemActive; ++tick) {
+    for (int tick = 0; tick < 60 && core.poll().SystemActive(); ++tick) {
         core.run([&core] { core.Timer1Timer(); });
         link.deliver();
         clock.advanceMs(100);
-        FUZZ_CHECK(core.PortOut >= 0 && core.PortOut <= 0xFFFF);
+        FUZZ_CHECK(core.poll().PortOut() >= 0 && core.poll().PortOut() <= 0xFFFF);
     }
     for (const FakeView::Box& box : view.boxes) {
         FUZZ_CHECK(box.kind == QStringLiteral("Error"));
         FUZZ_CHECK(box.text == kFatalTime);
-        FUZZ_CHECK(!core.SystemActive && core.CommState == board::CommState::Idle);
+        FUZZ_CHECK(!core.poll().SystemActive() &&
+                   core.poll().CommState() == board::CommState::Idle);
     }
     // A healthy project keeps the cycle running on a healthy board.
-    FUZZ_CHECK(!view.boxes.isEmpty() || core.SystemActive);
+    FUZZ_CHECK(!view.boxes.isEmpty() || core.poll().SystemActive());
     return 0;
 }

@@ -42,33 +42,42 @@ struct Harness
     ManualClock clock;
     Controller core{view, link, clock};
 
-    // Puts the controller in a poll state as the cycle itself would leave it.
+    // Puts the controller in a poll state the way the cycle itself gets
+    // there: activation, the relay command of the tick, its echo, and for the
+    // closing state an input reply after the close request.
     void enter(int state, bool closeRequested, int portOut)
     {
         core.FirstTick = false;
         core.ResetSerial();
         if (state == 0)
             return;
-        core.SystemActive = true;
-        core.CloseRequested = closeRequested;
-        core.CommState = static_cast<board::CommState>(state);
-        core.PortOut = state == 3 ? 0 : portOut;
-        core.RelayCommand = state == 3 ? board::kAllOff : board::RelayCommandFor(portOut);
+        board::PollCycle& poll = core.poll();
+        poll.activate();
+        poll.setPortOut(portOut);
+        poll.sendingStep();
+        if (closeRequested || state == 3)
+            poll.requestClose();
+        if (state >= 2)
+            link.receive(poll.RelayCommand() + board::kEchoTail);
+        if (state == 3)
+            link.receive(QByteArray(board::kInputReplyLength, '0'));
     }
 
     void checkInvariants() const
     {
-        FUZZ_CHECK(static_cast<int>(core.CommState) >= 0 && static_cast<int>(core.CommState) <= 3);
-        FUZZ_CHECK(core.SystemActive == (core.CommState != board::CommState::Idle));
-        FUZZ_CHECK(!core.CloseRequested || core.SystemActive);
-        FUZZ_CHECK(core.RxText.size() <= board::kInputReplyLength);
+        FUZZ_CHECK(static_cast<int>(core.poll().CommState()) >= 0 &&
+                   static_cast<int>(core.poll().CommState()) <= 3);
+        FUZZ_CHECK(core.poll().SystemActive() ==
+                   (core.poll().CommState() != board::CommState::Idle));
+        FUZZ_CHECK(!core.poll().CloseRequested() || core.poll().SystemActive());
+        FUZZ_CHECK(core.poll().RxText().size() <= board::kInputReplyLength);
         // A complete reply is judged at once, so less than a whole one stays.
-        const qsizetype longestKept = core.CommState == board::CommState::InputRead
+        const qsizetype longestKept = core.poll().CommState() == board::CommState::InputRead
                                           ? board::kInputReplyLength - 1
                                           : board::kRelayEchoLength - 1;
-        FUZZ_CHECK(core.RxText.size() <= longestKept);
-        FUZZ_CHECK(core.PortOut >= 0 && core.PortOut <= 0xFFFF);
-        FUZZ_CHECK(core.PortIn >= 0 && core.PortIn <= 0x3F);
+        FUZZ_CHECK(core.poll().RxText().size() <= longestKept);
+        FUZZ_CHECK(core.poll().PortOut() >= 0 && core.poll().PortOut() <= 0xFFFF);
+        FUZZ_CHECK(core.poll().PortIn() >= 0 && core.poll().PortIn() <= 0x3F);
         for (const QByteArray& command : link.written)
             FUZZ_CHECK(isCommand(command));
         for (const FakeView::Box& box : view.boxes) {
@@ -81,16 +90,16 @@ struct Harness
     // transitions of the poll cycle.
     void receive(const QByteArray& bytes)
     {
-        const int before = static_cast<int>(core.CommState);
-        const bool closing = core.CloseRequested;
+        const int before = static_cast<int>(core.poll().CommState());
+        const bool closing = core.poll().CloseRequested();
         const qsizetype boxes = view.boxes.size();
         const qsizetype sent = link.written.size();
         view.status[1].clear();
         link.receive(bytes);
-        const int after = static_cast<int>(core.CommState);
+        const int after = static_cast<int>(core.poll().CommState());
         const bool newBox = view.boxes.size() > boxes;
         FUZZ_CHECK(view.boxes.size() <= boxes + 1);
-        FUZZ_CHECK(core.NoReplyTicks == 0);
+        FUZZ_CHECK(core.poll().NoReplyTicks() == 0);
         if (newBox) {
             FUZZ_CHECK(view.boxes.last().text == kInvalid);
             FUZZ_CHECK(view.status[1] == QStringLiteral("Comms error..."));
@@ -103,7 +112,8 @@ struct Harness
         case 1:
             FUZZ_CHECK(after == 1 || after == 2 || (after == 0 && newBox));
             if (after == 2)
-                FUZZ_CHECK(core.LastPortOut == core.PortOut && core.RxText.isEmpty());
+                FUZZ_CHECK(core.poll().LastPortOut() == core.poll().PortOut() &&
+                           core.poll().RxText().isEmpty());
             break;
         case 2:
             FUZZ_CHECK(after == 2 || after == 1 || after == 3 || (after == 0 && newBox));
@@ -112,7 +122,7 @@ struct Harness
             if (after == 3) {
                 // Exactly one all-off command, and the reply before it is not decoded.
                 FUZZ_CHECK(link.written.size() == sent + 1);
-                FUZZ_CHECK(link.written.last() == board::kAllOff && core.PortOut == 0);
+                FUZZ_CHECK(link.written.last() == board::kAllOff && core.poll().PortOut() == 0);
             }
             break;
         case 3:

@@ -118,8 +118,8 @@ TEST_F(LogCapture, AFrequencyBelowOneReadWritesNoDataLine)
 
 TEST_F(LogCapture, ColumnsAndBitOrderOfADataLine)
 {
-    rig.core.PortOut = 0x0003;   // relays 1 and 2 on
-    rig.link.inputDigits = "05"; // inputs 1 and 3 high
+    rig.core.poll().setPortOut(0x0003); // relays 1 and 2 on
+    rig.link.inputDigits = "05";        // inputs 1 and 3 high
     startNowRun(QStringLiteral("0.2"));
     rig.timedCycles(1);
     const QString line = rig.core.logger().LogList().last();
@@ -141,7 +141,7 @@ TEST_F(LogCapture, TheLineShowsTheInputsOfItsOwnRead)
     rig.link.inputDigits = "10"; // input 4
     rig.timedCycles(1);
     rig.link.inputDigits = "72"; // inputs 4, 5, 6 and 2
-    rig.core.PortOut = 0x8000;
+    rig.core.poll().setPortOut(0x8000);
     rig.timedCycles(1);
     EXPECT_TRUE(rig.core.logger().LogList().at(7).endsWith(
         QStringLiteral("0 0 1 0 0 0     0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0")));
@@ -187,7 +187,7 @@ TEST_F(LogCapture, ARunEndedByTheWatchdogGetsItsFinishLine)
     rig.link.autoReply = false;
     for (int i = 0; i < Controller::kWatchdogTicks; ++i)
         rig.tick();
-    EXPECT_FALSE(rig.core.SystemActive);
+    EXPECT_FALSE(rig.core.poll().SystemActive());
     EXPECT_FALSE(rig.core.logger().LogNow());
     EXPECT_EQ(rig.core.logger().LogList().size(), 10);
     EXPECT_EQ(rig.core.logger().LogList().last(),
@@ -207,7 +207,7 @@ TEST_F(LogCapture, ANowRunStoppedTwiceHasOneFinishLine)
     EXPECT_EQ(rig.view.status[1], QStringLiteral("Logging deactivated"));
     rig.timedCycles(5);
     rig.deactivate();
-    EXPECT_FALSE(rig.core.SystemActive);
+    EXPECT_FALSE(rig.core.poll().SystemActive());
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System closed"));
     EXPECT_EQ(finishLines(), 1);
     EXPECT_EQ(rig.core.logger().LogList().size(), 10);

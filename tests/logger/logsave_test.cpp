@@ -56,7 +56,7 @@ TEST_F(LogSave, AScheduledRunIsSavedAsItsExpectedFile)
         for (const auto& [second, inputs, relays] : changes) {
             if (elapsed == second * 1000 - 100) {
                 rig.link.inputDigits = inputs;
-                rig.core.PortOut = relays;
+                rig.core.poll().setPortOut(relays);
             }
         }
         rig.timedCycles(1);
@@ -229,7 +229,7 @@ TEST_F(SaveQuestion, NoRunStartsWhenTheBoardFellSilentDuringTheQuestion)
             rig.tick();
     };
     startAgain();
-    EXPECT_FALSE(rig.core.SystemActive);
+    EXPECT_FALSE(rig.core.poll().SystemActive());
     EXPECT_FALSE(rig.core.logger().LogNow());
     EXPECT_EQ(rig.view.boxTexts().last(), QStringLiteral("System not actived"));
     EXPECT_EQ(rig.core.logger().LogList().size(), 11);

@@ -63,7 +63,7 @@ struct LogRig : Rig
     void deactivate()
     {
         core.ActiveButtClick();
-        for (int i = 0; i < 6 && core.SystemActive; ++i) {
+        for (int i = 0; i < 6 && core.poll().SystemActive(); ++i) {
             clock.advanceMs(100);
             tick();
             link.deliver();

@@ -112,7 +112,7 @@ TEST_F(CloseQuery, TheLogQuestion)
         QFile::remove(programLastRun());
         Rig fresh;
         useFolders(fresh);
-        fresh.core.SystemActive = true;
+        fresh.core.poll().activate();
         fresh.core.loggerForm().LogDataValid = true;
         fresh.core.InputNowSBClick();
         fresh.core.logger().setLogList({QStringLiteral("line 1"), QStringLiteral("line 2")});

@@ -40,7 +40,7 @@ TEST_F(Save, WritesTheEditedRecordsNotTheRunningCopy)
     rig.core.timers().setTimerList(running);
     rig.core.timers().startRun();
     rig.core.timers().setTimerList(edited);
-    rig.core.SystemActive = true;
+    rig.core.poll().activate();
     const QString target = file(QStringLiteral("active.iom"));
     save(target);
     EXPECT_EQ(bytes(target), bytes(golden(QStringLiteral("twotimers.iom"))));
@@ -318,7 +318,7 @@ TEST_F(Load, LoadingWhileActiveStopsTheRunningRecords)
     ASSERT_EQ(rig.core.timers().ActiveTimerList().size(), 18);
     rig.core.OpenTheProjectFile(golden(QStringLiteral("empty.iom")));
     EXPECT_TRUE(rig.core.timers().ActiveTimerList().isEmpty());
-    EXPECT_TRUE(rig.core.SystemActive);
+    EXPECT_TRUE(rig.core.poll().SystemActive());
 }
 
 // The question before loading over changed parameters, for each answer.

@@ -121,10 +121,10 @@ protected:
 TEST_F(RulesInController, ModifyOutputFromRulesBaseRewritesPortOut)
 {
     rig.core.rules().setRulesList({u"1H=01H"_s, u"2H=02L"_s});
-    rig.core.PortIn = kInput1 | kInput2;
-    rig.core.PortOut = 0x0002;
+    rig.core.poll().takeInputs(kInput1 | kInput2);
+    rig.core.poll().setPortOut(0x0002);
     rig.core.ModifyOutputFromRulesBase();
-    EXPECT_EQ(rig.core.PortOut, 0x0001);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0x0001);
 }
 
 TEST_F(RulesInController, RelaysFollowTheInputsWithinOnePollCycle)
@@ -133,10 +133,10 @@ TEST_F(RulesInController, RelaysFollowTheInputsWithinOnePollCycle)
     rig.core.InputRulesSBClick();
     rig.activateAndCycle(1);
     // Inputs all low: the condition is false, relay 5 off, relay 6 on.
-    EXPECT_EQ(rig.core.PortOut, 0x0020);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0x0020);
 
     cycleWithInputs("01"); // input 1 high, input 2 low
-    EXPECT_EQ(rig.core.PortOut, 0x0010);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0x0010);
     rig.tick();
     EXPECT_EQ(rig.link.written.last(), QByteArray("R0010\r"));
     rig.link.deliver();
@@ -144,7 +144,7 @@ TEST_F(RulesInController, RelaysFollowTheInputsWithinOnePollCycle)
     rig.link.inputDigits = "03"; // inputs 1 and 2 high
     rig.tick();
     rig.link.deliver();
-    EXPECT_EQ(rig.core.PortOut, 0x0020);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0x0020);
     rig.tick();
     EXPECT_EQ(rig.link.written.last(), QByteArray("R0020\r"));
 }
@@ -155,7 +155,7 @@ TEST_F(RulesInController, ARuleOverridesSetAllAtTheNextInputRead)
     rig.core.InputRulesSBClick();
     rig.core.ActiveButtClick();
     rig.core.SetAllButtClick();
-    EXPECT_EQ(rig.core.PortOut, 0xFFFF);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0xFFFF);
 
     rig.link.autoReply = true;
     rig.link.inputDigits = "00"; // input 1 low
@@ -164,7 +164,7 @@ TEST_F(RulesInController, ARuleOverridesSetAllAtTheNextInputRead)
     rig.link.deliver();
     rig.tick(); // input read
     rig.link.deliver();
-    EXPECT_EQ(rig.core.PortOut, 0xFFEF);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0xFFEF);
     rig.tick();
     EXPECT_EQ(rig.link.written.last(), QByteArray("RFFEF\r"));
 }
@@ -173,7 +173,7 @@ TEST_F(RulesInController, NothingIsEvaluatedWhileTheSwitchIsOff)
 {
     rig.core.rules().setRulesList({u"1L=01H"_s});
     rig.activateAndCycle(2);
-    EXPECT_EQ(rig.core.PortOut, 0);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0);
 }
 
 TEST_F(RulesInController, NothingIsEvaluatedWhileTheSystemIsIdle)
@@ -185,7 +185,7 @@ TEST_F(RulesInController, NothingIsEvaluatedWhileTheSystemIsIdle)
         rig.tick();
         rig.link.deliver();
     }
-    EXPECT_EQ(rig.core.PortOut, 0);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0);
     EXPECT_TRUE(rig.link.written.isEmpty());
 }
 
@@ -221,10 +221,10 @@ TEST_F(RulesInController, TheSwitchWorksWhileTheSystemIsActive)
     rig.activateAndCycle(1);
     rig.core.InputRulesSBClick();
     cycleWithInputs("01");
-    EXPECT_EQ(rig.core.PortOut, 0x0001);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0x0001);
     rig.core.InputRulesSBClick();
     cycleWithInputs("00");
-    EXPECT_EQ(rig.core.PortOut, 0x0001);
+    EXPECT_EQ(rig.core.poll().PortOut(), 0x0001);
 }
 
 } // namespace

@@ -123,8 +123,8 @@ TEST_F(TimerButtons, ABadRelayNumberStopsTheSystem)
     rig.link.written.clear();
     rig.tick();
     EXPECT_TRUE(rig.link.written.isEmpty()); // no relay command on that tick
-    EXPECT_FALSE(rig.core.SystemActive);
-    EXPECT_EQ(rig.core.CommState, board::CommState::Idle);
+    EXPECT_FALSE(rig.core.poll().SystemActive());
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::Idle);
     EXPECT_EQ(rig.view.status[1], QStringLiteral("System error..."));
     EXPECT_EQ(rig.view.boxTexts(), QStringList{"Fatal error in time data."});
     EXPECT_EQ(rig.view.boxes.at(0).kind, QStringLiteral("Error"));
@@ -141,7 +141,7 @@ TEST_F(TimerButtons, DamagedListsFromAFileStopTheSystemToo)
         fresh.core.TimerSBClick();
         fresh.core.ActiveButtClick();
         fresh.tick();
-        EXPECT_FALSE(fresh.core.SystemActive);
+        EXPECT_FALSE(fresh.core.poll().SystemActive());
         EXPECT_EQ(fresh.view.boxTexts(), QStringList{"Fatal error in time data."});
     }
 }
@@ -156,7 +156,7 @@ TEST_F(TimerButtons, ActivationRenewsTheRunTimeLines)
     EXPECT_EQ(rig.core.timers().ActiveTimerList().at(chantimer::Running), QStringLiteral("1"));
     rig.core.ActiveButtClick(); // deactivate
     (void)relayCommands(2);
-    ASSERT_FALSE(rig.core.SystemActive);
+    ASSERT_FALSE(rig.core.poll().SystemActive());
     rig.core.ActiveButtClick();
     EXPECT_EQ(rig.core.timers().ActiveTimerList(), kRelay5Record);
 }
@@ -217,9 +217,9 @@ TEST_F(TimerButtons, AClockSteppedBackKeepsAClosedWindowClosed)
     EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record);
 
     rig.core.ActiveButtClick();
-    for (int i = 0; i < 6 && rig.core.SystemActive; ++i)
+    for (int i = 0; i < 6 && rig.core.poll().SystemActive(); ++i)
         tick();
-    ASSERT_FALSE(rig.core.SystemActive);
+    ASSERT_FALSE(rig.core.poll().SystemActive());
     rig.core.ActiveButtClick();
     EXPECT_EQ(relayCommands(1), QList<QByteArray>{"R0010\r"});
     EXPECT_TRUE(rig.view.boxes.isEmpty());

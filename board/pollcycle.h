@@ -1,0 +1,97 @@
+#pragma once
+
+#include "board/commstate.h"
+#include "common/view.h"
+
+#include <QByteArray>
+
+#include <functional>
+
+class SerialLink;
+
+namespace board {
+
+// The two-step poll cycle on the board link: one tick writes the relays, the
+// next reads the inputs, and the receive handler judges each reply by its
+// length. It owns the link state and the relay and input words; what the
+// timers, the rules and the logger add to a cycle it asks of the hooks the
+// owner sets.
+class PollCycle
+{
+public:
+    // Ticks without a receive notification before the board counts as silent.
+    static constexpr int kWatchdogTicks = 15;
+
+    // Asked on every relay-write tick before the command goes out; it may
+    // switch relays of the word. False when the time data is faulty: the
+    // cycle then stops with the fatal error.
+    using RelayWordHook = std::function<bool(int& portOut)>;
+    // Called after every good input read with the new input word; it may
+    // switch relays of the word.
+    using InputReadHook = std::function<void(int portIn, int& portOut)>;
+    // Called when the link is reset, after the state is cleared and before
+    // the indicators show it.
+    using ResetHook = std::function<void()>;
+
+    PollCycle(View& view, SerialLink& serial) : m_view(view), m_serial(serial) {}
+    PollCycle(const PollCycle&) = delete;
+    PollCycle& operator=(const PollCycle&) = delete;
+
+    void setRelayWordHook(RelayWordHook hook) { m_relayWord = std::move(hook); }
+    void setInputReadHook(InputReadHook hook) { m_inputRead = std::move(hook); }
+    void setResetHook(ResetHook hook) { m_reset = std::move(hook); }
+
+    [[nodiscard]] board::CommState CommState() const { return m_commState; }
+    [[nodiscard]] int NoReplyTicks() const { return m_noReplyTicks; }
+    [[nodiscard]] const QByteArray& RxText() const { return m_rxText; }
+    [[nodiscard]] const QByteArray& RelayCommand() const { return m_relayCommand; }
+    [[nodiscard]] bool SystemActive() const { return m_systemActive; }
+    [[nodiscard]] bool CloseRequested() const { return m_closeRequested; }
+    // Bit n of PortOut is relay n+1, bit n of PortIn is input n+1.
+    [[nodiscard]] int PortOut() const { return m_portOut; }
+    [[nodiscard]] int PortIn() const { return m_portIn; }
+    [[nodiscard]] int LastPortOut() const { return m_lastPortOut; }
+    [[nodiscard]] int LastPortIn() const { return m_lastPortIn; }
+
+    // The poll step of a tick: the watchdog, then the relay command or the
+    // input query.
+    void sendingStep();
+    // The receive handler: collects the reply and judges it.
+    void Serial1RxData();
+    // Back to idle: the cycle stops, the words clear, the indicators show it.
+    void ResetSerial();
+
+    // Activation: the cycle starts with a relay write.
+    void activate();
+    // The user asked to deactivate: the next input reply ends the cycle.
+    void requestClose() { m_closeRequested = true; }
+    // The relays the next relay write sends.
+    void setPortOut(int portOut) { m_portOut = portOut; }
+    // A decoded input word: the indicators, then the input hook.
+    void takeInputs(int portIn);
+
+    void UpdatePortOutIndicators(bool allIdle);
+    void UpdatePortInIndicators();
+
+private:
+    void fail(const QString& status, const QString& box);
+
+    View& m_view;
+    SerialLink& m_serial;
+    RelayWordHook m_relayWord;
+    InputReadHook m_inputRead;
+    ResetHook m_reset;
+
+    board::CommState m_commState = board::CommState::Idle;
+    int m_noReplyTicks = 0;
+    QByteArray m_rxText;
+    QByteArray m_relayCommand;
+    bool m_systemActive = false;
+    bool m_closeRequested = false;
+    int m_portOut = 0;
+    int m_portIn = 0;
+    int m_lastPortOut = 0;
+    int m_lastPortIn = 0;
+};
+
+} // namespace board

@@ -1,0 +1,139 @@
+// The poll cycle on its own: a recording view, a fake link and hooks that
+// note when they are asked, no controller, no timers, rules or logger.
+#include "board/pollcycle.h"
+#include "board/protocol.h"
+#include "support/fakelink.h"
+#include "support/fakeview.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PollCyclePart : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        link.setRxHandler([this] { poll.Serial1RxData(); });
+        poll.setRelayWordHook([this](int& portOut) {
+            calls.append(QStringLiteral("relay word %1").arg(portOut));
+            portOut |= relayBits;
+            return timeDataGood;
+        });
+        poll.setInputReadHook([this](int portIn, int& portOut) {
+            calls.append(QStringLiteral("input read %1 %2").arg(portIn).arg(portOut));
+            portOut = inputRelays;
+        });
+        poll.setResetHook([this] {
+            calls.append(QStringLiteral("reset"));
+            activeAtReset = poll.SystemActive();
+            idleShownAtReset = view.relaysIdle;
+        });
+    }
+
+    FakeView view;
+    FakeLink link;
+    board::PollCycle poll{view, link};
+    QStringList calls;
+    int relayBits = 0;
+    bool timeDataGood = true;
+    int inputRelays = 0;
+    bool activeAtReset = true;
+    bool idleShownAtReset = true;
+};
+
+} // namespace
+
+TEST_F(PollCyclePart, AsksTheRelayWordOnTheWriteTickAndTheInputStepAfterTheRead)
+{
+    poll.setPortOut(0x0001);
+    relayBits = 0x0004;
+    inputRelays = 0x8000;
+    poll.activate();
+    EXPECT_TRUE(poll.SystemActive());
+    EXPECT_EQ(poll.CommState(), board::CommState::RelayWrite);
+
+    poll.sendingStep();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("relay word 1")});
+    ASSERT_EQ(link.written, QList<QByteArray>{"R0005\r"});
+    EXPECT_EQ(poll.RelayCommand(), QByteArray("R0005\r"));
+
+    link.receive("R0005\r\n#");
+    EXPECT_EQ(poll.CommState(), board::CommState::InputRead);
+    EXPECT_EQ(poll.LastPortOut(), 0x0005);
+    poll.sendingStep();
+    EXPECT_EQ(link.written.last(), QByteArray("I0\r"));
+    EXPECT_EQ(calls.size(), 1);
+
+    link.receive("I0\r\n11\r\n#");
+    EXPECT_EQ(calls,
+              (QStringList{QStringLiteral("relay word 1"), QStringLiteral("input read 9 5")}));
+    EXPECT_EQ(poll.PortIn(), 9);
+    EXPECT_EQ(poll.LastPortIn(), 9);
+    EXPECT_EQ(view.inputWord, 9);
+    EXPECT_EQ(poll.PortOut(), 0x8000);
+    EXPECT_EQ(poll.CommState(), board::CommState::RelayWrite);
+    EXPECT_TRUE(poll.RxText().isEmpty());
+    EXPECT_TRUE(view.boxes.isEmpty());
+}
+
+TEST_F(PollCyclePart, FaultyTimeDataStopsTheCycleBeforeTheCommand)
+{
+    timeDataGood = false;
+    poll.activate();
+    poll.sendingStep();
+    EXPECT_EQ(calls, (QStringList{QStringLiteral("relay word 0"), QStringLiteral("reset")}));
+    EXPECT_TRUE(link.written.isEmpty());
+    EXPECT_FALSE(poll.SystemActive());
+    EXPECT_EQ(poll.CommState(), board::CommState::Idle);
+    EXPECT_EQ(view.status[1], QStringLiteral("System error..."));
+    EXPECT_EQ(view.boxTexts(), QStringList{QStringLiteral("Fatal error in time data.")});
+}
+
+TEST_F(PollCyclePart, TheResetHookRunsOnTheClearedStateBeforeTheIndicators)
+{
+    poll.setPortOut(0x0003);
+    poll.activate();
+    EXPECT_FALSE(view.relaysIdle);
+    poll.ResetSerial();
+    EXPECT_EQ(calls, QStringList{QStringLiteral("reset")});
+    EXPECT_FALSE(activeAtReset);
+    EXPECT_FALSE(idleShownAtReset);
+    EXPECT_TRUE(view.relaysIdle);
+    EXPECT_EQ(poll.PortOut(), 0);
+    EXPECT_FALSE(view.lamp(View::Lamp::Activate));
+}
+
+TEST_F(PollCyclePart, AClosingReadAsksNoHookAndSendsAllOff)
+{
+    poll.setPortOut(0x0010);
+    poll.activate();
+    poll.sendingStep();
+    link.receive(poll.RelayCommand() + board::kEchoTail);
+    poll.requestClose();
+    link.receive("I0\r\n11\r\n#");
+    EXPECT_EQ(calls, QStringList{QStringLiteral("relay word 16")});
+    EXPECT_EQ(poll.CommState(), board::CommState::Closing);
+    EXPECT_EQ(link.written.last(), board::kAllOff);
+    EXPECT_EQ(poll.PortOut(), 0);
+    EXPECT_EQ(poll.PortIn(), 0);
+
+    link.receive(board::kAllOff + board::kEchoTail);
+    EXPECT_EQ(calls.last(), QStringLiteral("reset"));
+    EXPECT_EQ(poll.CommState(), board::CommState::Idle);
+    EXPECT_EQ(view.status[1], QStringLiteral("System closed"));
+}
+
+TEST_F(PollCyclePart, TheWatchdogResetsASilentBoard)
+{
+    poll.activate();
+    for (int i = 0; i < board::PollCycle::kWatchdogTicks; ++i)
+        poll.sendingStep();
+    EXPECT_EQ(calls.last(), QStringLiteral("reset"));
+    EXPECT_EQ(poll.CommState(), board::CommState::Idle);
+    EXPECT_EQ(poll.NoReplyTicks(), 0);
+    EXPECT_EQ(view.status[1], QStringLiteral("Ready"));
+    EXPECT_EQ(view.boxTexts(),
+              QStringList{QStringLiteral(
+                  "The board is not responding.\rPlease check port, connections and power.\r")});
+}
