@@ -31,6 +31,6 @@ int main(int argc, char** argv)
     }
 
     Program program;
-    program.mainWindow.show();
+    program.desktop.mainWindow.show();
     return QApplication::exec();
 }

@@ -10,7 +10,6 @@
 // Run it under xvfb-run (or on a desktop); see docs/performance.md.
 #include "common/textlines.h"
 #include "controller/program.h"
-#include "controller/relaywindow.h"
 #include "serial/Serial2.h"
 #include "tools/boardfigures.h"
 #include "tools/simulatedboard.h"
@@ -125,8 +124,8 @@ int main(int argc, char** argv)
     // The windows, as the program makes them.
     const double windowsStart = monotonicSeconds();
     Program program;
-    TIOmodFM& mainWindow = program.mainWindow;
-    Controller& core = mainWindow.core();
+    TIOmodFM& mainWindow = program.desktop.mainWindow;
+    Controller& core = program.desktop.core;
     FirstPaint firstPaint;
     mainWindow.installEventFilter(&firstPaint);
     mainWindow.show();

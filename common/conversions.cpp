@@ -13,6 +13,12 @@ QString failureText(const QString& message)
     return message.endsWith(QLatin1Char('.')) ? message : message + QLatin1Char('.');
 }
 
+QString failureText(const std::exception& e)
+{
+    const auto* failure = dynamic_cast<const V217Error*>(&e);
+    return failureText(failure ? failure->message() : QString::fromUtf8(e.what()));
+}
+
 void throwCannotCreateFile(const QString& path)
 {
     throw V217Error(QStringLiteral("Cannot create file %1").arg(path));

@@ -21,6 +21,9 @@ private:
 // The text shown for a failure: the message with a "." appended unless it
 // already ends in one.
 [[nodiscard]] QString failureText(const QString& message);
+// The text shown for a failure a handler did not catch: the message of a
+// V217Error, the description of any other exception.
+[[nodiscard]] QString failureText(const std::exception& e);
 
 [[noreturn]] void throwCannotCreateFile(const QString& path);
 [[noreturn]] void throwCannotOpenFile(const QString& path);

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "common/conversions.h"
+
 #include <QString>
 #include <QtGlobal>
+
+#include <exception>
 
 // Everything the controller shows the user or asks the user goes through this
 // interface: the main window implements it, tests implement it with a
@@ -93,3 +97,15 @@ public:
     // Ask the main window to close; the close query decides.
     virtual void requestClose() = 0;
 };
+
+// Runs a handler of the controller or of a window; a failure it does not
+// catch itself ends it and shows the failure box captioned "QMX V217". The
+// program then goes on.
+template <typename Handler> void runHandler(View& view, Handler&& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        view.showFailure(failureText(e));
+    }
+}

@@ -11,10 +11,8 @@ bool V217Application::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const V217Error& e) {
-        showFailureBox(activeWindow(), failureText(e.message()));
     } catch (const std::exception& e) {
-        showFailureBox(activeWindow(), failureText(QString::fromUtf8(e.what())));
+        showFailureBox(activeWindow(), failureText(e));
     }
     return false;
 }

@@ -14,12 +14,7 @@ TSerial& configured(TSerial& serial)
 
 } // namespace
 
-Program::Program()
-    : mainWindow(configured(Serial1), clock), portFm(mainWindow, &mainWindow),
-      rulesFm(mainWindow.core().rulesForm(), mainWindow, &mainWindow),
-      chanFm(mainWindow.core(), &mainWindow),
-      loggerFm(mainWindow.core().loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow)
+Program::Program() : desktop(configured(Serial1), clock)
 {
-    Serial1.setErrorBox([this](const QString& text) { mainWindow.showError(text); });
-    mainWindow.setWindows({&portFm, &rulesFm, &chanFm, &loggerFm, &helpFm});
+    Serial1.setErrorBox([this](const QString& text) { desktop.mainWindow.showError(text); });
 }

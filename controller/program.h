@@ -1,19 +1,12 @@
 #pragma once
 
-#include "board/portwindow.h"
 #include "common/clock.h"
-#include "controller/relaywindow.h"
-#include "help/helpwindow.h"
-#include "logger/loggerwindow.h"
-#include "rules/ruleswindow.h"
+#include "controller/desktop.h"
 #include "serial/Serial2.h"
-#include "timers/chanwindow.h"
 
-// The running program: the clock, the board link and the six windows,
-// created in their order (the main window first, then the port dialog, the
-// rules editor, the timer editor, the logger window and the help window).
-// The serial component is declared before the windows so the port closes
-// after the windows have gone.
+// The running program: the system clock, the board link and the desktop
+// front end over them. The serial component is declared before the desktop
+// so the port closes after the windows have gone.
 class Program
 {
 public:
@@ -23,10 +16,5 @@ public:
 
     SystemClock clock;
     TSerial Serial1;
-    TIOmodFM mainWindow;
-    TPortFm portFm;
-    TRulesFm rulesFm;
-    TChanFm chanFm;
-    TLoggerFm loggerFm;
-    THelpFm helpFm;
+    Desktop desktop;
 };

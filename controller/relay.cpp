@@ -21,12 +21,6 @@ Controller::Controller(View& view, SerialLink& serial, const Clock& clock)
     m_poll.setResetHook([this] { DeactivateLogging(); });
 }
 
-void Controller::showFailure(const std::exception& e)
-{
-    const auto* failure = dynamic_cast<const V217Error*>(&e);
-    m_view.showFailure(failureText(failure ? failure->message() : QString::fromUtf8(e.what())));
-}
-
 void Controller::Timer1Timer()
 {
     if (FirstTick) {
@@ -96,6 +90,35 @@ void Controller::StatusBar1DblClick()
 void Controller::Contents1Click()
 {
     m_view.showHelp();
+}
+
+void Controller::Set1Click()
+{
+    m_port.choose();
+}
+
+void Controller::OpenSerialPort(const QString& text)
+{
+    m_port.open(text);
+}
+
+void Controller::Serial1HangUp()
+{
+    m_port.hungUp();
+}
+
+// Activation on a port whose device hung up opens the same port again first,
+// so a board that was plugged back in runs without its port being chosen
+// again. A failed open has shown the port problem, and the system stays
+// idle. What the board sent before this open (its prompt as it powered up)
+// is judged while still idle, as after choosing the port, so it is not taken
+// for the start of the first reply.
+bool Controller::reopenHungUpPort()
+{
+    if (!m_port.reopen())
+        return false;
+    Serial1RxData();
+    return true;
 }
 
 int Controller::ExecutePortTimerList(int& portOut)

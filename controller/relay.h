@@ -1,6 +1,7 @@
 #pragma once
 
 #include "board/pollcycle.h"
+#include "board/portselection.h"
 #include "common/view.h"
 #include "logger/logrecorder.h"
 #include "project/projectdocument.h"
@@ -22,11 +23,10 @@ class SerialLink;
 // controller tells its View. Everything here runs on the user-interface
 // thread; the serial component hands its receive notification over to it.
 //
-// The handlers are spread over the folders of their subsystems: the port
-// selection in board/serport.cpp. The poll cycle (board::PollCycle), the
+// The poll cycle (board::PollCycle), the port (board::PortSelection), the
 // timers (TimerSwitch), the input rules (RulesSwitch), the input logger
 // (LogRecorder) and the project file (ProjectDocument) are parts of their own
-// that the controller holds; their handlers here hand the click on. The poll
+// that the controller holds; its handlers hand the click on to them. The poll
 // cycle asks the controller for the timers' relay word and for the rules'
 // and the logger's step after an input read.
 class Controller
@@ -46,11 +46,7 @@ public:
     // failure box captioned "QMX V217". The program then goes on.
     template <typename Handler> void run(Handler&& handler)
     {
-        try {
-            handler();
-        } catch (const std::exception& e) {
-            showFailure(e);
-        }
+        runHandler(m_view, std::forward<Handler>(handler));
     }
 
     // --- start-up, tick, activation (controller/relay.cpp) ---
@@ -64,7 +60,7 @@ public:
     // --- poll cycle (board::PollCycle) ---
     void Serial1RxData();
 
-    // --- port selection (board/serport.cpp) ---
+    // --- port selection (board::PortSelection) ---
     void Set1Click();
     void OpenSerialPort(const QString& text);
     // The serial component saw the device hang up.
@@ -141,12 +137,12 @@ private:
     void startUp();
     [[nodiscard]] ProjectParts projectParts();
     [[nodiscard]] bool reopenHungUpPort();
-    void showFailure(const std::exception& e);
 
     View& m_view;
     SerialLink& m_serial;
     const Clock& m_clock;
     board::PollCycle m_poll{m_view, m_serial};
+    board::PortSelection m_port{m_view, m_serial};
     TimerSwitch m_timers{m_view, m_clock};
     RulesSwitch m_rules{m_view};
     LogRecorder m_log{m_view, m_clock, [this] { return m_poll.SystemActive(); }};

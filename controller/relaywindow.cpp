@@ -252,11 +252,11 @@ QString onOff(bool on)
 
 } // namespace
 
-TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent)
+TIOmodFM::TIOmodFM(Controller& core, const Windows& windows, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
-      m_core(*this, serial, clock), m_timer1(this)
+      m_core(core), m_windows(windows), m_timer1(this)
 {
     setObjectName(QStringLiteral("DErezFM"));
     setWindowTitle(Controller::kTitle);
@@ -725,34 +725,32 @@ void TIOmodFM::setCountLabel(const QString& text)
 
 bool TIOmodFM::showPortDialog(QString& portText)
 {
-    return m_windows.port && m_windows.port->execute(portText);
+    return m_windows.port.execute(portText);
 }
 
 bool TIOmodFM::showTimerEditor()
 {
-    return m_windows.chan && m_windows.chan->exec() == QDialog::Accepted;
+    return m_windows.chan.exec() == QDialog::Accepted;
 }
 
 bool TIOmodFM::showRulesEditor()
 {
-    return m_windows.rules && m_windows.rules->exec() == QDialog::Accepted;
+    return m_windows.rules.exec() == QDialog::Accepted;
 }
 
 bool TIOmodFM::showLoggerWindow()
 {
-    return m_windows.logger && m_windows.logger->exec() == QDialog::Accepted;
+    return m_windows.logger.exec() == QDialog::Accepted;
 }
 
 void TIOmodFM::showHelp()
 {
-    if (m_windows.help)
-        m_windows.help->exec();
+    m_windows.help.exec();
 }
 
 bool TIOmodFM::editorWindowVisible() const
 {
-    return (m_windows.chan && m_windows.chan->isVisible()) ||
-           (m_windows.logger && m_windows.logger->isVisible());
+    return m_windows.chan.isVisible() || m_windows.logger.isVisible();
 }
 
 void TIOmodFM::requestClose()

@@ -20,9 +20,10 @@ class TChanFm;
 class TLoggerFm;
 class THelpFm;
 
-// The main window: shows what the controller tells it and turns clicks into
-// controller calls. Its controls are placed in pixels from one table
-// (relaywindow.cpp) and carry their system names as object names.
+// The main window: shows what the controller tells it and turns clicks and
+// its tick into controller calls; the modal windows it opens for the
+// controller are given to it whole. Its controls are placed in pixels from
+// one table (relaywindow.cpp) and carry their system names as object names.
 class TIOmodFM : public QMainWindow, public View
 {
     Q_OBJECT
@@ -30,20 +31,17 @@ class TIOmodFM : public QMainWindow, public View
 public:
     struct Windows
     {
-        TPortFm* port = nullptr;
-        TRulesFm* rules = nullptr;
-        TChanFm* chan = nullptr;
-        TLoggerFm* logger = nullptr;
-        THelpFm* help = nullptr;
+        TPortFm& port;
+        TRulesFm& rules;
+        TChanFm& chan;
+        TLoggerFm& logger;
+        THelpFm& help;
     };
 
     // The client area below the menu bar, with the status bar along its foot.
     static constexpr QSize kClientSize{396, 350};
 
-    TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent = nullptr);
-
-    [[nodiscard]] Controller& core() { return m_core; }
-    void setWindows(const Windows& windows) { m_windows = windows; }
+    TIOmodFM(Controller& core, const Windows& windows, QWidget* parent = nullptr);
 
     // View
     void setStatusText(Panel panel, const QString& text) override;
@@ -81,7 +79,7 @@ private:
     [[nodiscard]] QLabel* pictureLabel(const QString& name) const;
     bool pressFeedback(QObject* watched, QEvent* event);
 
-    Controller m_core;
+    Controller& m_core;
     Windows m_windows;
     QTimer m_timer1;
     QWidget* m_client = nullptr;

@@ -1,6 +1,6 @@
 #include "timers/chanwindow.h"
 
-#include "controller/relay.h"
+#include "common/view.h"
 #include "timers/chanform.h"
 #include "windowkit/filterededit.h"
 #include "windowkit/pixelform.h"
@@ -22,10 +22,10 @@ const char* const kTag = "Tag";
 using pixelform::place;
 using pixelform::placeLabel;
 
-TChanFm::TChanFm(Controller& core, QWidget* parent)
+TChanFm::TChanFm(ChanForm& form, View& view, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_core(core), m_form(core.chanForm())
+      m_form(form), m_view(view)
 {
     setObjectName(QStringLiteral("ChanFm"));
     setWindowTitle(QStringLiteral("V217 Relay Timer Details"));
@@ -215,7 +215,7 @@ QPushButton* TChanFm::addButton(QWidget* parent, const QString& name, const QStr
 
 template <typename Handler> void TChanFm::call(Handler&& handler)
 {
-    m_core.run(std::forward<Handler>(handler));
+    runHandler(m_view, std::forward<Handler>(handler));
     showState();
 }
 
@@ -275,7 +275,7 @@ void TChanFm::hideEvent(QHideEvent* event)
 bool TChanFm::keyAccepted(Filter filter, const QString& text, QChar key)
 {
     bool accepted = false;
-    m_core.run([&] {
+    runHandler(m_view, [&] {
         if (filter == Filter::Toggle)
             accepted = m_form.TogOffEditKeyPress(text, key);
         else if (filter == Filter::Channel)
@@ -289,7 +289,7 @@ bool TChanFm::keyAccepted(Filter filter, const QString& text, QChar key)
 QString TChanFm::textAccepted(Filter filter, const QString& text, QStringView typed, qsizetype room)
 {
     QString accepted;
-    m_core.run([&] {
+    runHandler(m_view, [&] {
         accepted = filter == Filter::Toggle ? m_form.TogOffEditText(text, typed, room)
                                             : m_form.OnDayEditText(typed, room);
     });

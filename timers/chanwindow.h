@@ -6,23 +6,24 @@
 #include <array>
 
 class ChanForm;
-class Controller;
 class FilteredEdit;
 class QCheckBox;
 class QFrame;
 class QLabel;
 class QPushButton;
 class QWidget;
+class View;
 
 // V217 Relay Timer Details: the window over ChanForm. It copies every change
-// of a field's text into the form, turns clicks, key presses and focus changes into the
-// form's handlers, and shows the form's state after each of them.
+// of a field's text into the form, turns clicks, key presses and focus changes
+// into the form's handlers, and shows the form's state after each of them. A
+// failure in a handler shows the failure box through the View.
 class TChanFm : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit TChanFm(Controller& core, QWidget* parent = nullptr);
+    TChanFm(ChanForm& form, View& view, QWidget* parent = nullptr);
 
     // The title bar and frame around the client area: the outer heights of
     // the form are this much taller than the dialog's own height.
@@ -53,8 +54,8 @@ private:
     [[nodiscard]] QString textAccepted(Filter filter, const QString& text, QStringView typed,
                                        qsizetype room);
 
-    Controller& m_core;
     ChanForm& m_form;
+    View& m_view;
     QTimer m_timer1;
     bool m_placed = false;
 

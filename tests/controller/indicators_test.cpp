@@ -214,7 +214,14 @@ TEST_F(Indicators, EveryButtonReachesItsHandler)
     QTest::mouseClick(find<QPushButton>(QStringLiteral("ActiveButt")), Qt::LeftButton);
     EXPECT_TRUE(core().poll().CloseRequested());
 
+    // A double click on the status bar opens the port dialog, as Port -> Set.
+    bool portDialogShown = false;
+    QTimer::singleShot(0, &desktop.portFm, [&] {
+        portDialogShown = desktop.portFm.isVisible();
+        desktop.portFm.reject();
+    });
     QTest::mouseDClick(find(QStringLiteral("StatusPanel1")), Qt::LeftButton);
+    EXPECT_TRUE(portDialogShown);
     EXPECT_EQ(find<QLabel>(QStringLiteral("StatusPanel1"))->text(),
               QStringLiteral("Communications idle"));
 }
@@ -384,8 +391,7 @@ using HelpMenu = WindowTest;
 
 TEST_F(HelpMenu, ContentsOpensTheHelpWindowModally)
 {
-    THelpFm help(&window);
-    window.setWindows({nullptr, nullptr, nullptr, nullptr, &help});
+    THelpFm& help = desktop.helpFm;
     bool shownModally = false;
     QTimer::singleShot(0, &help, [&] {
         shownModally = help.isVisible() && QApplication::activeModalWidget() == &help;

@@ -153,7 +153,8 @@ protected:
     QTemporaryDir folder;
     FakeLink link;
     CountingClock clock;
-    TIOmodFM window{link, clock};
+    Desktop desktop{link, clock};
+    TIOmodFM& window = desktop.mainWindow;
     QTimer* ticks = window.findChild<QTimer*>(QStringLiteral("Timer1"));
     QString boxText;
     QString panelWhileOpen;
@@ -163,15 +164,15 @@ protected:
 TEST_F(TicksUnderABox, TheWatchdogBoxLetsTheTicksGoOn)
 {
     ticks->stop();
-    window.core().Timer1Timer();
-    window.core().ActiveButtClick(); // the board never answers
+    desktop.core.Timer1Timer();
+    desktop.core.ActiveButtClick(); // the board never answers
     runUntilABoxHasClosed(QStringLiteral("Ready"));
     EXPECT_EQ(boxText,
               QStringLiteral(
                   "The board is not responding.\nPlease check port, connections and power.\n"));
     EXPECT_EQ(panelWhileOpen, QStringLiteral("Comms error..."));
     EXPECT_GE(ticksUnderTheBox, 3);
-    EXPECT_FALSE(window.core().poll().SystemActive());
+    EXPECT_FALSE(desktop.core.poll().SystemActive());
 }
 
 TEST_F(TicksUnderABox, ABoxOfTheFirstTickLetsTheTicksGoOn)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controller/relaywindow.h"
+#include "controller/desktop.h"
 #include "support/fakelink.h"
 #include "support/manualclock.h"
 
@@ -11,9 +11,10 @@
 
 #include <gtest/gtest.h>
 
-// The real main window over a scripted board and a manual clock, in a fresh
-// current folder (where the first tick looks for the last-run file). Its own
-// tick timer is stopped: the test ticks by hand.
+// The desktop as the program builds it (the controller, the main window and
+// the five windows it opens) over a scripted board and a manual clock, in a
+// fresh current folder (where the first tick looks for the last-run file).
+// The main window's own tick timer is stopped: the test ticks by hand.
 class WindowTest : public ::testing::Test
 {
 protected:
@@ -34,7 +35,7 @@ protected:
     // The picture a label shows, as drawn on the screen.
     QImage rendered(const QString& name) { return find<QLabel>(name)->grab().toImage(); }
 
-    Controller& core() { return window.core(); }
+    Controller& core() { return desktop.core; }
     void tick()
     {
         core().run([this] { core().Timer1Timer(); });
@@ -59,7 +60,8 @@ protected:
     QTemporaryDir folder;
     FakeLink link;
     ManualClock clock;
-    TIOmodFM window{link, clock};
+    Desktop desktop{link, clock};
+    TIOmodFM& window = desktop.mainWindow;
 };
 
 inline QString relayIndicatorName(int relay)

@@ -1,8 +1,3 @@
-#include "board/portwindow.h"
-#include "help/helpwindow.h"
-#include "logger/loggerwindow.h"
-#include "rules/ruleswindow.h"
-#include "timers/chanwindow.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>
@@ -13,21 +8,15 @@
 
 namespace {
 
-// The main window and the five windows it opens, built as the program builds
-// them.
+// The main window and the five windows it opens.
 class AllWindows : public WindowTest
 {
 protected:
     [[nodiscard]] std::vector<QWidget*> windows()
     {
-        return {&window, &portFm, &rulesFm, &chanFm, &loggerFm, &helpFm};
+        return {&window,         &desktop.portFm,   &desktop.rulesFm,
+                &desktop.chanFm, &desktop.loggerFm, &desktop.helpFm};
     }
-
-    TPortFm portFm{window, &window};
-    TRulesFm rulesFm{core().rulesForm(), window, &window};
-    TChanFm chanFm{core(), &window};
-    TLoggerFm loggerFm{core().loggerForm(), window, clock, &window};
-    THelpFm helpFm{&window};
 };
 
 // A window's own controls, panels included. A control of any other kind than

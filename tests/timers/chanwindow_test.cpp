@@ -39,7 +39,7 @@ protected:
     }
 
     Rig rig;
-    TChanFm window{rig.core};
+    TChanFm window{rig.core.chanForm(), rig.view};
 };
 
 } // namespace

@@ -1,20 +1,21 @@
-// Port selection: Port -> Set, the port dialog's result, and the opening of
-// a numbered port with its outcome in the port panel.
-#include "controller/relay.h"
+#include "board/portselection.h"
 
 #include "common/conversions.h"
 #include "common/seriallink.h"
+#include "common/view.h"
 
-void Controller::Set1Click()
+namespace board {
+
+void PortSelection::choose()
 {
     QString portText = m_serial.Active() ? QString::number(m_serial.Port()) : QString();
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Modify COM port..."));
     if (m_view.showPortDialog(portText))
-        OpenSerialPort(portText);
+        open(portText);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Communications idle"));
 }
 
-void Controller::OpenSerialPort(const QString& text)
+void PortSelection::open(const QString& text)
 {
     const int n = StrToIntDef(text, 0);
     bool opened = false;
@@ -35,22 +36,15 @@ void Controller::OpenSerialPort(const QString& text)
 
 // The port stays open on a device that has gone, but it leads nowhere until
 // it is opened again.
-void Controller::Serial1HangUp()
+void PortSelection::hungUp()
 {
     m_view.setStatusText(View::Panel::Port, QStringLiteral("COM x"));
 }
 
-// Activation on a port whose device hung up opens the same port again first,
-// so a board that was plugged back in runs without its port being chosen
-// again. A failed open has shown the port problem, and the system stays
-// idle. What the board sent before this open (its prompt as it powered up)
-// is judged while still idle, as after choosing the port, so it is not taken
-// for the start of the first reply.
-bool Controller::reopenHungUpPort()
+bool PortSelection::reopen()
 {
-    OpenSerialPort(QString::number(m_serial.Port()));
-    if (!m_serial.Active())
-        return false;
-    Serial1RxData();
-    return true;
+    open(QString::number(m_serial.Port()));
+    return m_serial.Active();
 }
+
+} // namespace board

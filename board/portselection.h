@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class SerialLink;
+class View;
+
+namespace board {
+
+// The board's port: Port -> Set, the port dialog's result, the opening of a
+// numbered port with its outcome in the port panel, and the port panel when
+// the device hangs up.
+class PortSelection
+{
+public:
+    PortSelection(View& view, SerialLink& serial) : m_view(view), m_serial(serial) {}
+
+    // Port -> Set: the port dialog with the open port's number, then the
+    // port typed there.
+    void choose();
+    // Opens COM n for the text n; a port that will not open shows the port
+    // problem and "COM x".
+    void open(const QString& text);
+    // The serial component saw the device hang up.
+    void hungUp();
+    // Opens the hung-up port again; false when it would not open.
+    [[nodiscard]] bool reopen();
+
+private:
+    View& m_view;
+    SerialLink& m_serial;
+};
+
+} // namespace board

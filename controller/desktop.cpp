@@ -1,0 +1,10 @@
+#include "controller/desktop.h"
+
+Desktop::Desktop(SerialLink& serial, const Clock& clock)
+    : core(mainWindow, serial, clock),
+      mainWindow(core, {portFm, rulesFm, chanFm, loggerFm, helpFm}),
+      portFm(mainWindow, &mainWindow), rulesFm(core.rulesForm(), mainWindow, &mainWindow),
+      chanFm(core.chanForm(), mainWindow, &mainWindow),
+      loggerFm(core.loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow)
+{
+}

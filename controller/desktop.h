@@ -1,0 +1,37 @@
+#pragma once
+
+#include "board/portwindow.h"
+#include "controller/relay.h"
+#include "controller/relaywindow.h"
+#include "help/helpwindow.h"
+#include "logger/loggerwindow.h"
+#include "rules/ruleswindow.h"
+#include "timers/chanwindow.h"
+
+class Clock;
+class SerialLink;
+
+// The desktop front end over one board link and one clock: the controller
+// and the six windows around it, created in their order (the main window,
+// the port dialog, the rules editor, the timer editor, the logger window and
+// the help window). The controller shows everything through the main window,
+// which opens the other five; each editor works on its part's form.
+//
+// The controller and the main window are given each other and the five
+// windows by reference before those exist; neither touches them before the
+// first tick, which comes once the message loop runs.
+class Desktop
+{
+public:
+    Desktop(SerialLink& serial, const Clock& clock);
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+
+    Controller core;
+    TIOmodFM mainWindow;
+    TPortFm portFm;
+    TRulesFm rulesFm;
+    TChanFm chanFm;
+    TLoggerFm loggerFm;
+    THelpFm helpFm;
+};
