@@ -15,7 +15,7 @@ TSerial& configured(TSerial& serial)
 } // namespace
 
 Program::Program()
-    : mainWindow(configured(Serial1), clock), portFm(mainWindow, &mainWindow),
+    : mainWindow(configured(Serial1), clock, regional), portFm(mainWindow, &mainWindow),
       rulesFm(mainWindow.core().rulesForm(), mainWindow, &mainWindow),
       chanFm(mainWindow.core(), &mainWindow),
       loggerFm(mainWindow.core().loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow)

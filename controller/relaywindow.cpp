@@ -252,11 +252,12 @@ QString onOff(bool on)
 
 } // namespace
 
-TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent)
+TIOmodFM::TIOmodFM(SerialLink& serial, const Clock& clock, const Regional& regional,
+                   QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
-      m_core(*this, serial, clock), m_timer1(this)
+      m_core(*this, serial, clock, regional), m_timer1(this)
 {
     setObjectName(QStringLiteral("DErezFM"));
     setWindowTitle(Controller::kTitle);

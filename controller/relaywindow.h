@@ -40,7 +40,8 @@ public:
     // The client area below the menu bar, with the status bar along its foot.
     static constexpr QSize kClientSize{396, 350};
 
-    TIOmodFM(SerialLink& serial, const Clock& clock, QWidget* parent = nullptr);
+    TIOmodFM(SerialLink& serial, const Clock& clock, const Regional& regional,
+             QWidget* parent = nullptr);
 
     [[nodiscard]] Controller& core() { return m_core; }
     void setWindows(const Windows& windows) { m_windows = windows; }

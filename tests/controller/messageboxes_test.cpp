@@ -153,7 +153,8 @@ protected:
     QTemporaryDir folder;
     FakeLink link;
     CountingClock clock;
-    TIOmodFM window{link, clock};
+    const Regional regional = Regional::fixed();
+    TIOmodFM window{link, clock, regional};
     QTimer* ticks = window.findChild<QTimer*>(QStringLiteral("Timer1"));
     QString boxText;
     QString panelWhileOpen;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/regional.h"
 #include "controller/relaywindow.h"
 #include "support/fakelink.h"
 #include "support/manualclock.h"
@@ -59,7 +60,8 @@ protected:
     QTemporaryDir folder;
     FakeLink link;
     ManualClock clock;
-    TIOmodFM window{link, clock};
+    const Regional regional = Regional::fixed();
+    TIOmodFM window{link, clock, regional};
 };
 
 inline QString relayIndicatorName(int relay)
