@@ -56,7 +56,7 @@ void TimerPass(benchmark::State& state)
     int portOut = 0;
     double T = kNoon;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ExecuteTimerPass(records, portOut, T));
+        benchmark::DoNotOptimize(ExecuteTimerPass(records, portOut, T, u'.'));
         T += kTickDays;
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -87,11 +87,11 @@ BENCHMARK(RulesEvaluation)->Unit(benchmark::kMicrosecond);
 // timers (100 records) and a logging run writing a line every cycle.
 void PollCycle(benchmark::State& state)
 {
-    setRegional(Regional::fixed());
     FakeView view;
     FakeLink link;
     ManualClock clock(QDateTime(QDate(2014, 7, 3), QTime(12, 0)));
-    Controller core(view, link, clock);
+    const Regional regional = Regional::fixed();
+    Controller core(view, link, clock, regional);
     core.FirstTick = false;
     core.timers().setTimerList(timerRecords(100));
     core.rules().setRulesList(kTenRules);

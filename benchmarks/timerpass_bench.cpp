@@ -16,8 +16,8 @@ int main()
         for (int k = 0; k < count; ++k) {
             const QString relay = QStringLiteral("%1").arg(k % 16 + 1, 2, 10, QLatin1Char('0'));
             const bool daily = k % 2 == 1;
-            records << relay << FormatGeneral(start + (k % 60) / 1440.0)
-                    << FormatGeneral(start + (k % 60 + 30) / 1440.0) << QStringLiteral("0.4")
+            records << relay << FormatGeneral(start + (k % 60) / 1440.0, u'.')
+                    << FormatGeneral(start + (k % 60 + 30) / 1440.0, u'.') << QStringLiteral("0.4")
                     << QStringLiteral("0.6")
                     << (daily ? QStringLiteral("1111111") : QStringLiteral("0000000"))
                     << QStringLiteral("0") << QStringLiteral("0") << QStringLiteral("0.4");
@@ -27,7 +27,7 @@ int main()
         QElapsedTimer timer;
         timer.start();
         for (int pass = 0; pass < passes; ++pass)
-            (void)ExecuteTimerPass(records, portOut, start + (pass * 0.2 + 1800) / 86400.0);
+            (void)ExecuteTimerPass(records, portOut, start + (pass * 0.2 + 1800) / 86400.0, u'.');
         const double usPerPass = static_cast<double>(timer.nsecsElapsed()) / 1000.0 / passes;
         std::printf("%6d records: %10.1f us per pass (%.1f%% of the 100 ms tick)\n", count,
                     usPerPass, usPerPass / 1000.0);

@@ -1,7 +1,5 @@
 #include "common/daynumber.h"
 
-#include "common/regional.h"
-
 #include <QTimeZone>
 
 #include <cmath>
@@ -58,12 +56,11 @@ QDateTime DayNumberToDateTime(double dayNumber)
                      QTimeZone::utc());
 }
 
-QString FormatGeneral(double value)
+QString FormatGeneral(double value, QChar decimalPoint)
 {
     QString text = QString::number(value, 'g', 15);
-    const QChar point = regional().decimalPoint;
-    if (point != QLatin1Char('.'))
-        text.replace(QLatin1Char('.'), point);
+    if (decimalPoint != QLatin1Char('.'))
+        text.replace(QLatin1Char('.'), decimalPoint);
     return text;
 }
 

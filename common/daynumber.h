@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QDateTime>
 #include <QString>
 
@@ -21,8 +22,8 @@
 [[nodiscard]] QDateTime DayNumberToDateTime(double dayNumber);
 
 // The general decimal form: at most 15 significant digits, no trailing
-// zeros, no point for a whole value, the regional decimal separator.
-[[nodiscard]] QString FormatGeneral(double value);
+// zeros, no point for a whole value, decimalPoint as the separator.
+[[nodiscard]] QString FormatGeneral(double value, QChar decimalPoint);
 
 // "ddmmyyyyhhmmss" after rounding to the nearest millisecond; empty when the
 // value cannot be shown as a calendar date.

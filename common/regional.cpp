@@ -5,16 +5,6 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-namespace {
-
-Regional& current()
-{
-    static Regional settings = Regional::fromSystem();
-    return settings;
-}
-
-} // namespace
-
 Regional Regional::fixed()
 {
     return {QStringLiteral("dd/MM/yyyy"), QStringLiteral("HH:mm:ss"), QLatin1Char('.')};
@@ -35,28 +25,18 @@ Regional Regional::fromSystem()
             point.isEmpty() ? QLatin1Char('.') : point.at(0)};
 }
 
-const Regional& regional()
+QString LongTimeText(const QTime& time, const Regional& regional)
 {
-    return current();
+    return QLocale::system().toString(time, regional.longTimeFormat);
 }
 
-void setRegional(const Regional& settings)
-{
-    current() = settings;
-}
-
-QString LongTimeText(const QTime& time)
-{
-    return QLocale::system().toString(time, regional().longTimeFormat);
-}
-
-QString DateTimeText(double dayNumber)
+QString DateTimeText(double dayNumber, const Regional& regional)
 {
     const QDateTime dateTime = DayNumberToDateTime(dayNumber);
     if (!dateTime.isValid())
         return {};
-    QString text = QLocale::system().toString(dateTime.date(), regional().shortDateFormat);
+    QString text = QLocale::system().toString(dateTime.date(), regional.shortDateFormat);
     if (dateTime.time() != QTime(0, 0))
-        text += QLatin1Char(' ') + LongTimeText(dateTime.time());
+        text += QLatin1Char(' ') + LongTimeText(dateTime.time(), regional);
     return text;
 }

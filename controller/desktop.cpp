@@ -1,7 +1,7 @@
 #include "controller/desktop.h"
 
-Desktop::Desktop(SerialLink& serial, const Clock& clock)
-    : core(mainWindow, serial, clock),
+Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regional)
+    : core(mainWindow, serial, clock, regional),
       mainWindow(core, {portFm, rulesFm, chanFm, loggerFm, helpFm}),
       portFm(mainWindow, &mainWindow), rulesFm(core.rulesForm(), mainWindow, &mainWindow),
       chanFm(core.chanForm(), mainWindow, &mainWindow),

@@ -10,8 +10,10 @@
 
 class Clock;
 class SerialLink;
+struct Regional;
 
-// The desktop front end over one board link and one clock: the controller
+// The desktop front end over one board link, one clock and the regional
+// formats: the controller
 // and the six windows around it, created in their order (the main window,
 // the port dialog, the rules editor, the timer editor, the logger window and
 // the help window). The controller shows everything through the main window,
@@ -23,7 +25,7 @@ class SerialLink;
 class Desktop
 {
 public:
-    Desktop(SerialLink& serial, const Clock& clock);
+    Desktop(SerialLink& serial, const Clock& clock, const Regional& regional);
     Desktop(const Desktop&) = delete;
     Desktop& operator=(const Desktop&) = delete;
 

@@ -14,7 +14,7 @@ TSerial& configured(TSerial& serial)
 
 } // namespace
 
-Program::Program() : desktop(configured(Serial1), clock)
+Program::Program() : desktop(configured(Serial1), clock, regional)
 {
     Serial1.setErrorBox([this](const QString& text) { desktop.mainWindow.showError(text); });
 }

@@ -5,8 +5,8 @@
 #include "common/regional.h"
 #include "common/seriallink.h"
 
-Controller::Controller(View& view, SerialLink& serial, const Clock& clock)
-    : m_view(view), m_serial(serial), m_clock(clock)
+Controller::Controller(View& view, SerialLink& serial, const Clock& clock, const Regional& regional)
+    : m_view(view), m_serial(serial), m_clock(clock), m_regional(regional)
 {
     m_serial.setRxHandler([this] { run([this] { Serial1RxData(); }); });
     m_serial.setHangUpHandler([this] { run([this] { Serial1HangUp(); }); });
@@ -28,7 +28,7 @@ void Controller::Timer1Timer()
         return;
     }
     if (!m_view.editorWindowVisible())
-        m_view.setStatusText(View::Panel::Clock, LongTimeText(m_clock.now().time()));
+        m_view.setStatusText(View::Panel::Clock, LongTimeText(m_clock.now().time(), m_regional));
     m_poll.sendingStep();
 }
 

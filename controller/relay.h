@@ -17,6 +17,7 @@
 
 class Clock;
 class SerialLink;
+struct Regional;
 
 // The controller: the state and every handler of the main window, without the
 // widgets. The main window turns clicks into these calls and shows what the
@@ -28,7 +29,9 @@ class SerialLink;
 // (LogRecorder) and the project file (ProjectDocument) are parts of their own
 // that the controller holds; its handlers hand the click on to them. The poll
 // cycle asks the controller for the timers' relay word and for the rules'
-// and the logger's step after an input read.
+// and the logger's step after an input read. The regional formats it is given
+// go to every part that formats times, dates or numbers; the owner keeps
+// them alive.
 class Controller
 {
 public:
@@ -38,7 +41,7 @@ public:
     static inline const QString kTitle = QStringLiteral("QMX V217");
     static inline const QString kCaption = QStringLiteral("QMX V217 v140703");
 
-    Controller(View& view, SerialLink& serial, const Clock& clock);
+    Controller(View& view, SerialLink& serial, const Clock& clock, const Regional& regional);
     Controller(const Controller&) = delete;
     Controller& operator=(const Controller&) = delete;
 
@@ -141,10 +144,11 @@ private:
     View& m_view;
     SerialLink& m_serial;
     const Clock& m_clock;
+    const Regional& m_regional;
     board::PollCycle m_poll{m_view, m_serial};
     board::PortSelection m_port{m_view, m_serial};
-    TimerSwitch m_timers{m_view, m_clock};
+    TimerSwitch m_timers{m_view, m_clock, m_regional};
     RulesSwitch m_rules{m_view};
-    LogRecorder m_log{m_view, m_clock, [this] { return m_poll.SystemActive(); }};
-    ProjectDocument m_project{m_view, m_serial, kCaption, projectParts()};
+    LogRecorder m_log{m_view, m_clock, m_regional, [this] { return m_poll.SystemActive(); }};
+    ProjectDocument m_project{m_view, m_serial, m_regional, kCaption, projectParts()};
 };

@@ -55,12 +55,11 @@ const std::array<QString, LoggerForm::kGroupSize>& valueNames()
 
 } // namespace
 
-QString FrequencyText(double frequency)
+QString FrequencyText(double frequency, QChar decimalPoint)
 {
     QString text = QString::number(frequency, 'f', 1);
-    const QChar point = regional().decimalPoint;
-    if (point != QLatin1Char('.'))
-        text.replace(QLatin1Char('.'), point);
+    if (decimalPoint != QLatin1Char('.'))
+        text.replace(QLatin1Char('.'), decimalPoint);
     return text;
 }
 
@@ -68,7 +67,8 @@ void LoggerForm::SetLoggerEdits()
 {
     CreateEditText(kOnGroup, LoggerOnTime);
     CreateEditText(kOffGroup, LoggerOffTime);
-    fields[Frequency] = LoggerFrequency != 0 ? FrequencyText(LoggerFrequency) : QString();
+    fields[Frequency] =
+        LoggerFrequency != 0 ? FrequencyText(LoggerFrequency, m_regional.decimalPoint) : QString();
     LogDataChanged = false;
 }
 
@@ -109,7 +109,7 @@ bool LoggerForm::OnDayEditKeyPress(QChar key)
 bool LoggerForm::FrequencyEditKeyPress(QChar key)
 {
     const QString& text = fields[Frequency];
-    const QChar point = regional().decimalPoint;
+    const QChar point = m_regional.decimalPoint;
     bool accepted = false;
     if (key == kBackspace || key == kCarriageReturn) {
         accepted = true;
@@ -180,7 +180,7 @@ QString LoggerForm::CheckTheLogData()
         return error;
 
     const QString& frequency = fields[Frequency];
-    const QChar point = regional().decimalPoint;
+    const QChar point = m_regional.decimalPoint;
     if (frequency.isEmpty() || frequency == point)
         return QStringLiteral("Error: Missing frequency");
     bool ok = false;

@@ -6,13 +6,19 @@
 
 #include <array>
 
+struct Regional;
+
 // The logger window's own state: its thirteen field texts, the stored values
 // found by the last check and the flags the main window reads. The window
 // only mirrors these texts; the fields stay here while it is hidden, so the
-// Log on Timer switch and project loading can check them then too.
+// Log on Timer switch and project loading can check them then too. The
+// frequency field takes and shows the decimal separator of the regional
+// formats it is given.
 class LoggerForm
 {
 public:
+    explicit LoggerForm(const Regional& regional) : m_regional(regional) {}
+
     // Field indexes: the ON group, the OFF group, then the frequency.
     // clang-format off
     enum Field {
@@ -60,12 +66,16 @@ public:
     [[nodiscard]] bool FrequencyEditKeyPress(QChar key);
 
     [[nodiscard]] static bool isTimeField(int field) { return field < Frequency; }
+    // The regional formats the fields follow.
+    [[nodiscard]] const Regional& regional() const { return m_regional; }
 
 private:
     [[nodiscard]] QString checkGroup(int first, const QString& name, double& dateTime) const;
+
+    const Regional& m_regional;
 };
 
 // The frequency shown in the window and in a log header: rounded to one
-// decimal with at least one digit before the point (5 gives "5.0"), with the
-// regional decimal separator.
-[[nodiscard]] QString FrequencyText(double frequency);
+// decimal with at least one digit before the point (5 gives "5.0"), with
+// decimalPoint as the separator.
+[[nodiscard]] QString FrequencyText(double frequency, QChar decimalPoint);

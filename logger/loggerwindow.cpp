@@ -226,7 +226,7 @@ bool TLoggerFm::keyAccepted(size_t field, QChar key)
 QString TLoggerFm::textAccepted(size_t field, const QString& text, QStringView typed,
                                 qsizetype room)
 {
-    keyfilter::DecimalText frequency(text, regional().decimalPoint, false);
+    keyfilter::DecimalText frequency(text, m_form.regional().decimalPoint, false);
     const bool timeField = LoggerForm::isTimeField(static_cast<int>(field));
     const keyfilter::Accepted accepted = keyfilter::accept(typed, room, [&](QChar c) {
         return timeField ? c >= QLatin1Char('0') && c <= QLatin1Char('9') : frequency.take(c);

@@ -92,8 +92,9 @@ void LogRecorder::InitiateLogging(LogRun run)
     const double start = now ? DateTimeToDayNumber(m_clock.now()) : m_logOnTime;
     m_logList.append(now ? QStringLiteral("Log Now initiated")
                          : QStringLiteral("Log on Timer initiated"));
-    m_logList.append(QStringLiteral("Log Start Time:  ") + DateTimeText(start));
-    m_logList.append(QStringLiteral("Frequency = ") + FrequencyText(m_loggerForm.LoggerFrequency));
+    m_logList.append(QStringLiteral("Log Start Time:  ") + DateTimeText(start, m_regional));
+    m_logList.append(QStringLiteral("Frequency = ") +
+                     FrequencyText(m_loggerForm.LoggerFrequency, m_regional.decimalPoint));
     m_logList.append(QStringLiteral(
         "Input [6 5 4 3 2 1]  Output [16 15 14 13 12 11 10 09 08 07 06 05 04 03 02 01]"));
     m_logList.append(QString());
@@ -112,7 +113,8 @@ void LogRecorder::DeactivateLogging()
 {
     if ((m_logOnTimer || m_logNow) && !m_logList.isEmpty()) {
         appendLogLine(QString());
-        appendLogLine(QStringLiteral("Log Finish Time:  ") + DateTimeText(m_logOffTime));
+        appendLogLine(QStringLiteral("Log Finish Time:  ") +
+                      DateTimeText(m_logOffTime, m_regional));
     }
     m_logNow = false;
     m_logOnTimer = false;
@@ -143,8 +145,8 @@ void LogRecorder::LogTheData(int portIn, int portOut)
     const QString count = countText(m_logCount);
     m_view.setCountLabel(QStringLiteral("Count: ") + count);
     const QString gap(4, QLatin1Char(' '));
-    appendLogLine(count + gap + LongTimeText(now.time()) + gap + DecToBinary(portIn, 6) + gap +
-                  DecToBinary(portOut, 16));
+    appendLogLine(count + gap + LongTimeText(now.time(), m_regional) + gap +
+                  DecToBinary(portIn, 6) + gap + DecToBinary(portOut, 16));
     ++m_logCount;
 
     m_logLedOn = !m_logLedOn;
@@ -276,7 +278,7 @@ void LogRecorder::offerInterruptedLog()
     const QString text =
         QStringLiteral("A log run was interrupted.\r\r%1 lines, last written %2.\r\rSave it now?")
             .arg(m_logList.size())
-            .arg(DateTimeText(DateTimeToDayNumber(copy->lastWritten)));
+            .arg(DateTimeText(DateTimeToDayNumber(copy->lastWritten), m_regional));
     if (m_view.confirm(text, View::Buttons::YesNo, View::Answer::No) == View::Answer::Yes)
         SaveLogStep();
 }

@@ -11,17 +11,22 @@
 #include <functional>
 
 class Clock;
+struct Regional;
 
 // The input logger: the time window and the interval of its runs, the two
 // switches (Log on Timer, Log Now), the run's lines in LogList with their
-// safety copy, the capture after every input read, and saving the log.
+// safety copy, the capture after every input read, and saving the log. The
+// log lines and the logger window's fields follow the regional formats it is
+// given.
 class LogRecorder
 {
 public:
     // systemActive tells whether the poll cycle runs; it is asked again
     // after every question, whose nested loop may have stopped the cycle.
-    LogRecorder(View& view, const Clock& clock, std::function<bool()> systemActive)
-        : m_view(view), m_clock(clock), m_systemActive(std::move(systemActive))
+    LogRecorder(View& view, const Clock& clock, const Regional& regional,
+                std::function<bool()> systemActive)
+        : m_view(view), m_clock(clock), m_regional(regional),
+          m_systemActive(std::move(systemActive)), m_loggerForm(regional)
     {
     }
     LogRecorder(const LogRecorder&) = delete;
@@ -79,6 +84,7 @@ private:
 
     View& m_view;
     const Clock& m_clock;
+    const Regional& m_regional;
     std::function<bool()> m_systemActive;
     LoggerForm m_loggerForm;
     LogRecovery m_logRecovery;

@@ -1,6 +1,7 @@
 #include "project/projectdocument.h"
 
 #include "common/conversions.h"
+#include "common/regional.h"
 #include "common/seriallink.h"
 #include "common/textlines.h"
 #include "project/projectfile.h"
@@ -21,7 +22,7 @@ void ProjectDocument::Save1Click()
     const ProjectContents contents = m_parts.contents();
     // Throws "Cannot create file" before anything below has changed; the
     // earlier file stays whole because the write replaces it only when done.
-    WriteTextLines(path, ProjectFileLines(contents));
+    WriteTextLines(path, ProjectFileLines(contents, m_regional.decimalPoint));
     m_projectFileName = path;
     m_view.setCaption(m_caption + QStringLiteral("<") + QFileInfo(path).fileName() +
                       QStringLiteral(">"));

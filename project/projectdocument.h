@@ -10,6 +10,7 @@
 #include <functional>
 
 class SerialLink;
+struct Regional;
 
 // What the project file holds of the other parts, and how a load hands it
 // back to them. The owner of the parts fills in every entry.
@@ -35,13 +36,17 @@ struct ProjectParts
 
 // The project: the file it was loaded from or saved to, the count of
 // parameter edits since then, load and save, the save questions of the
-// close query, and the last-run file that remembers port and project.
+// close query, and the last-run file that remembers port and project. The
+// numbers it saves carry the decimal separator of the regional formats it is
+// given.
 class ProjectDocument
 {
 public:
     // caption is the window caption the file's name is added to.
-    ProjectDocument(View& view, const SerialLink& serial, QString caption, ProjectParts parts)
-        : m_view(view), m_serial(serial), m_caption(std::move(caption)), m_parts(std::move(parts))
+    ProjectDocument(View& view, const SerialLink& serial, const Regional& regional, QString caption,
+                    ProjectParts parts)
+        : m_view(view), m_serial(serial), m_regional(regional), m_caption(std::move(caption)),
+          m_parts(std::move(parts))
     {
     }
     ProjectDocument(const ProjectDocument&) = delete;
@@ -67,6 +72,7 @@ public:
 private:
     View& m_view;
     const SerialLink& m_serial;
+    const Regional& m_regional;
     const QString m_caption;
     const ProjectParts m_parts;
     LastRunFolders m_lastRun;

@@ -3,10 +3,11 @@
 #include "common/conversions.h"
 #include "common/daynumber.h"
 
-QStringList ProjectFileLines(const ProjectContents& contents)
+QStringList ProjectFileLines(const ProjectContents& contents, QChar decimalPoint)
 {
-    QStringList lines{FormatGeneral(contents.LogOnTime), FormatGeneral(contents.LogOffTime),
-                      FormatGeneral(contents.LogFrequency), kTimerSection};
+    QStringList lines{FormatGeneral(contents.LogOnTime, decimalPoint),
+                      FormatGeneral(contents.LogOffTime, decimalPoint),
+                      FormatGeneral(contents.LogFrequency, decimalPoint), kTimerSection};
     lines += contents.TimerList;
     lines += kRulesSection;
     lines += contents.RulesList;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QString>
 #include <QStringList>
 
@@ -23,10 +24,10 @@ struct ProjectContents
 inline const QString kTimerSection = QStringLiteral("[t]");
 inline const QString kRulesSection = QStringLiteral("[r]");
 
-// The lines as saved. The numbers are in the general decimal form with the
-// regional separator; the reader takes "." and "," alike, so a file moves
-// between locales.
-[[nodiscard]] QStringList ProjectFileLines(const ProjectContents& contents);
+// The lines as saved. The numbers are in the general decimal form with
+// decimalPoint, the regional separator; the reader takes "." and "," alike,
+// so a file moves between locales.
+[[nodiscard]] QStringList ProjectFileLines(const ProjectContents& contents, QChar decimalPoint);
 
 // Nothing when the lines are not a project: fewer than four, or one of the
 // first three not a number. The timer and rule lines are copied unchecked.

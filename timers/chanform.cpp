@@ -38,7 +38,10 @@ keyfilter::DecimalText toggleText(QStringView text)
 
 } // namespace
 
-ChanForm::ChanForm(View& view, const Clock& clock) : m_view(view), m_clock(clock) {}
+ChanForm::ChanForm(View& view, const Clock& clock, const Regional& regional)
+    : m_view(view), m_clock(clock), m_regional(regional)
+{
+}
 
 bool ChanForm::isTimeTag(int tag)
 {
@@ -71,13 +74,13 @@ void ChanForm::FormActivate()
     SetScreenData();
     EditsPanelEnabled = false;
     EditExisting = false;
-    TimeLabel = LongTimeText(m_clock.now().time());
+    TimeLabel = LongTimeText(m_clock.now().time(), m_regional);
     Timer1Enabled = true;
 }
 
 void ChanForm::Timer1Timer()
 {
-    TimeLabel = LongTimeText(m_clock.now().time());
+    TimeLabel = LongTimeText(m_clock.now().time(), m_regional);
 }
 
 void ChanForm::FormClose()
@@ -378,8 +381,9 @@ int ChanForm::CheckTimeValue()
 
 void ChanForm::EnterTimedata()
 {
-    const QStringList record = chantimer::MakeRecord(ChannelText, OnDateTime, OffDateTime,
-                                                     TogOnText, TogOffText, DaysText);
+    const QStringList record =
+        chantimer::MakeRecord(ChannelText, OnDateTime, OffDateTime, TogOnText, TogOffText, DaysText,
+                              m_regional.decimalPoint);
     if (EditExisting) {
         chantimer::OverwriteRecord(EditList, RecIndex, record);
     } else {

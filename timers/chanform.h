@@ -9,12 +9,14 @@
 
 class Clock;
 class View;
+struct Regional;
 
 // The timer editor without its widgets: the working copy of the records,
 // the texts and states of the window's controls, and every handler. The
 // window (TChanFm) copies every change of a field's text into the control
 // fields, calls the handlers and shows the fields again afterwards. Boxes and questions go
-// through the View, the time through the Clock.
+// through the View, the time through the Clock; the clock label and the
+// records it writes follow the regional formats it is given.
 class ChanForm
 {
 public:
@@ -45,7 +47,7 @@ public:
     static constexpr QChar kBackspace{8};
     static constexpr QChar kEnter{13};
 
-    ChanForm(View& view, const Clock& clock);
+    ChanForm(View& view, const Clock& clock, const Regional& regional);
 
     // --- window state ---
     QStringList EditList;
@@ -147,5 +149,6 @@ private:
 
     View& m_view;
     const Clock& m_clock;
+    const Regional& m_regional;
     bool m_channelFocusRequested = false;
 };

@@ -11,10 +11,17 @@
 namespace chantimer {
 
 QStringList MakeRecord(const QString& channel, double onTime, double offTime, const QString& togOn,
-                       const QString& togOff, const QString& days)
+                       const QString& togOff, const QString& days, QChar decimalPoint)
 {
-    return {channel, FormatGeneral(onTime), FormatGeneral(offTime), togOn, togOff,
-            days,    QStringLiteral("0"),   QStringLiteral("0"),    togOn};
+    return {channel,
+            FormatGeneral(onTime, decimalPoint),
+            FormatGeneral(offTime, decimalPoint),
+            togOn,
+            togOff,
+            days,
+            QStringLiteral("0"),
+            QStringLiteral("0"),
+            togOn};
 }
 
 void AppendRecord(QStringList& list, const QStringList& record)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QString>
 #include <QStringList>
 
@@ -29,10 +30,10 @@ enum Line : int
 
 // The nine lines the editor writes: the settings, then the run-time state
 // of a record that has not run yet (window closed, toggle in its OFF phase,
-// the ON phase length loaded).
+// the ON phase length loaded). The ON and OFF times carry decimalPoint.
 [[nodiscard]] QStringList MakeRecord(const QString& channel, double onTime, double offTime,
                                      const QString& togOn, const QString& togOff,
-                                     const QString& days);
+                                     const QString& days, QChar decimalPoint);
 
 // The operations address a record by its first line (9k for record k), as
 // the editor keeps its position.

@@ -40,7 +40,7 @@ bool latched(const QString& running, bool daily, double T)
 
 } // namespace
 
-int ExecuteTimerPass(QStringList& records, int& portOut, double T)
+int ExecuteTimerPass(QStringList& records, int& portOut, double T, QChar decimalPoint)
 {
     if (records.size() % kRecordLines != 0)
         return -1;
@@ -88,7 +88,7 @@ int ExecuteTimerPass(QStringList& records, int& portOut, double T)
             if (!toggles)
                 continue;
             const double left = *count - kPassSeconds;
-            line(TogCount) = FormatGeneral(left);
+            line(TogCount) = FormatGeneral(left, decimalPoint);
             if (left > 0)
                 continue;
             if (line(TogState) == kSet) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QChar>
 #include <QStringList>
 
 // One pass of the timer engine over a list of timer records, run on every
@@ -18,4 +19,6 @@
 // 1 to 16, a numeric line that does not parse, or a list whose line count is
 // not a multiple of nine. On -1 portOut is left as it was; run-time lines of
 // the records before the failing one stay rewritten. Never throws.
-[[nodiscard]] int ExecuteTimerPass(QStringList& records, int& portOut, double T);
+// The TogCount lines it writes carry decimalPoint as the separator.
+[[nodiscard]] int ExecuteTimerPass(QStringList& records, int& portOut, double T,
+                                   QChar decimalPoint);

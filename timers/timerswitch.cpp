@@ -2,11 +2,13 @@
 
 #include "common/clock.h"
 #include "common/daynumber.h"
+#include "common/regional.h"
 #include "timers/timerpass.h"
 
 int TimerSwitch::ExecutePortTimerList(int& portOut)
 {
-    return ExecuteTimerPass(m_activeTimerList, portOut, DateTimeToDayNumber(m_clock.now()));
+    return ExecuteTimerPass(m_activeTimerList, portOut, DateTimeToDayNumber(m_clock.now()),
+                            m_regional.decimalPoint);
 }
 
 void TimerSwitch::TimerSBClick()

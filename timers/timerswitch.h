@@ -6,15 +6,20 @@
 #include <QStringList>
 
 class Clock;
+struct Regional;
 
 // The TIMERS function: the timer records as edited (TimerList), the copy
 // that runs while the system is active (ActiveTimerList, whose running
 // fields the timer engine writes), the switch and the timer editor, and the
-// timer pass of every relay-write tick.
+// timer pass of every relay-write tick. The records it writes and the
+// editor's clock follow the regional formats it is given.
 class TimerSwitch
 {
 public:
-    TimerSwitch(View& view, const Clock& clock) : m_view(view), m_clock(clock) {}
+    TimerSwitch(View& view, const Clock& clock, const Regional& regional)
+        : m_view(view), m_clock(clock), m_regional(regional)
+    {
+    }
     TimerSwitch(const TimerSwitch&) = delete;
     TimerSwitch& operator=(const TimerSwitch&) = delete;
 
@@ -43,7 +48,8 @@ public:
 private:
     View& m_view;
     const Clock& m_clock;
-    ChanForm m_chanForm{m_view, m_clock};
+    const Regional& m_regional;
+    ChanForm m_chanForm{m_view, m_clock, m_regional};
     bool m_timersOn = false;
     QStringList m_timerList;
     QStringList m_activeTimerList;

@@ -212,8 +212,8 @@ class Soak : public QObject
 public:
     Soak(const Options& options, const QString& workFolder)
         : m_options(options), m_work(workFolder),
-          m_board(workFolder + QStringLiteral("/config"), kPort), m_core(m_view, m_serial, m_clock),
-          m_random(options.seed)
+          m_board(workFolder + QStringLiteral("/config"), kPort),
+          m_core(m_view, m_serial, m_clock, m_regional), m_random(options.seed)
     {
         m_serial.setDataBits(d8bit);
         m_serial.setCheckParity(false);
@@ -588,6 +588,8 @@ private:
     SimulatedBoard m_board;
     TSerial m_serial;
     SystemClock m_clock;
+    // The fixed formats, so the soak's texts are the same on every machine.
+    const Regional m_regional = Regional::fixed();
     SoakView m_view;
     Controller m_core;
     QRandomGenerator m_random;
@@ -670,7 +672,6 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.path() + QStringLiteral("/config")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(work.path() + QStringLiteral("/state")));
     QDir::setCurrent(work.path());
-    setRegional(Regional::fixed());
 
     Soak soak(options, work.path());
     return soak.run();

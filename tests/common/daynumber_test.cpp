@@ -6,24 +6,22 @@
 
 TEST(DayNumber, GeneralFormOfDayNumbers)
 {
-    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2014, 7, 3, 17, 30, 0)),
+    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2014, 7, 3, 17, 30, 0), u'.'),
               QStringLiteral("41823.7291666667"));
-    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2014, 7, 3, 18, 0, 0)), QStringLiteral("41823.75"));
-    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2002, 1, 1, 0, 0, 0)), QStringLiteral("37257"));
-    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2002, 1, 1, 8, 0, 0)),
+    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2014, 7, 3, 18, 0, 0), u'.'),
+              QStringLiteral("41823.75"));
+    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2002, 1, 1, 0, 0, 0), u'.'), QStringLiteral("37257"));
+    EXPECT_EQ(FormatGeneral(*EncodeDayNumber(2002, 1, 1, 8, 0, 0), u'.'),
               QStringLiteral("37257.3333333333"));
-    EXPECT_EQ(FormatGeneral(0), QStringLiteral("0"));
-    EXPECT_EQ(FormatGeneral(-1.5), QStringLiteral("-1.5"));
-    EXPECT_EQ(FormatGeneral(1.2 - 0.2), QStringLiteral("1"));
+    EXPECT_EQ(FormatGeneral(0, u'.'), QStringLiteral("0"));
+    EXPECT_EQ(FormatGeneral(-1.5, u'.'), QStringLiteral("-1.5"));
+    EXPECT_EQ(FormatGeneral(1.2 - 0.2, u'.'), QStringLiteral("1"));
 }
 
 TEST(DayNumber, GeneralFormUsesTheRegionalSeparator)
 {
-    Regional comma = Regional::fixed();
-    comma.decimalPoint = QLatin1Char(',');
-    setRegional(comma);
-    EXPECT_EQ(FormatGeneral(41823.75), QStringLiteral("41823,75"));
-    setRegional(Regional::fixed());
+    EXPECT_EQ(FormatGeneral(41823.75, u','), QStringLiteral("41823,75"));
+    EXPECT_EQ(FormatGeneral(37257, u','), QStringLiteral("37257"));
 }
 
 TEST(DayNumber, CalendarValuesThatAreNoDate)
@@ -38,7 +36,7 @@ TEST(DayNumber, CalendarValuesThatAreNoDate)
 TEST(DayNumber, FieldPatternRoundsToTheMillisecond)
 {
     // 10:00:01 is stored a little below the exact second.
-    const double stored = FormatGeneral(*EncodeDayNumber(2014, 7, 3, 10, 0, 1)).toDouble();
+    const double stored = FormatGeneral(*EncodeDayNumber(2014, 7, 3, 10, 0, 1), u'.').toDouble();
     EXPECT_EQ(FormatFieldPattern(stored), QStringLiteral("03072014100001"));
     EXPECT_EQ(FormatFieldPattern(41823.7291666667), QStringLiteral("03072014173000"));
     EXPECT_EQ(FormatFieldPattern(1e12), QString());
@@ -73,9 +71,10 @@ TEST(DayNumber, MonthLengths)
 
 TEST(DayNumber, DateTimeTextLeavesOutMidnight)
 {
-    EXPECT_EQ(DateTimeText(*EncodeDayNumber(2014, 7, 3, 17, 30, 5)),
+    EXPECT_EQ(DateTimeText(*EncodeDayNumber(2014, 7, 3, 17, 30, 5), Regional::fixed()),
               QStringLiteral("03/07/2014 17:30:05"));
-    EXPECT_EQ(DateTimeText(*EncodeDayNumber(2014, 7, 3, 0, 0, 0)), QStringLiteral("03/07/2014"));
+    EXPECT_EQ(DateTimeText(*EncodeDayNumber(2014, 7, 3, 0, 0, 0), Regional::fixed()),
+              QStringLiteral("03/07/2014"));
 }
 
 TEST(DayNumber, WallTimesThatTheLocalZoneSkipsAreShownAsTheyAre)
@@ -91,7 +90,7 @@ TEST(DayNumber, WallTimesThatTheLocalZoneSkipsAreShownAsTheyAre)
         const QString time = t.toString(QStringLiteral("HH:mm:ss"));
         EXPECT_EQ(FormatFieldPattern(day),
                   d.toString(QStringLiteral("ddMMyyyy")) + t.toString(QStringLiteral("HHmmss")));
-        EXPECT_EQ(DateTimeText(day), date + QLatin1Char(' ') + time);
+        EXPECT_EQ(DateTimeText(day, Regional::fixed()), date + QLatin1Char(' ') + time);
         const QDateTime back = DayNumberToDateTime(day);
         EXPECT_EQ(back.date(), d);
         EXPECT_EQ(back.time(), t);

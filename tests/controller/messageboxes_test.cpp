@@ -153,7 +153,8 @@ protected:
     QTemporaryDir folder;
     FakeLink link;
     CountingClock clock;
-    Desktop desktop{link, clock};
+    const Regional regional = Regional::fixed();
+    Desktop desktop{link, clock, regional};
     TIOmodFM& window = desktop.mainWindow;
     QTimer* ticks = window.findChild<QTimer*>(QStringLiteral("Timer1"));
     QString boxText;

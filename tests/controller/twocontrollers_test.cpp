@@ -1,5 +1,6 @@
 // Two controllers in one process, each on a board of its own: neither sees
 // the other's relays, inputs, timers, rules or log.
+#include "common/textlines.h"
 #include "logger/logcapture.h"
 #include "logger/logtestrig.h"
 #include "timers/timertest.h"
@@ -76,4 +77,77 @@ TEST(TwoControllers, RunSideBySideWithoutSeeingEachOther)
     EXPECT_TRUE(b.core.logger().LogList().last().endsWith(DecToBinary(0x20, 6) + QString(4, u' ') +
                                                           DecToBinary(0x0001, 16)))
         << b.core.logger().LogList().last().toStdString();
+}
+
+// Each controller formats with the regional formats it was given, while the
+// other runs with different ones.
+TEST(TwoControllers, FormatWithTheirOwnRegionalFormatsAtTheSameTime)
+{
+    LogRig a; // the fixed formats
+    LogRig b;
+    b.regional = {u"yyyy-MM-dd"_s, u"HH.mm.ss"_s, u','};
+    // Each frequency field takes its own separator only.
+    EXPECT_TRUE(a.core.loggerForm().FrequencyEditKeyPress(u'.'));
+    EXPECT_FALSE(a.core.loggerForm().FrequencyEditKeyPress(u','));
+    EXPECT_TRUE(b.core.loggerForm().FrequencyEditKeyPress(u','));
+    EXPECT_FALSE(b.core.loggerForm().FrequencyEditKeyPress(u'.'));
+    ASSERT_EQ(a.confirmSchedule(a.at(11, 0, 0), a.at(13, 0, 0), u"0.2"_s), QString());
+    ASSERT_EQ(b.confirmSchedule(b.at(11, 0, 0), b.at(13, 0, 0), u"0,2"_s), QString());
+    // The same toggling timer record in both: 2 s ON, 1 s OFF.
+    for (LogRig* rig : {&a, &b}) {
+        rig->core.timers().setTimerList(dateRecord(u"03"_s, ::at(2014, 7, 3, 12, 0),
+                                                   ::at(2014, 7, 3, 13, 0), u"0000000"_s, u"2"_s,
+                                                   u"1"_s));
+        rig->core.TimerSBClick();
+    }
+
+    a.activate();
+    b.activate();
+    a.core.InputNowSBClick();
+    b.core.InputNowSBClick();
+    for (int i = 0; i < 6; ++i) {
+        a.timedCycles(1);
+        b.timedCycles(1);
+    }
+
+    const QStringList& logA = a.core.logger().LogList();
+    const QStringList& logB = b.core.logger().LogList();
+    ASSERT_EQ(logA.size(), 7 + 6);
+    ASSERT_EQ(logB.size(), 7 + 6);
+    EXPECT_EQ(logA.at(1), u"Log Start Time:  03/07/2014 12:00:00"_s);
+    EXPECT_EQ(logB.at(1), u"Log Start Time:  2014-07-03 12.00.00"_s);
+    EXPECT_EQ(logA.at(2), u"Frequency = 0.2"_s);
+    EXPECT_EQ(logB.at(2), u"Frequency = 0,2"_s);
+    const QString gap(4, u' ');
+    // No input high, relay 3 on through its timer.
+    const QString words = gap + DecToBinary(0, 6) + gap + DecToBinary(0x0004, 16);
+    EXPECT_EQ(logA.last(), u"       5    12:00:01"_s + words);
+    EXPECT_EQ(logB.last(), u"       5    12.00.01"_s + words);
+    // The status bar's clock, and the toggle count the timer pass writes.
+    EXPECT_EQ(a.view.status.at(2), u"12:00:01"_s);
+    EXPECT_EQ(b.view.status.at(2), u"12.00.01"_s);
+    EXPECT_EQ(a.core.timers().ActiveTimerList().at(8), u"0.8"_s);
+    EXPECT_EQ(b.core.timers().ActiveTimerList().at(8), u"0,8"_s);
+
+    // The project files: the schedule in each one's separator, the timer
+    // record as it was given.
+    const QString fileA = a.lastRunFolder.filePath(u"a.iom"_s);
+    const QString fileB = b.lastRunFolder.filePath(u"b.iom"_s);
+    a.view.files.push_back(fileA);
+    b.view.files.push_back(fileB);
+    a.core.Save1Click();
+    b.core.Save1Click();
+    const QStringList timer = a.core.timers().TimerList();
+    EXPECT_EQ(ReadTextLines(fileA),
+              QStringList({u"41823.4583333333"_s, u"41823.5416666667"_s, u"0.2"_s, u"[t]"_s}) +
+                  timer + QStringList{u"[r]"_s});
+    EXPECT_EQ(ReadTextLines(fileB),
+              QStringList({u"41823,4583333333"_s, u"41823,5416666667"_s, u"0,2"_s, u"[t]"_s}) +
+                  timer + QStringList{u"[r]"_s});
+
+    // The finish line of each run.
+    a.deactivate();
+    b.deactivate();
+    EXPECT_EQ(logA.last(), u"Log Finish Time:  03/07/2014 13:00:00"_s);
+    EXPECT_EQ(logB.last(), u"Log Finish Time:  2014-07-03 13.00.00"_s);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/regional.h"
 #include "controller/desktop.h"
 #include "support/fakelink.h"
 #include "support/manualclock.h"
@@ -60,7 +61,8 @@ protected:
     QTemporaryDir folder;
     FakeLink link;
     ManualClock clock;
-    Desktop desktop{link, clock};
+    const Regional regional = Regional::fixed();
+    Desktop desktop{link, clock, regional};
     TIOmodFM& window = desktop.mainWindow;
 };
 

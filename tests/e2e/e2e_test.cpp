@@ -1,6 +1,7 @@
 // The real controller on the real serial component against the board
 // simulator over a pseudo-terminal.
 #include "common/folders.h"
+#include "common/regional.h"
 #include "controller/relay.h"
 #include "serial/Serial2.h"
 #include "serial/waituntil.h"
@@ -84,7 +85,8 @@ protected:
     FakeView view;
     TSerial serial;
     ManualClock clock;
-    Controller core{view, serial, clock};
+    const Regional regional = Regional::fixed();
+    Controller core{view, serial, clock, regional};
 };
 
 TEST_F(EndToEnd, ActivatesRelaysEchoInputsFollowAndDeactivatesWithOneAllOff)

@@ -37,7 +37,6 @@ const QString& projectPath()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    setRegional(Regional::fixed());
     {
         QFile file(projectPath());
         FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -49,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeLink link;
     // Late on a Sunday, so the cycles below cross into Monday.
     ManualClock clock(QDateTime(QDate(2014, 7, 6), QTime(23, 59, 58)));
-    Controller core(view, link, clock);
+    const Regional regional = Regional::fixed();
+    Controller core(view, link, clock, regional);
     core.FirstTick = false;
     core.run([&core] { core.OpenTheProjectFile(projectPath()); });
 
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The schedule that stays loaded passes the logger's check.
     if (core.logger().LogOnTime() != 0 || core.logger().LogOffTime() != 0 ||
         core.logger().LogFrequency() != 0) {
-        LoggerForm form;
+        LoggerForm form(regional);
         form.LoggerOnTime = core.logger().LogOnTime();
         form.LoggerOffTime = core.logger().LogOffTime();
         form.LoggerFrequency = core.logger().LogFrequency();

@@ -40,7 +40,8 @@ struct Harness
     FakeView view;
     FakeLink link;
     ManualClock clock;
-    Controller core{view, link, clock};
+    const Regional regional = Regional::fixed();
+    Controller core{view, link, clock, regional};
 
     // Puts the controller in a poll state the way the cycle itself gets
     // there: activation, the relay command of the tick, its echo, and for the
@@ -140,7 +141,6 @@ struct Harness
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    setRegional(Regional::fixed());
     FuzzInput input(data, size);
     Harness h;
     const std::uint8_t setup = input.byte();

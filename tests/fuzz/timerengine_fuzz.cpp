@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int pass = 0; pass < passes; ++pass) {
         const QStringList before = records;
         const int portBefore = portOut;
-        const int result = ExecuteTimerPass(records, portOut, T);
+        const int result = ExecuteTimerPass(records, portOut, T, u'.');
         FUZZ_CHECK(result == -1 || result == 0 || result == 1);
         FUZZ_CHECK(portOut >= 0 && portOut <= 0xFFFF);
         FUZZ_CHECK(records.size() == before.size());

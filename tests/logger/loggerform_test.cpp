@@ -1,4 +1,5 @@
 #include "common/daynumber.h"
+#include "common/regional.h"
 #include "logger/loggerform.h"
 
 #include <QStringList>
@@ -8,6 +9,8 @@
 namespace {
 
 using F = LoggerForm::Field;
+
+const Regional kRegional = Regional::fixed();
 
 // Fills all thirteen fields: six ON values, six OFF values, the frequency.
 void fill(LoggerForm& form, const QStringList& texts)
@@ -42,7 +45,7 @@ class CheckTheLogDataRows : public ::testing::TestWithParam<CheckCase>
 TEST_P(CheckTheLogDataRows, ReportsTheFirstFailingTest)
 {
     const CheckCase& row = GetParam();
-    LoggerForm form;
+    LoggerForm form{kRegional};
     QStringList texts = goodFields();
     texts[row.field] = row.text;
     fill(form, texts);
@@ -132,7 +135,7 @@ TEST_P(MonthDays, InBothGroups)
 {
     const DateCase& row = GetParam();
     for (const int first : {int(F::OnDay), int(F::OffDay)}) {
-        LoggerForm form;
+        LoggerForm form{kRegional};
         QStringList texts = goodFields();
         texts[first] = QString::fromLatin1(row.day);
         texts[first + 1] = QString::fromLatin1(row.month);
@@ -161,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CheckTheLogData, StoresTheDateTimesAndTheFrequency)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     fill(form, goodFields());
     form.fields[F::Frequency] = QStringLiteral("2.5");
     EXPECT_EQ(form.CheckTheLogData(), QString());
@@ -173,7 +176,7 @@ TEST(CheckTheLogData, StoresTheDateTimesAndTheFrequency)
 
 TEST(CheckTheLogData, AnOffTimeBeforeTheOnTimeIsAccepted)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     fill(form, {"02", "07", "2014", "08", "00", "00", "01", "07", "2014", "08", "00", "00", "1"});
     EXPECT_EQ(form.CheckTheLogData(), QString());
     EXPECT_GT(form.LoggerOnTime, form.LoggerOffTime);
@@ -182,7 +185,7 @@ TEST(CheckTheLogData, AnOffTimeBeforeTheOnTimeIsAccepted)
 TEST(CheckTheLogData, ElevenOfTwelveTimeFieldsNeedCompleting)
 {
     for (int missing = F::OnDay; missing < F::Frequency; ++missing) {
-        LoggerForm form;
+        LoggerForm form{kRegional};
         QStringList texts = goodFields();
         texts[missing].clear();
         fill(form, texts);
@@ -195,7 +198,7 @@ TEST(CheckTheLogData, ElevenOfTwelveTimeFieldsNeedCompleting)
 
 TEST(CheckTheLogData, AnEmptyWindowIsNoScheduleAndNoError)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     form.LoggerOnTime = 41000;
     form.LoggerOffTime = 41001;
     form.LoggerFrequency = 1;
@@ -210,7 +213,7 @@ TEST(CheckTheLogData, AnEmptyWindowIsNoScheduleAndNoError)
 
 TEST(SetLoggerEdits, FillsTheGroupsAndTheFrequency)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     form.LoggerOnTime = *EncodeDayNumber(2014, 7, 3, 9, 5, 7);
     form.LoggerFrequency = 5;
     form.LogDataChanged = true;
@@ -230,7 +233,7 @@ TEST(SetLoggerEdits, FillsTheGroupsAndTheFrequency)
 
 TEST(SetLoggerEdits, ACheckedWindowComesBackUnchanged)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     fill(form, goodFields());
     ASSERT_EQ(form.CheckTheLogData(), QString());
     form.SetLoggerEdits();
@@ -240,7 +243,7 @@ TEST(SetLoggerEdits, ACheckedWindowComesBackUnchanged)
 
 TEST(NowButtClick, FillsTheGroupThatLastHadTheFocus)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     const QDateTime now(QDate(2026, 12, 8), QTime(15, 4, 9, 500));
     form.NowButtClick(now);
     EXPECT_EQ(form.fields[F::OffDay], QStringLiteral("08"));
@@ -259,7 +262,7 @@ TEST(NowButtClick, FillsTheGroupThatLastHadTheFocus)
 
 TEST(ClearButtClick, EmptiesTheFieldsAndKeepsTheStoredValues)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     fill(form, goodFields());
     ASSERT_EQ(form.CheckTheLogData(), QString());
     const double onTime = form.LoggerOnTime;
@@ -273,7 +276,7 @@ TEST(ClearButtClick, EmptiesTheFieldsAndKeepsTheStoredValues)
 
 TEST(KeyFilters, TimeFieldsTakeDigitsBackspaceAndEnter)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     for (const QChar key : {QChar('x'), QChar('.'), QChar(' '), QChar('-')})
         EXPECT_FALSE(form.OnDayEditKeyPress(key)) << int(key.unicode());
     EXPECT_FALSE(form.LogDataChanged);
@@ -296,7 +299,7 @@ bool type(LoggerForm& form, QChar key)
 
 TEST(KeyFilters, FrequencyTakesOnePointAndOneDigitAfterIt)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     EXPECT_TRUE(type(form, '1'));
     EXPECT_TRUE(type(form, '.'));
     EXPECT_TRUE(type(form, '5'));
@@ -314,7 +317,7 @@ TEST(KeyFilters, FrequencyTakesOnePointAndOneDigitAfterIt)
 
 TEST(KeyFilters, FrequencyIsJudgedOnTheWholeText)
 {
-    LoggerForm form;
+    LoggerForm form{kRegional};
     // Whatever the caret position, a digit after "1.5" is refused, and the
     // digits before the point are not limited.
     form.fields[F::Frequency] = QStringLiteral("1.5");

@@ -1,6 +1,7 @@
-// The logger part on its own: a recording view, a manual clock and a flag
-// for the poll cycle, no controller, no board.
+// The logger part on its own: a recording view, a manual clock, the fixed
+// regional formats and a flag for the poll cycle, no controller, no board.
 #include "common/daynumber.h"
+#include "common/regional.h"
 #include "logger/logrecorder.h"
 #include "support/fakeview.h"
 #include "support/manualclock.h"
@@ -34,7 +35,8 @@ protected:
     FakeView view;
     ManualClock clock;
     bool active = false;
-    LogRecorder log{view, clock, [this] { return active; }};
+    const Regional regional = Regional::fixed();
+    LogRecorder log{view, clock, regional, [this] { return active; }};
 };
 
 } // namespace

@@ -3,7 +3,6 @@
 // $XDG_STATE_HOME. After the number of input reads asked for it writes what
 // LogList holds to the file named, says "ready" and waits, mid-run, to be
 // killed.
-#include "common/regional.h"
 #include "common/textlines.h"
 #include "logtestrig.h"
 
@@ -16,7 +15,6 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     if (argc != 3)
         return 2;
-    setRegional(Regional::fixed());
     LogRig rig;
     rig.core.logRecovery().setFolder(QString());
     if (!rig.confirmSchedule(rig.at(12, 0, 0), rig.at(13, 0, 0), QStringLiteral("0.2")).isEmpty())

@@ -282,10 +282,10 @@ TEST_F(LastRun, AProjectComesBackAfterARestart)
     EXPECT_EQ(next.core.rules().RulesList(), rig.core.rules().RulesList());
     // The schedule comes back as the logger window shows it.
     EXPECT_EQ(next.core.loggerForm().fields, rig.core.loggerForm().fields);
-    EXPECT_EQ(FormatGeneral(next.core.logger().LogOnTime()),
-              FormatGeneral(rig.core.logger().LogOnTime()));
-    EXPECT_EQ(FormatGeneral(next.core.logger().LogOffTime()),
-              FormatGeneral(rig.core.logger().LogOffTime()));
+    EXPECT_EQ(FormatGeneral(next.core.logger().LogOnTime(), u'.'),
+              FormatGeneral(rig.core.logger().LogOnTime(), u'.'));
+    EXPECT_EQ(FormatGeneral(next.core.logger().LogOffTime(), u'.'),
+              FormatGeneral(rig.core.logger().LogOffTime(), u'.'));
     EXPECT_EQ(next.core.logger().LogFrequency(), rig.core.logger().LogFrequency());
     EXPECT_TRUE(next.core.loggerForm().LogDataValid);
     EXPECT_EQ(next.core.project().ChangeCount(), 0);

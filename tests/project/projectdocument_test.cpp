@@ -2,6 +2,7 @@
 // that note every call, no controller. Each test runs in folders of its own,
 // the current folder included, where start-up looks first for the last-run
 // file.
+#include "common/regional.h"
 #include "common/textlines.h"
 #include "project/projectdocument.h"
 #include "support/fakelink.h"
@@ -72,7 +73,8 @@ protected:
     QStringList loadedTimers;
     QStringList loadedRules;
     bool logMayClose = true;
-    ProjectDocument project{view, link, kCaption, recordingParts()};
+    const Regional regional = Regional::fixed();
+    ProjectDocument project{view, link, regional, kCaption, recordingParts()};
 };
 
 } // namespace
@@ -100,7 +102,7 @@ TEST_F(ProjectDocumentTest, ASaveWritesThePartsAndNamesTheProject)
     view.files.push_back(target);
     project.Save1Click();
     EXPECT_EQ(calls, QStringList{u"contents"_s});
-    EXPECT_EQ(ReadTextLines(target), ProjectFileLines(saved));
+    EXPECT_EQ(ReadTextLines(target), ProjectFileLines(saved, u'.'));
     EXPECT_EQ(project.ProjectFileName(), target);
     EXPECT_EQ(project.ChangeCount(), 0);
     EXPECT_EQ(view.caption, kCaption + u"<saved.iom>"_s);
@@ -123,7 +125,7 @@ TEST_F(ProjectDocumentTest, ALoadHandsTheFileToTheParts)
     saved.TimerList = {u"timer"_s};
     saved.RulesList = {u"1H=01H"_s};
     const QString source = file(u"source.iom"_s);
-    WriteTextLines(source, ProjectFileLines(saved));
+    WriteTextLines(source, ProjectFileLines(saved, u'.'));
     project.noteChange();
     project.OpenTheProjectFile(source);
     EXPECT_EQ(calls, (QStringList{u"clearLists"_s, u"setLists"_s, u"loadTimes 2 3 4"_s,

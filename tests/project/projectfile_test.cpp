@@ -292,15 +292,12 @@ TEST_F(Load, UnreadableFilesLoadAnEmptyProject)
 
 TEST_F(Load, ACommaSavedProjectLoadsUnderTheCLocale)
 {
-    Regional comma = Regional::fixed();
-    comma.decimalPoint = QLatin1Char(',');
-    setRegional(comma);
+    rig.regional.decimalPoint = QLatin1Char(',');
     fillTwoTimers(rig.core);
     const QString target = file(QStringLiteral("comma.iom"));
     save(target);
     EXPECT_TRUE(bytes(target).startsWith("41823,7291666667\r\n41823,75\r\n1,5\r\n[t]\r\n"));
 
-    setRegional(Regional::fixed());
     Rig other;
     useFolders(other);
     other.core.OpenTheProjectFile(target);

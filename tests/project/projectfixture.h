@@ -1,6 +1,5 @@
 #pragma once
 
-#include "common/regional.h"
 #include "common/textlines.h"
 #include "support/rig.h"
 
@@ -25,11 +24,7 @@ protected:
         QDir::setCurrent(path(QStringLiteral("cwd")));
         useFolders(rig);
     }
-    void TearDown() override
-    {
-        QDir::setCurrent(previous);
-        setRegional(Regional::fixed());
-    }
+    void TearDown() override { QDir::setCurrent(previous); }
 
     [[nodiscard]] QString path(const QString& name) const { return root.filePath(name); }
     [[nodiscard]] QString file(const QString& name) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/regional.h"
 #include "controller/relay.h"
 #include "support/fakelink.h"
 #include "support/fakeview.h"
@@ -8,7 +9,8 @@
 #include <QTemporaryDir>
 
 // A controller wired to a recording view, a scripted board and a manual
-// clock: a whole poll cycle runs without a screen or a serial port.
+// clock, formatting with the fixed regional formats: a whole poll cycle runs
+// without a screen or a serial port.
 struct Rig
 {
     // The last-run file is read and written in folders of this rig's own,
@@ -25,7 +27,10 @@ struct Rig
     FakeView view;
     FakeLink link;
     ManualClock clock;
-    Controller core{view, link, clock};
+    // The controller formats with these; a test may change them, and the
+    // controller follows from its next text on.
+    Regional regional = Regional::fixed();
+    Controller core{view, link, clock, regional};
 
     // The first tick: the start-up work.
     void startUp() { core.Timer1Timer(); }

@@ -1,8 +1,7 @@
-// Runs every test inside one Qt application, drawn offscreen, with the fixed
-// regional formats so texts are the same on every machine, and private
-// configuration and state folders.
-#include "common/regional.h"
-
+// Runs every test inside one Qt application, drawn offscreen, with private
+// configuration and state folders. The regional formats are no setting of
+// the process: each test hands its controller or part the fixed ones, so
+// texts are the same on every machine.
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -18,7 +17,6 @@ int main(int argc, char** argv)
     const QTemporaryDir state;
     qputenv("XDG_STATE_HOME", state.path().toUtf8());
     QApplication app(argc, argv);
-    setRegional(Regional::fixed());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -23,20 +23,20 @@ QStringList numbered(int records)
 TEST(TimerRecordList, TheEditorWritesTheExampleRecordsLineForLine)
 {
     EXPECT_EQ(MakeRecord("05", *EncodeDayNumber(2014, 7, 3, 17, 30, 0),
-                         *EncodeDayNumber(2014, 7, 3, 18, 0, 0), "0", "0", "0000000"),
+                         *EncodeDayNumber(2014, 7, 3, 18, 0, 0), "0", "0", "0000000", u'.'),
               kRelay5Record);
     EXPECT_EQ(MakeRecord("12", *EncodeDayNumber(2002, 1, 1, 8, 0, 0),
-                         *EncodeDayNumber(2002, 1, 1, 8, 30, 0), "1.2", "1", "0100010"),
+                         *EncodeDayNumber(2002, 1, 1, 8, 30, 0), "1.2", "1", "0100010", u'.'),
               kRelay12Record);
     // A daily record from midnight has no point in its ON line.
-    EXPECT_EQ(MakeRecord("01", 37257, 37257.5, "0", "0", "1000000").at(OnTime),
+    EXPECT_EQ(MakeRecord("01", 37257, 37257.5, "0", "0", "1000000", u'.').at(OnTime),
               QStringLiteral("37257"));
 }
 
 TEST(TimerRecordList, AppendOverwriteDelete)
 {
     QStringList list = numbered(3);
-    const QStringList record = MakeRecord("07", 37257, 37257.5, "0", "0", "0000001");
+    const QStringList record = MakeRecord("07", 37257, 37257.5, "0", "0", "0000001", u'.');
 
     AppendRecord(list, record);
     ASSERT_EQ(list.size(), 36);
@@ -62,7 +62,7 @@ TEST(TimerRecordList, ShortRecordsFromAFileAreHandledWhole)
     // Overwriting a record cut short makes it whole; deleting it removes
     // what is there.
     QStringList list = numbered(1) + QStringList{"05", "1", "2", "0", "0", "0000000"};
-    const QStringList record = MakeRecord("07", 37257, 37257.5, "0", "0", "0000001");
+    const QStringList record = MakeRecord("07", 37257, 37257.5, "0", "0", "0000001", u'.');
     OverwriteRecord(list, 9, record);
     EXPECT_EQ(list.size(), 18);
     EXPECT_EQ(list.mid(9), record);

@@ -27,7 +27,7 @@ QList<Change> simulate(QStringList& records, int& portOut, int bit, const QDateT
     QList<Change> changes;
     for (QDateTime t = from; t <= to;) {
         const bool before = (portOut & bit) != 0;
-        EXPECT_NE(ExecuteTimerPass(records, portOut, dayNumber(t)), -1);
+        EXPECT_NE(ExecuteTimerPass(records, portOut, dayNumber(t), u'.'), -1);
         const bool after = (portOut & bit) != 0;
         if (before != after)
             changes.append({t, after});
@@ -57,7 +57,7 @@ TEST(TimerPass, TheExampleRecordsAcrossAWeek)
     for (QDateTime t = at(2014, 6, 30, 0, 0); t < at(2014, 7, 7, 0, 0);) {
         const bool running12 = records.at(9 + Running) == QLatin1String("1");
         const bool relay5On = portOut & kRelay5;
-        ASSERT_NE(ExecuteTimerPass(records, portOut, dayNumber(t)), -1);
+        ASSERT_NE(ExecuteTimerPass(records, portOut, dayNumber(t), u'.'), -1);
         if (!running12 && records.at(9 + Running) == QLatin1String("1"))
             relay12Opens.append(t);
         if (running12 && records.at(9 + Running) != QLatin1String("1"))
@@ -91,7 +91,7 @@ TEST(TimerPass, ToggleOnOnePointTwoOffOne)
     QStringList counts;
     QDateTime t = at(2014, 6, 30, 8, 0); // a Monday
     for (int pass = 0; pass < 24; ++pass, t = t.addMSecs(kPassMs)) {
-        const int result = ExecuteTimerPass(records, portOut, dayNumber(t));
+        const int result = ExecuteTimerPass(records, portOut, dayNumber(t), u'.');
         EXPECT_EQ(result,
                   (pass == 0 || pass == 6 || pass == 11 || pass == 17 || pass == 22) ? 1 : 0)
             << "pass " << pass;
@@ -115,7 +115,7 @@ TEST(TimerPass, TogglingCountsPassesNotTime)
     const double t = dayNumber(at(2014, 7, 3, 10, 30));
     QString bits;
     for (int pass = 0; pass < 9; ++pass) {
-        (void)ExecuteTimerPass(records, portOut, t); // the clock stands still
+        (void)ExecuteTimerPass(records, portOut, t, u'.'); // the clock stands still
         bits += (portOut & 4) ? QLatin1Char('1') : QLatin1Char('0');
     }
     EXPECT_EQ(bits, QStringLiteral("110011001"));
@@ -147,7 +147,7 @@ TEST(TimerPass, TheFirstWindowStaysOpenWhenASecondOneClosesTheRelay)
     int portOut = 0;
     for (const QDateTime& t :
          {at(2014, 7, 3, 10, 30), at(2014, 7, 3, 11, 15), at(2014, 7, 3, 11, 45)})
-        EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(t)), 1);
+        EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(t), u'.'), 1);
     EXPECT_EQ(portOut, 0);
     EXPECT_EQ(records.at(Running), QStringLiteral("1"));
 }
@@ -156,18 +156,19 @@ TEST(TimerPass, ManualChangesLastUntilTheNextTransition)
 {
     QStringList records = dateRecord("03", at(2014, 7, 3, 10, 0), at(2014, 7, 3, 11, 0));
     int portOut = 0x0004 | 0x8000; // relay 3 by hand before the window; relay 16 never named
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 9, 0))), 0);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 9, 0)), u'.'), 0);
     EXPECT_EQ(portOut, 0x8004);
 
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 10, 0, 1))), 1);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 10, 0, 1)), u'.'), 1);
     EXPECT_EQ(portOut, 0x8004);
     portOut &= ~0x0004; // the user switches relay 3 off inside the window
     for (int minute = 1; minute < 59; ++minute)
-        EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 10, minute))), 0);
+        EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 10, minute)), u'.'),
+                  0);
     EXPECT_EQ(portOut, 0x8000);
 
     portOut |= 0x0004; // and on again: the window's close still clears it
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 11, 0))), 1);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 11, 0)), u'.'), 1);
     EXPECT_EQ(portOut, 0x8000);
 }
 
@@ -188,14 +189,14 @@ TEST(TimerPass, ADateWindowAlreadyOpenAtActivationSwitchesAtOnce)
 {
     QStringList records = kRelay5Record;
     int portOut = 0;
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 17, 45))), 1);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 17, 45)), u'.'), 1);
     EXPECT_EQ(portOut, kRelay5);
     EXPECT_EQ(records.mid(Running), (QStringList{"1", "1", "0"}));
     // Once past OFF a date-mode record never opens again.
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 18, 0))), 1);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 18, 0)), u'.'), 1);
     EXPECT_EQ(portOut, 0);
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 18, 30))), 0);
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 4, 17, 45))), 0);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 18, 30)), u'.'), 0);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 4, 17, 45)), u'.'), 0);
     EXPECT_EQ(portOut, 0);
 }
 
@@ -203,7 +204,7 @@ TEST(TimerPass, EmptyListChangesNothing)
 {
     QStringList records;
     int portOut = 0x1234;
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, 41823.5), 0);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, 41823.5, u'.'), 0);
     EXPECT_EQ(portOut, 0x1234);
 }
 
@@ -213,10 +214,10 @@ TEST(TimerPass, ADailyWindowOpenOnAnUnselectedDayStaysOpen)
     QStringList records =
         dateRecord("04", at(2002, 1, 1, 8, 0), at(2002, 1, 1, 9, 0), QStringLiteral("1"));
     int portOut = 0;
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 6, 8, 30))), 1);
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 7, 10, 0))), 0);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 6, 8, 30)), u'.'), 1);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 7, 10, 0)), u'.'), 0);
     EXPECT_EQ(portOut, 8);
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 13, 9, 0))), 1);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 13, 9, 0)), u'.'), 1);
     EXPECT_EQ(portOut, 0);
 }
 
@@ -244,7 +245,7 @@ TEST(TimerPass, FatalRecordsEndThePass)
         second[c.line] = c.text;
         QStringList records = kRelay5Record + second;
         int portOut = 0x0100;
-        EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 17, 45))), -1);
+        EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 17, 45)), u'.'), -1);
         // The pass stops without storing its working copy; the record before
         // the failing one keeps what the pass wrote.
         EXPECT_EQ(portOut, 0x0100);
@@ -258,7 +259,7 @@ TEST(TimerPass, ALineCountThatIsNoMultipleOfNineIsFatal)
         QStringList records = kRelay5Record + kRelay12Record.mid(0, cut);
         const QStringList before = records;
         int portOut = 0x0100;
-        EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 17, 45))), -1);
+        EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 17, 45)), u'.'), -1);
         EXPECT_EQ(portOut, 0x0100);
         EXPECT_EQ(records, before);
     }
@@ -268,7 +269,7 @@ TEST(TimerPass, RelaySixteenIsTheTopBit)
 {
     QStringList records = dateRecord("16", at(2014, 7, 3, 10, 0), at(2014, 7, 3, 11, 0));
     int portOut = 0;
-    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 10, 30))), 1);
+    EXPECT_EQ(ExecuteTimerPass(records, portOut, dayNumber(at(2014, 7, 3, 10, 30)), u'.'), 1);
     EXPECT_EQ(portOut, 0x8000);
 }
 
@@ -308,7 +309,7 @@ void runUntil(QStringList& records, int& portOut, QDateTime& t, const QDateTime&
 {
     for (; t < until; t = t.addMSecs(kPassMs)) {
         const bool wasOpen = records.at(Running) == QLatin1String("1");
-        ASSERT_NE(ExecuteTimerPass(records, portOut, dayNumber(t)), -1);
+        ASSERT_NE(ExecuteTimerPass(records, portOut, dayNumber(t), u'.'), -1);
         const bool open = records.at(Running) == QLatin1String("1");
         seen.opens += !wasOpen && open;
         seen.closes += wasOpen && !open;

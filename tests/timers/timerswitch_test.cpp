@@ -1,5 +1,6 @@
-// The timers part on its own: a recording view and a manual clock, no
-// controller, no board.
+// The timers part on its own: a recording view, a manual clock and the fixed
+// regional formats, no controller, no board.
+#include "common/regional.h"
 #include "support/fakeview.h"
 #include "support/manualclock.h"
 #include "timers/chantimer.h"
@@ -15,7 +16,8 @@ class TimerSwitchTest : public ::testing::Test
 protected:
     FakeView view;
     ManualClock clock;
-    TimerSwitch timers{view, clock};
+    const Regional regional = Regional::fixed();
+    TimerSwitch timers{view, clock, regional};
 };
 
 } // namespace

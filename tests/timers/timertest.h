@@ -34,8 +34,8 @@ inline QStringList dateRecord(const QString& channel, const QDateTime& on, const
                               const QString& togOff = QStringLiteral("0"))
 {
     return {channel,
-            FormatGeneral(dayNumber(on)),
-            FormatGeneral(dayNumber(off)),
+            FormatGeneral(dayNumber(on), u'.'),
+            FormatGeneral(dayNumber(off), u'.'),
             togOn,
             togOff,
             days,
