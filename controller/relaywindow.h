@@ -23,7 +23,8 @@ class THelpFm;
 // The main window: shows what the controller tells it and turns clicks and
 // its tick into controller calls; the modal windows it opens for the
 // controller are given to it whole. Its controls are placed in pixels from
-// one table (relaywindow.cpp) and carry their system names as object names.
+// one table (mainwindowtable.cpp) and carry their system names as object
+// names.
 class TIOmodFM : public QMainWindow, public View
 {
     Q_OBJECT
