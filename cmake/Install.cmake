@@ -84,12 +84,16 @@ install(FILES ${man_pages}
 install(FILES ${man_dir}/qmxv217d.8.gz
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man8 COMPONENT ${V217_INSTALL_COMPONENT})
 
-# The systemd unit of the service, naming the installed program, and the
-# example configuration it is set up from.
-configure_file(${V217_PACKAGING_DIR}/qmxv217d.service
-  ${CMAKE_CURRENT_BINARY_DIR}/systemd/qmxv217d.service @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/systemd/qmxv217d.service
-  DESTINATION lib/systemd/system COMPONENT ${V217_INSTALL_COMPONENT})
+# The systemd unit of the service and the example configuration it is set
+# up from. The unit names the installed program, so it is written at install
+# time, when the prefix is known (cpack installs into /usr whatever the build
+# was configured with).
+install(CODE "
+  set(V217_SERVICE_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/qmxv217d\")
+  configure_file(\"${V217_PACKAGING_DIR}/qmxv217d.service\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/qmxv217d.service\" @ONLY)
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/qmxv217d.service\")
+  " COMPONENT ${V217_INSTALL_COMPONENT})
 install(FILES ${V217_PACKAGING_DIR}/qmxv217d.conf
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT ${V217_INSTALL_COMPONENT})
 
