@@ -1,6 +1,7 @@
 #include "service/boardrunner.h"
 
 #include "common/daynumber.h"
+#include "timers/chantimer.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -90,7 +91,7 @@ void BoardRunner::loadProject()
     applySwitches();
     log(Level::Info, QStringLiteral("project %1: %2 timer records, %3 rules")
                          .arg(m_config.project)
-                         .arg(m_controller.timers().TimerList().size() / 9)
+                         .arg(m_controller.timers().TimerList().size() / chantimer::kRecordLines)
                          .arg(m_controller.rules().RulesList().size()));
 }
 
@@ -109,9 +110,7 @@ void BoardRunner::applySwitches()
 
 void BoardRunner::reload(const BoardConfig& config)
 {
-    const BoardConfig old = m_config;
     m_config = config;
-    m_config.port = old.port;
     if (!m_config.logFile.isEmpty())
         m_logFile.setPath(m_config.logFile);
     loadProject();
@@ -158,6 +157,10 @@ void BoardRunner::tick()
         }
         scheduleRetry();
         break;
+    case State::Settling:
+        if (--m_settleTicks <= 0)
+            activate();
+        break;
     case State::Closing:
         if (!active) {
             m_tick.stop();
@@ -183,6 +186,7 @@ void BoardRunner::waitForDevice(const QString& path)
     setState(State::WaitingForDevice);
     m_watch.watch(path, [this, path] {
         log(Level::Info, QStringLiteral("%1 is back").arg(path));
+        m_justBack = true;
         attempt();
     });
 }
@@ -194,11 +198,6 @@ void BoardRunner::attempt()
     if (!m_serial.Active() || m_serial.HungUp()) {
         m_serial.setActive(false);
         const QString path = m_serial.OpenPath();
-        if (path.isEmpty()) {
-            log(Level::Error, QStringLiteral("COM %1 leads to no device").arg(m_serial.Port()));
-            setState(State::Halted);
-            return;
-        }
         if (!QFileInfo::exists(path)) {
             waitForDevice(path);
             return;
@@ -209,13 +208,29 @@ void BoardRunner::attempt()
         if (!m_serial.Active()) {
             log(Level::Warning,
                 QStringLiteral("cannot open %1: %2").arg(path, m_serial.errorText()));
+            if (std::exchange(m_justBack, false)) {
+                // A node that has just come back may not take an open yet
+                // (udev is still setting it up): one more try a tick later.
+                setState(State::Retrying);
+                m_retry.start(Controller::kTickPeriod);
+                return;
+            }
             scheduleRetry();
             return;
         }
-        // What the board sent before this open (its prompt) is judged while
-        // idle, so it is not taken for the start of the first reply.
-        m_controller.run([this] { m_controller.Serial1RxData(); });
+        m_justBack = false;
+        // What the board sends as it comes up (its prompt) is judged while
+        // idle for two ticks, so it is not taken for the start of the first
+        // reply.
+        m_settleTicks = kSettleTicks;
+        setState(State::Settling);
+        return;
     }
+    activate();
+}
+
+void BoardRunner::activate()
+{
     m_controller.run([this] { m_controller.ActiveButtClick(); });
     if (!m_controller.poll().SystemActive()) {
         scheduleRetry();

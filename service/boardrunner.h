@@ -29,6 +29,8 @@ public:
         Retrying,
         // The device is gone; its folder is watched.
         WaitingForDevice,
+        // Just opened: what the board sends as it comes up is let in.
+        Settling,
         // Active, the poll cycle runs.
         Running,
         // The timer data is faulty: idle until a reload.
@@ -37,6 +39,9 @@ public:
         Closing,
         Stopped
     };
+
+    // Ticks between opening the device and activating.
+    static constexpr int kSettleTicks = 2;
 
     // stateFolder: where the board's log file goes by default and where its
     // log safety copy is kept.
@@ -47,8 +52,9 @@ public:
     // Loads the (checked) project, switches TIMERS and INPUT RULES, and
     // makes the first attempt.
     void start();
-    // New settings for the board on the same port, with a project that has
-    // passed its checks: the new project runs from now on.
+    // New settings for the board on the same port (the caller replaces a
+    // board whose port changed), with a project that has passed its checks:
+    // the new project runs from now on.
     void reload(const BoardConfig& config);
     // SIGTERM: with stop-state off an active board is deactivated with its
     // all-off command; onStopped runs once the board is stopped.
@@ -63,6 +69,7 @@ public:
 private:
     void tick();
     void attempt();
+    void activate();
     void scheduleRetry();
     void waitForDevice(const QString& path);
     void loadProject();
@@ -85,6 +92,9 @@ private:
     QElapsedTimer m_activeFor;
     State m_state = State::Retrying;
     int m_openAttempts = 0;
+    int m_settleTicks = 0;
+    // The watch has just seen the device come back.
+    bool m_justBack = false;
     // A log run was offered in this activation.
     bool m_logRunOffered = false;
     std::function<void()> m_onStopped;

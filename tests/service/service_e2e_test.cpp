@@ -176,7 +176,11 @@ TEST_F(ServiceEndToEnd, DeviceThatNeverComesBackIsNotOpenedAgainUntilItIs)
     sim.command("relink");
     const qsizetype back = service.waitForLine(QStringLiteral("is back"), waiting);
     ASSERT_GE(back, 0) << service.log();
-    EXPECT_EQ(service.count(QStringLiteral("opening"), mark), 1) << service.log();
+    // No open while the device was gone, whatever changed in its folder.
+    EXPECT_EQ(service.count(QStringLiteral("opening"), mark) -
+                  service.count(QStringLiteral("opening"), back),
+              0)
+        << service.log();
     ASSERT_TRUE(received(sim, "R0001\\r"));
 }
 
