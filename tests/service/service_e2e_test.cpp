@@ -12,12 +12,18 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <memory>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -250,6 +256,50 @@ TEST_F(ServiceEndToEnd, ReloadTakesAGoodProjectAndKeepsTheOldForABrokenOne)
     ASSERT_TRUE(received(sim, "I0\\r"));
     ASSERT_TRUE(received(sim, "R0002\\r"));
     EXPECT_FALSE(sim.commands(from).contains("R0004\\r"));
+
+    // A board that leaves the configuration stops as its stop-state says; a
+    // new one starts.
+    SimulatedBoard& pump = board(5, 1);
+    project(QStringLiteral("pump.iom"), {}, {"1H=03H"});
+    config(QStringLiteral("[pump]\nport = 5\nproject = pump.iom\n"));
+    const qsizetype before = sim.events().size();
+    service.signal(SIGHUP);
+    ASSERT_TRUE(received(pump, "R0004\\r")) << service.log();
+    ASSERT_GE(service.waitForLine(QStringLiteral("tank: info: System closed")), 0);
+    EXPECT_EQ(sim.commands(before).count("R0000\\r"), 1) << sim.log();
+}
+
+TEST_F(ServiceEndToEnd, TellsTheServiceManagerItIsReadyAndAliveFromItsEventLoop)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(work.filePath(QStringLiteral("notify")));
+    ASSERT_LT(path.size(), static_cast<qsizetype>(sizeof address.sun_path));
+    std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    QStringList messages;
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &notifier, [&] {
+        char buffer[256];
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got > 0)
+            messages.append(QString::fromUtf8(buffer, got).trimmed());
+    });
+
+    SimulatedBoard& sim = board(4, 1);
+    service.setEnvironment(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(path));
+    service.setEnvironment(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("400000"));
+    service.start({"--port", "4", "--project", followProject()});
+    ASSERT_TRUE(waitUntil([&] { return messages.count(QStringLiteral("WATCHDOG=1")) >= 3; }))
+        << messages.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(messages.first(), QStringLiteral("READY=1"));
+    ASSERT_TRUE(received(sim, "R0001\\r"));
+    service.signal(SIGTERM);
+    ASSERT_TRUE(service.waitForExit());
+    EXPECT_TRUE(waitUntil([&] { return messages.contains(QStringLiteral("STOPPING=1")); }));
+    ::close(fd);
 }
 
 TEST_F(ServiceEndToEnd, TwoBoardsInOneProcessRunTheirOwnProjects)

@@ -27,6 +27,13 @@ ServiceProcess::~ServiceProcess()
     m_process.waitForFinished(3000);
 }
 
+void ServiceProcess::setEnvironment(const QString& name, const QString& value)
+{
+    QProcessEnvironment env = m_process.processEnvironment();
+    env.insert(name, value);
+    m_process.setProcessEnvironment(env);
+}
+
 void ServiceProcess::start(const QStringList& arguments)
 {
     m_clock.start();

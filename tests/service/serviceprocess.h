@@ -29,6 +29,8 @@ public:
     ServiceProcess(const ServiceProcess&) = delete;
     ServiceProcess& operator=(const ServiceProcess&) = delete;
 
+    // An environment variable of the process; before start().
+    void setEnvironment(const QString& name, const QString& value);
     void start(const QStringList& arguments);
     // Index of the first line from `from` on containing text, or -1 after
     // the bound.
