@@ -3,7 +3,6 @@
 #include "common/daynumber.h"
 #include "timers/chantimer.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace service {
@@ -24,7 +23,7 @@ QString stateWord(int word)
 
 BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& stateFolder,
                          QObject* parent)
-    : QObject(parent), m_config(std::move(config)), m_journal(journal),
+    : QObject(parent), m_config(std::move(config)), m_journal(journal), m_stateFolder(stateFolder),
       m_view(m_config.name, &journal),
       m_logFile([this](const QString& problem) { log(Level::Error, problem); })
 {
@@ -38,11 +37,8 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
     else
         m_serial.setDevicePath(m_config.port);
 
-    const QString boardFolder = stateFolder + QLatin1Char('/') + m_config.name;
-    m_controller.logRecovery().setFolder(boardFolder);
-    m_logFile.setPath(m_config.logFile.isEmpty()
-                          ? stateFolder + QLatin1Char('/') + m_config.name + QStringLiteral(".log")
-                          : m_config.logFile);
+    m_controller.logRecovery().setFolder(m_stateFolder + QLatin1Char('/') + m_config.name);
+    m_logFile.setPath(logPath());
     m_controller.logger().setLineHook([this](const QString& line) { m_logFile.append(line); });
 
     m_tick.setTimerType(Qt::PreciseTimer);
@@ -60,6 +56,13 @@ BoardRunner::~BoardRunner()
     m_tick.stop();
     m_retry.stop();
     m_watch.stop();
+}
+
+QString BoardRunner::logPath() const
+{
+    if (!m_config.logFile.isEmpty())
+        return m_config.logFile;
+    return m_stateFolder + QLatin1Char('/') + m_config.name + QStringLiteral(".log");
 }
 
 void BoardRunner::log(Level level, const QString& text)
@@ -111,8 +114,7 @@ void BoardRunner::applySwitches()
 void BoardRunner::reload(const BoardConfig& config)
 {
     m_config = config;
-    if (!m_config.logFile.isEmpty())
-        m_logFile.setPath(m_config.logFile);
+    m_logFile.setPath(logPath());
     loadProject();
     if (m_controller.poll().SystemActive()) {
         // The new records run from their start, as after an activation.

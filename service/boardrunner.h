@@ -77,9 +77,11 @@ private:
     void startLogRunWhenDue();
     void setState(State state);
     void log(Level level, const QString& text);
+    [[nodiscard]] QString logPath() const;
 
     BoardConfig m_config;
     Journal& m_journal;
+    QString m_stateFolder;
     HeadlessView m_view;
     SystemClock m_clock;
     TSerial m_serial;

@@ -54,6 +54,7 @@ Daemon::~Daemon()
     if (m_signals) {
         for (const int signal : {SIGTERM, SIGINT, SIGHUP})
             std::signal(signal, SIG_DFL);
+        m_signals.reset();
         ::close(g_signalFds[0]);
         ::close(g_signalFds[1]);
         g_signalFds[0] = g_signalFds[1] = -1;
