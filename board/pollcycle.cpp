@@ -7,9 +7,10 @@
 
 namespace board {
 
-void PollCycle::fail(const QString& status, const QString& box)
+void PollCycle::fail(Failure failure, const QString& status, const QString& box)
 {
     ResetSerial();
+    m_lastFailure = failure;
     m_view.setStatusText(View::Panel::Message, status);
     m_view.showError(box);
 }
@@ -19,7 +20,7 @@ void PollCycle::sendingStep()
     if (m_commState != board::CommState::Idle) {
         ++m_noReplyTicks;
         if (m_noReplyTicks == kWatchdogTicks) {
-            fail(QStringLiteral("Comms error..."),
+            fail(Failure::NoReply, QStringLiteral("Comms error..."),
                  QStringLiteral(
                      "The board is not responding.\rPlease check port, connections and power.\r"));
             m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
@@ -28,7 +29,8 @@ void PollCycle::sendingStep()
     }
     if (m_commState == board::CommState::RelayWrite) {
         if (m_relayWord && !m_relayWord(m_portOut)) {
-            fail(QStringLiteral("System error..."), QStringLiteral("Fatal error in time data."));
+            fail(Failure::TimeData, QStringLiteral("System error..."),
+                 QStringLiteral("Fatal error in time data."));
             return;
         }
         m_relayCommand = RelayCommandFor(m_portOut);
@@ -59,6 +61,7 @@ void PollCycle::ResetSerial()
 void PollCycle::activate()
 {
     m_systemActive = true;
+    m_lastFailure = Failure::None;
     m_commState = board::CommState::RelayWrite;
     UpdatePortOutIndicators(false);
 }
@@ -188,7 +191,8 @@ void PollCycle::Serial1RxData()
     }
 
     if (invalid)
-        fail(QStringLiteral("Comms error..."), QStringLiteral("Error: Invalid data received"));
+        fail(Failure::InvalidData, QStringLiteral("Comms error..."),
+             QStringLiteral("Error: Invalid data received"));
 }
 
 } // namespace board

@@ -33,6 +33,15 @@ public:
     // the indicators show it.
     using ResetHook = std::function<void()>;
 
+    // Why the cycle last stopped by itself, back to idle.
+    enum class Failure
+    {
+        None,
+        NoReply,
+        InvalidData,
+        TimeData
+    };
+
     PollCycle(View& view, SerialLink& serial) : m_view(view), m_serial(serial) {}
     PollCycle(const PollCycle&) = delete;
     PollCycle& operator=(const PollCycle&) = delete;
@@ -47,6 +56,8 @@ public:
     [[nodiscard]] const QByteArray& RelayCommand() const { return m_relayCommand; }
     [[nodiscard]] bool SystemActive() const { return m_systemActive; }
     [[nodiscard]] bool CloseRequested() const { return m_closeRequested; }
+    // None after an activation until the cycle fails.
+    [[nodiscard]] Failure LastFailure() const { return m_lastFailure; }
     // Bit n of PortOut is relay n+1, bit n of PortIn is input n+1.
     [[nodiscard]] int PortOut() const { return m_portOut; }
     [[nodiscard]] int PortIn() const { return m_portIn; }
@@ -74,7 +85,7 @@ public:
     void UpdatePortInIndicators();
 
 private:
-    void fail(const QString& status, const QString& box);
+    void fail(Failure failure, const QString& status, const QString& box);
 
     View& m_view;
     SerialLink& m_serial;
@@ -88,6 +99,7 @@ private:
     QByteArray m_relayCommand;
     bool m_systemActive = false;
     bool m_closeRequested = false;
+    Failure m_lastFailure = Failure::None;
     int m_portOut = 0;
     int m_portIn = 0;
     int m_lastPortOut = 0;

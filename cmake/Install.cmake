@@ -1,13 +1,13 @@
 # Install rules: the program as a desktop application laid out the way Debian
 # and the freedesktop menus expect (binaries, desktop entry, themed icons, man
-# page, documentation). Everything goes into the one component "qmxv217", which
+# page, documentation), and the service with its systemd unit. Everything goes into the one component "qmxv217", which
 # is what the package holds; nothing of the test suite is installed.
 include(GNUInstallDirs)
 
 set(V217_INSTALL_COMPONENT qmxv217)
 set(V217_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
-install(TARGETS qmxv217
+install(TARGETS qmxv217 qmxv217d
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${V217_INSTALL_COMPONENT})
 if(TARGET v217-boardsim)
   install(TARGETS v217-boardsim
@@ -71,9 +71,31 @@ if(TARGET v217-boardsim)
     COMMENT "Writing the manual page of v217-boardsim"
     VERBATIM)
 endif()
-add_custom_target(v217-manpages ALL DEPENDS ${man_pages})
+# The service's page is in section 8, with the system services.
+configure_file(${V217_PACKAGING_DIR}/qmxv217d.8 ${man_dir}/qmxv217d.8 @ONLY)
+add_custom_command(OUTPUT ${man_dir}/qmxv217d.8.gz
+  COMMAND ${V217_GZIP} -9 -n -f -k ${man_dir}/qmxv217d.8
+  DEPENDS ${man_dir}/qmxv217d.8
+  COMMENT "Compressing the manual page of qmxv217d"
+  VERBATIM)
+add_custom_target(v217-manpages ALL DEPENDS ${man_pages} ${man_dir}/qmxv217d.8.gz)
 install(FILES ${man_pages}
   DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT ${V217_INSTALL_COMPONENT})
+install(FILES ${man_dir}/qmxv217d.8.gz
+  DESTINATION ${CMAKE_INSTALL_MANDIR}/man8 COMPONENT ${V217_INSTALL_COMPONENT})
+
+# The systemd unit of the service and the example configuration it is set
+# up from. The unit names the installed program, so it is written at install
+# time, when the prefix is known (cpack installs into /usr whatever the build
+# was configured with).
+install(CODE "
+  set(V217_SERVICE_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/qmxv217d\")
+  configure_file(\"${V217_PACKAGING_DIR}/qmxv217d.service\"
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/qmxv217d.service\" @ONLY)
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/qmxv217d.service\")
+  " COMPONENT ${V217_INSTALL_COMPONENT})
+install(FILES ${V217_PACKAGING_DIR}/qmxv217d.conf
+  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT ${V217_INSTALL_COMPONENT})
 
 # Documentation where Debian keeps it: the README, and the help window's
 # usage notes as a text file written at build time from the program's own text.

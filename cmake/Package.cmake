@@ -15,7 +15,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "by hand, by relay timer records (date windows, weekday schedules,\n"
   "toggling in 0.2 s steps) or by input rules; inputs and relays can be\n"
   "logged to a text file, and the timers, rules and logger schedule are\n"
-  "saved as one project file.")
+  "saved as one project file.\n"
+  ".\n"
+  "qmxv217d runs the same controller without a window, for one board or many,\n"
+  "as a systemd service that recovers from faults by itself.")
 if(TARGET v217-boardsim)
   string(APPEND CPACK_PACKAGE_DESCRIPTION "\n.\n"
     "v217-boardsim, a board simulator on a pseudo-terminal, lets you try the\n"

@@ -36,11 +36,7 @@ void Controller::Timer1Timer()
 // all six windows exist when the last-run file loads a project into them.
 void Controller::startUp()
 {
-    ResetSerial();
-    FirstTick = false;
-    m_view.setCaption(kCaption);
-    m_project.setProjectFileName({});
-    m_log.clearTimes();
+    resetForStart();
     m_project.readLastRunFile();
     SetButtonState.fill(false);
     m_log.switchOff();
@@ -51,6 +47,26 @@ void Controller::startUp()
     // Last: a failed save of the interrupted run must not cut the start-up
     // short.
     m_log.offerInterruptedLog();
+}
+
+void Controller::StartUnattended()
+{
+    resetForStart();
+    SetButtonState.fill(false);
+    m_log.switchOff();
+    m_rules.switchOff();
+    PortSet = 0;
+    m_project.setChangeCount(0);
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
+}
+
+void Controller::resetForStart()
+{
+    ResetSerial();
+    FirstTick = false;
+    m_view.setCaption(kCaption);
+    m_project.setProjectFileName({});
+    m_log.clearTimes();
 }
 
 void Controller::ActiveButtClick()

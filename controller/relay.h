@@ -54,6 +54,10 @@ public:
 
     // --- start-up, tick, activation (controller/relay.cpp) ---
     void Timer1Timer();
+    // The first tick's work for a front end that names its port and project
+    // itself: no last-run file is read and no interrupted log run offered.
+    // The ticks after it run the poll cycle.
+    void StartUnattended();
     void ActiveButtClick();
     void ResetSerial();
     void Exit2Click();
@@ -138,6 +142,7 @@ public:
 
 private:
     void startUp();
+    void resetForStart();
     [[nodiscard]] ProjectParts projectParts();
     [[nodiscard]] bool reopenHungUpPort();
 

@@ -101,6 +101,11 @@ void LogRecorder::InitiateLogging(LogRun run)
     m_logList.append(QStringLiteral("LogCount    Time            Input           Relay"));
     m_logList.append(QString());
 
+    if (m_lineHook) {
+        for (const QString& line : std::as_const(m_logList))
+            m_lineHook(line);
+    }
+
     m_view.setCountLabel(QStringLiteral("Count: ") + countText(0));
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Logging activated"));
     // The copy of the last run's lines goes with them: the user was asked
@@ -261,6 +266,8 @@ bool LogRecorder::closeQuery()
 void LogRecorder::appendLogLine(const QString& line)
 {
     m_logList.append(line);
+    if (m_lineHook)
+        m_lineHook(line);
     if (!m_logRecovery.append(line))
         m_view.setStatusText(View::Panel::Message, kNoSafetyCopy);
 }

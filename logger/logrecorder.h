@@ -46,6 +46,13 @@ public:
     [[nodiscard]] LoggerForm& loggerForm() { return m_loggerForm; }
     // The safety copy of the run's lines.
     [[nodiscard]] LogRecovery& logRecovery() { return m_logRecovery; }
+    // Called with every line a run puts in LogList, as it is captured: the
+    // header lines of InitiateLogging first, then each data line and the
+    // closing lines.
+    void setLineHook(std::function<void(const QString& line)> hook)
+    {
+        m_lineHook = std::move(hook);
+    }
 
     void InputLogSBClick();
     void InputNowSBClick();
@@ -88,6 +95,7 @@ private:
     std::function<bool()> m_systemActive;
     LoggerForm m_loggerForm;
     LogRecovery m_logRecovery;
+    std::function<void(const QString& line)> m_lineHook;
 
     bool m_logOnTimer = false;
     bool m_logNow = false;

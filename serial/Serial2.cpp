@@ -63,6 +63,16 @@ void TSerial::setPort(int port)
     changeSetting(m_port, port);
 }
 
+void TSerial::setDevicePath(const QString& path)
+{
+    changeSetting(m_devicePath, path);
+}
+
+QString TSerial::OpenPath() const
+{
+    return m_devicePath.isEmpty() ? PortDevicePath(m_port) : m_devicePath;
+}
+
 void TSerial::setBaudrate(int baudrate)
 {
     if (!IsValidBaudrate(baudrate)) {
@@ -214,7 +224,7 @@ void TSerial::closePort()
 
 void TSerial::openPort()
 {
-    if (const DeviceError error = m_device.open(PortDevicePath(m_port))) {
+    if (const DeviceError error = m_device.open(OpenPath())) {
         ReportError(error);
         return;
     }

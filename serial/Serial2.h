@@ -176,6 +176,14 @@ public:
     void WriteString(const QByteArray& text) override;
     int ReadChar(char& c) override;
 
+    // A device path to open instead of the device COM <Port> leads to, for a
+    // caller that names its device itself (a /dev/serial/by-id link); empty
+    // goes back to the numbered port. A change re-opens an open port.
+    [[nodiscard]] const QString& DevicePath() const { return m_devicePath; }
+    void setDevicePath(const QString& path);
+    // The device the next open uses.
+    [[nodiscard]] QString OpenPath() const;
+
     [[nodiscard]] int Baudrate() const { return m_baudrate; }
     void setBaudrate(int baudrate);
     [[nodiscard]] eParity Parity() const { return m_parity; }
@@ -321,6 +329,7 @@ private:
 
     // Properties.
     int m_port = 1;
+    QString m_devicePath;
     int m_baudrate = 9600;
     eParity m_parity = paNone;
     eDataBits m_dataBits = d7bit;

@@ -94,6 +94,27 @@ zcat "$usr/share/man/man1/qmxv217.1.gz" | grep -q '^\.TH QMXV217 1' || fail "man
 head -1 "$usr/share/doc/qmxv217/help.txt" | grep -q '^QMX V217 Serial Port Relay Driver Kit' \
   || fail "no help text in /usr/share/doc/qmxv217"
 
+# The service: program, manual page, systemd unit and example configuration;
+# it answers --help, and a faulty configuration ends it with status 2.
+[ -x "$usr/bin/qmxv217d" ] || fail "no /usr/bin/qmxv217d"
+zcat "$usr/share/man/man8/qmxv217d.8.gz" | grep -q '^\.TH QMXV217D 8' || fail "no manual page for qmxv217d"
+unit=$usr/lib/systemd/system/qmxv217d.service
+[ -f "$unit" ] || fail "no systemd unit"
+for line in Type=notify WatchdogSec= Restart=on-failure DynamicUser=yes \
+  SupplementaryGroups=dialout StateDirectory=qmxv217 ConfigurationDirectory=qmxv217 \
+  "ExecStart=/usr/bin/qmxv217d "; do
+  grep -q "^$line" "$unit" || fail "the unit lacks $line"
+done
+[ -f "$usr/share/doc/qmxv217/examples/qmxv217d.conf" ] || fail "no example configuration"
+field Depends | grep -qw libsystemd0 || fail "Depends lacks libsystemd0: $(field Depends)"
+"$usr/bin/qmxv217d" --help | grep -q -- '--config FILE' || fail "qmxv217d --help"
+printf '[tank]\nport = 3\nspeed = 9600\n' >"$scratch/bad.conf"
+status=0
+"$usr/bin/qmxv217d" --config "$scratch/bad.conf" 2>"$scratch/bad.txt" || status=$?
+[ "$status" -eq 2 ] && grep -q "bad.conf:3: unknown key 'speed'" "$scratch/bad.txt" \
+  || fail "qmxv217d on a faulty configuration: status $status, $(cat "$scratch/bad.txt")"
+! ldd "$usr/bin/qmxv217d" | grep -q 'libQt6Widgets' || fail "qmxv217d links Qt Widgets"
+
 desktop=$usr/share/applications/qmxv217.desktop
 [ -f "$desktop" ] || fail "no desktop entry"
 desktop-file-validate "$desktop" || fail "desktop entry does not validate"

@@ -1,0 +1,265 @@
+#include "service/boardrunner.h"
+
+#include "common/daynumber.h"
+#include "timers/chantimer.h"
+
+#include <QFileInfo>
+
+namespace service {
+
+namespace {
+
+QString seconds(std::chrono::milliseconds wait)
+{
+    return QString::number(static_cast<double>(wait.count()) / 1000.0, 'g', 3);
+}
+
+QString stateWord(int word)
+{
+    return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& stateFolder,
+                         QObject* parent)
+    : QObject(parent), m_config(std::move(config)), m_journal(journal), m_stateFolder(stateFolder),
+      m_view(m_config.name, &journal),
+      m_logFile([this](const QString& problem) { log(Level::Error, problem); })
+{
+    // The board link as the desktop program sets it up: 9600 baud, 8 data
+    // bits, no parity, 1 stop bit; port problems are the controller's to say.
+    m_serial.setDataBits(d8bit);
+    m_serial.setCheckParity(false);
+    m_serial.setNotifyErrors(neNone);
+    if (const std::optional<int> com = m_config.comNumber())
+        m_serial.setPort(*com);
+    else
+        m_serial.setDevicePath(m_config.port);
+
+    m_controller.logRecovery().setFolder(m_stateFolder + QLatin1Char('/') + m_config.name);
+    m_logFile.setPath(logPath());
+    m_controller.logger().setLineHook([this](const QString& line) { m_logFile.append(line); });
+
+    m_tick.setTimerType(Qt::PreciseTimer);
+    m_tick.setInterval(Controller::kTickPeriod);
+    // Queued, as in the main window: the tick runs after the timer's own
+    // handler has returned.
+    connect(
+        &m_tick, &QTimer::timeout, this, [this] { tick(); }, Qt::QueuedConnection);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, [this] { attempt(); });
+}
+
+BoardRunner::~BoardRunner()
+{
+    m_tick.stop();
+    m_retry.stop();
+    m_watch.stop();
+}
+
+QString BoardRunner::logPath() const
+{
+    if (!m_config.logFile.isEmpty())
+        return m_config.logFile;
+    return m_stateFolder + QLatin1Char('/') + m_config.name + QStringLiteral(".log");
+}
+
+void BoardRunner::log(Level level, const QString& text)
+{
+    m_journal.write(m_config.name, level, text);
+}
+
+void BoardRunner::setState(State state)
+{
+    m_state = state;
+    if (state == State::Stopped && m_onStopped) {
+        const std::function<void()> done = std::move(m_onStopped);
+        m_onStopped = nullptr;
+        done();
+    }
+}
+
+void BoardRunner::start()
+{
+    m_controller.run([this] { m_controller.StartUnattended(); });
+    loadProject();
+    m_tick.start();
+    attempt();
+}
+
+void BoardRunner::loadProject()
+{
+    m_controller.run([this] { m_controller.OpenTheProjectFile(m_config.project); });
+    applySwitches();
+    log(Level::Info, QStringLiteral("project %1: %2 timer records, %3 rules")
+                         .arg(m_config.project)
+                         .arg(m_controller.timers().TimerList().size() / chantimer::kRecordLines)
+                         .arg(m_controller.rules().RulesList().size()));
+}
+
+void BoardRunner::applySwitches()
+{
+    const auto wanted = [](Switch s, bool has) {
+        return s == Switch::On || (s == Switch::Auto && has);
+    };
+    if (wanted(m_config.timers, !m_controller.timers().TimerList().isEmpty()) !=
+        m_controller.timers().TimersOn())
+        m_controller.run([this] { m_controller.TimerSBClick(); });
+    if (wanted(m_config.rules, !m_controller.rules().RulesList().isEmpty()) !=
+        m_controller.rules().RulesOn())
+        m_controller.run([this] { m_controller.InputRulesSBClick(); });
+}
+
+void BoardRunner::reload(const BoardConfig& config)
+{
+    m_config = config;
+    m_logFile.setPath(logPath());
+    loadProject();
+    if (m_controller.poll().SystemActive()) {
+        // The new records run from their start, as after an activation.
+        m_controller.timers().startRun();
+    } else if (m_state == State::Halted) {
+        attempt();
+    }
+}
+
+void BoardRunner::stop(std::function<void()> onStopped)
+{
+    m_onStopped = std::move(onStopped);
+    m_retry.stop();
+    m_watch.stop();
+    if (m_config.stopState == StopState::Off && m_state == State::Running &&
+        m_controller.poll().SystemActive()) {
+        log(Level::Info, QStringLiteral("stopping: all relays off"));
+        m_state = State::Closing;
+        m_controller.run([this] { m_controller.ActiveButtClick(); });
+        return;
+    }
+    m_tick.stop();
+    setState(State::Stopped);
+}
+
+void BoardRunner::tick()
+{
+    m_controller.run([this] { m_controller.Timer1Timer(); });
+    const bool active = m_controller.poll().SystemActive();
+    switch (m_state) {
+    case State::Running:
+        if (active) {
+            m_backoff.noteRunning(std::chrono::milliseconds(m_activeFor.elapsed()));
+            startLogRunWhenDue();
+            break;
+        }
+        if (m_controller.poll().LastFailure() == board::PollCycle::Failure::TimeData) {
+            log(Level::Error, QStringLiteral("the timer data is faulty; the board stays idle "
+                                             "until the project is reloaded"));
+            setState(State::Halted);
+            break;
+        }
+        scheduleRetry();
+        break;
+    case State::Settling:
+        if (--m_settleTicks <= 0)
+            activate();
+        break;
+    case State::Closing:
+        if (!active) {
+            m_tick.stop();
+            setState(State::Stopped);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void BoardRunner::scheduleRetry()
+{
+    const std::chrono::milliseconds wait = m_backoff.next();
+    log(Level::Warning, QStringLiteral("activating again in %1 s").arg(seconds(wait)));
+    setState(State::Retrying);
+    m_retry.start(wait);
+}
+
+void BoardRunner::waitForDevice(const QString& path)
+{
+    log(Level::Warning, QStringLiteral("waiting for %1 to come back").arg(path));
+    setState(State::WaitingForDevice);
+    m_watch.watch(path, [this, path] {
+        log(Level::Info, QStringLiteral("%1 is back").arg(path));
+        m_justBack = true;
+        attempt();
+    });
+}
+
+void BoardRunner::attempt()
+{
+    if (m_state == State::Closing || m_state == State::Stopped)
+        return;
+    if (!m_serial.Active() || m_serial.HungUp()) {
+        m_serial.setActive(false);
+        const QString path = m_serial.OpenPath();
+        if (!QFileInfo::exists(path)) {
+            waitForDevice(path);
+            return;
+        }
+        ++m_openAttempts;
+        log(Level::Info, QStringLiteral("opening %1").arg(path));
+        m_serial.setActive(true);
+        if (!m_serial.Active()) {
+            log(Level::Warning,
+                QStringLiteral("cannot open %1: %2").arg(path, m_serial.errorText()));
+            if (std::exchange(m_justBack, false)) {
+                // A node that has just come back may not take an open yet
+                // (udev is still setting it up): one more try a tick later.
+                setState(State::Retrying);
+                m_retry.start(Controller::kTickPeriod);
+                return;
+            }
+            scheduleRetry();
+            return;
+        }
+        m_justBack = false;
+        // What the board sends as it comes up (its prompt) is judged while
+        // idle for two ticks, so it is not taken for the start of the first
+        // reply.
+        m_settleTicks = kSettleTicks;
+        setState(State::Settling);
+        return;
+    }
+    activate();
+}
+
+void BoardRunner::activate()
+{
+    m_controller.run([this] { m_controller.ActiveButtClick(); });
+    if (!m_controller.poll().SystemActive()) {
+        scheduleRetry();
+        return;
+    }
+    m_controller.poll().setPortOut(m_config.startState);
+    if (m_config.startState != 0)
+        log(Level::Info, QStringLiteral("start state %1").arg(stateWord(m_config.startState)));
+    m_activeFor.start();
+    m_logRunOffered = false;
+    setState(State::Running);
+}
+
+// A log run of the project's schedule starts while its time window is open;
+// the controller ends it when the window closes.
+void BoardRunner::startLogRunWhenDue()
+{
+    LogRecorder& logger = m_controller.logger();
+    if (m_logRunOffered || logger.LogOnTimer() || logger.LogNow() || logger.LogPeriodTicks() <= 0)
+        return;
+    const double now = DateTimeToDayNumber(m_clock.now());
+    if (now < logger.LogOnTime() || now >= logger.LogOffTime())
+        return;
+    // The lines of an earlier run are in the log file already.
+    logger.setLogList({});
+    m_logRunOffered = true;
+    m_controller.run([this] { m_controller.InputLogSBClick(); });
+}
+
+} // namespace service

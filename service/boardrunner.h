@@ -1,0 +1,105 @@
+#pragma once
+
+#include "common/clock.h"
+#include "controller/relay.h"
+#include "serial/Serial2.h"
+#include "service/backoff.h"
+#include "service/devicewatch.h"
+#include "service/headlessview.h"
+#include "service/logfile.h"
+#include "service/serviceconfig.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+// One board of the service: its own serial component, clock, controller and
+// 100 ms tick, and what the desktop program leaves to the user: opening the
+// port, activating, and bringing the board back after a fault.
+namespace service {
+
+class BoardRunner : public QObject
+{
+public:
+    enum class State
+    {
+        // Waiting for the next attempt to open and activate.
+        Retrying,
+        // The device is gone; its folder is watched.
+        WaitingForDevice,
+        // Just opened: what the board sends as it comes up is let in.
+        Settling,
+        // Active, the poll cycle runs.
+        Running,
+        // The timer data is faulty: idle until a reload.
+        Halted,
+        // Stopping with the all-off command.
+        Closing,
+        Stopped
+    };
+
+    // Ticks between opening the device and activating.
+    static constexpr int kSettleTicks = 2;
+
+    // stateFolder: where the board's log file goes by default and where its
+    // log safety copy is kept.
+    BoardRunner(BoardConfig config, Journal& journal, const QString& stateFolder,
+                QObject* parent = nullptr);
+    ~BoardRunner() override;
+
+    // Loads the (checked) project, switches TIMERS and INPUT RULES, and
+    // makes the first attempt.
+    void start();
+    // New settings for the board on the same port (the caller replaces a
+    // board whose port changed), with a project that has passed its checks:
+    // the new project runs from now on.
+    void reload(const BoardConfig& config);
+    // SIGTERM: with stop-state off an active board is deactivated with its
+    // all-off command; onStopped runs once the board is stopped.
+    void stop(std::function<void()> onStopped);
+
+    [[nodiscard]] State state() const { return m_state; }
+    [[nodiscard]] const BoardConfig& config() const { return m_config; }
+    [[nodiscard]] Controller& controller() { return m_controller; }
+    // How often the device has been opened (or tried).
+    [[nodiscard]] int openAttempts() const { return m_openAttempts; }
+
+private:
+    void tick();
+    void attempt();
+    void activate();
+    void scheduleRetry();
+    void waitForDevice(const QString& path);
+    void loadProject();
+    void applySwitches();
+    void startLogRunWhenDue();
+    void setState(State state);
+    void log(Level level, const QString& text);
+    [[nodiscard]] QString logPath() const;
+
+    BoardConfig m_config;
+    Journal& m_journal;
+    QString m_stateFolder;
+    HeadlessView m_view;
+    SystemClock m_clock;
+    TSerial m_serial;
+    Controller m_controller{m_view, m_serial, m_clock};
+    LogFile m_logFile;
+    QTimer m_tick;
+    QTimer m_retry;
+    DeviceWatch m_watch;
+    Backoff m_backoff;
+    QElapsedTimer m_activeFor;
+    State m_state = State::Retrying;
+    int m_openAttempts = 0;
+    int m_settleTicks = 0;
+    // The watch has just seen the device come back.
+    bool m_justBack = false;
+    // A log run was offered in this activation.
+    bool m_logRunOffered = false;
+    std::function<void()> m_onStopped;
+};
+
+} // namespace service

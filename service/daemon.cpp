@@ -1,0 +1,257 @@
+#include "service/daemon.h"
+
+#include "common/folders.h"
+#include "service/projectcheck.h"
+
+#include <QCoreApplication>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <systemd/sd-daemon.h>
+#include <unistd.h>
+
+namespace service {
+
+namespace {
+
+// The signal handler's end of the socket pair, and the event loop's.
+int g_signalFds[2] = {-1, -1};
+
+void onSignalCaught(int signal)
+{
+    const int saved = errno;
+    const char byte = static_cast<char>(signal);
+    (void)!::write(g_signalFds[0], &byte, 1);
+    errno = saved;
+}
+
+const QString kService = QStringLiteral("qmxv217d");
+
+} // namespace
+
+Daemon::Daemon(Options options, Journal& journal)
+    : m_options(std::move(options)), m_journal(journal)
+{
+    const QByteArray systemdState = qgetenv("STATE_DIRECTORY");
+    // systemd's StateDirectory= may list several folders; the first is ours.
+    m_stateFolder = systemdState.isEmpty()
+                        ? StateFolder()
+                        : QString::fromLocal8Bit(systemdState.split(':').first());
+    m_stopLimit.setSingleShot(true);
+    connect(&m_stopLimit, &QTimer::timeout, this, [this] {
+        log(Level::Warning, QStringLiteral("not every board answered its all-off command in time"));
+        QCoreApplication::exit(0);
+    });
+    connect(&m_watchdog, &QTimer::timeout, this, [this] { notify("WATCHDOG=1"); });
+}
+
+Daemon::~Daemon()
+{
+    if (m_signals) {
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            std::signal(signal, SIG_DFL);
+        m_signals.reset();
+        ::close(g_signalFds[0]);
+        ::close(g_signalFds[1]);
+        g_signalFds[0] = g_signalFds[1] = -1;
+    }
+}
+
+void Daemon::log(Level level, const QString& text)
+{
+    m_journal.write(kService, level, text);
+}
+
+void Daemon::notify(const char* state) const
+{
+    (void)sd_notify(0, state);
+}
+
+std::optional<ConfigError> Daemon::readBoards(QList<BoardConfig>& boards) const
+{
+    if (m_options.configFile.isEmpty()) {
+        boards = m_options.boards;
+    } else {
+        auto read = ReadConfigFile(m_options.configFile);
+        if (auto* error = std::get_if<ConfigError>(&read))
+            return *error;
+        boards = std::get<QList<BoardConfig>>(read);
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// The project's checks, and the forced switches against what it holds.
+std::optional<ConfigError> checkBoard(const BoardConfig& board)
+{
+    auto checked = CheckProject(board.project);
+    if (auto* error = std::get_if<ConfigError>(&checked))
+        return *error;
+    const ProjectSummary& summary = std::get<ProjectSummary>(checked);
+    if (board.timers == Switch::On && summary.timerRecords == 0)
+        return ConfigError{board.file, board.line,
+                           QStringLiteral("board '%1': timers = on, but %2 has no timer records")
+                               .arg(board.name, board.project)};
+    if (board.rules == Switch::On && summary.rules == 0)
+        return ConfigError{board.file, board.line,
+                           QStringLiteral("board '%1': rules = on, but %2 has no rules")
+                               .arg(board.name, board.project)};
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<ConfigError> Daemon::prepare()
+{
+    if (const std::optional<ConfigError> error = readBoards(m_configs))
+        return error;
+    for (const BoardConfig& board : std::as_const(m_configs)) {
+        if (const std::optional<ConfigError> error = checkBoard(board))
+            return error;
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<BoardRunner> Daemon::makeBoard(const BoardConfig& config)
+{
+    return std::make_unique<BoardRunner>(config, m_journal, m_stateFolder);
+}
+
+void Daemon::start()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) == 0) {
+        ::fcntl(g_signalFds[0], F_SETFL, O_NONBLOCK);
+        m_signals = std::make_unique<QSocketNotifier>(g_signalFds[1], QSocketNotifier::Read);
+        connect(m_signals.get(), &QSocketNotifier::activated, this, [this] { onSignal(); });
+        struct sigaction action = {};
+        action.sa_handler = onSignalCaught;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+            ::sigaction(signal, &action, nullptr);
+    } else {
+        log(Level::Error, QStringLiteral("cannot take the signals: %1")
+                              .arg(QString::fromLocal8Bit(std::strerror(errno))));
+    }
+
+    for (const BoardConfig& config : std::as_const(m_configs)) {
+        m_boards.push_back(makeBoard(config));
+        m_boards.back()->start();
+    }
+    log(Level::Info, QStringLiteral("running %1 board(s)").arg(m_boards.size()));
+
+    // Ready once the event loop runs: this call comes from it.
+    QTimer::singleShot(0, this, [this] {
+        notify("READY=1");
+        uint64_t usec = 0;
+        if (sd_watchdog_enabled(0, &usec) > 0 && usec > 0) {
+            m_watchdog.start(std::chrono::milliseconds(usec / 2000));
+            notify("WATCHDOG=1");
+        }
+    });
+}
+
+void Daemon::onSignal()
+{
+    char signals[16];
+    const ssize_t got = ::read(g_signalFds[1], signals, sizeof signals);
+    for (ssize_t i = 0; i < got; ++i) {
+        if (signals[i] == SIGHUP)
+            reload();
+        else
+            shutDown();
+    }
+}
+
+void Daemon::reload()
+{
+    if (m_stopping)
+        return;
+    notify("RELOADING=1");
+    log(Level::Info, QStringLiteral("reloading"));
+    QList<BoardConfig> configs;
+    if (const std::optional<ConfigError> error = readBoards(configs)) {
+        log(Level::Error, error->text() + QStringLiteral("; the running configuration stays"));
+        notify("READY=1");
+        return;
+    }
+    std::vector<std::unique_ptr<BoardRunner>> kept;
+    for (const BoardConfig& config : std::as_const(configs)) {
+        auto same = std::find_if(m_boards.begin(), m_boards.end(), [&](const auto& b) {
+            return b && b->config().name == config.name;
+        });
+        if (const std::optional<ConfigError> error = checkBoard(config)) {
+            if (same != m_boards.end()) {
+                m_journal.write(config.name, Level::Error,
+                                error->text() + QStringLiteral("; the old project keeps running"));
+                kept.push_back(std::move(*same));
+            } else {
+                m_journal.write(config.name, Level::Error,
+                                error->text() + QStringLiteral("; the board is not started"));
+            }
+            continue;
+        }
+        if (same != m_boards.end() && (*same)->config().port == config.port) {
+            (*same)->reload(config);
+            kept.push_back(std::move(*same));
+            continue;
+        }
+        if (same != m_boards.end())
+            retire(std::move(*same));
+        kept.push_back(makeBoard(config));
+        kept.back()->start();
+    }
+    for (auto& board : m_boards) {
+        if (board)
+            retire(std::move(board));
+    }
+    m_boards = std::move(kept);
+    notify("READY=1");
+}
+
+void Daemon::retire(std::unique_ptr<BoardRunner> board)
+{
+    m_journal.write(board->config().name, Level::Info, QStringLiteral("removed"));
+    BoardRunner* raw = board.get();
+    m_retiring.push_back(std::move(board));
+    raw->stop([this, raw] {
+        // Not from inside the board's own call: it is deleted later.
+        QTimer::singleShot(0, this, [this, raw] {
+            std::erase_if(m_retiring, [raw](const auto& b) { return b.get() == raw; });
+            finishWhenStopped();
+        });
+    });
+}
+
+void Daemon::shutDown()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    notify("STOPPING=1");
+    log(Level::Info, QStringLiteral("stopping"));
+    m_stopLimit.start(kStopLimit);
+    for (auto& board : m_boards)
+        board->stop([this] { QTimer::singleShot(0, this, [this] { finishWhenStopped(); }); });
+    finishWhenStopped();
+}
+
+void Daemon::finishWhenStopped()
+{
+    if (!m_stopping)
+        return;
+    const auto stopped = [](const auto& b) { return b->state() == BoardRunner::State::Stopped; };
+    if (std::all_of(m_boards.begin(), m_boards.end(), stopped) &&
+        std::all_of(m_retiring.begin(), m_retiring.end(), stopped)) {
+        m_stopLimit.stop();
+        log(Level::Info, QStringLiteral("stopped"));
+        QCoreApplication::exit(0);
+    }
+}
+
+} // namespace service

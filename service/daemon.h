@@ -1,0 +1,64 @@
+#pragma once
+
+#include "service/boardrunner.h"
+#include "service/journal.h"
+#include "service/serviceconfig.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The service: the boards of its configuration, the signals (SIGTERM and
+// SIGINT stop, SIGHUP reloads) taken through a socket pair into the event
+// loop, and the service manager's readiness and watchdog messages, sent
+// from the event loop so they stop when it stops.
+namespace service {
+
+class Daemon : public QObject
+{
+public:
+    // How long a stop waits for the boards' all-off commands.
+    static constexpr std::chrono::milliseconds kStopLimit{2000};
+
+    Daemon(Options options, Journal& journal);
+    ~Daemon() override;
+
+    // Reads the configuration and checks every project; the first fault.
+    [[nodiscard]] std::optional<ConfigError> prepare();
+    // Starts the boards and takes the signals; the event loop ends with
+    // the exit status.
+    void start();
+
+    [[nodiscard]] const std::vector<std::unique_ptr<BoardRunner>>& boards() const
+    {
+        return m_boards;
+    }
+
+private:
+    void onSignal();
+    void reload();
+    void shutDown();
+    void retire(std::unique_ptr<BoardRunner> board);
+    void finishWhenStopped();
+    [[nodiscard]] std::optional<ConfigError> readBoards(QList<BoardConfig>& boards) const;
+    std::unique_ptr<BoardRunner> makeBoard(const BoardConfig& config);
+    void notify(const char* state) const;
+    void log(Level level, const QString& text);
+
+    Options m_options;
+    Journal& m_journal;
+    QString m_stateFolder;
+    QList<BoardConfig> m_configs;
+    std::vector<std::unique_ptr<BoardRunner>> m_boards;
+    std::vector<std::unique_ptr<BoardRunner>> m_retiring;
+    std::unique_ptr<QSocketNotifier> m_signals;
+    QTimer m_watchdog;
+    QTimer m_stopLimit;
+    bool m_stopping = false;
+};
+
+} // namespace service

@@ -1,0 +1,66 @@
+#include "service/headlessview.h"
+
+namespace service {
+
+namespace {
+
+QString answerWord(View::Answer answer)
+{
+    switch (answer) {
+    case View::Answer::Ok:
+        return QStringLiteral("OK");
+    case View::Answer::Yes:
+        return QStringLiteral("Yes");
+    case View::Answer::No:
+        return QStringLiteral("No");
+    case View::Answer::Cancel:
+        break;
+    }
+    return QStringLiteral("Cancel");
+}
+
+} // namespace
+
+void HeadlessView::log(Level level, const QString& text)
+{
+    if (m_journal)
+        m_journal->write(m_source, level, text);
+}
+
+void HeadlessView::setStatusText(Panel panel, const QString& text)
+{
+    // The clock panel changes every second and says nothing about the board.
+    if (panel == Panel::Clock)
+        return;
+    QString& last = panel == Panel::Port ? m_portText : m_messageText;
+    if (text == last)
+        return;
+    last = text;
+    if (!text.isEmpty())
+        log(Level::Info, text);
+}
+
+void HeadlessView::showError(const QString& text)
+{
+    m_errorBoxes.append(text);
+    log(Level::Error, text);
+}
+
+void HeadlessView::showInformation(const QString& text)
+{
+    log(Level::Warning, text);
+}
+
+View::Answer HeadlessView::confirm(const QString& text, Buttons, Answer escape)
+{
+    log(Level::Warning, text + QStringLiteral(" - answered ") + answerWord(escape));
+    return escape;
+}
+
+void HeadlessView::showFailure(const QString& text)
+{
+    m_errorBoxes.append(text);
+    log(Level::Error, text);
+}
+
+} // namespace service

@@ -1,0 +1,324 @@
+#include "service/serviceconfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace service {
+
+namespace {
+
+const QStringList kKeys{
+    QStringLiteral("name"),       QStringLiteral("port"),     QStringLiteral("project"),
+    QStringLiteral("timers"),     QStringLiteral("rules"),    QStringLiteral("start-state"),
+    QStringLiteral("stop-state"), QStringLiteral("log-file"),
+};
+
+// A board name goes into every log line and names its log file.
+bool validName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_.-]{1,32}$"));
+    return pattern.match(name).hasMatch() && name != QStringLiteral(".") &&
+           name != QStringLiteral("..");
+}
+
+std::optional<Switch> parseSwitch(const QString& value)
+{
+    if (value == QStringLiteral("auto"))
+        return Switch::Auto;
+    if (value == QStringLiteral("on"))
+        return Switch::On;
+    if (value == QStringLiteral("off"))
+        return Switch::Off;
+    return std::nullopt;
+}
+
+std::optional<int> parseStartState(const QString& value)
+{
+    if (value == QStringLiteral("off"))
+        return 0;
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{4}$"));
+    if (!hex.match(value).hasMatch())
+        return std::nullopt;
+    return value.toInt(nullptr, 16);
+}
+
+std::optional<StopState> parseStopState(const QString& value)
+{
+    if (value == QStringLiteral("off"))
+        return StopState::Off;
+    if (value == QStringLiteral("keep"))
+        return StopState::Keep;
+    return std::nullopt;
+}
+
+bool validPort(const QString& value)
+{
+    static const QRegularExpression number(QStringLiteral("^[1-9]$"));
+    return number.match(value).hasMatch() || value.startsWith(QLatin1Char('/'));
+}
+
+// Sets one option of a board; the problem text when the value is wrong.
+QString setOption(BoardConfig& board, const QString& key, const QString& value,
+                  const QString& baseFolder)
+{
+    const auto absolute = [&](const QString& path) {
+        return QDir::cleanPath(QDir(baseFolder).absoluteFilePath(path));
+    };
+    if (key == QStringLiteral("name")) {
+        if (!validName(value))
+            return QStringLiteral("name '%1' is not 1 to 32 letters, digits, '.', '_' or '-'")
+                .arg(value);
+        board.name = value;
+    } else if (key == QStringLiteral("port")) {
+        if (!validPort(value))
+            return QStringLiteral("port '%1' is neither a COM number 1 to 9 nor an absolute "
+                                  "device path")
+                .arg(value);
+        board.port = value;
+    } else if (key == QStringLiteral("project")) {
+        if (value.isEmpty())
+            return QStringLiteral("project is empty");
+        board.project = absolute(value);
+    } else if (key == QStringLiteral("timers") || key == QStringLiteral("rules")) {
+        const std::optional<Switch> s = parseSwitch(value);
+        if (!s)
+            return QStringLiteral("%1 '%2' is not auto, on or off").arg(key, value);
+        (key == QStringLiteral("timers") ? board.timers : board.rules) = *s;
+    } else if (key == QStringLiteral("start-state")) {
+        const std::optional<int> word = parseStartState(value);
+        if (!word)
+            return QStringLiteral("start-state '%1' is neither off nor four hex digits").arg(value);
+        board.startState = *word;
+    } else if (key == QStringLiteral("stop-state")) {
+        const std::optional<StopState> s = parseStopState(value);
+        if (!s)
+            return QStringLiteral("stop-state '%1' is not off or keep").arg(value);
+        board.stopState = *s;
+    } else if (key == QStringLiteral("log-file")) {
+        if (value.isEmpty())
+            return QStringLiteral("log-file is empty");
+        board.logFile = absolute(value);
+    } else {
+        return QStringLiteral("unknown key '%1'").arg(key);
+    }
+    return {};
+}
+
+// What every set of boards must hold, wherever it came from.
+std::optional<ConfigError> checkBoards(const QList<BoardConfig>& boards)
+{
+    QSet<QString> names;
+    QSet<QString> ports;
+    for (const BoardConfig& b : boards) {
+        if (b.port.isEmpty())
+            return ConfigError{b.file, b.line,
+                               QStringLiteral("board '%1' has no port").arg(b.name)};
+        if (b.project.isEmpty())
+            return ConfigError{b.file, b.line,
+                               QStringLiteral("board '%1' has no project").arg(b.name)};
+        if (names.contains(b.name))
+            return ConfigError{b.file, b.line,
+                               QStringLiteral("a second board named '%1'").arg(b.name)};
+        if (ports.contains(b.port))
+            return ConfigError{
+                b.file, b.line,
+                QStringLiteral("board '%1' uses port %2 of another board").arg(b.name, b.port)};
+        names.insert(b.name);
+        ports.insert(b.port);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> BoardConfig::comNumber() const
+{
+    if (port.size() == 1 && port.at(0).isDigit())
+        return port.toInt();
+    return std::nullopt;
+}
+
+QString ConfigError::text() const
+{
+    if (file.isEmpty())
+        return problem;
+    if (line <= 0)
+        return file + QStringLiteral(": ") + problem;
+    return QStringLiteral("%1:%2: %3").arg(file).arg(line).arg(problem);
+}
+
+std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments)
+{
+    Options options;
+    BoardConfig board;
+    board.name = kCommandLineBoard;
+    bool boardOptions = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString arg = arguments.at(i);
+        std::optional<QString> inlineValue;
+        if (arg.startsWith(QStringLiteral("--")) && arg.contains(QLatin1Char('='))) {
+            inlineValue = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
+            arg = arg.left(arg.indexOf(QLatin1Char('=')));
+        }
+        if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+            options.help = true;
+            continue;
+        }
+        if (arg == QStringLiteral("--version")) {
+            options.version = true;
+            continue;
+        }
+        const QString key = arg.mid(2);
+        if (!arg.startsWith(QStringLiteral("--")) ||
+            (key != QStringLiteral("config") && !kKeys.contains(key)))
+            return ConfigError{{}, 0, QStringLiteral("unknown option '%1' (see --help)").arg(arg)};
+        QString value;
+        if (inlineValue) {
+            value = *inlineValue;
+        } else {
+            if (i + 1 >= arguments.size())
+                return ConfigError{{}, 0, QStringLiteral("option %1 needs a value").arg(arg)};
+            value = arguments.at(++i);
+        }
+        if (key == QStringLiteral("config")) {
+            if (value.isEmpty())
+                return ConfigError{{}, 0, QStringLiteral("option --config needs a file")};
+            options.configFile = QFileInfo(value).absoluteFilePath();
+            continue;
+        }
+        const QString problem = setOption(board, key, value, QDir::currentPath());
+        if (!problem.isEmpty())
+            return ConfigError{{}, 0, QStringLiteral("option %1: %2").arg(arg, problem)};
+        boardOptions = true;
+    }
+    if (options.help || options.version)
+        return options;
+    if (!options.configFile.isEmpty()) {
+        if (boardOptions)
+            return ConfigError{{},
+                               0,
+                               QStringLiteral("--config goes alone: the board options belong in "
+                                              "the file")};
+        return options;
+    }
+    if (board.port.isEmpty() || board.project.isEmpty())
+        return ConfigError{
+            {}, 0, QStringLiteral("give --port and --project, or --config (see --help)")};
+    options.boards.append(board);
+    return options;
+}
+
+std::variant<QList<BoardConfig>, ConfigError> ReadConfigFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ConfigError{path, 0, QStringLiteral("cannot be read: ") + file.errorString()};
+    return ParseConfigText(path, file.readAll());
+}
+
+std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& path,
+                                                              const QByteArray& text)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    QList<BoardConfig> boards;
+    QSet<QString> keysSeen;
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i + 1);
+        const auto fault = [&](const QString& problem) {
+            return ConfigError{path, number, problem};
+        };
+        QByteArray raw = lines.at(i);
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        bool utf8 = true;
+        const QString line = [&] {
+            QString decoded = QString::fromUtf8(raw);
+            utf8 = !decoded.contains(QChar::ReplacementCharacter);
+            return decoded.trimmed();
+        }();
+        if (!utf8)
+            return fault(QStringLiteral("the line is not UTF-8 text"));
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
+            line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            if (!line.endsWith(QLatin1Char(']')))
+                return fault(QStringLiteral("a section line ends with ']'"));
+            const QString name = line.mid(1, line.size() - 2).trimmed();
+            if (!validName(name))
+                return fault(QStringLiteral("board name '%1' is not 1 to 32 letters, digits, "
+                                            "'.', '_' or '-'")
+                                 .arg(name));
+            BoardConfig board;
+            board.name = name;
+            board.file = path;
+            board.line = number;
+            boards.append(board);
+            keysSeen.clear();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            return fault(QStringLiteral("expected 'key = value' or '[board]'"));
+        if (boards.isEmpty())
+            return fault(QStringLiteral("'%1' stands before the first [board] section")
+                             .arg(line.left(equals).trimmed()));
+        const QString key = line.left(equals).trimmed().toLower();
+        const QString value = line.mid(equals + 1).trimmed();
+        if (!kKeys.contains(key))
+            return fault(QStringLiteral("unknown key '%1'").arg(line.left(equals).trimmed()));
+        if (keysSeen.contains(key))
+            return fault(QStringLiteral("'%1' is set twice in this section").arg(key));
+        keysSeen.insert(key);
+        const QString problem = setOption(boards.last(), key, value, folder);
+        if (!problem.isEmpty())
+            return fault(problem);
+    }
+    if (boards.isEmpty())
+        return ConfigError{path, 0, QStringLiteral("no [board] section")};
+    if (const std::optional<ConfigError> error = checkBoards(boards))
+        return *error;
+    return boards;
+}
+
+QString HelpText()
+{
+    return QStringLiteral(
+        R"(Usage: qmxv217d --port N|PATH --project FILE [board options]
+       qmxv217d --config FILE
+
+Runs V217 relay boards unattended: opens each port, loads its project,
+switches TIMERS and INPUT RULES on as the project has records and rules,
+activates, and polls the board every 0.2 seconds as the desktop program
+does. A board that falls silent, answers invalid data or disappears is
+activated again by itself, after 0.5 s doubling up to 30 s; a device that
+is gone is opened again as soon as it is back.
+
+Options:
+  --config FILE        the boards of a configuration file, one [name]
+                       section each holding the keys below
+  --port N|PATH        COM number 1 to 9 or a device path
+                       (/dev/serial/by-id/...)
+  --project FILE       the project (*.iom) to run
+  --name NAME          the board's name in log lines (default: board)
+  --timers auto|on|off TIMERS at start (auto: on when there are records)
+  --rules auto|on|off  INPUT RULES at start (auto: on when there are rules)
+  --start-state off|HHHH  the relays of the first relay write (hex word)
+  --stop-state off|keep   what SIGTERM/SIGINT leave: all relays off, or
+                          the relays as they are
+  --log-file FILE      where log runs are appended (default:
+                       <state folder>/<name>.log)
+  --help               this text
+  --version            the version
+
+Signals: SIGTERM and SIGINT stop (within 2 s), SIGHUP reloads the
+configuration and the projects. Exit status 2 for a bad option,
+configuration or project.
+)");
+}
+
+} // namespace service

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+// What the service runs: the boards of a configuration file or of the
+// command line, each with its port, project and options.
+namespace service {
+
+// How a function switch of the project is set at start: on when the
+// project has something for it (Auto), or forced.
+enum class Switch
+{
+    Auto,
+    On,
+    Off
+};
+
+// What a stop by SIGTERM or SIGINT leaves on the relays.
+enum class StopState
+{
+    Off,
+    Keep
+};
+
+struct BoardConfig
+{
+    QString name;
+    // A COM number ("3") or a device path.
+    QString port;
+    // Absolute: a relative path in a file is taken from the file's folder.
+    QString project;
+    Switch timers = Switch::Auto;
+    Switch rules = Switch::Auto;
+    // The relay word the first relay write carries.
+    int startState = 0;
+    StopState stopState = StopState::Off;
+    // Where the log runs are appended; empty: <board>.log in the state folder.
+    QString logFile;
+    // Where the board's settings start, for messages: the section line of
+    // a configuration file, 0 on the command line.
+    QString file;
+    int line = 0;
+
+    // The COM number, or nothing when the port is a device path.
+    [[nodiscard]] std::optional<int> comNumber() const;
+};
+
+// A fault in the command line or in a configuration file: the file (empty
+// for the command line), the line (0 when none) and what is wrong.
+struct ConfigError
+{
+    QString file;
+    int line = 0;
+    QString problem;
+
+    // The one line the service prints: "FILE:LINE: PROBLEM".
+    [[nodiscard]] QString text() const;
+};
+
+struct Options
+{
+    bool help = false;
+    bool version = false;
+    // Empty when the boards came from the command line.
+    QString configFile;
+    QList<BoardConfig> boards;
+};
+
+// The name of the board of the command line.
+inline const QString kCommandLineBoard = QStringLiteral("board");
+
+// The command line without the program name.
+[[nodiscard]] std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments);
+
+// A configuration file: "[name]" sections with "key = value" lines; "#" or
+// ";" start a comment line. Every line is checked; the first fault is given.
+[[nodiscard]] std::variant<QList<BoardConfig>, ConfigError> ReadConfigFile(const QString& path);
+// The same on the file's text, for a file already read.
+[[nodiscard]] std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& path,
+                                                                            const QByteArray& text);
+
+// The help text of --help.
+[[nodiscard]] QString HelpText();
+
+} // namespace service

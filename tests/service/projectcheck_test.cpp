@@ -1,0 +1,107 @@
+// The checks a project passes before the service runs it, each fault on
+// the line it is on.
+#include "common/daynumber.h"
+#include "common/textlines.h"
+#include "service/projectcheck.h"
+#include "timers/chantimer.h"
+
+#include <QDateTime>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using service::ConfigError;
+using service::ProjectSummary;
+
+class ProjectCheck : public ::testing::Test
+{
+protected:
+    QString write(const QStringList& lines)
+    {
+        const QString path = dir.filePath(QStringLiteral("p%1.iom").arg(++count));
+        WriteTextLines(path, lines);
+        return path;
+    }
+    QStringList record(const QString& channel) const
+    {
+        const double now = DateTimeToDayNumber(QDateTime::currentDateTime());
+        return chantimer::MakeRecord(channel, now - 1, now + 1, QStringLiteral("0"),
+                                     QStringLiteral("0"), QStringLiteral("0000000"));
+    }
+    QTemporaryDir dir;
+    int count = 0;
+};
+
+TEST_F(ProjectCheck, SummarisesAGoodProject)
+{
+    const double now = DateTimeToDayNumber(QDateTime::currentDateTime());
+    QStringList lines{QString::number(now - 1, 'f', 8), QString::number(now + 1, 'f', 8),
+                      QStringLiteral("2"), QStringLiteral("[t]")};
+    lines += record(QStringLiteral("01")) + record(QStringLiteral("16"));
+    lines += {QStringLiteral("[r]"), QStringLiteral("1Hand3L=01H02L"), QString(),
+              QStringLiteral("2H=16H")};
+    const auto checked = service::CheckProject(write(lines));
+    ASSERT_TRUE(std::holds_alternative<ProjectSummary>(checked))
+        << std::get<ConfigError>(checked).text().toStdString();
+    const ProjectSummary& summary = std::get<ProjectSummary>(checked);
+    EXPECT_EQ(summary.timerRecords, 2);
+    EXPECT_EQ(summary.rules, 2);
+    EXPECT_TRUE(summary.logSchedule);
+}
+
+TEST_F(ProjectCheck, NamesTheLineOfEachFault)
+{
+    QStringList faultyRecord = record(QStringLiteral("01"));
+    faultyRecord[chantimer::Channel] = QStringLiteral("17");
+    QStringList eleven{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                       QStringLiteral("[t]"), QStringLiteral("[r]")};
+    for (int i = 0; i < 11; ++i)
+        eleven.append(QStringLiteral("1H=01H"));
+    const struct
+    {
+        QStringList lines;
+        int line;
+        const char* problem;
+    } cases[] = {
+        {{QStringLiteral("0"), QStringLiteral("0")}, 3, "ends before the logger interval"},
+        {{QStringLiteral("0"), QStringLiteral("x"), QStringLiteral("0"), QStringLiteral("[t]")},
+         2,
+         "'x' is not a number"},
+        {{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("[T]")},
+         4,
+         "expected the line \"[t]\""},
+        {QStringList{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                     QStringLiteral("[t]")} +
+             record(QStringLiteral("01")).mid(0, 5),
+         5, "cut short"},
+        {QStringList{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                     QStringLiteral("[t]")} +
+             record(QStringLiteral("02")) + faultyRecord,
+         14, "Fatal error in time data."},
+        {{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("[t]"),
+          QStringLiteral("[r]"), QStringLiteral("1H=01H"), QStringLiteral("1H=01")},
+         7,
+         "rule '1H=01'"},
+        {eleven, 16, "more than 10 rules"},
+        // The logger's schedule, as a load in the program checks it.
+        {{QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("1"), QStringLiteral("[t]")},
+         1,
+         "Found errors in Log Time data"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.problem);
+        const auto checked = service::CheckProject(write(c.lines));
+        ASSERT_TRUE(std::holds_alternative<ConfigError>(checked));
+        const ConfigError& error = std::get<ConfigError>(checked);
+        EXPECT_EQ(error.line, c.line) << error.text().toStdString();
+        EXPECT_TRUE(error.problem.contains(QString::fromUtf8(c.problem)))
+            << error.problem.toStdString();
+    }
+    const auto missing = service::CheckProject(dir.filePath(QStringLiteral("none.iom")));
+    ASSERT_TRUE(std::holds_alternative<ConfigError>(missing));
+    EXPECT_TRUE(std::get<ConfigError>(missing).problem.contains(QStringLiteral("no such")));
+}
+
+} // namespace

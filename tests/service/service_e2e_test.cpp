@@ -1,0 +1,393 @@
+// qmxv217d against board simulators over pseudo-terminals: what reaches the
+// wire, recovery without a person, the stop and reload signals, several
+// boards in one process, and the log file on disk.
+#include "common/daynumber.h"
+#include "common/textlines.h"
+#include "serial/waituntil.h"
+#include "serviceprocess.h"
+#include "timers/chantimer.h"
+#include "tools/simulatedboard.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <memory>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+double today()
+{
+    return DateTimeToDayNumber(QDateTime::currentDateTime());
+}
+
+// A timer record for relay `channel` whose window is open all today.
+QStringList openRecord(const QString& channel)
+{
+    return chantimer::MakeRecord(channel, today() - 1, today() + 1, QStringLiteral("0"),
+                                 QStringLiteral("0"), QStringLiteral("0000000"));
+}
+
+// The lines of a file that ended with their CR LF; a line cut short by a
+// kill is left out.
+QList<QByteArray> wholeLines(const QByteArray& bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    lines.removeLast();
+    for (QByteArray& line : lines) {
+        EXPECT_TRUE(line.endsWith('\r'));
+        line.chop(1);
+    }
+    return lines;
+}
+
+class ServiceEndToEnd : public ::testing::Test
+{
+protected:
+    QString project(const QString& name, const QStringList& timers, const QStringList& rules,
+                    double logOn = 0, double logOff = 0, double interval = 0)
+    {
+        QStringList lines{QString::number(logOn, 'f', 10), QString::number(logOff, 'f', 10),
+                          QString::number(interval, 'f', 10), QStringLiteral("[t]")};
+        lines += timers;
+        lines += QStringLiteral("[r]");
+        lines += rules;
+        const QString path = work.filePath(name);
+        WriteTextLines(path, lines);
+        return path;
+    }
+    QString config(const QString& text)
+    {
+        const QString path = work.filePath(QStringLiteral("qmxv217d.conf"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+        return path;
+    }
+    SimulatedBoard& board(int port, int inputs = 0)
+    {
+        sims.push_back(
+            std::make_unique<SimulatedBoard>(config_.path(), port, QStringLiteral(V217_BOARDSIM)));
+        SimulatedBoard& sim = *sims.back();
+        sim.keepEvents();
+        EXPECT_TRUE(sim.start(inputs));
+        return sim;
+    }
+    QString link(int port) const
+    {
+        return config_.path() + QStringLiteral("/qmx-v217/ports/com%1").arg(port);
+    }
+    // The simple rule project most tests run: relay 1 follows input 1.
+    QString followProject() { return project(QStringLiteral("follow.iom"), {}, {"1H=01H"}); }
+    // Waits for the board to receive a command; true when it came.
+    static bool received(SimulatedBoard& sim, const QByteArray& command,
+                         milliseconds bound = seconds(10))
+    {
+        return sim.waitFor("rx", command, static_cast<int>(bound.count()));
+    }
+
+    QTemporaryDir work;
+    QTemporaryDir config_;
+    QTemporaryDir state;
+    std::vector<std::unique_ptr<SimulatedBoard>> sims;
+    ServiceProcess service{config_.path(), state.path()};
+};
+
+TEST_F(ServiceEndToEnd, TimerRecordsAndRulesOfTheProjectDriveTheWire)
+{
+    SimulatedBoard& sim = board(4, 1);
+    const QString path = project(QStringLiteral("tank.iom"), openRecord("01") + openRecord("02"),
+                                 {"1H=03H", "2H=04H"});
+    service.start({"--port", "4", "--project", path});
+    // Relays 1 and 2 by their records, relay 3 by input 1.
+    ASSERT_TRUE(received(sim, "R0007\\r")) << sim.log() << service.log();
+    ASSERT_TRUE(sim.commandAndWait("inputs 3"));
+    ASSERT_TRUE(received(sim, "R000F\\r")) << sim.log() << service.log();
+    EXPECT_GE(service.waitForLine("Timers ON"), 0);
+    EXPECT_GE(service.waitForLine("Input rules ON"), 0);
+    EXPECT_EQ(service.count("error"), 0) << service.log();
+}
+
+TEST_F(ServiceEndToEnd, EachFaultEndsInItsMessageAndAResumedCycleWithNobodyThere)
+{
+    SimulatedBoard& sim = board(4, 1);
+    service.start({"--port", link(4), "--project", followProject()});
+    ASSERT_TRUE(received(sim, "I0\\r")) << service.log();
+
+    struct Fault
+    {
+        QByteArray command;
+        QByteArray undo;
+        QString message;
+    };
+    const QList<Fault> faults{
+        {"silent on", "silent off", QStringLiteral("The board is not responding.")},
+        {"garbage", {}, QStringLiteral("Error: Invalid data received")},
+        {"lowercase", {}, QStringLiteral("Error: Invalid data received")},
+        {"delay 2500", "delay 0", QStringLiteral("The board is not responding.")},
+        {"hangup", "relink", QStringLiteral("The board is not responding.")},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.command.toStdString());
+        const qsizetype mark = service.lines().size();
+        sim.command(fault.command);
+        const qsizetype failed = service.waitForLine(fault.message, mark);
+        ASSERT_GE(failed, 0) << service.log();
+        if (!fault.undo.isEmpty())
+            sim.command(fault.undo);
+        const qsizetype resumed =
+            service.waitForLine(QStringLiteral("System opened"), failed, seconds(15));
+        ASSERT_GE(resumed, 0) << service.log();
+        // A whole cycle after the fault: a relay write and an input read
+        // answered, seen by the next relay write.
+        const qsizetype events = sim.events().size();
+        ASSERT_TRUE(received(sim, "I0\\r")) << sim.log();
+        ASSERT_TRUE(received(sim, "R0001\\r")) << sim.log();
+        EXPECT_GT(sim.events().size(), events);
+    }
+}
+
+TEST_F(ServiceEndToEnd, DeviceThatNeverComesBackIsNotOpenedAgainUntilItIs)
+{
+    SimulatedBoard& sim = board(4, 1);
+    service.start({"--port", link(4), "--project", followProject()});
+    ASSERT_TRUE(received(sim, "I0\\r")) << service.log();
+    const qsizetype mark = service.lines().size();
+    ASSERT_TRUE(sim.commandAndWait("hangup"));
+    ASSERT_GE(service.waitForLine(QStringLiteral("to come back"), mark), 0) << service.log();
+
+    // Changes in the watched folder that do not bring the device back.
+    const qsizetype waiting = service.lines().size();
+    const QString folder = QFileInfo(link(4)).absolutePath();
+    for (int i = 0; i < 20; ++i) {
+        QFile other(folder + QStringLiteral("/other%1").arg(i));
+        ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+        other.close();
+        other.remove();
+    }
+    sim.command("relink");
+    const qsizetype back = service.waitForLine(QStringLiteral("is back"), waiting);
+    ASSERT_GE(back, 0) << service.log();
+    // No open while the device was gone, whatever changed in its folder.
+    EXPECT_EQ(service.count(QStringLiteral("opening"), mark) -
+                  service.count(QStringLiteral("opening"), back),
+              0)
+        << service.log();
+    ASSERT_TRUE(received(sim, "R0001\\r"));
+}
+
+TEST_F(ServiceEndToEnd, DeviceThatCannotBeOpenedIsTriedAtADoublingInterval)
+{
+    // A device node that is there but refuses the open, even to root.
+    const QString node = work.filePath(QStringLiteral("ttyFolder"));
+    ASSERT_TRUE(QDir().mkpath(node));
+    service.start({"--port", node, "--project", followProject()});
+    qsizetype at = 0;
+    QList<qint64> attempts;
+    for (int i = 0; i < 4; ++i) {
+        at = service.waitForLine(QStringLiteral("opening"), at, seconds(15));
+        ASSERT_GE(at, 0) << service.log();
+        attempts.append(service.lines().at(at).ms);
+        ++at;
+    }
+    // 0.5 s, 1 s, 2 s between the attempts (a timer may fire 5 % early):
+    // three more opens in 3.5 s.
+    EXPECT_GE(attempts[1] - attempts[0], 450);
+    EXPECT_GE(attempts[2] - attempts[1], 900);
+    EXPECT_GE(attempts[3] - attempts[2], 1800);
+}
+
+TEST_F(ServiceEndToEnd, StopOffPutsOneAllOffOnTheWireAndStopKeepNone)
+{
+    for (const char* stop : {"off", "keep"}) {
+        SCOPED_TRACE(stop);
+        const int port = QByteArray(stop) == "off" ? 4 : 5;
+        SimulatedBoard& sim = board(port, 1);
+        ServiceProcess one(config_.path(), state.path());
+        one.start({"--port", QString::number(port), "--project", followProject(), "--start-state",
+                   "0100", "--stop-state", stop});
+        ASSERT_TRUE(received(sim, "R0101\\r")) << one.log();
+        ASSERT_TRUE(received(sim, "I0\\r"));
+        one.signal(SIGTERM);
+        ASSERT_TRUE(one.waitForExit(seconds(5)));
+        EXPECT_EQ(one.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(one.exitCode(), 0) << one.log();
+        ASSERT_TRUE(sim.commandAndWait("prompt"));
+        const QList<QByteArray> commands = sim.commands();
+        EXPECT_EQ(commands.count("R0000\\r"), QByteArray(stop) == "off" ? 1 : 0) << sim.log();
+    }
+}
+
+TEST_F(ServiceEndToEnd, ReloadTakesAGoodProjectAndKeepsTheOldForABrokenOne)
+{
+    SimulatedBoard& sim = board(4, 1);
+    const QString path = project(QStringLiteral("tank.iom"), {}, {"1H=01H"});
+    const QString conf = config(QStringLiteral("[tank]\nport = 4\nproject = tank.iom\n"));
+    service.start({"--config", conf});
+    ASSERT_TRUE(received(sim, "R0001\\r")) << service.log();
+
+    project(QStringLiteral("tank.iom"), {}, {"1H=01L02H"});
+    service.signal(SIGHUP);
+    ASSERT_TRUE(received(sim, "R0002\\r")) << service.log();
+
+    project(QStringLiteral("tank.iom"), {}, {"1X=04H"});
+    const qsizetype mark = service.lines().size();
+    service.signal(SIGHUP);
+    const qsizetype kept =
+        service.waitForLine(QStringLiteral("the old project keeps running"), mark);
+    ASSERT_GE(kept, 0) << service.log();
+    EXPECT_TRUE(service.lines().at(kept).text.contains(path + QStringLiteral(":6:")))
+        << service.lines().at(kept).text.toStdString();
+    const qsizetype from = sim.events().size();
+    ASSERT_TRUE(received(sim, "I0\\r"));
+    ASSERT_TRUE(received(sim, "R0002\\r"));
+    EXPECT_FALSE(sim.commands(from).contains("R0004\\r"));
+
+    // A board that leaves the configuration stops as its stop-state says; a
+    // new one starts.
+    SimulatedBoard& pump = board(5, 1);
+    project(QStringLiteral("pump.iom"), {}, {"1H=03H"});
+    config(QStringLiteral("[pump]\nport = 5\nproject = pump.iom\n"));
+    const qsizetype before = sim.events().size();
+    service.signal(SIGHUP);
+    ASSERT_TRUE(received(pump, "R0004\\r")) << service.log();
+    ASSERT_GE(service.waitForLine(QStringLiteral("tank: info: System closed")), 0);
+    EXPECT_EQ(sim.commands(before).count("R0000\\r"), 1) << sim.log();
+}
+
+TEST_F(ServiceEndToEnd, TellsTheServiceManagerItIsReadyAndAliveFromItsEventLoop)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(work.filePath(QStringLiteral("notify")));
+    ASSERT_LT(path.size(), static_cast<qsizetype>(sizeof address.sun_path));
+    std::memcpy(address.sun_path, path.constData(), static_cast<size_t>(path.size()));
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    QStringList messages;
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &notifier, [&] {
+        char buffer[256];
+        const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+        if (got > 0)
+            messages.append(QString::fromUtf8(buffer, got).trimmed());
+    });
+
+    SimulatedBoard& sim = board(4, 1);
+    service.setEnvironment(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(path));
+    service.setEnvironment(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("400000"));
+    service.start({"--port", "4", "--project", followProject()});
+    ASSERT_TRUE(waitUntil([&] { return messages.count(QStringLiteral("WATCHDOG=1")) >= 3; }))
+        << messages.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(messages.first(), QStringLiteral("READY=1"));
+    ASSERT_TRUE(received(sim, "R0001\\r"));
+    service.signal(SIGTERM);
+    ASSERT_TRUE(service.waitForExit());
+    EXPECT_TRUE(waitUntil([&] { return messages.contains(QStringLiteral("STOPPING=1")); }));
+    ::close(fd);
+}
+
+TEST_F(ServiceEndToEnd, TwoBoardsInOneProcessRunTheirOwnProjects)
+{
+    SimulatedBoard& tank = board(4, 1);
+    SimulatedBoard& pump = board(5, 1);
+    project(QStringLiteral("tank.iom"), {}, {"1H=01H"});
+    project(QStringLiteral("pump.iom"), openRecord("16"), {"1H=02H"});
+    const QString conf = config(QStringLiteral("# two boards\n"
+                                               "[tank]\nport = 4\nproject = tank.iom\n\n"
+                                               "[pump]\nport = 5\nproject = pump.iom\n"
+                                               "start-state = 0100\n"));
+    service.start({"--config", conf});
+    ASSERT_TRUE(received(tank, "R0001\\r")) << service.log();
+    ASSERT_TRUE(received(pump, "R8102\\r")) << service.log();
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_TRUE(received(tank, "I0\\r"));
+        ASSERT_TRUE(received(pump, "I0\\r"));
+    }
+    for (const QByteArray& c : tank.commands())
+        EXPECT_TRUE(c == "R0001\\r" || c == "I0\\r" || c == "R0000\\r") << c.toStdString();
+    for (const QByteArray& c : pump.commands())
+        EXPECT_TRUE(c == "R0100\\r" || c == "R8100\\r" || c == "R8102\\r" || c == "I0\\r")
+            << c.toStdString();
+    EXPECT_GT(service.count(QStringLiteral("tank: info: System opened")), 0);
+    EXPECT_GT(service.count(QStringLiteral("pump: info: System opened")), 0);
+}
+
+TEST_F(ServiceEndToEnd, BadConfigurationOrProjectExitsTwoNamingFileAndLine)
+{
+    const QString good = followProject();
+    struct Case
+    {
+        QStringList arguments;
+        QString expected;
+    };
+    const QString conf = config(QStringLiteral("[tank]\nport = 4\nproject = follow.iom\n"
+                                               "stop-state = later\n"));
+    const QString broken = project(QStringLiteral("broken.iom"), {}, {"1H=01H", "7H=02H"});
+    const QList<Case> cases{
+        {{"--config", conf}, conf + QStringLiteral(":4: stop-state 'later'")},
+        {{"--port", "4", "--project", broken}, broken + QStringLiteral(":7: rule '7H=02H'")},
+        {{"--port", "4", "--project", work.filePath("none.iom")}, QStringLiteral("no such")},
+        {{"--port", "COM4", "--project", good}, QStringLiteral("option --port")},
+        {{"--port", "4"}, QStringLiteral("give --port and --project")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected.toStdString());
+        ServiceProcess bad(config_.path(), state.path());
+        bad.start(c.arguments);
+        ASSERT_TRUE(bad.waitForExit());
+        EXPECT_EQ(bad.exitCode(), 2);
+        ASSERT_EQ(bad.lines().size(), 1) << bad.log();
+        EXPECT_TRUE(bad.lines().first().text.contains(c.expected)) << bad.log();
+    }
+}
+
+TEST_F(ServiceEndToEnd, LogLinesOnDiskEqualTheCapturedLinesAfterAKill)
+{
+    SimulatedBoard& sim = board(4, 5);
+    const QString logFile = work.filePath(QStringLiteral("tank.log"));
+    service.start(
+        {"--name", "tank", "--port", "4", "--log-file", logFile, "--project",
+         project(QStringLiteral("log.iom"), {}, {"1H=01H"}, today() - 1, today() + 1, 0.2)});
+    ASSERT_GE(service.waitForLine(QStringLiteral("Logging activated")), 0) << service.log();
+    const int reads = 10 + static_cast<int>(QRandomGenerator::global()->bounded(20));
+    for (int i = 0; i < reads; ++i)
+        ASSERT_TRUE(received(sim, "I0\\r"));
+    service.signal(SIGKILL);
+    ASSERT_TRUE(service.waitForExit());
+
+    QFile disk(logFile);
+    ASSERT_TRUE(disk.open(QIODevice::ReadOnly));
+    const QList<QByteArray> written = wholeLines(disk.readAll());
+    // The safety copy in the state folder takes every line as it is
+    // captured, right after the log file.
+    QFile copy(state.path() + QStringLiteral("/qmx-v217/tank/log-recovery.txt"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    const QList<QByteArray> captured = wholeLines(copy.readAll());
+    ASSERT_GE(written.size(), 7 + reads - 2);
+    EXPECT_EQ(written.first(), "Log on Timer initiated");
+    EXPECT_EQ(written.at(5), "LogCount    Time            Input           Relay");
+    // Equal but for the line being written at the kill.
+    EXPECT_LE(std::abs(written.size() - captured.size()), 1);
+    const qsizetype common = std::min(written.size(), captured.size());
+    EXPECT_EQ(written.mid(0, common), captured.mid(0, common));
+    EXPECT_TRUE(written.last().startsWith(QByteArray::number(written.size() - 8).rightJustified(8)))
+        << written.last().toStdString();
+}
+
+} // namespace

@@ -1,0 +1,136 @@
+// The service's command line and configuration file: what they set, and the
+// file, line and problem of each fault.
+#include "service/serviceconfig.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using service::BoardConfig;
+using service::ConfigError;
+using service::Options;
+
+std::variant<QList<BoardConfig>, ConfigError> parse(const char* text)
+{
+    return service::ParseConfigText(QStringLiteral("/etc/qmxv217/qmxv217d.conf"), text);
+}
+
+TEST(ServiceConfig, FileSetsEveryBoardWithPathsFromItsFolder)
+{
+    const auto parsed = parse("# the greenhouse\n"
+                              "[tank]\r\n"
+                              "port = /dev/serial/by-id/usb-FTDI-port0\n"
+                              "project = tank.iom\n"
+                              "timers = off\n"
+                              "start-state = 80ff\n"
+                              "stop-state = keep\n"
+                              "\n"
+                              "; second board\n"
+                              "[pump]\n"
+                              "Port = 3\n"
+                              "project = /srv/pump.iom\n"
+                              "rules = on\n"
+                              "log-file = logs/pump.log\n");
+    ASSERT_TRUE(std::holds_alternative<QList<BoardConfig>>(parsed))
+        << std::get<ConfigError>(parsed).text().toStdString();
+    const QList<BoardConfig> boards = std::get<QList<BoardConfig>>(parsed);
+    ASSERT_EQ(boards.size(), 2);
+    const BoardConfig& tank = boards.at(0);
+    EXPECT_EQ(tank.name, QStringLiteral("tank"));
+    EXPECT_EQ(tank.line, 2);
+    EXPECT_EQ(tank.comNumber(), std::nullopt);
+    EXPECT_EQ(tank.project, QStringLiteral("/etc/qmxv217/tank.iom"));
+    EXPECT_EQ(tank.timers, service::Switch::Off);
+    EXPECT_EQ(tank.rules, service::Switch::Auto);
+    EXPECT_EQ(tank.startState, 0x80FF);
+    EXPECT_EQ(tank.stopState, service::StopState::Keep);
+    const BoardConfig& pump = boards.at(1);
+    EXPECT_EQ(pump.comNumber(), 3);
+    EXPECT_EQ(pump.rules, service::Switch::On);
+    EXPECT_EQ(pump.startState, 0);
+    EXPECT_EQ(pump.stopState, service::StopState::Off);
+    EXPECT_EQ(pump.logFile, QStringLiteral("/etc/qmxv217/logs/pump.log"));
+}
+
+TEST(ServiceConfig, EachBadLineIsReportedWithItsNumber)
+{
+    const struct
+    {
+        const char* text;
+        int line;
+        const char* problem;
+    } cases[] = {
+        {"port = 3\n", 1, "before the first [board] section"},
+        {"[a]\nport = 3\nproject = a.iom\nspeed = 9600\n", 4, "unknown key 'speed'"},
+        {"[a]\nport 3\n", 2, "expected 'key = value'"},
+        {"[a]\nport = 0\n", 2, "neither a COM number"},
+        {"[a]\nport = ttyUSB0\n", 2, "neither a COM number"},
+        {"[a]\nstart-state = 12345\n", 2, "start-state '12345'"},
+        {"[a]\nstart-state = 12G4\n", 2, "start-state '12G4'"},
+        {"[a]\nstop-state = on\n", 2, "stop-state 'on'"},
+        {"[a]\ntimers = yes\n", 2, "timers 'yes' is not auto, on or off"},
+        {"[a]\nport = 3\nport = 4\n", 3, "set twice"},
+        {"[a b]\n", 1, "board name 'a b'"},
+        {"[a\n", 1, "ends with ']'"},
+        {"[a]\nport = 3\nproject = a.iom\n\n[b]\nproject = b.iom\n", 5, "board 'b' has no port"},
+        {"[a]\nport = 3\nproject = a.iom\n[a]\nport = 4\nproject = b.iom\n", 4,
+         "a second board named 'a'"},
+        {"[a]\nport = 3\nproject = a.iom\n[b]\nport = 3\nproject = b.iom\n", 4,
+         "uses port 3 of another board"},
+        {"[a]\nproject = \xff\n", 2, "not UTF-8"},
+        {"# nothing\n", 0, "no [board] section"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto parsed = parse(c.text);
+        ASSERT_TRUE(std::holds_alternative<ConfigError>(parsed));
+        const ConfigError& error = std::get<ConfigError>(parsed);
+        EXPECT_EQ(error.line, c.line);
+        EXPECT_TRUE(error.problem.contains(QString::fromUtf8(c.problem)))
+            << error.problem.toStdString();
+        const QString prefix = c.line > 0
+                                   ? QStringLiteral("/etc/qmxv217/qmxv217d.conf:%1: ").arg(c.line)
+                                   : QStringLiteral("/etc/qmxv217/qmxv217d.conf: ");
+        EXPECT_TRUE(error.text().startsWith(prefix)) << error.text().toStdString();
+    }
+}
+
+TEST(ServiceConfig, CommandLineNamesOneBoardOrAFile)
+{
+    const auto one = service::ParseCommandLine(
+        {"--port", "/dev/ttyUSB0", "--project=/srv/tank.iom", "--stop-state", "keep"});
+    ASSERT_TRUE(std::holds_alternative<Options>(one));
+    const Options& options = std::get<Options>(one);
+    ASSERT_EQ(options.boards.size(), 1);
+    EXPECT_EQ(options.boards.first().name, service::kCommandLineBoard);
+    EXPECT_EQ(options.boards.first().port, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(options.boards.first().project, QStringLiteral("/srv/tank.iom"));
+    EXPECT_EQ(options.boards.first().stopState, service::StopState::Keep);
+
+    const auto file = service::ParseCommandLine({"--config", "/etc/qmxv217/qmxv217d.conf"});
+    ASSERT_TRUE(std::holds_alternative<Options>(file));
+    EXPECT_EQ(std::get<Options>(file).configFile, QStringLiteral("/etc/qmxv217/qmxv217d.conf"));
+    EXPECT_TRUE(std::get<Options>(file).boards.isEmpty());
+
+    const struct
+    {
+        QStringList arguments;
+        const char* problem;
+    } faults[] = {
+        {{"--port"}, "option --port needs a value"},
+        {{"--port", "3"}, "give --port and --project"},
+        {{"--baud", "9600"}, "unknown option '--baud'"},
+        {{"tank.iom"}, "unknown option 'tank.iom'"},
+        {{"--config", "a.conf", "--port", "3"}, "--config goes alone"},
+        {{"--port", "3", "--project", "a.iom", "--start-state", "on"}, "option --start-state"},
+    };
+    for (const auto& f : faults) {
+        SCOPED_TRACE(f.problem);
+        const auto parsed = service::ParseCommandLine(f.arguments);
+        ASSERT_TRUE(std::holds_alternative<ConfigError>(parsed));
+        EXPECT_TRUE(std::get<ConfigError>(parsed).text().contains(QString::fromUtf8(f.problem)))
+            << std::get<ConfigError>(parsed).text().toStdString();
+    }
+}
+
+} // namespace
