@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/clock.h"
+#include "common/regional.h"
 #include "controller/relay.h"
 #include "serial/Serial2.h"
 #include "service/backoff.h"
@@ -84,8 +85,11 @@ private:
     QString m_stateFolder;
     HeadlessView m_view;
     SystemClock m_clock;
+    // The dates, times and numbers of the log file as the desktop program
+    // writes them under the service's locale.
+    const Regional m_regional = Regional::fromSystem();
     TSerial m_serial;
-    Controller m_controller{m_view, m_serial, m_clock};
+    Controller m_controller{m_view, m_serial, m_clock, m_regional};
     LogFile m_logFile;
     QTimer m_tick;
     QTimer m_retry;

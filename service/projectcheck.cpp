@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "common/conversions.h"
 #include "common/daynumber.h"
+#include "common/regional.h"
 #include "common/textlines.h"
 #include "controller/relay.h"
 #include "project/projectfile.h"
@@ -52,7 +53,7 @@ std::optional<ConfigError> checkShape(const QString& path, const QStringList& li
     for (qsizetype first = 4; first < 4 + timerLines; first += chantimer::kRecordLines) {
         QStringList record = lines.mid(first, chantimer::kRecordLines);
         int word = 0;
-        if (ExecuteTimerPass(record, word, now) == -1)
+        if (ExecuteTimerPass(record, word, now, QLatin1Char('.')) == -1)
             return at(static_cast<int>(first + 1),
                       QStringLiteral("the timer record starting here is faulty (Fatal error in "
                                      "time data.)"));
@@ -101,7 +102,8 @@ std::variant<ProjectSummary, ConfigError> CheckProject(const QString& path)
     HeadlessView view(QString(), nullptr);
     TSerial serial;
     SystemClock clock;
-    Controller probe(view, serial, clock);
+    const Regional regional = Regional::fixed();
+    Controller probe(view, serial, clock, regional);
     probe.run([&] { probe.StartUnattended(); });
     probe.run([&] { probe.OpenTheProjectFile(path); });
     if (!view.errorBoxes().isEmpty())

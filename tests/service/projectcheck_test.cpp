@@ -28,7 +28,8 @@ protected:
     {
         const double now = DateTimeToDayNumber(QDateTime::currentDateTime());
         return chantimer::MakeRecord(channel, now - 1, now + 1, QStringLiteral("0"),
-                                     QStringLiteral("0"), QStringLiteral("0000000"));
+                                     QStringLiteral("0"), QStringLiteral("0000000"),
+                                     QLatin1Char('.'));
     }
     QTemporaryDir dir;
     int count = 0;

@@ -39,7 +39,7 @@ double today()
 QStringList openRecord(const QString& channel)
 {
     return chantimer::MakeRecord(channel, today() - 1, today() + 1, QStringLiteral("0"),
-                                 QStringLiteral("0"), QStringLiteral("0000000"));
+                                 QStringLiteral("0"), QStringLiteral("0000000"), QLatin1Char('.'));
 }
 
 // The lines of a file that ended with their CR LF; a line cut short by a
