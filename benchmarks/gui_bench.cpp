@@ -6,7 +6,9 @@
 //    the deviation from 200 ms, late periods (over 210 ms);
 //  - input-to-relay latency: from the simulator changing input 1 to the relay
 //    command that carries relay 1 after the rule "1H=01H"/"1L=01L";
-//  - CPU time and resident memory while active and while idle.
+//  - CPU time and resident memory while active and while idle;
+//  - the same figures of qmxv217d beside it, on a board of its own with the
+//    same project and the same input changes, in the same minutes.
 // Run it under xvfb-run (or on a desktop); see docs/performance.md.
 #include "common/textlines.h"
 #include "controller/program.h"
@@ -19,6 +21,8 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -72,6 +76,10 @@ struct Usage
     double cpu = 0;
     qint64 rss = 0;
     static Usage now() { return {monotonicSeconds(), cpuSeconds(), residentBytes()}; }
+    static Usage of(qint64 pid)
+    {
+        return {monotonicSeconds(), cpuSecondsOf(pid), residentBytesOf(pid)};
+    }
 };
 
 void printUsage(const char* what, const Usage& from, const Usage& to, qint64 peakRss)
@@ -158,17 +166,47 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    // Active: input 1 changes at random moments 0.3 to 3 s apart.
+    // The service beside the program: one board of its own, the same
+    // project, started as a user starts it.
+    SimulatedBoard serviceBoard(work.path() + QStringLiteral("/service-config"), 1);
+    BoardFigures serviceFigures([](int inputs) { return inputs & 1; }, 1);
+    serviceBoard.setOnEvent(
+        [&](const SimulatedBoard::Event& event) { serviceFigures.onEvent(event, measuring); });
+    if (!serviceBoard.start(0))
+        return 2;
+    QProcess service;
+    QProcessEnvironment serviceEnv = QProcessEnvironment::systemEnvironment();
+    serviceEnv.insert(QStringLiteral("XDG_STATE_HOME"), work.path() + QStringLiteral("/service"));
+    service.setProcessEnvironment(serviceEnv);
+    service.setStandardErrorFile(work.path() + QStringLiteral("/service.log"));
+    service.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../service/qmxv217d"),
+                  {QStringLiteral("--port"),
+                   work.path() + QStringLiteral("/service-config/qmx-v217/ports/com1"),
+                   QStringLiteral("--project"), project});
+    if (!service.waitForStarted(5000)) {
+        std::fprintf(stderr, "qmxv217d did not start\n");
+        return 2;
+    }
+    runEventsFor(2s);
+
+    // Active: input 1 changes at random moments 0.3 to 3 s apart, on both
+    // boards alike.
     QTimer inputs;
     inputs.setSingleShot(true);
     QObject::connect(&inputs, &QTimer::timeout, &board, [&] {
-        board.command("inputs " + QByteArray::number(QRandomGenerator::global()->bounded(64)));
+        const QByteArray line =
+            "inputs " + QByteArray::number(QRandomGenerator::global()->bounded(64));
+        board.command(line);
+        serviceBoard.command(line);
         inputs.start(std::chrono::milliseconds(QRandomGenerator::global()->bounded(300, 3000)));
     });
     qint64 peakRss = 0;
+    qint64 servicePeakRss = 0;
     QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, &board,
-                     [&] { peakRss = std::max(peakRss, residentBytes()); });
+    QObject::connect(&sampler, &QTimer::timeout, &board, [&] {
+        peakRss = std::max(peakRss, residentBytes());
+        servicePeakRss = std::max(servicePeakRss, residentBytesOf(service.processId()));
+    });
     sampler.start(1s);
     int stops = 0;
     // A stop (a box of the poll cycle) would end the figures: close it,
@@ -188,12 +226,18 @@ int main(int argc, char** argv)
     guard.start(500ms);
 
     const Usage activeFrom = Usage::now();
+    const Usage serviceFrom = Usage::of(service.processId());
     measuring = true;
     inputs.start(1s);
     runEventsFor(activeTime);
     measuring = false;
     inputs.stop();
     const Usage activeTo = Usage::now();
+    const Usage serviceTo = Usage::of(service.processId());
+    service.terminate();
+    const bool serviceStopped = service.waitForFinished(5000) &&
+                                service.exitStatus() == QProcess::NormalExit &&
+                                service.exitCode() == 0;
 
     core.run([&] { core.ActiveButtClick(); });
     runEventsFor(1s);
@@ -210,7 +254,12 @@ int main(int argc, char** argv)
     std::printf("the program's process\n");
     printUsage("active", activeFrom, activeTo, peakRss);
     printUsage("idle", idleFrom, idleTo, peakRss);
+    std::printf("qmxv217d beside it, in the same minutes (one board, the same project)\n");
+    serviceFigures.print();
+    printUsage("active", serviceFrom, serviceTo, servicePeakRss);
     if (!closed)
         std::fprintf(stderr, "the system did not close on the second Activate\n");
-    return closed ? 0 : 1;
+    if (!serviceStopped)
+        std::fprintf(stderr, "qmxv217d did not stop with exit status 0 on SIGTERM\n");
+    return closed && serviceStopped ? 0 : 1;
 }

@@ -30,27 +30,6 @@ QString program(const char* name)
            QString::fromLatin1(name);
 }
 
-// CPU seconds (user + system) of another process, from /proc/<pid>/stat.
-double cpuSecondsOf(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
-}
-
-// Resident set size of another process in bytes, from /proc/<pid>/statm.
-qint64 residentBytesOf(qint64 pid)
-{
-    QFile statm(QStringLiteral("/proc/%1/statm").arg(pid));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
-}
-
 // One simulated board in a folder of its own: every simulator links itself
 // as COM 1 there, and the service opens the link by its path.
 struct Board

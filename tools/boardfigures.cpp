@@ -77,13 +77,40 @@ double monotonicSeconds()
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-qint64 residentBytes()
+namespace {
+
+qint64 residentBytesIn(const QString& statmPath)
 {
-    QFile statm(QStringLiteral("/proc/self/statm"));
+    QFile statm(statmPath);
     if (!statm.open(QIODevice::ReadOnly))
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields.at(1).toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+}
+
+} // namespace
+
+qint64 residentBytes()
+{
+    return residentBytesIn(QStringLiteral("/proc/self/statm"));
+}
+
+qint64 residentBytesOf(qint64 pid)
+{
+    return residentBytesIn(QStringLiteral("/proc/%1/statm").arg(pid));
+}
+
+double cpuSecondsOf(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // utime and stime are fields 14 and 15, counted from the closing bracket
+    // of the command name, which may itself hold spaces.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / ticks;
 }
 
 double cpuSeconds()

@@ -51,6 +51,10 @@ void runEventsFor(std::chrono::milliseconds time);
 [[nodiscard]] qint64 residentBytes();
 // CPU time (user + system) of this process in seconds.
 [[nodiscard]] double cpuSeconds();
+// The same of another process, from /proc/<pid>/stat and /proc/<pid>/statm
+// (CPU time in clock ticks of 10 ms); 0 when it has gone.
+[[nodiscard]] double cpuSecondsOf(qint64 pid);
+[[nodiscard]] qint64 residentBytesOf(qint64 pid);
 
 // p-th percentile (0 to 100) of the values, nearest rank; 0 when empty.
 [[nodiscard]] double percentile(std::vector<double> values, double p);
