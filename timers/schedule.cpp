@@ -508,7 +508,7 @@ QByteArray ToCsv(const QList<Interval>& intervals, const QTimeZone& zone)
     QByteArray csv("relay,record,on,off,toggle_on_s,toggle_off_s\r\n");
     for (const Interval& i : intervals) {
         csv += QByteArray::number(i.relay).rightJustified(2, '0') + ',' +
-               QByteArray::number(i.record + 1) + ',' + time(i.onMs) + ',' + time(i.offMs) + ',';
+               QByteArray::number(i.record) + ',' + time(i.onMs) + ',' + time(i.offMs) + ',';
         if (i.toggle)
             csv += seconds(i.toggle->onMs) + ',' + seconds(i.toggle->offMs);
         else

@@ -106,8 +106,9 @@ struct Span
 // into the list), each pair once.
 [[nodiscard]] QList<std::pair<int, int>> Overlaps(const QList<Interval>& intervals);
 
-// The intervals as CSV, times as ISO-8601 local times of the zone with
-// their offset from UTC.
+// The intervals as CSV, records numbered as the editor numbers them (0 for
+// the first), times as ISO-8601 local times of the zone with their offset
+// from UTC.
 [[nodiscard]] QByteArray ToCsv(const QList<Interval>& intervals, const QTimeZone& zone);
 
 } // namespace schedule

@@ -243,6 +243,6 @@ TEST(Schedule, OverlapsAndCsv)
 
     const QList<QByteArray> lines = ToCsv(s.intervals, zone).split('\n');
     EXPECT_EQ(lines.at(0), "relay,record,on,off,toggle_on_s,toggle_off_s\r");
-    EXPECT_EQ(lines.at(1), "03,1,2026-07-03T10:00:00+02:00,2026-07-03T12:00:00+02:00,,\r");
-    EXPECT_EQ(lines.at(4), "03,4,2026-07-03T11:59:00+02:00,2026-07-03T12:01:00+02:00,1.2,1\r");
+    EXPECT_EQ(lines.at(1), "03,0,2026-07-03T10:00:00+02:00,2026-07-03T12:00:00+02:00,,\r");
+    EXPECT_EQ(lines.at(4), "03,3,2026-07-03T11:59:00+02:00,2026-07-03T12:01:00+02:00,1.2,1\r");
 }
