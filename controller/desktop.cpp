@@ -1,5 +1,6 @@
 #include "controller/desktop.h"
 
+#include "common/clock.h"
 #include "rules/rules.h"
 #include "timers/chantimer.h"
 
@@ -9,10 +10,32 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
       portFm(mainWindow, &mainWindow), rulesFm(core.rulesForm(), mainWindow, &mainWindow),
       chanFm(core.chanForm(), mainWindow, &mainWindow),
       loggerFm(core.loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow),
-      timelineFm(timelineFeed(), clock, &mainWindow)
+      timelineFm(timelineFeed(), clock, &mainWindow), traceFm(trace, clock, &mainWindow)
 {
     mainWindow.addViewWindow(QStringLiteral("&Timeline\u2026"), QStringLiteral("Timeline1"),
                              timelineFm);
+    mainWindow.addViewWindow(QStringLiteral("T&race\u2026"), QStringLiteral("Trace1"), traceFm);
+    // The trace records what the cycle saw whether its window is open or
+    // not, so that it shows the last hour when it opens.
+    core.poll().setObserverHook(
+        [this, &clock](board::PollCycle::Observation what, int portIn, int portOut) {
+            using Observation = board::PollCycle::Observation;
+            const qint64 now = clock.now().toMSecsSinceEpoch();
+            switch (what) {
+            case Observation::InputRead:
+                trace.addInputs(now, portIn);
+                break;
+            case Observation::RelayEcho:
+                trace.addRelays(now, portOut);
+                break;
+            case Observation::Watchdog:
+                trace.addFault(now, SignalTrace::Kind::Watchdog);
+                break;
+            case Observation::InvalidData:
+                trace.addFault(now, SignalTrace::Kind::InvalidData);
+                break;
+            }
+        });
 }
 
 TimelineFeed Desktop::timelineFeed()

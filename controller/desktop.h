@@ -5,6 +5,8 @@
 #include "controller/relaywindow.h"
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"
+#include "logger/signaltrace.h"
+#include "logger/tracewindow.h"
 #include "rules/ruleswindow.h"
 #include "timers/chanwindow.h"
 #include "timers/timelinewindow.h"
@@ -41,6 +43,9 @@ public:
     THelpFm helpFm;
     // The windows of the View menu, which only look at the parts.
     TTimelineFm timelineFm;
+    // Every read and echo of the poll cycle, for the trace window.
+    SignalTrace trace;
+    TTraceFm traceFm;
 
 private:
     [[nodiscard]] TimelineFeed timelineFeed();

@@ -86,9 +86,9 @@ TEST_F(AllWindows, EveryWindowIsCentredByItsFrame)
     }
 }
 
-// The View menu sits between Port and Help, and its item opens the timeline
-// without holding the main window: the timeline is no modal window.
-TEST_F(AllWindows, TheViewMenuOpensTheTimeline)
+// The View menu sits between Port and Help, and its items open the timeline
+// and the trace without holding the main window: neither is modal.
+TEST_F(AllWindows, TheViewMenuOpensTheTimelineAndTheTrace)
 {
     QStringList menus;
     for (const QMenu* menu : window.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
@@ -102,6 +102,11 @@ TEST_F(AllWindows, TheViewMenuOpensTheTimeline)
     EXPECT_FALSE(desktop.timelineFm.isModal());
     EXPECT_TRUE(desktop.timelineFm.isWindow());
     desktop.timelineFm.hide();
+    auto* trace = window.findChild<QAction*>(QStringLiteral("Trace1"));
+    ASSERT_NE(trace, nullptr);
+    trace->trigger();
+    EXPECT_TRUE(desktop.traceFm.isVisible());
+    desktop.traceFm.hide();
 }
 
 } // namespace
