@@ -20,6 +20,7 @@ void PollCycle::sendingStep()
     if (m_commState != board::CommState::Idle) {
         ++m_noReplyTicks;
         if (m_noReplyTicks == kWatchdogTicks) {
+            observe(Observation::Watchdog);
             fail(Failure::NoReply, QStringLiteral("Comms error..."),
                  QStringLiteral(
                      "The board is not responding.\rPlease check port, connections and power.\r"));
@@ -74,6 +75,7 @@ void PollCycle::takeInputs(int portIn)
     m_lastPortIn = m_portIn;
     if (m_inputRead)
         m_inputRead(m_portIn, m_portOut);
+    observe(Observation::InputRead);
 }
 
 void PollCycle::UpdatePortOutIndicators(bool allIdle)
@@ -134,6 +136,7 @@ void PollCycle::Serial1RxData()
             }
             m_rxText.clear();
             m_commState = board::CommState::InputRead;
+            observe(Observation::RelayEcho);
             if (m_lastPortOut != m_portOut)
                 UpdatePortOutIndicators(false);
             m_lastPortOut = m_portOut;
@@ -190,9 +193,11 @@ void PollCycle::Serial1RxData()
         break;
     }
 
-    if (invalid)
+    if (invalid) {
+        observe(Observation::InvalidData);
         fail(Failure::InvalidData, QStringLiteral("Comms error..."),
              QStringLiteral("Error: Invalid data received"));
+    }
 }
 
 } // namespace board

@@ -32,6 +32,17 @@ public:
     // Called when the link is reset, after the state is cleared and before
     // the indicators show it.
     using ResetHook = std::function<void()>;
+    // What the cycle saw, for a watcher: every good input read (after the
+    // input hook), every good relay echo, and the moment of a fault, before
+    // the reset clears the words.
+    enum class Observation
+    {
+        InputRead,
+        RelayEcho,
+        Watchdog,
+        InvalidData
+    };
+    using ObserverHook = std::function<void(Observation what, int portIn, int portOut)>;
 
     // Why the cycle last stopped by itself, back to idle.
     enum class Failure
@@ -49,6 +60,7 @@ public:
     void setRelayWordHook(RelayWordHook hook) { m_relayWord = std::move(hook); }
     void setInputReadHook(InputReadHook hook) { m_inputRead = std::move(hook); }
     void setResetHook(ResetHook hook) { m_reset = std::move(hook); }
+    void setObserverHook(ObserverHook hook) { m_observer = std::move(hook); }
 
     [[nodiscard]] board::CommState CommState() const { return m_commState; }
     [[nodiscard]] int NoReplyTicks() const { return m_noReplyTicks; }
@@ -86,12 +98,18 @@ public:
 
 private:
     void fail(Failure failure, const QString& status, const QString& box);
+    void observe(Observation what)
+    {
+        if (m_observer)
+            m_observer(what, m_portIn, m_portOut);
+    }
 
     View& m_view;
     SerialLink& m_serial;
     RelayWordHook m_relayWord;
     InputReadHook m_inputRead;
     ResetHook m_reset;
+    ObserverHook m_observer;
 
     board::CommState m_commState = board::CommState::Idle;
     int m_noReplyTicks = 0;

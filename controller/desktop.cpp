@@ -1,10 +1,62 @@
 #include "controller/desktop.h"
 
+#include "common/clock.h"
+#include "rules/rules.h"
+#include "timers/chantimer.h"
+
 Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regional)
     : core(mainWindow, serial, clock, regional),
       mainWindow(core, {portFm, rulesFm, chanFm, loggerFm, helpFm}),
       portFm(mainWindow, &mainWindow), rulesFm(core.rulesForm(), mainWindow, &mainWindow),
       chanFm(core.chanForm(), mainWindow, &mainWindow),
-      loggerFm(core.loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow)
+      loggerFm(core.loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow),
+      timelineFm(timelineFeed(), clock, &mainWindow), traceFm(trace, clock, &mainWindow)
 {
+    mainWindow.addViewWindow(QStringLiteral("&Timeline\u2026"), QStringLiteral("Timeline1"),
+                             timelineFm);
+    mainWindow.addViewWindow(QStringLiteral("T&race\u2026"), QStringLiteral("Trace1"), traceFm);
+    // The trace records what the cycle saw whether its window is open or
+    // not, so that it shows the last hour when it opens.
+    core.poll().setObserverHook(
+        [this, &clock](board::PollCycle::Observation what, int portIn, int portOut) {
+            using Observation = board::PollCycle::Observation;
+            const qint64 now = clock.now().toMSecsSinceEpoch();
+            switch (what) {
+            case Observation::InputRead:
+                trace.addInputs(now, portIn);
+                break;
+            case Observation::RelayEcho:
+                trace.addRelays(now, portOut);
+                break;
+            case Observation::Watchdog:
+                trace.addFault(now, SignalTrace::Kind::Watchdog);
+                break;
+            case Observation::InvalidData:
+                trace.addFault(now, SignalTrace::Kind::InvalidData);
+                break;
+            }
+        });
+}
+
+TimelineFeed Desktop::timelineFeed()
+{
+    TimelineFeed feed;
+    // While the editor is open its working copy is what is being edited;
+    // otherwise the records as last edited.
+    feed.editedRecords = [this] {
+        const ChanForm& form = core.chanForm();
+        return form.Timer1Enabled ? form.EditList : core.timers().TimerList();
+    };
+    feed.runningRecords = [this] { return core.timers().ActiveTimerList(); };
+    feed.systemRunning = [this] { return core.poll().SystemActive() && core.timers().TimersOn(); };
+    feed.ruleRelays = [this] { return rules::DrivenRelays(core.rules().RulesList()); };
+    // The record numbers are those of the records as edited, which the
+    // editor opens on.
+    feed.openRecord = [this](int record) {
+        ChanForm& form = core.chanForm();
+        form.RecIndex = record * chantimer::kRecordLines;
+        form.RecNumLabel = QString::number(record);
+        core.run([this] { core.OutEditButtClick(); });
+    };
+    return feed;
 }

@@ -5,8 +5,11 @@
 #include "controller/relaywindow.h"
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"
+#include "logger/signaltrace.h"
+#include "logger/tracewindow.h"
 #include "rules/ruleswindow.h"
 #include "timers/chanwindow.h"
+#include "timers/timelinewindow.h"
 
 class Clock;
 class SerialLink;
@@ -21,7 +24,9 @@ struct Regional;
 //
 // The controller and the main window are given each other and the five
 // windows by reference before those exist; neither touches them before the
-// first tick, which comes once the message loop runs.
+// first tick, which comes once the message loop runs. The View menu's
+// windows come after them and read the controller's parts through the feeds
+// built here.
 class Desktop
 {
 public:
@@ -36,4 +41,12 @@ public:
     TChanFm chanFm;
     TLoggerFm loggerFm;
     THelpFm helpFm;
+    // The windows of the View menu, which only look at the parts.
+    TTimelineFm timelineFm;
+    // Every read and echo of the poll cycle, for the trace window.
+    SignalTrace trace;
+    TTraceFm traceFm;
+
+private:
+    [[nodiscard]] TimelineFeed timelineFeed();
 };

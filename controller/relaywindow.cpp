@@ -243,10 +243,23 @@ void TIOmodFM::createMenus()
     QMenu* port = menuBar()->addMenu(QStringLiteral("&Port"));
     port->setObjectName(QStringLiteral("Port1"));
     add(port, QStringLiteral("&Set"), QStringLiteral("Set1"), &Controller::Set1Click);
+    m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    m_viewMenu->setObjectName(QStringLiteral("View1"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     add(help, QStringLiteral("&Contents"), QStringLiteral("Contents1"),
         &Controller::Contents1Click);
+}
+
+void TIOmodFM::addViewWindow(const QString& text, const QString& name, QWidget& window)
+{
+    QAction* action = m_viewMenu->addAction(text);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, &window, [&window] {
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
 }
 
 // The status bar is part of the pixel layout: 19 pixels along the foot of the

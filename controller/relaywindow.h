@@ -12,6 +12,7 @@
 
 class QAbstractButton;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QToolButton;
 class TPortFm;
@@ -43,6 +44,10 @@ public:
     static constexpr QSize kClientSize{396, 350};
 
     TIOmodFM(Controller& core, const Windows& windows, QWidget* parent = nullptr);
+
+    // A window of the View menu: the item shows it, or raises it when it is
+    // open already. The windows are not modal and keep their own place.
+    void addViewWindow(const QString& text, const QString& name, QWidget& window);
 
     // View
     void setStatusText(Panel panel, const QString& text) override;
@@ -84,6 +89,7 @@ private:
     Windows m_windows;
     QTimer m_timer1;
     QWidget* m_client = nullptr;
+    QMenu* m_viewMenu = nullptr;
     std::array<QLabel*, 3> m_panels{};
     std::array<QLabel*, 16> m_relayIndicators{};
     std::array<QLabel*, 6> m_inputIndicators{};

@@ -295,4 +295,14 @@ int ModifyOutputFromRules(const QStringList& lines, int portIn, int portOut)
         portOut);
 }
 
+int DrivenRelays(const QStringList& lines)
+{
+    // A relay a line names gets the line's condition whatever it held, so
+    // it comes out the same from an all-clear and an all-set word; every
+    // other relay keeps what it held.
+    const int fromClear = ModifyOutputFromRules(lines, 0, 0);
+    const int fromSet = ModifyOutputFromRules(lines, 0, 0xFFFF);
+    return ~(fromClear ^ fromSet) & 0xFFFF;
+}
+
 } // namespace rules

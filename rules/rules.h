@@ -83,4 +83,7 @@ struct SyntaxResult
                                         int portOut);
 [[nodiscard]] int ModifyOutputFromRules(const QStringList& lines, int portIn, int portOut);
 
+// The relays the lines write, whatever the inputs (bit n is relay n+1).
+[[nodiscard]] int DrivenRelays(const QStringList& lines);
+
 } // namespace rules

@@ -1,3 +1,4 @@
+#include "logger/signaltrace.h"
 #include "support/rig.h"
 
 #include <gtest/gtest.h>
@@ -181,6 +182,47 @@ TEST_F(PollCycle, WatchdogFiresOnceAfterFifteenSilentTicks)
         rig.tick();
     EXPECT_EQ(rig.view.boxes.size(), 1);
     EXPECT_EQ(rig.link.written.size(), 14);
+}
+
+// The watcher sees every echo and input read of a running cycle, and the
+// watchdog at the very tick it fires, with the words it fired on; a trace
+// fed from it marks the fault there.
+TEST_F(PollCycle, TheObserverSeesReadsEchoesAndTheWatchdogTick)
+{
+    using Observation = board::PollCycle::Observation;
+    SignalTrace trace;
+    QList<Observation> seen;
+    rig.core.poll().setObserverHook([&](Observation what, int portIn, int portOut) {
+        seen.append(what);
+        const qint64 now = rig.clock.now().toMSecsSinceEpoch();
+        if (what == Observation::InputRead)
+            trace.addInputs(now, portIn);
+        else if (what == Observation::RelayEcho)
+            trace.addRelays(now, portOut);
+        else
+            trace.addFault(now, SignalTrace::Kind::Watchdog);
+    });
+    rig.link.autoReply = true;
+    activate();
+    rig.link.deliver();
+    rig.clock.advanceMs(100);
+    rig.tick();
+    rig.link.deliver();
+    EXPECT_EQ(seen, (QList<Observation>{Observation::RelayEcho, Observation::InputRead}));
+
+    rig.link.autoReply = false;
+    qint64 fired = 0;
+    for (int i = 1; i <= Controller::kWatchdogTicks; ++i) {
+        rig.clock.advanceMs(100);
+        fired = rig.clock.now().toMSecsSinceEpoch();
+        rig.tick();
+    }
+    EXPECT_FALSE(rig.core.poll().SystemActive());
+    ASSERT_EQ(seen.size(), 3);
+    EXPECT_EQ(seen.last(), Observation::Watchdog);
+    const QList<SignalTrace::Entry> faults = trace.faults(0, fired + 1000);
+    ASSERT_EQ(faults.size(), 1);
+    EXPECT_EQ(faults.at(0).ms, fired);
 }
 
 TEST_F(PollCycle, AnyNotificationFeedsTheWatchdog)

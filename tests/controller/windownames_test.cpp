@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QSet>
 
@@ -82,6 +84,29 @@ TEST_F(AllWindows, EveryWindowIsCentredByItsFrame)
         EXPECT_EQ(frame.center(), shown->screen()->availableGeometry().center());
         shown->hide();
     }
+}
+
+// The View menu sits between Port and Help, and its items open the timeline
+// and the trace without holding the main window: neither is modal.
+TEST_F(AllWindows, TheViewMenuOpensTheTimelineAndTheTrace)
+{
+    QStringList menus;
+    for (const QMenu* menu : window.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
+        menus.append(menu->objectName());
+    EXPECT_EQ(menus, QStringList({"File1", "Port1", "View1", "Help1"}));
+    auto* item = window.findChild<QAction*>(QStringLiteral("Timeline1"));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), QStringLiteral("&Timeline\u2026"));
+    item->trigger();
+    EXPECT_TRUE(desktop.timelineFm.isVisible());
+    EXPECT_FALSE(desktop.timelineFm.isModal());
+    EXPECT_TRUE(desktop.timelineFm.isWindow());
+    desktop.timelineFm.hide();
+    auto* trace = window.findChild<QAction*>(QStringLiteral("Trace1"));
+    ASSERT_NE(trace, nullptr);
+    trace->trigger();
+    EXPECT_TRUE(desktop.traceFm.isVisible());
+    desktop.traceFm.hide();
 }
 
 } // namespace

@@ -56,6 +56,15 @@ TEST(Evaluation, FoldsEachLineLeftToRightAndDrivesEveryOutput)
     }
 }
 
+TEST(Evaluation, DrivenRelaysAreTheOnesTheLinesName)
+{
+    EXPECT_EQ(rules::DrivenRelays({}), 0);
+    EXPECT_EQ(rules::DrivenRelays({u"1H=05H12L"_s}), (1 << 4) | (1 << 11));
+    EXPECT_EQ(rules::DrivenRelays({u"1Hand2L=16H"_s, u"3LOR4H=01L"_s}), (1 << 15) | 1);
+    // An unchecked line that names no relay drives none.
+    EXPECT_EQ(rules::DrivenRelays({u"1H=17H"_s, u"1H="_s}), 0);
+}
+
 TEST(Evaluation, ComputeStateMasksEachInput)
 {
     for (int input = 1; input <= 6; ++input) {

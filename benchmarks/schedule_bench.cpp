@@ -1,0 +1,45 @@
+// Prints how long the schedule of a week takes for long record lists, the
+// work behind every redraw of the timeline.
+#include "timers/schedule.h"
+
+#include "common/daynumber.h"
+
+#include <QElapsedTimer>
+
+#include <cstdio>
+
+int main()
+{
+    const double start = *EncodeDayNumber(2014, 7, 3, 6, 0, 0);
+    const QTimeZone zone("Europe/Berlin");
+    // The week in which the clocks go back, so the walk crosses a change.
+    const schedule::Span span = schedule::DaySpan(QDate(2026, 10, 22), 7, zone);
+    for (const int count : {10, 100, 1000, 10000}) {
+        QStringList records;
+        for (int k = 0; k < count; ++k) {
+            const QString relay = QStringLiteral("%1").arg(k % 16 + 1, 2, 10, QLatin1Char('0'));
+            // Half daily (on two to seven days), half dated within the week;
+            // every third record toggles.
+            const bool daily = k % 2 == 1;
+            const double on = daily ? start + (k % 96) / 96.0 * 0.7
+                                    : *EncodeDayNumber(2026, 10, 22 + k % 7, k % 24, 0, 0);
+            const bool toggles = k % 3 == 0;
+            const QString togOn = toggles ? QStringLiteral("0.4") : QStringLiteral("0");
+            records << relay << FormatGeneral(on, u'.') << FormatGeneral(on + 0.05, u'.') << togOn
+                    << QStringLiteral("0.6")
+                    << (daily ? QStringLiteral("1111111").left(2 + k % 6).rightJustified(7, '0')
+                              : QStringLiteral("0000000"))
+                    << QStringLiteral("0") << QStringLiteral("0") << togOn;
+        }
+        const int runs = count >= 1000 ? 5 : 50;
+        qsizetype intervals = 0;
+        QElapsedTimer timer;
+        timer.start();
+        for (int run = 0; run < runs; ++run)
+            intervals = schedule::ComputeSchedule(records, span).intervals.size();
+        const double msPerWeek = static_cast<double>(timer.nsecsElapsed()) / 1e6 / runs;
+        std::printf("%6d records: %8.2f ms for a week (%lld intervals; goal for 1000: 50 ms)\n",
+                    count, msPerWeek, static_cast<long long>(intervals));
+    }
+    return 0;
+}

@@ -1,0 +1,265 @@
+#include "logger/tracewindow.h"
+
+#include "common/clock.h"
+#include "windowkit/placememory.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <chrono>
+
+namespace {
+
+constexpr int kLabelWidth = 32;
+constexpr int kHeaderHeight = 16;
+constexpr std::chrono::milliseconds kFollowPeriod{250};
+
+// Rows 0 to 5 are the inputs, 6 to 21 the relays.
+bool levelOf(const SignalTrace::Entry& e, int row)
+{
+    return row < 6 ? (e.inputs >> row) & 1 : (e.relays >> (row - 6)) & 1;
+}
+
+} // namespace
+
+TraceStrip::TraceStrip(const SignalTrace& trace, QWidget* parent) : QWidget(parent), m_trace(trace)
+{
+    setObjectName(QStringLiteral("TraceStrip"));
+    setMinimumSize(360, kHeaderHeight + kSignals * 10);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QString TraceStrip::signalName(int row)
+{
+    return row < 6 ? QStringLiteral("I%1").arg(row + 1)
+                   : QStringLiteral("%1").arg(row - 5, 2, 10, QLatin1Char('0'));
+}
+
+void TraceStrip::setWindow(qint64 endMs, qint64 lengthMs)
+{
+    m_endMs = endMs;
+    m_lengthMs = std::max<qint64>(1, lengthMs);
+    update();
+}
+
+QRectF TraceStrip::plotArea() const
+{
+    return QRectF(kLabelWidth, kHeaderHeight, std::max(1, width() - kLabelWidth - 4),
+                  std::max(1, height() - kHeaderHeight - 2));
+}
+
+qint64 TraceStrip::timeAt(double x) const
+{
+    const QRectF area = plotArea();
+    const double part = std::clamp((x - area.left()) / area.width(), 0.0, 1.0);
+    return m_endMs - m_lengthMs + static_cast<qint64>(part * static_cast<double>(m_lengthMs));
+}
+
+double TraceStrip::xOf(qint64 ms) const
+{
+    const QRectF area = plotArea();
+    return area.left() +
+           area.width() * static_cast<double>(ms - (m_endMs - m_lengthMs)) / m_lengthMs;
+}
+
+void TraceStrip::setCursor(qint64 ms)
+{
+    m_cursorMs = ms;
+    update();
+    Q_EMIT cursorMoved();
+}
+
+QString TraceStrip::cursorText() const
+{
+    if (m_cursorMs < 0)
+        return {};
+    const QString time =
+        QDateTime::fromMSecsSinceEpoch(m_cursorMs).toString(QStringLiteral("HH:mm:ss.zzz"));
+    const std::optional<SignalTrace::Entry> e = m_trace.levelsAt(m_cursorMs);
+    if (!e)
+        return time + QStringLiteral("  no reads yet");
+    QString inputs;
+    QString relays;
+    for (int row = 0; row < kSignals; ++row)
+        (row < 6 ? inputs : relays) += levelOf(*e, row) ? QLatin1Char('1') : QLatin1Char('0');
+    return QStringLiteral("%1  I1-I6 %2  01-16 %3").arg(time, inputs, relays);
+}
+
+void TraceStrip::mouseMoveEvent(QMouseEvent* event)
+{
+    if (plotArea().contains(event->position()))
+        setCursor(timeAt(event->position().x()));
+    QWidget::mouseMoveEvent(event);
+}
+
+void TraceStrip::leaveEvent(QEvent* event)
+{
+    setCursor(-1);
+    QWidget::leaveEvent(event);
+}
+
+void TraceStrip::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().base());
+    const QRectF area = plotArea();
+    const double row = area.height() / kSignals;
+    const QColor text = palette().color(QPalette::Text);
+    const QColor grid = palette().color(QPalette::Mid);
+    const qint64 from = m_endMs - m_lengthMs;
+
+    for (int r = 0; r < kSignals; ++r) {
+        const QRectF band(0, area.top() + row * r, width(), row);
+        if (r == 6) {
+            p.setPen(grid);
+            p.drawLine(band.topLeft(), band.topRight());
+        }
+        p.setPen(text);
+        p.drawText(QRectF(3, band.top(), kLabelWidth - 6, row), Qt::AlignVCenter, signalName(r));
+    }
+
+    // Minute ticks across the top.
+    const qint64 step = m_lengthMs <= 60'000 ? 10'000 : (m_lengthMs <= 600'000 ? 60'000 : 600'000);
+    for (qint64 t = (from / step + 1) * step; t <= m_endMs; t += step) {
+        const double x = xOf(t);
+        p.setPen(QPen(grid, 0, Qt::DotLine));
+        p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        p.setPen(text);
+        p.drawText(QPointF(x + 2, kHeaderHeight - 4),
+                   QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("HH:mm:ss")));
+    }
+
+    // Each signal as a step line, drawn from one change to the next: the
+    // work grows with the changes, not with the reads.
+    const qsizetype first = m_trace.firstFrom(from);
+    const std::optional<SignalTrace::Entry> start = m_trace.levelsAt(from);
+    const QColor line = palette().color(QPalette::Highlight);
+    p.setPen(QPen(line, 1.5));
+    for (int r = 0; r < kSignals; ++r) {
+        const double high = area.top() + row * r + row * 0.2;
+        const double low = area.top() + row * (r + 1) - row * 0.2;
+        bool level = start && levelOf(*start, r);
+        bool known = start.has_value();
+        double x = area.left();
+        for (qsizetype i = first; i < m_trace.size() && m_trace.at(i).ms <= m_endMs; ++i) {
+            const SignalTrace::Entry& e = m_trace.at(i);
+            if (e.fault())
+                continue;
+            const bool next = levelOf(e, r);
+            const double ex = xOf(e.ms);
+            if (!known) {
+                known = true;
+                level = next;
+                x = ex;
+                continue;
+            }
+            if (next == level)
+                continue;
+            p.drawLine(QPointF(x, level ? high : low), QPointF(ex, level ? high : low));
+            p.drawLine(QPointF(ex, high), QPointF(ex, low));
+            x = ex;
+            level = next;
+        }
+        if (known) {
+            const qsizetype n = m_trace.size();
+            const double end = n > 0 ? std::min(xOf(m_trace.at(n - 1).ms), area.right()) : x;
+            p.drawLine(QPointF(x, level ? high : low), QPointF(end, level ? high : low));
+        }
+    }
+
+    p.setPen(QPen(QColor(220, 0, 0), 2));
+    for (const SignalTrace::Entry& fault : m_trace.faults(from, m_endMs)) {
+        const double x = xOf(fault.ms);
+        p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        p.drawText(QPointF(x + 2, area.top() + 10),
+                   fault.kind == SignalTrace::Kind::Watchdog ? tr("watchdog") : tr("invalid data"));
+    }
+
+    if (m_cursorMs >= from && m_cursorMs <= m_endMs) {
+        p.setPen(QPen(text, 1, Qt::DashLine));
+        const double x = xOf(m_cursorMs);
+        p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+    }
+    p.setPen(grid);
+    p.drawRect(area);
+}
+
+TTraceFm::TTraceFm(const SignalTrace& trace, const Clock& clock, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_clock(clock)
+{
+    setObjectName(QStringLiteral("TraceFm"));
+    setWindowTitle(tr("Trace"));
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    layout->addLayout(bar);
+    m_minutes = new QComboBox(this);
+    m_minutes->setObjectName(QStringLiteral("MinutesBox"));
+    m_minutes->addItems({tr("Last minute"), tr("Last 10 minutes"), tr("Last hour")});
+    m_pause = new QPushButton(tr("Pause"), this);
+    m_pause->setObjectName(QStringLiteral("PauseButt"));
+    m_cursorLabel = new QLabel(this);
+    m_cursorLabel->setObjectName(QStringLiteral("CursorLabel"));
+    m_cursorLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    bar->addWidget(m_minutes);
+    bar->addWidget(m_pause);
+    bar->addWidget(m_cursorLabel, 1);
+    m_strip = new TraceStrip(trace, this);
+    layout->addWidget(m_strip, 1);
+    resize(760, 420);
+
+    connect(m_minutes, &QComboBox::currentIndexChanged, this, [this](int index) {
+        static constexpr std::array<int, 3> kMinutes{1, 10, 60};
+        const qint64 length = kMinutes.at(static_cast<size_t>(index)) * qint64{60'000};
+        m_strip->setWindow(m_paused ? m_strip->endMs() : m_clock.now().toMSecsSinceEpoch(), length);
+    });
+    connect(m_pause, &QPushButton::clicked, this, [this] { setPaused(!m_paused); });
+    connect(m_strip, &TraceStrip::cursorMoved, this,
+            [this] { m_cursorLabel->setText(m_strip->cursorText()); });
+    m_follow.setInterval(kFollowPeriod);
+    connect(&m_follow, &QTimer::timeout, this, &TTraceFm::follow);
+    follow();
+}
+
+void TTraceFm::setMinutes(int minutes)
+{
+    m_minutes->setCurrentIndex(minutes <= 1 ? 0 : (minutes <= 10 ? 1 : 2));
+}
+
+void TTraceFm::setPaused(bool paused)
+{
+    m_paused = paused;
+    m_pause->setText(paused ? tr("Resume") : tr("Pause"));
+    follow();
+}
+
+void TTraceFm::follow()
+{
+    if (!m_paused)
+        m_strip->setWindow(m_clock.now().toMSecsSinceEpoch(), m_strip->lengthMs());
+    m_cursorLabel->setText(m_strip->cursorText());
+}
+
+void TTraceFm::showEvent(QShowEvent* event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        placememory::RestorePlace(*this, kPlaceName);
+    }
+    follow();
+    m_follow.start();
+    QWidget::showEvent(event);
+}
+
+void TTraceFm::hideEvent(QHideEvent* event)
+{
+    m_follow.stop();
+    placememory::SavePlace(*this, kPlaceName);
+    QWidget::hideEvent(event);
+}

@@ -1,0 +1,447 @@
+#include "timers/timelinewindow.h"
+
+#include "common/clock.h"
+#include "common/savefile.h"
+#include "windowkit/placememory.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <numeric>
+#include <tuple>
+
+namespace {
+
+using schedule::Interval;
+
+constexpr int kRelays = 16;
+constexpr int kLabelWidth = 40;
+constexpr int kHeaderHeight = 20;
+// The phases a tooltip lists before it says how many more there are.
+constexpr int kListedPhases = 6;
+constexpr std::chrono::milliseconds kRefreshPeriod{500};
+
+QString timeText(qint64 ms, const QTimeZone& zone, bool withMs = false)
+{
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms, zone);
+    return t.toString(withMs ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
+                             : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString secondsText(qint64 ms)
+{
+    return QString::number(static_cast<double>(ms) / 1000.0, 'g', 15) + QStringLiteral(" s");
+}
+
+} // namespace
+
+TimelineChart::TimelineChart(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("TimelineChart"));
+    setMinimumSize(360, kHeaderHeight + kRelays * 12);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TimelineChart::setSchedule(const schedule::Span& span, const QList<Interval>& intervals)
+{
+    m_span = span;
+    m_intervals = intervals;
+    m_overlapping = QList<bool>(intervals.size(), false);
+    for (const auto& [a, b] : schedule::Overlaps(intervals)) {
+        m_overlapping[a] = true;
+        m_overlapping[b] = true;
+    }
+    // Windows of one relay open at the same time share its row in lanes:
+    // each takes the first lane free when it opens.
+    m_lane = QList<int>(intervals.size(), 0);
+    m_lanes.fill(1);
+    QList<int> order(intervals.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return std::tie(intervals.at(a).relay, intervals.at(a).onMs) <
+               std::tie(intervals.at(b).relay, intervals.at(b).onMs);
+    });
+    std::array<QList<qint64>, kRelays> laneEnds;
+    for (const int i : order) {
+        const Interval& interval = intervals.at(i);
+        QList<qint64>& ends = laneEnds[static_cast<size_t>(interval.relay - 1)];
+        int lane = 0;
+        while (lane < ends.size() && ends.at(lane) > interval.onMs)
+            ++lane;
+        if (lane == ends.size())
+            ends.append(0);
+        ends[lane] = interval.offMs;
+        m_lane[i] = lane;
+        m_lanes[static_cast<size_t>(interval.relay - 1)] = static_cast<int>(ends.size());
+    }
+    update();
+}
+
+void TimelineChart::setRuleRelays(int relays)
+{
+    if (relays != m_ruleRelays) {
+        m_ruleRelays = relays;
+        update();
+    }
+}
+
+void TimelineChart::setNow(qint64 nowMs)
+{
+    if (nowMs != m_nowMs) {
+        m_nowMs = nowMs;
+        update();
+    }
+}
+
+QRectF TimelineChart::plotArea() const
+{
+    return QRectF(kLabelWidth, kHeaderHeight, std::max(1, width() - kLabelWidth - 4),
+                  std::max(1, height() - kHeaderHeight - 2));
+}
+
+double TimelineChart::xOf(qint64 ms) const
+{
+    const QRectF area = plotArea();
+    const double length = static_cast<double>(std::max<qint64>(1, m_span.toMs - m_span.fromMs));
+    return area.left() + area.width() * static_cast<double>(ms - m_span.fromMs) / length;
+}
+
+QRectF TimelineChart::barRect(int i) const
+{
+    const Interval& interval = m_intervals.at(i);
+    const QRectF area = plotArea();
+    const double row = area.height() / kRelays;
+    const double left = xOf(interval.onMs);
+    // A window of a few seconds in a week still shows as a stroke.
+    const double right = std::max(xOf(interval.offMs), left + 2.0);
+    const double lanes = m_lanes[static_cast<size_t>(interval.relay - 1)];
+    const double lane = row * 0.8 / lanes;
+    const double top = area.top() + row * (interval.relay - 1) + row * 0.1 + lane * m_lane.at(i);
+    return QRectF(left, top, right - left, lane);
+}
+
+int TimelineChart::barAt(QPointF point) const
+{
+    for (int i = static_cast<int>(m_intervals.size()) - 1; i >= 0; --i) {
+        if (barRect(i).adjusted(-1, 0, 1, 0).contains(point))
+            return i;
+    }
+    return -1;
+}
+
+QString TimelineChart::rowLabel(int relay) const
+{
+    const QString number = QStringLiteral("%1").arg(relay, 2, 10, QLatin1Char('0'));
+    return (m_ruleRelays & (1 << (relay - 1))) ? number + QStringLiteral(" R") : number;
+}
+
+QString TimelineChart::barText(int i) const
+{
+    const Interval& interval = m_intervals.at(i);
+    QStringList lines;
+    lines << tr("Record %1, relay %2")
+                 .arg(interval.record)
+                 .arg(interval.relay, 2, 10, QLatin1Char('0'));
+    lines << tr("ON  %1").arg(timeText(interval.onMs, m_span.zone));
+    lines << (interval.closes ? tr("OFF %1").arg(timeText(interval.offMs, m_span.zone))
+                              : tr("still on at the end of the span"));
+    if (interval.toggle) {
+        lines << tr("Toggling: ON %1, OFF %2")
+                     .arg(secondsText(interval.toggle->onMs), secondsText(interval.toggle->offMs));
+        const QList<schedule::Phase> phases = schedule::Phases(interval, kListedPhases + 1);
+        for (int p = 0; p < std::min<qsizetype>(phases.size(), kListedPhases); ++p) {
+            const schedule::Phase& phase = phases.at(p);
+            lines << QStringLiteral("  %1 %2 to %3")
+                         .arg(phase.on ? QStringLiteral("ON ") : QStringLiteral("OFF"),
+                              timeText(phase.fromMs, m_span.zone, true),
+                              timeText(phase.toMs, m_span.zone, true).mid(11));
+        }
+        if (phases.size() > kListedPhases)
+            lines << QStringLiteral("  ...");
+    }
+    if (m_overlapping.value(i))
+        lines << tr("Overlaps another record on this relay: the later switch wins");
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool TimelineChart::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const int i = barAt(help->pos());
+        if (i >= 0)
+            QToolTip::showText(help->globalPos(), barText(i), this, barRect(i).toAlignedRect());
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TimelineChart::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const int i = barAt(event->position());
+    if (i >= 0)
+        Q_EMIT recordActivated(m_intervals.at(i).record);
+}
+
+void TimelineChart::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().base());
+    const QRectF area = plotArea();
+    const double row = area.height() / kRelays;
+    const QColor text = palette().color(QPalette::Text);
+    const QColor grid = palette().color(QPalette::Mid);
+
+    // Rows and their labels.
+    for (int relay = 1; relay <= kRelays; ++relay) {
+        const QRectF band(0, area.top() + row * (relay - 1), width(), row);
+        if (relay % 2 == 0)
+            p.fillRect(band, palette().alternateBase());
+        p.setPen(text);
+        p.drawText(QRectF(4, band.top(), kLabelWidth - 8, row), Qt::AlignVCenter | Qt::AlignLeft,
+                   rowLabel(relay));
+    }
+
+    // Days across, with hours on a span of one or two days.
+    const qint64 length = m_span.toMs - m_span.fromMs;
+    QDateTime day = QDateTime::fromMSecsSinceEpoch(m_span.fromMs, m_span.zone);
+    day = QDateTime(day.date(), QTime(0, 0), m_span.zone);
+    const bool hours = length <= 2 * 86'400'000LL;
+    for (QDateTime t = day; t.toMSecsSinceEpoch() < m_span.toMs;
+         t = hours ? t.addSecs(3600) : t.addDays(1)) {
+        const qint64 ms = t.toMSecsSinceEpoch();
+        if (ms < m_span.fromMs)
+            continue;
+        const double x = xOf(ms);
+        const bool midnight = t.time() == QTime(0, 0);
+        p.setPen(QPen(grid, 0, midnight ? Qt::SolidLine : Qt::DotLine));
+        p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+        p.setPen(text);
+        if (midnight)
+            p.drawText(QPointF(x + 3, kHeaderHeight - 6), t.toString(QStringLiteral("ddd d MMM")));
+        else if (t.time().hour() % 3 == 0 && area.width() / (length / 3'600'000.0) > 6)
+            p.drawText(QPointF(x + 2, kHeaderHeight - 6), t.toString(QStringLiteral("HH")));
+    }
+
+    // The bars: plain for a window that holds the relay on, hatched where it
+    // toggles, outlined in red where windows of the same relay overlap.
+    const QColor bar = palette().color(QPalette::Highlight);
+    for (int i = 0; i < m_intervals.size(); ++i) {
+        const QRectF r = barRect(i);
+        if (m_intervals.at(i).toggle) {
+            p.fillRect(r, bar.lighter(170));
+            p.fillRect(r, QBrush(bar.darker(120), Qt::BDiagPattern));
+        } else {
+            p.fillRect(r, bar);
+        }
+        if (m_overlapping.at(i)) {
+            p.setPen(QPen(Qt::red, 2));
+            p.drawRect(r.adjusted(1, 1, -1, -1));
+        }
+    }
+
+    if (m_nowMs >= m_span.fromMs && m_nowMs < m_span.toMs) {
+        const double x = xOf(m_nowMs);
+        p.setPen(QPen(QColor(200, 0, 0), 2));
+        p.drawLine(QPointF(x, area.top() - 4), QPointF(x, area.bottom()));
+    }
+    p.setPen(grid);
+    p.drawRect(area);
+}
+
+TTimelineFm::TTimelineFm(TimelineFeed feed, const Clock& clock, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_feed(std::move(feed)), m_clock(clock)
+{
+    setObjectName(QStringLiteral("TimelineFm"));
+    setWindowTitle(tr("Timeline"));
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    layout->addLayout(bar);
+
+    m_source = new QComboBox(this);
+    m_source->setObjectName(QStringLiteral("SourceBox"));
+    m_source->addItems({tr("Records being edited"), tr("Running system")});
+    m_range = new QComboBox(this);
+    m_range->setObjectName(QStringLiteral("RangeBox"));
+    m_range->addItems({tr("Today"), tr("Next 7 days"), tr("Dates")});
+    m_range->setCurrentIndex(static_cast<int>(Range::Week));
+    const QDate today = m_clock.now().date();
+    m_from = new QDateEdit(today, this);
+    m_from->setObjectName(QStringLiteral("FromDate"));
+    m_to = new QDateEdit(today.addDays(6), this);
+    m_to->setObjectName(QStringLiteral("ToDate"));
+    for (QDateEdit* edit : {m_from, m_to}) {
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        edit->setEnabled(false);
+    }
+    auto* exportButton = new QPushButton(tr("Export..."), this);
+    exportButton->setObjectName(QStringLiteral("ExportButt"));
+    bar->addWidget(m_source);
+    bar->addWidget(m_range);
+    bar->addWidget(m_from);
+    bar->addWidget(new QLabel(tr("to"), this));
+    bar->addWidget(m_to);
+    bar->addStretch();
+    bar->addWidget(exportButton);
+
+    m_chart = new TimelineChart(this);
+    layout->addWidget(m_chart, 1);
+    m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("MessageLabel"));
+    layout->addWidget(m_message);
+    resize(900, 420);
+
+    const auto changed = [this] {
+        const bool dates = m_range->currentIndex() == static_cast<int>(Range::Dates);
+        m_from->setEnabled(dates);
+        m_to->setEnabled(dates);
+        refresh();
+    };
+    connect(m_source, &QComboBox::currentIndexChanged, this, changed);
+    connect(m_range, &QComboBox::currentIndexChanged, this, changed);
+    connect(m_from, &QDateEdit::dateChanged, this, changed);
+    connect(m_to, &QDateEdit::dateChanged, this, changed);
+    connect(exportButton, &QPushButton::clicked, this, &TTimelineFm::exportClick);
+    connect(m_chart, &TimelineChart::recordActivated, this, [this](int record) {
+        if (m_feed.openRecord)
+            m_feed.openRecord(record);
+        refresh();
+    });
+    // The records change while the editor is open (it holds the window's
+    // input, but not its painting) and the now line moves: the window looks
+    // at the feed twice a second and redraws only what changed.
+    m_refresh.setInterval(kRefreshPeriod);
+    connect(&m_refresh, &QTimer::timeout, this, &TTimelineFm::refresh);
+}
+
+void TTimelineFm::setSource(Source source)
+{
+    m_source->setCurrentIndex(static_cast<int>(source));
+    refresh();
+}
+
+void TTimelineFm::setRange(Range range, QDate from, QDate to)
+{
+    if (from.isValid())
+        m_from->setDate(from);
+    if (to.isValid())
+        m_to->setDate(to);
+    m_range->setCurrentIndex(static_cast<int>(range));
+    refresh();
+}
+
+schedule::Span TTimelineFm::span() const
+{
+    const QDate today = m_clock.now().date();
+    switch (static_cast<Range>(m_range->currentIndex())) {
+    case Range::Today:
+        return schedule::DaySpan(today, 1);
+    case Range::Dates: {
+        const QDate from = m_from->date();
+        return schedule::DaySpan(from, std::max<int>(1, from.daysTo(m_to->date()) + 1));
+    }
+    case Range::Week:
+        break;
+    }
+    return schedule::DaySpan(today, 7);
+}
+
+void TTimelineFm::refresh()
+{
+    const bool running = m_feed.systemRunning && m_feed.systemRunning();
+    const bool edited = m_source->currentIndex() == static_cast<int>(Source::Edited);
+    const std::function<QStringList()>& read =
+        edited ? m_feed.editedRecords : m_feed.runningRecords;
+    const QStringList records = read ? read() : QStringList();
+    const schedule::Span s = span();
+    if (!m_shownOnce || records != m_shownRecords || s.fromMs != m_shownSpan.fromMs ||
+        s.toMs != m_shownSpan.toMs) {
+        m_shownOnce = true;
+        m_shownRecords = records;
+        m_shownSpan = s;
+        m_schedule = schedule::ComputeSchedule(records, s);
+        m_chart->setSchedule(s, m_schedule.intervals);
+        if (m_schedule.faultyRecord >= 0)
+            m_message->setText(tr("Record %1 stops the timers: %2")
+                                   .arg(m_schedule.faultyRecord)
+                                   .arg(m_schedule.error));
+        else if (!edited && !running)
+            m_message->setText(tr("The system is not running; its records as last started."));
+        else
+            m_message->setText(
+                tr("%n interval(s)", nullptr, static_cast<int>(m_schedule.intervals.size())));
+    }
+    m_chart->setRuleRelays(m_feed.ruleRelays ? m_feed.ruleRelays() : 0);
+    m_chart->setNow(running ? m_clock.now().toMSecsSinceEpoch() : -1);
+}
+
+bool TTimelineFm::exportTo(const QString& path, QString& error)
+{
+    QByteArray bytes;
+    if (path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+        // At the screen's pixel ratio, as the chart shows.
+        const QPixmap picture = m_chart->grab();
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!picture.save(&buffer, "PNG")) {
+            error = tr("The picture could not be made.");
+            return false;
+        }
+    } else {
+        bytes = schedule::ToCsv(m_schedule.intervals, m_shownSpan.zone);
+    }
+    const QString target = FollowSaveLinks(path);
+    if (target.isEmpty() || !ReplaceFile(target, bytes)) {
+        error = tr("Cannot write %1.").arg(path);
+        return false;
+    }
+    return true;
+}
+
+void TTimelineFm::exportClick()
+{
+    QString filter;
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Export the timeline"), QString(),
+                                     tr("Intervals as CSV (*.csv);;Picture (*.png)"), &filter);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!exportTo(path, error))
+        QMessageBox::warning(this, windowTitle(), error);
+}
+
+void TTimelineFm::showEvent(QShowEvent* event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        placememory::RestorePlace(*this, kPlaceName);
+    }
+    refresh();
+    m_refresh.start();
+    QWidget::showEvent(event);
+}
+
+void TTimelineFm::hideEvent(QHideEvent* event)
+{
+    m_refresh.stop();
+    placememory::SavePlace(*this, kPlaceName);
+    QWidget::hideEvent(event);
+}
