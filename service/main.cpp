@@ -3,6 +3,7 @@
 #include "common/savefile.h"
 #include "service/daemon.h"
 #include "service/journal.h"
+#include "service/printschedule.h"
 #include "service/serviceconfig.h"
 
 #include <QCoreApplication>
@@ -38,6 +39,15 @@ int main(int argc, char** argv)
     if (options.version) {
         std::printf("qmxv217d %s\n", V217_VERSION);
         return 0;
+    }
+    if (options.printSchedule) {
+        const auto csv = service::ScheduleCsv(options.boards.constFirst().project,
+                                              options.scheduleFrom, options.scheduleDays);
+        if (const auto* error = std::get_if<service::ConfigError>(&csv))
+            return fail(*error);
+        std::fwrite(std::get<QByteArray>(csv).constData(), 1,
+                    static_cast<size_t>(std::get<QByteArray>(csv).size()), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
 
     service::Journal journal(service::Journal::stderrIsJournal());

@@ -156,6 +156,7 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
     BoardConfig board;
     board.name = kCommandLineBoard;
     bool boardOptions = false;
+    bool scheduleOptions = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString arg = arguments.at(i);
         std::optional<QString> inlineValue;
@@ -171,9 +172,14 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
             options.version = true;
             continue;
         }
+        if (arg == QStringLiteral("--print-schedule")) {
+            options.printSchedule = true;
+            continue;
+        }
         const QString key = arg.mid(2);
+        const bool scheduleKey = key == QStringLiteral("from") || key == QStringLiteral("days");
         if (!arg.startsWith(QStringLiteral("--")) ||
-            (key != QStringLiteral("config") && !kKeys.contains(key)))
+            (key != QStringLiteral("config") && !scheduleKey && !kKeys.contains(key)))
             return ConfigError{{}, 0, QStringLiteral("unknown option '%1' (see --help)").arg(arg)};
         QString value;
         if (inlineValue) {
@@ -182,6 +188,25 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
             if (i + 1 >= arguments.size())
                 return ConfigError{{}, 0, QStringLiteral("option %1 needs a value").arg(arg)};
             value = arguments.at(++i);
+        }
+        if (key == QStringLiteral("from")) {
+            options.scheduleFrom = QDate::fromString(value, Qt::ISODate);
+            if (!options.scheduleFrom.isValid())
+                return ConfigError{
+                    {},
+                    0,
+                    QStringLiteral("option --from: '%1' is no date (YYYY-MM-DD)").arg(value)};
+            scheduleOptions = true;
+            continue;
+        }
+        if (key == QStringLiteral("days")) {
+            bool ok = false;
+            options.scheduleDays = value.toInt(&ok);
+            if (!ok || options.scheduleDays < 1 || options.scheduleDays > 366)
+                return ConfigError{
+                    {}, 0, QStringLiteral("option --days: '%1' is not 1 to 366").arg(value)};
+            scheduleOptions = true;
+            continue;
         }
         if (key == QStringLiteral("config")) {
             if (value.isEmpty())
@@ -196,6 +221,15 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
     }
     if (options.help || options.version)
         return options;
+    if (scheduleOptions && !options.printSchedule)
+        return ConfigError{{}, 0, QStringLiteral("--from and --days go with --print-schedule")};
+    if (options.printSchedule) {
+        if (board.project.isEmpty() || !options.configFile.isEmpty())
+            return ConfigError{
+                {}, 0, QStringLiteral("--print-schedule needs --project FILE (see --help)")};
+        options.boards.append(board);
+        return options;
+    }
     if (!options.configFile.isEmpty()) {
         if (boardOptions)
             return ConfigError{{},
@@ -290,6 +324,7 @@ QString HelpText()
     return QStringLiteral(
         R"(Usage: qmxv217d --port N|PATH --project FILE [board options]
        qmxv217d --config FILE
+       qmxv217d --print-schedule --project FILE [--from DATE] [--days N]
 
 Runs V217 relay boards unattended: opens each port, loads its project,
 switches TIMERS and INPUT RULES on as the project has records and rules,
@@ -312,6 +347,12 @@ Options:
                           the relays as they are
   --log-file FILE      where log runs are appended (default:
                        <state folder>/<name>.log)
+  --print-schedule     print what the project's timer records will switch
+                       as CSV (relay, record, on, off, toggle seconds;
+                       local times with their UTC offset) and exit; needs
+                       no board
+  --from DATE          the first day of the schedule (YYYY-MM-DD; today)
+  --days N             the days of the schedule (1 to 366; 7)
   --help               this text
   --version            the version
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -66,6 +67,10 @@ struct Options
 {
     bool help = false;
     bool version = false;
+    // --print-schedule: the project's schedule as CSV instead of running.
+    bool printSchedule = false;
+    QDate scheduleFrom = QDate::currentDate();
+    int scheduleDays = 7;
     // Empty when the boards came from the command line.
     QString configFile;
     QList<BoardConfig> boards;
