@@ -17,6 +17,7 @@
 #include "tools/simulatedboard.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QEventLoop>
@@ -110,7 +111,10 @@ int main(int argc, char** argv)
     const QCommandLineOption idle(QStringLiteral("idle-seconds"),
                                   QStringLiteral("Idle time to measure (default 60)."),
                                   QStringLiteral("s"), QStringLiteral("60"));
-    parser.addOptions({minutes, idle});
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Keep the Trace window open over the last 10 minutes while active."));
+    parser.addOptions({minutes, idle, trace});
     parser.process(app);
     const auto activeTime =
         std::chrono::milliseconds(static_cast<qint64>(parser.value(minutes).toDouble() * 60000));
@@ -225,6 +229,12 @@ int main(int argc, char** argv)
     });
     guard.start(500ms);
 
+    if (parser.isSet(trace)) {
+        program.desktop.traceFm.show();
+        if (auto* span =
+                program.desktop.traceFm.findChild<QComboBox*>(QStringLiteral("MinutesBox")))
+            span->setCurrentIndex(1);
+    }
     const Usage activeFrom = Usage::now();
     const Usage serviceFrom = Usage::of(service.processId());
     measuring = true;
@@ -247,7 +257,8 @@ int main(int argc, char** argv)
     runEventsFor(idleTime);
     const Usage idleTo = Usage::now();
 
-    std::printf("poll cycle with the main window shown (%.0f s active)\n",
+    std::printf("poll cycle with the main window shown%s (%.0f s active)\n",
+                parser.isSet(trace) ? " and the Trace window open" : "",
                 activeTo.wall - activeFrom.wall);
     figures.print();
     std::printf("  stops (message boxes)  %d\n", stops);
