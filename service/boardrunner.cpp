@@ -3,6 +3,7 @@
 #include "common/daynumber.h"
 #include "timers/chantimer.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace service {
@@ -53,6 +54,9 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
 
 BoardRunner::~BoardRunner()
 {
+    // A clean disconnect leaves no will: the last word is said here.
+    if (m_mqtt)
+        m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/availability"), "offline", true);
     m_tick.stop();
     m_retry.stop();
     m_watch.stop();
@@ -84,8 +88,52 @@ void BoardRunner::start()
 {
     m_controller.run([this] { m_controller.StartUnattended(); });
     loadProject();
+    startMqtt();
     m_tick.start();
     attempt();
+}
+
+void BoardRunner::startMqtt()
+{
+    const MqttConfig& c = m_config.mqtt;
+    if (!c.enabled())
+        return;
+    network::MqttClient::Settings s;
+    s.host = c.host;
+    s.port = c.port;
+    s.user = c.user;
+    s.password = c.password;
+    if (!c.passwordFile.isEmpty()) {
+        QFile file(c.passwordFile);
+        if (file.open(QIODevice::ReadOnly))
+            s.password = QString::fromUtf8(file.readLine()).trimmed();
+        else
+            log(Level::Error, QStringLiteral("cannot read the MQTT password file %1: %2")
+                                  .arg(c.passwordFile, file.errorString()));
+    }
+    s.clientId = c.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + m_config.name : c.clientId;
+    s.caFile = c.caFile;
+    s.willTopic = m_config.topicPrefix() + QStringLiteral("/availability");
+    s.willPayload = "offline";
+    m_mqtt = std::make_unique<network::MqttClient>(s);
+    m_mqtt->setOnLog([this](bool warning, const QString& text) {
+        log(warning ? Level::Warning : Level::Info, text);
+    });
+    m_mqtt->setOnConnected([this] { publishAvailability(true); });
+    m_mqtt->start();
+}
+
+void BoardRunner::publishAvailability(bool force)
+{
+    if (!m_mqtt)
+        return;
+    const bool online = m_state == State::Running && m_controller.poll().SystemActive() &&
+                        m_controller.poll().LastFailure() == board::PollCycle::Failure::None;
+    if (!force && m_online == online)
+        return;
+    if (m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/availability"),
+                        online ? "online" : "offline", true))
+        m_online = online;
 }
 
 void BoardRunner::loadProject()
@@ -172,6 +220,7 @@ void BoardRunner::tick()
     default:
         break;
     }
+    publishAvailability(false);
 }
 
 void BoardRunner::scheduleRetry()
