@@ -74,6 +74,8 @@ void PollCycle::takeInputs(int portIn)
     m_lastPortIn = m_portIn;
     if (m_inputRead)
         m_inputRead(m_portIn, m_portOut);
+    if (m_inputReadObserver)
+        m_inputReadObserver(m_portIn);
 }
 
 void PollCycle::UpdatePortOutIndicators(bool allIdle)
@@ -137,6 +139,8 @@ void PollCycle::Serial1RxData()
             if (m_lastPortOut != m_portOut)
                 UpdatePortOutIndicators(false);
             m_lastPortOut = m_portOut;
+            if (m_relayEchoObserver)
+                m_relayEchoObserver(m_portOut);
             break;
         case Verdict::Invalid:
             invalid = true;

@@ -32,6 +32,10 @@ public:
     // Called when the link is reset, after the state is cleared and before
     // the indicators show it.
     using ResetHook = std::function<void()>;
+    // For a front end that reports the board elsewhere (MQTT): told the
+    // relay word once the board has echoed it, and the input word after
+    // every good input read. They only look; the hooks above act.
+    using WordObserver = std::function<void(int word)>;
 
     // Why the cycle last stopped by itself, back to idle.
     enum class Failure
@@ -49,6 +53,8 @@ public:
     void setRelayWordHook(RelayWordHook hook) { m_relayWord = std::move(hook); }
     void setInputReadHook(InputReadHook hook) { m_inputRead = std::move(hook); }
     void setResetHook(ResetHook hook) { m_reset = std::move(hook); }
+    void setRelayEchoObserver(WordObserver observer) { m_relayEchoObserver = std::move(observer); }
+    void setInputReadObserver(WordObserver observer) { m_inputReadObserver = std::move(observer); }
 
     [[nodiscard]] board::CommState CommState() const { return m_commState; }
     [[nodiscard]] int NoReplyTicks() const { return m_noReplyTicks; }
@@ -92,6 +98,8 @@ private:
     RelayWordHook m_relayWord;
     InputReadHook m_inputRead;
     ResetHook m_reset;
+    WordObserver m_relayEchoObserver;
+    WordObserver m_inputReadObserver;
 
     board::CommState m_commState = board::CommState::Idle;
     int m_noReplyTicks = 0;

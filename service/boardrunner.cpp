@@ -3,6 +3,7 @@
 #include "common/daynumber.h"
 #include "timers/chantimer.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -54,6 +55,10 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
 
 BoardRunner::~BoardRunner()
 {
+    m_controller.poll().setRelayEchoObserver(nullptr);
+    m_controller.poll().setInputReadObserver(nullptr);
+    m_topics.reset();
+    m_view.setMessageObserver(nullptr);
     // A clean disconnect leaves no will: the last word is said here.
     if (m_mqtt)
         m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/availability"), "offline", true);
@@ -119,8 +124,37 @@ void BoardRunner::startMqtt()
     m_mqtt->setOnLog([this](bool warning, const QString& text) {
         log(warning ? Level::Warning : Level::Info, text);
     });
-    m_mqtt->setOnConnected([this] { publishAvailability(true); });
+    network::BoardTopics::Names names;
+    names.prefix = m_config.topicPrefix();
+    names.discoveryPrefix = c.discoveryPrefix;
+    names.discovery = c.discovery;
+    names.board = m_config.name;
+    names.version = QCoreApplication::applicationVersion();
+    m_topics = std::make_unique<network::BoardTopics>(
+        *m_mqtt, m_controller.poll(), names,
+        [this](const QString& text) { log(Level::Warning, text); });
+    m_mqtt->setOnConnected([this] {
+        publishAvailability(true);
+        m_topics->connected();
+    });
+    m_mqtt->setOnMessage([this](const QString& topic, const QByteArray& payload) {
+        m_topics->message(topic, payload);
+    });
+    m_controller.poll().setRelayEchoObserver([this](int word) {
+        publishAvailability(false);
+        m_topics->relayEchoed(word);
+    });
+    m_controller.poll().setInputReadObserver([this](int word) { m_topics->inputsRead(word); });
+    m_view.setMessageObserver([this](const QString& text) {
+        m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/status"), text.toUtf8(), false);
+    });
     m_mqtt->start();
+}
+
+void BoardRunner::withdrawDiscovery()
+{
+    if (m_topics)
+        m_topics->clearDiscovery();
 }
 
 void BoardRunner::publishAvailability(bool force)

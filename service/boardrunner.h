@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "common/regional.h"
 #include "controller/relay.h"
+#include "network/boardtopics.h"
 #include "network/mqttclient.h"
 #include "serial/Serial2.h"
 #include "service/backoff.h"
@@ -68,6 +69,8 @@ public:
     [[nodiscard]] Controller& controller() { return m_controller; }
     // How often the device has been opened (or tried).
     [[nodiscard]] int openAttempts() const { return m_openAttempts; }
+    // The board leaves the configuration: its Home Assistant entities go.
+    void withdrawDiscovery();
 
 private:
     void tick();
@@ -110,6 +113,7 @@ private:
     bool m_logRunOffered = false;
     std::function<void()> m_onStopped;
     std::unique_ptr<network::MqttClient> m_mqtt;
+    std::unique_ptr<network::BoardTopics> m_topics;
     // What availability last said; nothing before the first connection.
     std::optional<bool> m_online;
 };
