@@ -3,6 +3,8 @@
 #include "common/daynumber.h"
 #include "timers/chantimer.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 namespace service {
@@ -53,6 +55,12 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
 
 BoardRunner::~BoardRunner()
 {
+    m_controller.poll().setObserverHook(nullptr);
+    m_topics.reset();
+    m_view.setMessageObserver(nullptr);
+    // A clean disconnect leaves no will: the last word is said here.
+    if (m_mqtt)
+        m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/availability"), "offline", true);
     m_tick.stop();
     m_retry.stop();
     m_watch.stop();
@@ -84,8 +92,91 @@ void BoardRunner::start()
 {
     m_controller.run([this] { m_controller.StartUnattended(); });
     loadProject();
+    startMqtt();
     m_tick.start();
     attempt();
+}
+
+void BoardRunner::startMqtt()
+{
+    const MqttConfig& c = m_config.mqtt;
+    if (!c.enabled())
+        return;
+    network::MqttClient::Settings s;
+    s.host = c.host;
+    s.port = c.port;
+    s.user = c.user;
+    s.password = c.password;
+    if (!c.passwordFile.isEmpty()) {
+        QFile file(c.passwordFile);
+        if (file.open(QIODevice::ReadOnly))
+            s.password = QString::fromUtf8(file.readLine()).trimmed();
+        else
+            log(Level::Error, QStringLiteral("cannot read the MQTT password file %1: %2")
+                                  .arg(c.passwordFile, file.errorString()));
+    }
+    s.clientId = c.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + m_config.name : c.clientId;
+    s.caFile = c.caFile;
+    s.willTopic = m_config.topicPrefix() + QStringLiteral("/availability");
+    s.willPayload = "offline";
+    m_mqtt = std::make_unique<network::MqttClient>(s);
+    m_mqtt->setOnLog([this](bool warning, const QString& text) {
+        log(warning ? Level::Warning : Level::Info, text);
+    });
+    network::BoardTopics::Names names;
+    names.prefix = m_config.topicPrefix();
+    names.discoveryPrefix = c.discoveryPrefix;
+    names.discovery = c.discovery;
+    names.board = m_config.name;
+    names.version = QCoreApplication::applicationVersion();
+    m_topics = std::make_unique<network::BoardTopics>(
+        *m_mqtt, m_controller.poll(), names,
+        [this](const QString& text) { log(Level::Warning, text); });
+    m_mqtt->setOnConnected([this] {
+        publishAvailability(true);
+        m_topics->connected();
+    });
+    m_mqtt->setOnMessage([this](const QString& topic, const QByteArray& payload) {
+        m_topics->message(topic, payload);
+    });
+    m_controller.poll().setObserverHook(
+        [this](board::PollCycle::Observation what, int portIn, int portOut) {
+            switch (what) {
+            case board::PollCycle::Observation::RelayEcho:
+                publishAvailability(false);
+                m_topics->relayEchoed(portOut);
+                break;
+            case board::PollCycle::Observation::InputRead:
+                m_topics->inputsRead(portIn);
+                break;
+            case board::PollCycle::Observation::Watchdog:
+            case board::PollCycle::Observation::InvalidData:
+                break;
+            }
+        });
+    m_view.setMessageObserver([this](const QString& text) {
+        m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/status"), text.toUtf8(), false);
+    });
+    m_mqtt->start();
+}
+
+void BoardRunner::withdrawDiscovery()
+{
+    if (m_topics)
+        m_topics->clearDiscovery();
+}
+
+void BoardRunner::publishAvailability(bool force)
+{
+    if (!m_mqtt)
+        return;
+    const bool online = m_state == State::Running && m_controller.poll().SystemActive() &&
+                        m_controller.poll().LastFailure() == board::PollCycle::Failure::None;
+    if (!force && m_online == online)
+        return;
+    if (m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/availability"),
+                        online ? "online" : "offline", true))
+        m_online = online;
 }
 
 void BoardRunner::loadProject()
@@ -172,6 +263,7 @@ void BoardRunner::tick()
     default:
         break;
     }
+    publishAvailability(false);
 }
 
 void BoardRunner::scheduleRetry()

@@ -3,6 +3,8 @@
 #include "common/clock.h"
 #include "common/regional.h"
 #include "controller/relay.h"
+#include "network/boardtopics.h"
+#include "network/mqttclient.h"
 #include "serial/Serial2.h"
 #include "service/backoff.h"
 #include "service/devicewatch.h"
@@ -15,6 +17,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 // One board of the service: its own serial component, clock, controller and
 // 100 ms tick, and what the desktop program leaves to the user: opening the
@@ -66,6 +69,8 @@ public:
     [[nodiscard]] Controller& controller() { return m_controller; }
     // How often the device has been opened (or tried).
     [[nodiscard]] int openAttempts() const { return m_openAttempts; }
+    // The board leaves the configuration: its Home Assistant entities go.
+    void withdrawDiscovery();
 
 private:
     void tick();
@@ -76,6 +81,9 @@ private:
     void loadProject();
     void applySwitches();
     void startLogRunWhenDue();
+    void startMqtt();
+    // availability: online while the poll cycle runs, offline otherwise.
+    void publishAvailability(bool force);
     void setState(State state);
     void log(Level level, const QString& text);
     [[nodiscard]] QString logPath() const;
@@ -104,6 +112,10 @@ private:
     // A log run was offered in this activation.
     bool m_logRunOffered = false;
     std::function<void()> m_onStopped;
+    std::unique_ptr<network::MqttClient> m_mqtt;
+    std::unique_ptr<network::BoardTopics> m_topics;
+    // What availability last said; nothing before the first connection.
+    std::optional<bool> m_online;
 };
 
 } // namespace service

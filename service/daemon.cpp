@@ -217,6 +217,7 @@ void Daemon::reload()
 void Daemon::retire(std::unique_ptr<BoardRunner> board)
 {
     m_journal.write(board->config().name, Level::Info, QStringLiteral("removed"));
+    board->withdrawDiscovery();
     BoardRunner* raw = board.get();
     m_retiring.push_back(std::move(board));
     raw->stop([this, raw] {

@@ -38,6 +38,8 @@ void HeadlessView::setStatusText(Panel panel, const QString& text)
     last = text;
     if (!text.isEmpty())
         log(Level::Info, text);
+    if (panel == Panel::Message && m_messageObserver)
+        m_messageObserver(text);
 }
 
 void HeadlessView::showError(const QString& text)

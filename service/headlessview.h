@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 // The controller's view when nobody is at the screen: every status text and
 // every box becomes one log line with the board's name, every question gets
 // its safe answer (the one Esc would give), every dialog and editor is
@@ -23,6 +25,11 @@ public:
     // The texts of the error and failure boxes since the last clearBoxes().
     [[nodiscard]] const QStringList& errorBoxes() const { return m_errorBoxes; }
     void clearBoxes() { m_errorBoxes.clear(); }
+    // Told each new text of the message panel.
+    void setMessageObserver(std::function<void(const QString&)> observer)
+    {
+        m_messageObserver = std::move(observer);
+    }
 
     void setStatusText(Panel panel, const QString& text) override;
     void setCaption(const QString&) override {}
@@ -55,6 +62,7 @@ private:
     // unchanged is not logged again.
     QString m_portText;
     QString m_messageText;
+    std::function<void(const QString&)> m_messageObserver;
 };
 
 } // namespace service

@@ -11,10 +11,50 @@ namespace service {
 namespace {
 
 const QStringList kKeys{
-    QStringLiteral("name"),       QStringLiteral("port"),     QStringLiteral("project"),
-    QStringLiteral("timers"),     QStringLiteral("rules"),    QStringLiteral("start-state"),
-    QStringLiteral("stop-state"), QStringLiteral("log-file"),
+    QStringLiteral("name"),
+    QStringLiteral("port"),
+    QStringLiteral("project"),
+    QStringLiteral("timers"),
+    QStringLiteral("rules"),
+    QStringLiteral("start-state"),
+    QStringLiteral("stop-state"),
+    QStringLiteral("log-file"),
+    QStringLiteral("mqtt"),
+    QStringLiteral("mqtt-client-id"),
+    QStringLiteral("mqtt-password"),
+    QStringLiteral("mqtt-password-file"),
+    QStringLiteral("mqtt-ca-file"),
+    QStringLiteral("mqtt-topic-prefix"),
+    QStringLiteral("mqtt-discovery-prefix"),
+    QStringLiteral("mqtt-discovery"),
 };
+
+// An MQTT topic level path: no wildcards, no empty levels at the ends.
+bool validTopic(const QString& topic)
+{
+    return !topic.isEmpty() && !topic.contains(QLatin1Char('#')) &&
+           !topic.contains(QLatin1Char('+')) && !topic.startsWith(QLatin1Char('/')) &&
+           !topic.endsWith(QLatin1Char('/')) && topic.size() <= 200;
+}
+
+// mqtt://[user@]host[:port]; the problem text when it is not that.
+QString parseMqttUrl(MqttConfig& mqtt, const QString& value)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        "^mqtts?://(?:([^@:/]+)(:[^@/]*)?@)?([A-Za-z0-9_.-]+)(?::([0-9]{1,5}))?/?$"));
+    const QRegularExpressionMatch m = pattern.match(value);
+    if (!m.hasMatch())
+        return QStringLiteral("mqtt is not mqtt://[user@]host[:port]");
+    if (m.capturedLength(2) > 0)
+        return QStringLiteral("mqtt: the password goes in mqtt-password-file, not in the URL");
+    const int port = m.capturedLength(4) > 0 ? m.captured(4).toInt() : 1883;
+    if (port < 1 || port > 65535)
+        return QStringLiteral("mqtt: port %1 is not 1 to 65535").arg(m.captured(4));
+    mqtt.user = m.captured(1);
+    mqtt.host = m.captured(3);
+    mqtt.port = port;
+    return {};
+}
 
 // A board name goes into every log line and names its log file.
 bool validName(const QString& name)
@@ -101,6 +141,31 @@ QString setOption(BoardConfig& board, const QString& key, const QString& value,
         if (value.isEmpty())
             return QStringLiteral("log-file is empty");
         board.logFile = absolute(value);
+    } else if (key == QStringLiteral("mqtt")) {
+        return parseMqttUrl(board.mqtt, value);
+    } else if (key == QStringLiteral("mqtt-client-id")) {
+        if (value.isEmpty() || value.size() > 64)
+            return QStringLiteral("mqtt-client-id is not 1 to 64 characters");
+        board.mqtt.clientId = value;
+    } else if (key == QStringLiteral("mqtt-password")) {
+        board.mqtt.password = value;
+    } else if (key == QStringLiteral("mqtt-password-file") ||
+               key == QStringLiteral("mqtt-ca-file")) {
+        if (value.isEmpty())
+            return QStringLiteral("%1 is empty").arg(key);
+        (key == QStringLiteral("mqtt-ca-file") ? board.mqtt.caFile : board.mqtt.passwordFile) =
+            absolute(value);
+    } else if (key == QStringLiteral("mqtt-topic-prefix") ||
+               key == QStringLiteral("mqtt-discovery-prefix")) {
+        if (!validTopic(value))
+            return QStringLiteral("%1 '%2' is not a topic without '+', '#' and outer '/'")
+                .arg(key, value);
+        (key == QStringLiteral("mqtt-topic-prefix") ? board.mqtt.topicPrefix
+                                                    : board.mqtt.discoveryPrefix) = value;
+    } else if (key == QStringLiteral("mqtt-discovery")) {
+        if (value != QStringLiteral("on") && value != QStringLiteral("off"))
+            return QStringLiteral("mqtt-discovery '%1' is not on or off").arg(value);
+        board.mqtt.discovery = value == QStringLiteral("on");
     } else {
         return QStringLiteral("unknown key '%1'").arg(key);
     }
@@ -126,6 +191,20 @@ std::optional<ConfigError> checkBoards(const QList<BoardConfig>& boards)
             return ConfigError{
                 b.file, b.line,
                 QStringLiteral("board '%1' uses port %2 of another board").arg(b.name, b.port)};
+        if (!b.mqtt.password.isEmpty() && !b.mqtt.passwordFile.isEmpty())
+            return ConfigError{b.file, b.line,
+                               QStringLiteral("board '%1' has both mqtt-password and "
+                                              "mqtt-password-file")
+                                   .arg(b.name)};
+        const MqttConfig plain;
+        if (!b.mqtt.enabled() &&
+            (!b.mqtt.password.isEmpty() || !b.mqtt.passwordFile.isEmpty() ||
+             !b.mqtt.clientId.isEmpty() || !b.mqtt.caFile.isEmpty() ||
+             !b.mqtt.topicPrefix.isEmpty() || b.mqtt.discoveryPrefix != plain.discoveryPrefix ||
+             !b.mqtt.discovery))
+            return ConfigError{
+                b.file, b.line,
+                QStringLiteral("board '%1' has mqtt-* keys but no mqtt = URL").arg(b.name)};
         names.insert(b.name);
         ports.insert(b.port);
     }
@@ -139,6 +218,11 @@ std::optional<int> BoardConfig::comNumber() const
     if (port.size() == 1 && port.at(0).isDigit())
         return port.toInt();
     return std::nullopt;
+}
+
+QString BoardConfig::topicPrefix() const
+{
+    return mqtt.topicPrefix.isEmpty() ? QStringLiteral("qmxv217/") + name : mqtt.topicPrefix;
 }
 
 QString ConfigError::text() const
@@ -181,6 +265,11 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
         if (!arg.startsWith(QStringLiteral("--")) ||
             (key != QStringLiteral("config") && !scheduleKey && !kKeys.contains(key)))
             return ConfigError{{}, 0, QStringLiteral("unknown option '%1' (see --help)").arg(arg)};
+        if (key == QStringLiteral("mqtt-password"))
+            return ConfigError{{},
+                               0,
+                               QStringLiteral("--mqtt-password would show in the process list: "
+                                              "give --mqtt-password-file")};
         QString value;
         if (inlineValue) {
             value = *inlineValue;
@@ -241,6 +330,8 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
     if (board.port.isEmpty() || board.project.isEmpty())
         return ConfigError{
             {}, 0, QStringLiteral("give --port and --project, or --config (see --help)")};
+    if (const std::optional<ConfigError> error = checkBoards({board}))
+        return *error;
     options.boards.append(board);
     return options;
 }
@@ -347,6 +438,16 @@ Options:
                           the relays as they are
   --log-file FILE      where log runs are appended (default:
                        <state folder>/<name>.log)
+  --mqtt mqtt://[USER@]HOST[:PORT]
+                       publish the board on an MQTT broker and take its
+                       commands (port 1883 by default)
+  --mqtt-password-file FILE  the broker password, the file's first line
+  --mqtt-client-id ID  the client id (default: qmxv217d-<name>)
+  --mqtt-ca-file FILE  TLS, the broker's certificate signed by this CA
+  --mqtt-topic-prefix P  the board's topics (default: qmxv217/<name>)
+  --mqtt-discovery-prefix P  Home Assistant discovery (default:
+                       homeassistant)
+  --mqtt-discovery on|off  announce the board to Home Assistant
   --print-schedule     print what the project's timer records will switch
                        as CSV (relay, record, on, off, toggle seconds;
                        local times with their UTC offset) and exit; needs

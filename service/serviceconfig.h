@@ -28,6 +28,26 @@ enum class StopState
     Keep
 };
 
+// The board's MQTT connection; off while url is empty.
+struct MqttConfig
+{
+    QString host;
+    int port = 1883;
+    QString user;
+    // Never written to a log line; from the file named by passwordFile
+    // when the service starts the board.
+    QString password;
+    QString passwordFile;
+    QString clientId;
+    QString caFile;
+    // Empty: qmxv217/<board name>.
+    QString topicPrefix;
+    QString discoveryPrefix = QStringLiteral("homeassistant");
+    bool discovery = true;
+
+    [[nodiscard]] bool enabled() const { return !host.isEmpty(); }
+};
+
 struct BoardConfig
 {
     QString name;
@@ -42,6 +62,7 @@ struct BoardConfig
     StopState stopState = StopState::Off;
     // Where the log runs are appended; empty: <board>.log in the state folder.
     QString logFile;
+    MqttConfig mqtt;
     // Where the board's settings start, for messages: the section line of
     // a configuration file, 0 on the command line.
     QString file;
@@ -49,6 +70,8 @@ struct BoardConfig
 
     // The COM number, or nothing when the port is a device path.
     [[nodiscard]] std::optional<int> comNumber() const;
+    // The MQTT topic prefix, its default filled in.
+    [[nodiscard]] QString topicPrefix() const;
 };
 
 // A fault in the command line or in a configuration file: the file (empty

@@ -133,4 +133,60 @@ TEST(ServiceConfig, CommandLineNamesOneBoardOrAFile)
     }
 }
 
+TEST(ServiceConfig, MqttKeysSetTheBrokerAndRefuseWhatWouldLeakOrMislead)
+{
+    const auto parsed = parse("[tank]\nport = 3\nproject = t.iom\n"
+                              "mqtt = mqtt://v217@broker.lan:8883\n"
+                              "mqtt-password-file = secret\nmqtt-discovery = off\n"
+                              "[pump]\nport = 4\nproject = p.iom\nmqtt = mqtt://localhost\n");
+    ASSERT_TRUE(std::holds_alternative<QList<BoardConfig>>(parsed))
+        << std::get<ConfigError>(parsed).text().toStdString();
+    const QList<BoardConfig> boards = std::get<QList<BoardConfig>>(parsed);
+    const service::MqttConfig& tank = boards.at(0).mqtt;
+    EXPECT_EQ(tank.host, QStringLiteral("broker.lan"));
+    EXPECT_EQ(tank.port, 8883);
+    EXPECT_EQ(tank.user, QStringLiteral("v217"));
+    EXPECT_EQ(tank.passwordFile, QStringLiteral("/etc/qmxv217/secret"));
+    EXPECT_FALSE(tank.discovery);
+    EXPECT_EQ(boards.at(0).topicPrefix(), QStringLiteral("qmxv217/tank"));
+    EXPECT_EQ(boards.at(1).mqtt.port, 1883);
+    EXPECT_TRUE(boards.at(1).mqtt.discovery);
+    EXPECT_EQ(boards.at(1).mqtt.discoveryPrefix, QStringLiteral("homeassistant"));
+
+    struct Case
+    {
+        const char* lines;
+        const char* problem;
+    };
+    const QList<Case> bad{
+        {"mqtt = http://host\n", "4: mqtt is not mqtt://[user@]host[:port]"},
+        {"mqtt = mqtt://u:pw@host\n", "4: mqtt: the password goes in mqtt-password-file"},
+        {"mqtt = mqtt://host:70000\n", "4: mqtt: port 70000 is not 1 to 65535"},
+        {"mqtt-topic-prefix = a/#\n", "4: mqtt-topic-prefix 'a/#' is not a topic"},
+        {"mqtt-discovery = yes\n", "4: mqtt-discovery 'yes' is not on or off"},
+        {"mqtt-user = x\n", "4: unknown key 'mqtt-user'"},
+        {"mqtt-client-id = a\n", "1: board 'b' has mqtt-* keys but no mqtt = URL"},
+        {"mqtt = mqtt://h\nmqtt-password = p\nmqtt-password-file = f\n",
+         "1: board 'b' has both mqtt-password and mqtt-password-file"},
+    };
+    for (const Case& c : bad) {
+        SCOPED_TRACE(c.lines);
+        const auto result =
+            parse((QByteArray("[b]\nport = 3\nproject = p.iom\n") + c.lines).constData());
+        ASSERT_TRUE(std::holds_alternative<ConfigError>(result));
+        EXPECT_TRUE(std::get<ConfigError>(result).text().contains(QString::fromUtf8(c.problem)))
+            << std::get<ConfigError>(result).text().toStdString();
+    }
+
+    const auto line = service::ParseCommandLine(
+        {"--port", "3", "--project", "p.iom", "--mqtt", "mqtt://pi@10.0.0.2:1884"});
+    ASSERT_TRUE(std::holds_alternative<Options>(line));
+    EXPECT_EQ(std::get<Options>(line).boards.at(0).mqtt.host, QStringLiteral("10.0.0.2"));
+    const auto leak = service::ParseCommandLine(
+        {"--port", "3", "--project", "p.iom", "--mqtt", "mqtt://h", "--mqtt-password", "hunter2"});
+    ASSERT_TRUE(std::holds_alternative<ConfigError>(leak));
+    EXPECT_FALSE(std::get<ConfigError>(leak).text().contains(QStringLiteral("hunter2")));
+    EXPECT_FALSE(service::HelpText().contains(QStringLiteral("--mqtt-password ")));
+}
+
 } // namespace

@@ -1,0 +1,241 @@
+#include "network/mqttclient.h"
+
+#include <mosquitto.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <poll.h>
+
+namespace network {
+
+namespace {
+
+void initLibrary()
+{
+    // Once per process; the library is never cleaned up, the process ends.
+    static const int done = mosquitto_lib_init();
+    (void)done;
+}
+
+QString errorText(int rc)
+{
+    return QString::fromUtf8(mosquitto_strerror(rc));
+}
+
+} // namespace
+
+MqttClient::MqttClient(Settings settings, QObject* parent)
+    : QObject(parent), m_settings(std::move(settings))
+{
+    initLibrary();
+    const QByteArray id = m_settings.clientId.toUtf8();
+    m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
+    mosquitto_connect_callback_set(m_mosq, &MqttClient::connectCallback);
+    mosquitto_message_callback_set(m_mosq, &MqttClient::messageCallback);
+    if (!m_settings.user.isEmpty()) {
+        const QByteArray user = m_settings.user.toUtf8();
+        const QByteArray password = m_settings.password.toUtf8();
+        mosquitto_username_pw_set(m_mosq, user.constData(),
+                                  m_settings.password.isEmpty() ? nullptr : password.constData());
+    }
+    if (!m_settings.willTopic.isEmpty()) {
+        const QByteArray topic = m_settings.willTopic.toUtf8();
+        mosquitto_will_set(m_mosq, topic.constData(),
+                           static_cast<int>(m_settings.willPayload.size()),
+                           m_settings.willPayload.constData(), 1, true);
+    }
+    if (!m_settings.caFile.isEmpty()) {
+        const QByteArray ca = m_settings.caFile.toLocal8Bit();
+        mosquitto_tls_set(m_mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
+    }
+    m_misc.setInterval(std::chrono::milliseconds(500));
+    connect(&m_misc, &QTimer::timeout, this, [this] { housekeeping(); });
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, [this] { attempt(); });
+}
+
+MqttClient::~MqttClient()
+{
+    m_misc.stop();
+    m_retry.stop();
+    if (m_connected) {
+        mosquitto_disconnect(m_mosq);
+        // What is still queued goes out now, each wait bounded: the event
+        // loop is not there to finish it later.
+        const int fd = mosquitto_socket(m_mosq);
+        for (int i = 0; i < 20 && fd >= 0 && mosquitto_want_write(m_mosq); ++i) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, 50) <= 0 || mosquitto_loop_write(m_mosq, 1) != MOSQ_ERR_SUCCESS)
+                break;
+        }
+    }
+    m_read.reset();
+    m_write.reset();
+    mosquitto_destroy(m_mosq);
+}
+
+void MqttClient::log(bool warning, const QString& text)
+{
+    if (m_onLog)
+        m_onLog(warning, text);
+}
+
+void MqttClient::start()
+{
+    attempt();
+}
+
+void MqttClient::attempt()
+{
+    const QByteArray host = m_settings.host.toUtf8();
+    const int rc =
+        mosquitto_connect_async(m_mosq, host.constData(), m_settings.port, kKeepAliveSeconds);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        lost(QStringLiteral("cannot connect to %1:%2: %3")
+                 .arg(m_settings.host)
+                 .arg(m_settings.port)
+                 .arg(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
+                                           : errorText(rc)));
+        return;
+    }
+    watchSocket();
+}
+
+void MqttClient::watchSocket()
+{
+    const int fd = mosquitto_socket(m_mosq);
+    m_read = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_read.get(), &QSocketNotifier::activated, this, [this] { readReady(); });
+    m_write = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+    connect(m_write.get(), &QSocketNotifier::activated, this, [this] { writeReady(); });
+    updateWriteWatch();
+    m_misc.start();
+}
+
+void MqttClient::unwatchSocket()
+{
+    m_misc.stop();
+    // Possibly from inside one of their own handlers: deleted later.
+    for (std::unique_ptr<QSocketNotifier>* n : {&m_read, &m_write}) {
+        if (*n) {
+            (*n)->setEnabled(false);
+            n->release()->deleteLater();
+        }
+    }
+}
+
+void MqttClient::lost(const QString& why)
+{
+    const bool wasConnected = std::exchange(m_connected, false);
+    unwatchSocket();
+    mosquitto_disconnect(m_mosq);
+    if (wasConnected)
+        m_nextWait = kFirstRetry;
+    log(true, QStringLiteral("%1; connecting again in %2 s")
+                  .arg(why)
+                  .arg(static_cast<double>(m_nextWait.count()) / 1000.0));
+    m_retry.start(m_nextWait);
+    m_nextWait = std::min(m_nextWait * 2, kLastRetry);
+}
+
+void MqttClient::readReady()
+{
+    const int rc = mosquitto_loop_read(m_mosq, 1);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        lost(QStringLiteral("MQTT connection to %1:%2 lost: %3")
+                 .arg(m_settings.host)
+                 .arg(m_settings.port)
+                 .arg(errorText(rc)));
+        return;
+    }
+    updateWriteWatch();
+}
+
+void MqttClient::writeReady()
+{
+    const int rc = mosquitto_loop_write(m_mosq, 1);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        lost(QStringLiteral("MQTT connection to %1:%2 failed: %3")
+                 .arg(m_settings.host)
+                 .arg(m_settings.port)
+                 .arg(errorText(rc)));
+        return;
+    }
+    updateWriteWatch();
+}
+
+void MqttClient::housekeeping()
+{
+    const int rc = mosquitto_loop_misc(m_mosq);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        lost(QStringLiteral("MQTT connection to %1:%2 timed out")
+                 .arg(m_settings.host)
+                 .arg(m_settings.port));
+        return;
+    }
+    updateWriteWatch();
+}
+
+void MqttClient::updateWriteWatch()
+{
+    if (m_write)
+        m_write->setEnabled(mosquitto_want_write(m_mosq));
+}
+
+bool MqttClient::publish(const QString& topic, const QByteArray& payload, bool retain)
+{
+    if (!m_connected)
+        return false;
+    const QByteArray t = topic.toUtf8();
+    const int rc =
+        mosquitto_publish(m_mosq, nullptr, t.constData(), static_cast<int>(payload.size()),
+                          payload.constData(), 0, retain);
+    updateWriteWatch();
+    return rc == MOSQ_ERR_SUCCESS;
+}
+
+void MqttClient::subscribe(const QString& topic)
+{
+    m_subscriptions.append(topic);
+    if (m_connected) {
+        const QByteArray t = topic.toUtf8();
+        mosquitto_subscribe(m_mosq, nullptr, t.constData(), 0);
+        updateWriteWatch();
+    }
+}
+
+void MqttClient::connectCallback(struct mosquitto*, void* self, int rc)
+{
+    auto* client = static_cast<MqttClient*>(self);
+    if (rc != 0) {
+        // The broker closes the connection next; the read handler sees it.
+        client->log(true, QStringLiteral("the broker %1:%2 refused the connection: %3")
+                              .arg(client->m_settings.host)
+                              .arg(client->m_settings.port)
+                              .arg(QString::fromUtf8(mosquitto_connack_string(rc))));
+        return;
+    }
+    client->m_connected = true;
+    client->m_nextWait = kFirstRetry;
+    client->log(false, QStringLiteral("connected to MQTT broker %1:%2")
+                           .arg(client->m_settings.host)
+                           .arg(client->m_settings.port));
+    for (const QString& topic : std::as_const(client->m_subscriptions)) {
+        const QByteArray t = topic.toUtf8();
+        mosquitto_subscribe(client->m_mosq, nullptr, t.constData(), 0);
+    }
+    if (client->m_onConnected)
+        client->m_onConnected();
+}
+
+void MqttClient::messageCallback(struct mosquitto*, void* self, const struct mosquitto_message* m)
+{
+    auto* client = static_cast<MqttClient*>(self);
+    if (!client->m_onMessage || m->topic == nullptr)
+        return;
+    client->m_onMessage(QString::fromUtf8(m->topic),
+                        QByteArray(static_cast<const char*>(m->payload), m->payloadlen));
+}
+
+} // namespace network

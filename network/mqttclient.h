@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+struct mosquitto;
+struct mosquitto_message;
+
+// An MQTT client on libmosquitto that lives in the thread of the Qt event
+// loop which created it: its socket is watched by QSocketNotifiers, its
+// housekeeping (keep-alive pings, resends) runs on a QTimer, and every
+// callback below is called from that loop. No call waits for the network,
+// except the name lookup of the broker's host when a connection starts and
+// the short flush of the last messages on destruction.
+//
+// A connection that cannot be made or is lost is made again after 1 s,
+// doubling up to 30 s. What was published while not connected is dropped:
+// the owner republishes its retained state from onConnected.
+namespace network {
+
+class MqttClient : public QObject
+{
+public:
+    struct Settings
+    {
+        QString host = QStringLiteral("localhost");
+        int port = 1883;
+        QString clientId;
+        QString user;
+        // Never written to a log line.
+        QString password;
+        // TLS with this CA file; empty: plain TCP.
+        QString caFile;
+        // The broker publishes this (retained) when the connection dies.
+        QString willTopic;
+        QByteArray willPayload;
+    };
+
+    static constexpr std::chrono::milliseconds kFirstRetry{1000};
+    static constexpr std::chrono::milliseconds kLastRetry{30000};
+    static constexpr int kKeepAliveSeconds = 30;
+
+    explicit MqttClient(Settings settings, QObject* parent = nullptr);
+    // A connected client publishes what it was asked to last, sends the
+    // disconnect and leaves; the broker does not publish the will then.
+    ~MqttClient() override;
+    MqttClient(const MqttClient&) = delete;
+    MqttClient& operator=(const MqttClient&) = delete;
+
+    // Called once the broker has accepted the connection (every time).
+    void setOnConnected(std::function<void()> handler) { m_onConnected = std::move(handler); }
+    // A message on a subscribed topic.
+    void setOnMessage(std::function<void(const QString& topic, const QByteArray& payload)> handler)
+    {
+        m_onMessage = std::move(handler);
+    }
+    // A line for the log: connection made, lost, refused.
+    void setOnLog(std::function<void(bool warning, const QString& text)> handler)
+    {
+        m_onLog = std::move(handler);
+    }
+
+    // Starts connecting; the first attempt is made now.
+    void start();
+    [[nodiscard]] bool connected() const { return m_connected; }
+    // QoS 0; false when not connected (nothing is queued).
+    bool publish(const QString& topic, const QByteArray& payload, bool retain);
+    // Subscriptions are made again on every connection.
+    void subscribe(const QString& topic);
+
+private:
+    void attempt();
+    void watchSocket();
+    void unwatchSocket();
+    void lost(const QString& why);
+    void readReady();
+    void writeReady();
+    void housekeeping();
+    void updateWriteWatch();
+    void log(bool warning, const QString& text);
+
+    static void connectCallback(struct mosquitto*, void* self, int rc);
+    static void messageCallback(struct mosquitto*, void* self, const mosquitto_message* m);
+
+    Settings m_settings;
+    struct mosquitto* m_mosq = nullptr;
+    std::unique_ptr<QSocketNotifier> m_read;
+    std::unique_ptr<QSocketNotifier> m_write;
+    QTimer m_misc;
+    QTimer m_retry;
+    std::chrono::milliseconds m_nextWait = kFirstRetry;
+    QStringList m_subscriptions;
+    bool m_connected = false;
+    std::function<void()> m_onConnected;
+    std::function<void(const QString&, const QByteArray&)> m_onMessage;
+    std::function<void(bool, const QString&)> m_onLog;
+};
+
+} // namespace network

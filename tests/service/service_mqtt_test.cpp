@@ -1,0 +1,222 @@
+// qmxv217d with --mqtt against Debian's mosquitto and the board simulator:
+// what the broker holds for the board as the board comes and goes.
+#include "../network/broker.h"
+#include "../serial/waituntil.h"
+#include "common/textlines.h"
+#include "network/mqttclient.h"
+#include "serviceprocess.h"
+#include "tools/simulatedboard.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+using std::chrono::seconds;
+
+TEST(ServiceMqtt, AvailabilityFollowsTheBoardAndTheWillTellsOfAKilledService)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    QTemporaryDir work;
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard sim(configHome.path(), 4, QStringLiteral(V217_BOARDSIM));
+    ASSERT_TRUE(sim.start());
+    const QString project = work.filePath(QStringLiteral("p.iom"));
+    WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
+
+    network::MqttClient::Settings settings;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = broker.port();
+    settings.clientId = QStringLiteral("watcher");
+    network::MqttClient watcher(settings);
+    QByteArray availability;
+    QByteArrayList statuses;
+    watcher.setOnMessage([&](const QString& topic, const QByteArray& payload) {
+        (topic.endsWith(QStringLiteral("/status")) ? statuses.emplace_back() : availability) =
+            payload;
+    });
+    watcher.subscribe(QStringLiteral("qmxv217/tank/availability"));
+    watcher.subscribe(QStringLiteral("qmxv217/tank/status"));
+    watcher.start();
+
+    ServiceProcess service(configHome.path(), stateHome.path());
+    service.start({"--name", "tank", "--port", "4", "--project", project, "--mqtt",
+                   QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port())});
+    ASSERT_TRUE(waitUntil([&] { return availability == "online"; }, seconds(10)))
+        << service.log() << broker.output().constData();
+
+    sim.command("silent on");
+    ASSERT_TRUE(waitUntil([&] { return availability == "offline"; }, seconds(10))) << service.log();
+    sim.command("silent off");
+    ASSERT_TRUE(waitUntil([&] { return availability == "online"; }, seconds(15))) << service.log();
+
+    service.signal(SIGKILL);
+    EXPECT_TRUE(waitUntil([&] { return availability == "offline"; }, seconds(60)))
+        << broker.output().constData();
+}
+
+// A subscriber that keeps the last payload of every topic.
+struct Watcher
+{
+    Watcher(const Broker& broker, const QString& filter)
+        : client([&] {
+              network::MqttClient::Settings s;
+              s.host = QStringLiteral("127.0.0.1");
+              s.port = broker.port();
+              s.clientId = QStringLiteral("watcher");
+              return s;
+          }())
+    {
+        client.setOnMessage(
+            [this](const QString& topic, const QByteArray& payload) { last[topic] = payload; });
+        client.subscribe(filter);
+        client.start();
+    }
+    [[nodiscard]] bool says(const QString& topic, const QByteArray& payload) const
+    {
+        return last.contains(topic) && last.value(topic) == payload;
+    }
+    network::MqttClient client;
+    QHash<QString, QByteArray> last;
+};
+
+TEST(ServiceMqtt, CommandsSwitchRelaysAfterTheEchoInputsAndDiscoveryArePublished)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    QTemporaryDir work;
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard sim(configHome.path(), 4, QStringLiteral(V217_BOARDSIM));
+    sim.keepEvents();
+    ASSERT_TRUE(sim.start());
+    const QString project = work.filePath(QStringLiteral("p.iom"));
+    WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
+    Watcher watcher(broker, QStringLiteral("#"));
+    ServiceProcess service(configHome.path(), stateHome.path());
+    service.start({"--name", "tank", "--port", "4", "--project", project, "--mqtt",
+                   QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port())});
+    const QString prefix = QStringLiteral("qmxv217/tank/");
+    ASSERT_TRUE(
+        waitUntil([&] { return watcher.says(prefix + "relay/16/state", "OFF"); }, seconds(10)))
+        << service.log();
+    ASSERT_TRUE(waitUntil([&] { return watcher.says(prefix + "input/6/state", "OFF"); }));
+
+    // Discovery: 16 switches and 6 binary sensors of one device.
+    QStringList ids;
+    for (const QString& topic : watcher.last.keys()) {
+        if (!topic.startsWith(QStringLiteral("homeassistant/")))
+            continue;
+        const QJsonObject config = QJsonDocument::fromJson(watcher.last.value(topic)).object();
+        ASSERT_FALSE(config.isEmpty()) << topic.toStdString();
+        for (const char* key : {"name", "unique_id", "state_topic", "payload_on", "payload_off",
+                                "availability_topic", "device"})
+            EXPECT_TRUE(config.contains(QLatin1String(key))) << topic.toStdString() << key;
+        EXPECT_EQ(config.contains(QStringLiteral("command_topic")),
+                  topic.contains(QStringLiteral("/switch/")));
+        EXPECT_EQ(config.value(QStringLiteral("device")).toObject().value("identifiers"),
+                  QJsonArray{QStringLiteral("qmxv217_tank")});
+        ids.append(config.value(QStringLiteral("unique_id")).toString());
+    }
+    EXPECT_EQ(ids.size(), 22);
+    EXPECT_TRUE(watcher.last.contains("homeassistant/switch/qmxv217_tank/relay03/config"));
+    EXPECT_TRUE(watcher.last.contains("homeassistant/binary_sensor/qmxv217_tank/input6/config"));
+
+    // The state follows the echo of the word that carries it.
+    const qsizetype mark = sim.events().size();
+    watcher.client.publish(prefix + "relay/03/set", "ON", false);
+    ASSERT_TRUE(sim.waitFor("rx", "R0004\\r", 5000)) << sim.log();
+    ASSERT_TRUE(waitUntil([&] { return watcher.says(prefix + "relay/03/state", "ON"); }));
+
+    watcher.client.publish(prefix + "relays/set", "8001", false);
+    ASSERT_TRUE(sim.waitFor("rx", "R8001\\r", 5000)) << sim.log();
+    watcher.client.publish(prefix + "relay/16/set", "TOGGLE", false);
+    ASSERT_TRUE(sim.waitFor("rx", "R0001\\r", 5000)) << sim.log();
+    ASSERT_TRUE(waitUntil([&] {
+        return watcher.says(prefix + "relay/16/state", "OFF") &&
+               watcher.says(prefix + "relay/01/state", "ON") &&
+               watcher.says(prefix + "relay/03/state", "OFF");
+    }));
+
+    // Nonsense changes nothing and is told once each.
+    const qsizetype logMark = service.lines().size();
+    for (const auto& [topic, payload] :
+         QList<std::pair<QString, QByteArray>>{{"relay/03/set", "on"},
+                                               {"relay/17/set", "ON"},
+                                               {"relays/set", "12345"},
+                                               {"relay/03/set", QByteArray(65, 'O')}})
+        watcher.client.publish(prefix + topic, payload, false);
+    watcher.client.publish(prefix + "relay/02/set", "ON", false);
+    ASSERT_TRUE(sim.waitFor("rx", "R0003\\r", 5000)) << sim.log();
+    EXPECT_EQ(service.count(QStringLiteral("nothing changed"), logMark), 4) << service.log();
+    for (const QByteArray& command : sim.commands(mark))
+        EXPECT_TRUE(command.startsWith("I") || command == "R0004\\r" || command == "R8001\\r" ||
+                    command == "R0001\\r" || command == "R0003\\r")
+            << command.toStdString();
+
+    ASSERT_TRUE(sim.commandAndWait("inputs 5"));
+    EXPECT_TRUE(waitUntil([&] {
+        return watcher.says(prefix + "input/1/state", "ON") &&
+               watcher.says(prefix + "input/3/state", "ON") &&
+               watcher.says(prefix + "input/2/state", "OFF");
+    }));
+}
+
+TEST(ServiceMqtt, BoardRemovedOnReloadTakesItsDiscoveryMessagesAlong)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    QTemporaryDir work;
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard tank(configHome.path(), 4, QStringLiteral(V217_BOARDSIM));
+    SimulatedBoard pump(configHome.path(), 5, QStringLiteral(V217_BOARDSIM));
+    ASSERT_TRUE(tank.start());
+    ASSERT_TRUE(pump.start());
+    WriteTextLines(work.filePath(QStringLiteral("p.iom")), {"0", "0", "0", "[t]", "[r]"});
+    const QString url = QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port());
+    const auto section = [&](const QString& name, int port) {
+        return QStringLiteral("[%1]\nport = %2\nproject = p.iom\nmqtt = %3\n")
+            .arg(name)
+            .arg(port)
+            .arg(url)
+            .toUtf8();
+    };
+    const QString config = work.filePath(QStringLiteral("qmxv217d.conf"));
+    const auto writeConfig = [&](const QByteArray& text) {
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    };
+    writeConfig(section(QStringLiteral("tank"), 4) + section(QStringLiteral("pump"), 5));
+    Watcher watcher(broker, QStringLiteral("homeassistant/#"));
+    ServiceProcess service(configHome.path(), stateHome.path());
+    service.start({"--config", config});
+    const QString pumpRelay = QStringLiteral("homeassistant/switch/qmxv217_pump/relay01/config");
+    const QString tankRelay = QStringLiteral("homeassistant/switch/qmxv217_tank/relay01/config");
+    ASSERT_TRUE(waitUntil([&] {
+        return !watcher.last.value(pumpRelay).isEmpty() && !watcher.last.value(tankRelay).isEmpty();
+    })) << service.log();
+
+    writeConfig(section(QStringLiteral("tank"), 4));
+    service.signal(SIGHUP);
+    ASSERT_TRUE(waitUntil([&] {
+        return watcher.last.contains(pumpRelay) && watcher.last.value(pumpRelay).isEmpty();
+    })) << service.log();
+    const QString pumpInput =
+        QStringLiteral("homeassistant/binary_sensor/qmxv217_pump/input6/config");
+    EXPECT_TRUE(waitUntil([&] { return watcher.last.value(pumpInput, "x").isEmpty(); }));
+    EXPECT_FALSE(watcher.last.value(tankRelay).isEmpty());
+}
+
+} // namespace
