@@ -143,6 +143,7 @@ void BoardRunner::startMqtt()
         [this](board::PollCycle::Observation what, int portIn, int portOut) {
             switch (what) {
             case board::PollCycle::Observation::RelayEcho:
+                m_echoed = true;
                 publishAvailability(false);
                 m_topics->relayEchoed(portOut);
                 break;
@@ -170,7 +171,8 @@ void BoardRunner::publishAvailability(bool force)
 {
     if (!m_mqtt)
         return;
-    const bool online = m_state == State::Running && m_controller.poll().SystemActive() &&
+    const bool online = m_state == State::Running && m_echoed &&
+                        m_controller.poll().SystemActive() &&
                         m_controller.poll().LastFailure() == board::PollCycle::Failure::None;
     if (!force && m_online == online)
         return;
@@ -335,6 +337,7 @@ void BoardRunner::activate()
         log(Level::Info, QStringLiteral("start state %1").arg(stateWord(m_config.startState)));
     m_activeFor.start();
     m_logRunOffered = false;
+    m_echoed = false;
     setState(State::Running);
 }
 

@@ -111,6 +111,10 @@ private:
     bool m_justBack = false;
     // A log run was offered in this activation.
     bool m_logRunOffered = false;
+    // The board has echoed a relay word in this activation: only then does
+    // it count as online, so one that is still silent does not read online
+    // each time it is activated again.
+    bool m_echoed = false;
     std::function<void()> m_onStopped;
     std::unique_ptr<network::MqttClient> m_mqtt;
     std::unique_ptr<network::BoardTopics> m_topics;

@@ -40,10 +40,15 @@ TEST(ServiceMqtt, AvailabilityFollowsTheBoardAndTheWillTellsOfAKilledService)
     settings.clientId = QStringLiteral("watcher");
     network::MqttClient watcher(settings);
     QByteArray availability;
+    QByteArrayList availabilities;
     QByteArrayList statuses;
     watcher.setOnMessage([&](const QString& topic, const QByteArray& payload) {
-        (topic.endsWith(QStringLiteral("/status")) ? statuses.emplace_back() : availability) =
-            payload;
+        if (topic.endsWith(QStringLiteral("/status"))) {
+            statuses.append(payload);
+            return;
+        }
+        availability = payload;
+        availabilities.append(payload);
     });
     watcher.subscribe(QStringLiteral("qmxv217/tank/availability"));
     watcher.subscribe(QStringLiteral("qmxv217/tank/status"));
@@ -57,6 +62,19 @@ TEST(ServiceMqtt, AvailabilityFollowsTheBoardAndTheWillTellsOfAKilledService)
 
     sim.command("silent on");
     ASSERT_TRUE(waitUntil([&] { return availability == "offline"; }, seconds(10))) << service.log();
+    // Activated again while the board is still silent, and silent again:
+    // no good echo came, so the board never read online in between.
+    const auto count = [&](const char* text) {
+        const std::string log = service.log();
+        size_t n = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    const qsizetype offlineAt = availabilities.size();
+    ASSERT_TRUE(waitUntil([&] { return count("The board is not responding") >= 2; }, seconds(10)))
+        << service.log();
+    EXPECT_FALSE(availabilities.mid(offlineAt).contains("online")) << service.log();
     sim.command("silent off");
     ASSERT_TRUE(waitUntil([&] { return availability == "online"; }, seconds(15))) << service.log();
 
