@@ -42,16 +42,7 @@ void LogRecorder::InputLogSBClick()
         m_view.confirm(error + QStringLiteral("\r\rContinue without Log data?"),
                        View::Buttons::YesNo, View::Answer::No) != View::Answer::Yes)
         return;
-    if (!m_loggerForm.LogDataValid) {
-        m_view.showInformation(kNoLogData);
-        return;
-    }
-    if (!askToSaveLog())
-        return;
-    InitiateLogging(LogRun::OnTimer);
-    m_view.setLamp(View::Lamp::LogTimer, true);
-    m_view.setLamp(View::Lamp::LogNow, false);
-    m_logOnTimer = true;
+    startRun(LogRun::OnTimer);
 }
 
 void LogRecorder::InputNowSBClick()
@@ -69,16 +60,24 @@ void LogRecorder::InputNowSBClick()
         return;
     }
     // The result of the last check decides; the fields are not read again.
+    startRun(LogRun::Now);
+}
+
+// The common end of both switches: a run needs valid log data, and the
+// lines of an earlier run are offered for saving first.
+void LogRecorder::startRun(LogRun run)
+{
     if (!m_loggerForm.LogDataValid) {
         m_view.showInformation(kNoLogData);
         return;
     }
     if (!askToSaveLog())
         return;
-    InitiateLogging(LogRun::Now);
-    m_view.setLamp(View::Lamp::LogNow, true);
-    m_view.setLamp(View::Lamp::LogTimer, false);
-    m_logNow = true;
+    InitiateLogging(run);
+    const bool onTimer = run == LogRun::OnTimer;
+    m_view.setLamp(View::Lamp::LogTimer, onTimer);
+    m_view.setLamp(View::Lamp::LogNow, !onTimer);
+    (onTimer ? m_logOnTimer : m_logNow) = true;
 }
 
 void LogRecorder::InitiateLogging(LogRun run)

@@ -87,6 +87,7 @@ private:
     // The question before a new run clears the lines of the last one; false
     // when the click ends here.
     [[nodiscard]] bool askToSaveLog();
+    void startRun(LogRun run);
     void appendLogLine(const QString& line);
 
     View& m_view;
