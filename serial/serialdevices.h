@@ -95,7 +95,7 @@ public:
     // by-id folder and /dev) and emits changed(), on this object's thread.
     void watch();
 
-signals:
+Q_SIGNALS:
     void changed();
 
 private:
