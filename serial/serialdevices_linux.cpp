@@ -140,7 +140,15 @@ bool isSerialPort(const QString& sysFolder, const QString& name)
 // The driver and what the USB device holding the tty tells of itself.
 void readSysfs(const QString& sysFolder, SerialDeviceInfo& info)
 {
-    info.driver = QFileInfo(linkText(sysFolder + QStringLiteral("/device/driver"))).fileName();
+    // Since Linux 6.5 a UART's tty hangs off the serial core's own port and
+    // controller devices (bus serial-base, drivers "port" and "ctrl"): the
+    // driver that tells the user something is the one of the UART below.
+    QString device = QFileInfo(sysFolder + QStringLiteral("/device")).canonicalFilePath();
+    while (!device.isEmpty() &&
+           QFileInfo(linkText(device + QStringLiteral("/subsystem"))).fileName() ==
+               QStringLiteral("serial-base"))
+        device = QFileInfo(device).path();
+    info.driver = QFileInfo(linkText(device + QStringLiteral("/driver"))).fileName();
     // A USB serial port sits on an interface of the USB device, the one
     // folder up the chain with idVendor: for ftdi_sio the tty's device is
     // the port below the interface, for cdc_acm the interface itself.

@@ -93,9 +93,20 @@ public:
         tty(QStringLiteral("ttyACM0"), kUsb + QStringLiteral("/1-3/1-3:1.0"),
             QStringLiteral("/sys/bus/usb/drivers/cdc_acm"));
 
-        tty(QStringLiteral("ttyS0"), QStringLiteral("/sys/devices/pnp0/00:00"),
-            QStringLiteral("/sys/bus/pnp/drivers/serial"));
-        write(QStringLiteral("/sys/devices/pnp0/00:00/tty/ttyS0/type"), "4");
+        // A UART as Linux 6.5 and later show it: the tty on the serial
+        // core's port, on its controller, on the UART's own device.
+        const QString uart = QStringLiteral("/sys/devices/pnp0/00:00");
+        const QString port = uart + QStringLiteral("/00:00:0/00:00:0.0");
+        tty(QStringLiteral("ttyS0"), port, QStringLiteral("/sys/bus/serial-base/drivers/port"));
+        link(port + QStringLiteral("/subsystem"), QStringLiteral("/sys/bus/serial-base"));
+        link(QFileInfo(port).path() + QStringLiteral("/subsystem"),
+             QStringLiteral("/sys/bus/serial-base"));
+        link(QFileInfo(port).path() + QStringLiteral("/driver"),
+             QStringLiteral("/sys/bus/serial-base/drivers/ctrl"));
+        folder(QStringLiteral("/sys/bus/pnp/drivers/serial"));
+        link(uart + QStringLiteral("/driver"), QStringLiteral("/sys/bus/pnp/drivers/serial"));
+        link(uart + QStringLiteral("/subsystem"), QStringLiteral("/sys/bus/pnp"));
+        write(port + QStringLiteral("/tty/ttyS0/type"), "4");
         write(QStringLiteral("/dev/ttyS0"));
         tty(QStringLiteral("ttyS1"), QStringLiteral("/sys/devices/platform/serial8250"),
             QStringLiteral("/sys/bus/platform/drivers/serial8250"));
