@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libsystemd-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libsystemd-dev libudev-dev
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth imagemagick x11-apps desktop-file-utils dpkg-dev file
   clang libclang-rt-14-dev clang-format
