@@ -1,21 +1,37 @@
 # Install rules: the program as a desktop application laid out the way Debian
 # and the freedesktop menus expect (binaries, desktop entry, themed icons, man
-# page, documentation), and the service with its systemd unit. Everything goes into the one component "qmxv217", which
-# is what the package holds; nothing of the test suite is installed.
+# page, AppStream metainfo, documentation), and the service with its systemd
+# unit. Everything goes into the one component "qmxv217", which is what the
+# package holds; nothing of the test suite is installed.
 include(GNUInstallDirs)
 
 set(V217_INSTALL_COMPONENT qmxv217)
 set(V217_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
-install(TARGETS qmxv217 qmxv217d
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${V217_INSTALL_COMPONENT})
+set(v217_programs qmxv217 qmxv217d)
 if(TARGET v217-boardsim)
-  install(TARGETS v217-boardsim
-    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${V217_INSTALL_COMPONENT})
+  list(APPEND v217_programs v217-boardsim)
 endif()
+install(TARGETS ${v217_programs}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${V217_INSTALL_COMPONENT})
+# A stripped program still carries the compiler's version notes (.comment);
+# a packaged one goes without them, as Debian's own packages do (dh_strip).
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program ${v217_programs})
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+        COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()
+  " COMPONENT ${V217_INSTALL_COMPONENT})
 
 install(FILES ${V217_PACKAGING_DIR}/qmxv217.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT ${V217_INSTALL_COMPONENT})
+# The AppStream description that software centres show; it names the desktop
+# entry above as what launches the program.
+install(FILES ${V217_PACKAGING_DIR}/io.github.qmxv217.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT ${V217_INSTALL_COMPONENT})
 
 # The icon theme sizes, made at build time from the icon drawn for the
 # program (resources/images/mainicon-<size>.png), so the menu, the panel and
@@ -94,7 +110,7 @@ install(CODE "
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/qmxv217d.service\" @ONLY)
   message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/qmxv217d.service\")
   " COMPONENT ${V217_INSTALL_COMPONENT})
-install(FILES ${V217_PACKAGING_DIR}/qmxv217d.conf
+install(FILES ${V217_PACKAGING_DIR}/qmxv217d.conf ${V217_PACKAGING_DIR}/99-qmxv217.rules.example
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT ${V217_INSTALL_COMPONENT})
 
 # Documentation where Debian keeps it: the README, and the help window's
@@ -109,5 +125,7 @@ add_custom_command(OUTPUT ${V217_HELP_FILE}
   COMMENT "Writing the help text"
   VERBATIM)
 add_custom_target(v217-helpfile ALL DEPENDS ${V217_HELP_FILE})
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${V217_HELP_FILE}
+# The copyright file in Debian's machine-readable format; the licence text
+# itself is the system's /usr/share/common-licenses/GPL-3.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${V217_HELP_FILE} ${V217_PACKAGING_DIR}/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${V217_INSTALL_COMPONENT})

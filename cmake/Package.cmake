@@ -4,7 +4,9 @@
 set(CPACK_PACKAGE_NAME qmxv217)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "QMX V217 developers")
-set(CPACK_PACKAGE_CONTACT "QMX V217 developers <qmxv217@localhost>" CACHE STRING
+# The project has no public mail address yet: the .invalid domain says so
+# (no mail can reach it) until the one who publishes the package sets theirs.
+set(CPACK_PACKAGE_CONTACT "QMX V217 developers <qmxv217@qmxv217.invalid>" CACHE STRING
   "Maintainer of the Debian package, as \"Name <address>\"")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "controller for the V217 serial relay and input board")

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libsystemd-dev libudev-dev
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth imagemagick x11-apps desktop-file-utils dpkg-dev file
+  lintian appstream
   clang libclang-rt-14-dev clang-format
   tzdata
   libmosquitto-dev mosquitto

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it, checks what it installed and its
-# desktop entry, starts the installed program the way a desktop starts it
+# Builds the Debian package, checks it with lintian, installs it, checks what
+# it installed (its copyright, changelog, AppStream metainfo, desktop entry
+# and examples among them), starts the installed program the way a desktop starts it
 # (from the home folder, with a read-only program folder), and removes the
 # package again.
 #
@@ -44,6 +45,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# What a distribution runs on a package before it takes it: lintian, which
+# fails the check on any error. Its warnings and notes are shown, not fatal
+# (as root it also warns that it runs as root).
+command -v lintian >/dev/null || fail "no lintian: run scripts/install-deps.sh"
+note "lintian $(basename "$deb")"
+lintian_status=0
+lintian --fail-on error "$deb" >"$scratch/lintian.txt" 2>&1 || lintian_status=$?
+sed 's/^/  /' "$scratch/lintian.txt"
+[ "$lintian_status" -eq 0 ] || fail "lintian: status $lintian_status"
+
 # The control fields a package archive and apt rely on.
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = qmxv217 ] || fail "package name"
@@ -57,6 +68,10 @@ done
 # Nothing of the test suite or the build tools goes into the package.
 if dpkg-deb -c "$deb" | grep -Ei 'test|gtest|gmock|iconsizes|\.a$|include/'; then
   fail "the package holds test or build files"
+fi
+# The udev rule is an example only: nothing goes where udev would load it.
+if dpkg-deb -c "$deb" | grep -E 'udev/rules\.d/'; then
+  fail "the package installs an active udev rule"
 fi
 
 if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W -f='${Status}' qmxv217 2>/dev/null | grep -q "ok installed"; then
@@ -94,6 +109,32 @@ zcat "$usr/share/man/man1/qmxv217.1.gz" | grep -q '^\.TH QMXV217 1' || fail "man
 head -1 "$usr/share/doc/qmxv217/help.txt" | grep -q '^QMX V217 Serial Port Relay Driver Kit' \
   || fail "no help text in /usr/share/doc/qmxv217"
 
+# The copyright file in the machine-readable format, the licence it names,
+# and the changelog of this very version.
+doc=$usr/share/doc/qmxv217
+[ -f "$doc/copyright" ] || fail "no copyright file"
+[ "$(head -1 "$doc/copyright")" = "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] \
+  || fail "the copyright file is not in the machine-readable format"
+grep -q '^License: GPL-3.0-or-later$' "$doc/copyright" && grep -q '/usr/share/common-licenses/GPL-3' "$doc/copyright" \
+  || fail "the copyright file does not name GPL-3.0-or-later"
+[ -f "$doc/changelog.Debian.gz" ] || fail "no changelog.Debian.gz"
+zcat "$doc/changelog.Debian.gz" >"$scratch/changelog"
+[ "$(dpkg-parsechangelog -l "$scratch/changelog" -S Version)" = "$(field Version)" ] \
+  || fail "the changelog's version is not the package's $(field Version)"
+
+# The AppStream metainfo: valid, launching the installed desktop entry, and
+# naming this version as its newest release.
+metainfo=$usr/share/metainfo/io.github.qmxv217.metainfo.xml
+[ -f "$metainfo" ] || fail "no AppStream metainfo"
+command -v appstreamcli >/dev/null || fail "no appstreamcli: run scripts/install-deps.sh"
+appstreamcli validate --no-net "$metainfo" || fail "the metainfo does not validate"
+launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
+[ -n "$launchable" ] && [ -f "$usr/share/applications/$launchable" ] \
+  || fail "the metainfo launches '$launchable', which is not installed"
+release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -1)
+[ "$release" = "$(field Version | sed 's/-[^-]*$//')" ] \
+  || fail "the metainfo's newest release is '$release', the package $(field Version)"
+
 # The service: program, manual page, systemd unit and example configuration;
 # it answers --help, and a faulty configuration ends it with status 2.
 [ -x "$usr/bin/qmxv217d" ] || fail "no /usr/bin/qmxv217d"
@@ -106,6 +147,10 @@ for line in Type=notify WatchdogSec= Restart=on-failure DynamicUser=yes \
   grep -q "^$line" "$unit" || fail "the unit lacks $line"
 done
 [ -f "$usr/share/doc/qmxv217/examples/qmxv217d.conf" ] || fail "no example configuration"
+rules=$usr/share/doc/qmxv217/examples/99-qmxv217.rules.example
+[ -f "$rules" ] || fail "no example udev rule"
+grep -v '^#' "$rules" | grep 'SYMLINK+="v217-tank"' | grep -q 'ENV{ID_MM_DEVICE_IGNORE}="1"' \
+  || fail "the example udev rule does not name /dev/v217-tank or keep ModemManager away"
 field Depends | grep -qw libsystemd0 || fail "Depends lacks libsystemd0: $(field Depends)"
 "$usr/bin/qmxv217d" --help | grep -q -- '--config FILE' || fail "qmxv217d --help"
 printf '[tank]\nport = 3\nspeed = 9600\n' >"$scratch/bad.conf"
