@@ -107,6 +107,8 @@ for line in Type=notify WatchdogSec= Restart=on-failure DynamicUser=yes \
 done
 [ -f "$usr/share/doc/qmxv217/examples/qmxv217d.conf" ] || fail "no example configuration"
 field Depends | grep -qw libsystemd0 || fail "Depends lacks libsystemd0: $(field Depends)"
+# Both programs speak MQTT through libmosquitto.
+field Depends | grep -qw libmosquitto1 || fail "Depends lacks libmosquitto1: $(field Depends)"
 "$usr/bin/qmxv217d" --help | grep -q -- '--config FILE' || fail "qmxv217d --help"
 printf '[tank]\nport = 3\nspeed = 9600\n' >"$scratch/bad.conf"
 status=0
