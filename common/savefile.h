@@ -26,6 +26,10 @@
 // write fails. False on any failure, with the old file as it was. A file the
 // user may not write is never replaced.
 [[nodiscard]] bool ReplaceFile(const QString& path, const QByteArray& bytes);
+// The same for a file that may hold a secret: the file, new or replaced,
+// is readable by the user only (mode 0600) from its first byte on, whatever
+// the old file's mode was.
+[[nodiscard]] bool ReplacePrivateFile(const QString& path, const QByteArray& bytes);
 
 // Makes a write past the file-size limit (ulimit -f) fail as a write, instead
 // of ending the process with the signal the kernel sends by default.

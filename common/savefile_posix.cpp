@@ -9,6 +9,7 @@
 #include <climits>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,8 +86,10 @@ int createBeside(const QString& path, mode_t mode, QByteArray& name)
     return -1;
 }
 
-bool giveOwnerAndMode(int fd, const struct stat& old)
+bool giveOwnerAndMode(int fd, struct stat old, std::optional<mode_t> mode)
 {
+    if (mode)
+        old.st_mode = *mode;
     struct stat made = {};
     if (::fstat(fd, &made) != 0)
         return false;
@@ -101,14 +104,15 @@ bool giveOwnerAndMode(int fd, const struct stat& old)
 // The new bytes go over the old ones from the start and the file is cut to
 // length only afterwards, so putting the old content back after a failed
 // write never needs more room than the file already had.
-bool overwriteInPlace(const QByteArray& name, const QByteArray& bytes)
+bool overwriteInPlace(const QByteArray& name, const QByteArray& bytes, std::optional<mode_t> mode)
 {
     const int fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st = {};
     QByteArray old;
-    bool done = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readWhole(fd, old);
+    bool done = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                (!mode || ::fchmod(fd, *mode) == 0) && readWhole(fd, old);
     if (done) {
         done = writeFromStart(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0;
         if (!done)
@@ -144,7 +148,11 @@ bool IsLinkOrOthersFile(const QString& path)
            (S_ISLNK(st.st_mode) || st.st_uid != ::geteuid());
 }
 
-bool ReplaceFile(const QString& path, const QByteArray& bytes)
+namespace {
+
+// mode: the mode of the new file; none: the old file's, or the default
+// under the umask for a new one.
+bool replace(const QString& path, const QByteArray& bytes, std::optional<mode_t> mode)
 {
     const QByteArray name = encoded(path);
     struct stat old = {};
@@ -158,19 +166,31 @@ bool ReplaceFile(const QString& path, const QByteArray& bytes)
 
     QByteArray temporary;
     // Only the user may read it until it has the old file's owner and mode.
-    const int fd = createBeside(path, exists ? 0600 : 0666, temporary);
+    const int fd = createBeside(path, exists || mode ? 0600 : 0666, temporary);
     if (fd < 0)
-        return exists && overwriteInPlace(name, bytes);
-    if (exists && !giveOwnerAndMode(fd, old)) {
+        return exists && overwriteInPlace(name, bytes, mode);
+    if (exists && !giveOwnerAndMode(fd, old, mode)) {
         ::close(fd);
         ::unlink(temporary.constData());
-        return overwriteInPlace(name, bytes);
+        return overwriteInPlace(name, bytes, mode);
     }
     const bool written = writeFromStart(fd, bytes) && ::fsync(fd) == 0;
     if (::close(fd) == 0 && written && ::rename(temporary.constData(), name.constData()) == 0)
         return true;
     ::unlink(temporary.constData());
     return false;
+}
+
+} // namespace
+
+bool ReplaceFile(const QString& path, const QByteArray& bytes)
+{
+    return replace(path, bytes, std::nullopt);
+}
+
+bool ReplacePrivateFile(const QString& path, const QByteArray& bytes)
+{
+    return replace(path, bytes, 0600);
 }
 
 void IgnoreFileSizeSignal()

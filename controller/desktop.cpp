@@ -10,13 +10,18 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
       portFm(mainWindow, &mainWindow), rulesFm(core.rulesForm(), mainWindow, &mainWindow),
       chanFm(core.chanForm(), mainWindow, &mainWindow),
       loggerFm(core.loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow),
-      timelineFm(timelineFeed(), clock, &mainWindow), traceFm(trace, clock, &mainWindow)
+      timelineFm(timelineFeed(), clock, &mainWindow), traceFm(trace, clock, &mainWindow),
+      mqtt(core.poll(), mainWindow, clock, network::MqttSettingsFile(),
+           [this] { return !core.FirstTick; }),
+      mqttFm(mqtt, mainWindow, &mainWindow)
 {
     mainWindow.addViewWindow(QStringLiteral("&Timeline\u2026"), QStringLiteral("Timeline1"),
                              timelineFm);
     mainWindow.addViewWindow(QStringLiteral("T&race\u2026"), QStringLiteral("Trace1"), traceFm);
+    mainWindow.addPortWindow(QStringLiteral("&MQTT\u2026"), QStringLiteral("Mqtt1"), mqttFm);
     // The trace records what the cycle saw whether its window is open or
-    // not, so that it shows the last hour when it opens.
+    // not, so that it shows the last hour when it opens. The cycle has one
+    // observer: MQTT is told the same after the trace.
     core.poll().setObserverHook(
         [this, &clock](board::PollCycle::Observation what, int portIn, int portOut) {
             using Observation = board::PollCycle::Observation;
@@ -35,7 +40,10 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
                 trace.addFault(now, SignalTrace::Kind::InvalidData);
                 break;
             }
+            mqtt.observe(what, portIn, portOut);
         });
+    mainWindow.setMessageObserver([this](const QString& text) { mqtt.messageShown(text); });
+    mqtt.load();
 }
 
 TimelineFeed Desktop::timelineFeed()

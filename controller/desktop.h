@@ -7,6 +7,8 @@
 #include "logger/loggerwindow.h"
 #include "logger/signaltrace.h"
 #include "logger/tracewindow.h"
+#include "network/desktopmqtt.h"
+#include "network/mqttwindow.h"
 #include "rules/ruleswindow.h"
 #include "timers/chanwindow.h"
 #include "timers/timelinewindow.h"
@@ -26,7 +28,8 @@ struct Regional;
 // windows by reference before those exist; neither touches them before the
 // first tick, which comes once the message loop runs. The View menu's
 // windows come after them and read the controller's parts through the feeds
-// built here.
+// built here. Last come MQTT, which the poll cycle's one observer tells
+// after the trace, and its window in the Port menu.
 class Desktop
 {
 public:
@@ -46,6 +49,9 @@ public:
     // Every read and echo of the poll cycle, for the trace window.
     SignalTrace trace;
     TTraceFm traceFm;
+    // MQTT, off until the user turns it on in the Port menu's window.
+    network::DesktopMqtt mqtt;
+    TMqttFm mqttFm;
 
 private:
     [[nodiscard]] TimelineFeed timelineFeed();

@@ -243,6 +243,7 @@ void TIOmodFM::createMenus()
     QMenu* port = menuBar()->addMenu(QStringLiteral("&Port"));
     port->setObjectName(QStringLiteral("Port1"));
     add(port, QStringLiteral("&Set"), QStringLiteral("Set1"), &Controller::Set1Click);
+    m_portMenu = port;
     m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     m_viewMenu->setObjectName(QStringLiteral("View1"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -253,7 +254,17 @@ void TIOmodFM::createMenus()
 
 void TIOmodFM::addViewWindow(const QString& text, const QString& name, QWidget& window)
 {
-    QAction* action = m_viewMenu->addAction(text);
+    addWindowItem(m_viewMenu, text, name, window);
+}
+
+void TIOmodFM::addPortWindow(const QString& text, const QString& name, QWidget& window)
+{
+    addWindowItem(m_portMenu, text, name, window);
+}
+
+void TIOmodFM::addWindowItem(QMenu* menu, const QString& text, const QString& name, QWidget& window)
+{
+    QAction* action = menu->addAction(text);
     action->setObjectName(name);
     connect(action, &QAction::triggered, &window, [&window] {
         window.show();
@@ -382,6 +393,8 @@ void TIOmodFM::closeEvent(QCloseEvent* event)
 void TIOmodFM::setStatusText(Panel panel, const QString& text)
 {
     m_panels.at(static_cast<size_t>(panel))->setText(text);
+    if (panel == Panel::Message && m_messageObserver)
+        m_messageObserver(text);
 }
 
 void TIOmodFM::setCaption(const QString& caption)

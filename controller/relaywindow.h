@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 
 class QAbstractButton;
 class QLabel;
@@ -48,6 +49,14 @@ public:
     // A window of the View menu: the item shows it, or raises it when it is
     // open already. The windows are not modal and keep their own place.
     void addViewWindow(const QString& text, const QString& name, QWidget& window);
+    // A settings window of the Port menu, after its own items: the item
+    // shows the window, or raises it when it is open already.
+    void addPortWindow(const QString& text, const QString& name, QWidget& window);
+    // Told each new text of the message panel.
+    void setMessageObserver(std::function<void(const QString&)> observer)
+    {
+        m_messageObserver = std::move(observer);
+    }
 
     // View
     void setStatusText(Panel panel, const QString& text) override;
@@ -84,12 +93,15 @@ private:
     void connectButton(const QString& name, void (Controller::*handler)());
     [[nodiscard]] QLabel* pictureLabel(const QString& name) const;
     bool pressFeedback(QObject* watched, QEvent* event);
+    void addWindowItem(QMenu* menu, const QString& text, const QString& name, QWidget& window);
 
     Controller& m_core;
     Windows m_windows;
     QTimer m_timer1;
     QWidget* m_client = nullptr;
     QMenu* m_viewMenu = nullptr;
+    QMenu* m_portMenu = nullptr;
+    std::function<void(const QString&)> m_messageObserver;
     std::array<QLabel*, 3> m_panels{};
     std::array<QLabel*, 16> m_relayIndicators{};
     std::array<QLabel*, 6> m_inputIndicators{};

@@ -210,10 +210,13 @@ void MqttClient::connectCallback(struct mosquitto*, void* self, int rc)
     auto* client = static_cast<MqttClient*>(self);
     if (rc != 0) {
         // The broker closes the connection next; the read handler sees it.
+        const QString reason = QString::fromUtf8(mosquitto_connack_string(rc));
         client->log(true, QStringLiteral("the broker %1:%2 refused the connection: %3")
                               .arg(client->m_settings.host)
                               .arg(client->m_settings.port)
-                              .arg(QString::fromUtf8(mosquitto_connack_string(rc))));
+                              .arg(reason));
+        if (client->m_onRefused)
+            client->m_onRefused(reason);
         return;
     }
     client->m_connected = true;

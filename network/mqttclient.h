@@ -67,6 +67,13 @@ public:
         m_onLog = std::move(handler);
     }
 
+    // The broker answered the connection with a refusal, in its words; the
+    // client tries again as after a lost connection.
+    void setOnRefused(std::function<void(const QString& reason)> handler)
+    {
+        m_onRefused = std::move(handler);
+    }
+
     // Starts connecting; the first attempt is made now.
     void start();
     [[nodiscard]] bool connected() const { return m_connected; }
@@ -101,6 +108,7 @@ private:
     std::function<void()> m_onConnected;
     std::function<void(const QString&, const QByteArray&)> m_onMessage;
     std::function<void(bool, const QString&)> m_onLog;
+    std::function<void(const QString&)> m_onRefused;
 };
 
 } // namespace network

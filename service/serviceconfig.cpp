@@ -10,58 +10,18 @@ namespace service {
 
 namespace {
 
-const QStringList kKeys{
-    QStringLiteral("name"),
-    QStringLiteral("port"),
-    QStringLiteral("project"),
-    QStringLiteral("timers"),
-    QStringLiteral("rules"),
-    QStringLiteral("start-state"),
-    QStringLiteral("stop-state"),
-    QStringLiteral("log-file"),
-    QStringLiteral("mqtt"),
-    QStringLiteral("mqtt-client-id"),
-    QStringLiteral("mqtt-password"),
-    QStringLiteral("mqtt-password-file"),
-    QStringLiteral("mqtt-ca-file"),
-    QStringLiteral("mqtt-topic-prefix"),
-    QStringLiteral("mqtt-discovery-prefix"),
-    QStringLiteral("mqtt-discovery"),
-};
-
-// An MQTT topic level path: no wildcards, no empty levels at the ends.
-bool validTopic(const QString& topic)
-{
-    return !topic.isEmpty() && !topic.contains(QLatin1Char('#')) &&
-           !topic.contains(QLatin1Char('+')) && !topic.startsWith(QLatin1Char('/')) &&
-           !topic.endsWith(QLatin1Char('/')) && topic.size() <= 200;
-}
-
-// mqtt://[user@]host[:port]; the problem text when it is not that.
-QString parseMqttUrl(MqttConfig& mqtt, const QString& value)
-{
-    static const QRegularExpression pattern(QStringLiteral(
-        "^mqtts?://(?:([^@:/]+)(:[^@/]*)?@)?([A-Za-z0-9_.-]+)(?::([0-9]{1,5}))?/?$"));
-    const QRegularExpressionMatch m = pattern.match(value);
-    if (!m.hasMatch())
-        return QStringLiteral("mqtt is not mqtt://[user@]host[:port]");
-    if (m.capturedLength(2) > 0)
-        return QStringLiteral("mqtt: the password goes in mqtt-password-file, not in the URL");
-    const int port = m.capturedLength(4) > 0 ? m.captured(4).toInt() : 1883;
-    if (port < 1 || port > 65535)
-        return QStringLiteral("mqtt: port %1 is not 1 to 65535").arg(m.captured(4));
-    mqtt.user = m.captured(1);
-    mqtt.host = m.captured(3);
-    mqtt.port = port;
-    return {};
-}
+const QStringList kKeys =
+    QStringList{
+        QStringLiteral("name"),       QStringLiteral("port"),     QStringLiteral("project"),
+        QStringLiteral("timers"),     QStringLiteral("rules"),    QStringLiteral("start-state"),
+        QStringLiteral("stop-state"), QStringLiteral("log-file"),
+    } +
+    network::MqttKeys();
 
 // A board name goes into every log line and names its log file.
 bool validName(const QString& name)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_.-]{1,32}$"));
-    return pattern.match(name).hasMatch() && name != QStringLiteral(".") &&
-           name != QStringLiteral("..");
+    return network::ValidBoardName(name);
 }
 
 std::optional<Switch> parseSwitch(const QString& value)
@@ -141,31 +101,8 @@ QString setOption(BoardConfig& board, const QString& key, const QString& value,
         if (value.isEmpty())
             return QStringLiteral("log-file is empty");
         board.logFile = absolute(value);
-    } else if (key == QStringLiteral("mqtt")) {
-        return parseMqttUrl(board.mqtt, value);
-    } else if (key == QStringLiteral("mqtt-client-id")) {
-        if (value.isEmpty() || value.size() > 64)
-            return QStringLiteral("mqtt-client-id is not 1 to 64 characters");
-        board.mqtt.clientId = value;
-    } else if (key == QStringLiteral("mqtt-password")) {
-        board.mqtt.password = value;
-    } else if (key == QStringLiteral("mqtt-password-file") ||
-               key == QStringLiteral("mqtt-ca-file")) {
-        if (value.isEmpty())
-            return QStringLiteral("%1 is empty").arg(key);
-        (key == QStringLiteral("mqtt-ca-file") ? board.mqtt.caFile : board.mqtt.passwordFile) =
-            absolute(value);
-    } else if (key == QStringLiteral("mqtt-topic-prefix") ||
-               key == QStringLiteral("mqtt-discovery-prefix")) {
-        if (!validTopic(value))
-            return QStringLiteral("%1 '%2' is not a topic without '+', '#' and outer '/'")
-                .arg(key, value);
-        (key == QStringLiteral("mqtt-topic-prefix") ? board.mqtt.topicPrefix
-                                                    : board.mqtt.discoveryPrefix) = value;
-    } else if (key == QStringLiteral("mqtt-discovery")) {
-        if (value != QStringLiteral("on") && value != QStringLiteral("off"))
-            return QStringLiteral("mqtt-discovery '%1' is not on or off").arg(value);
-        board.mqtt.discovery = value == QStringLiteral("on");
+    } else if (network::MqttKeys().contains(key)) {
+        return network::SetMqttOption(board.mqtt, key, value, absolute);
     } else {
         return QStringLiteral("unknown key '%1'").arg(key);
     }

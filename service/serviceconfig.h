@@ -1,5 +1,7 @@
 #pragma once
 
+#include "network/mqttconfig.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -28,25 +30,8 @@ enum class StopState
     Keep
 };
 
-// The board's MQTT connection; off while url is empty.
-struct MqttConfig
-{
-    QString host;
-    int port = 1883;
-    QString user;
-    // Never written to a log line; from the file named by passwordFile
-    // when the service starts the board.
-    QString password;
-    QString passwordFile;
-    QString clientId;
-    QString caFile;
-    // Empty: qmxv217/<board name>.
-    QString topicPrefix;
-    QString discoveryPrefix = QStringLiteral("homeassistant");
-    bool discovery = true;
-
-    [[nodiscard]] bool enabled() const { return !host.isEmpty(); }
-};
+// The board's MQTT connection, as the desktop program keeps it too.
+using MqttConfig = network::MqttConfig;
 
 struct BoardConfig
 {

@@ -152,6 +152,8 @@ rules=$usr/share/doc/qmxv217/examples/99-qmxv217.rules.example
 grep -v '^#' "$rules" | grep 'SYMLINK+="v217-tank"' | grep -q 'ENV{ID_MM_DEVICE_IGNORE}="1"' \
   || fail "the example udev rule does not name /dev/v217-tank or keep ModemManager away"
 field Depends | grep -qw libsystemd0 || fail "Depends lacks libsystemd0: $(field Depends)"
+# Both programs speak MQTT through libmosquitto.
+field Depends | grep -qw libmosquitto1 || fail "Depends lacks libmosquitto1: $(field Depends)"
 "$usr/bin/qmxv217d" --help | grep -q -- '--config FILE' || fail "qmxv217d --help"
 printf '[tank]\nport = 3\nspeed = 9600\n' >"$scratch/bad.conf"
 status=0

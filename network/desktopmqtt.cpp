@@ -1,0 +1,428 @@
+#include "network/desktopmqtt.h"
+
+#include "common/clock.h"
+#include "common/folders.h"
+#include "common/savefile.h"
+#include "common/view.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSysInfo>
+
+namespace network {
+
+namespace {
+
+// A few hundred bytes in practice; anything far larger is no settings file.
+constexpr qint64 kMaxFileBytes = 64 * 1024;
+
+const QString kEnabled = QStringLiteral("enabled");
+const QString kName = QStringLiteral("name");
+
+bool oneLine(const QString& text)
+{
+    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
+}
+
+// A value keeps its outer spaces only where the file reads it back so.
+bool keepsAsIs(const QString& text)
+{
+    return oneLine(text) && text.trimmed() == text;
+}
+
+} // namespace
+
+QString DesktopMqttSettings::boardName() const
+{
+    return name.isEmpty() ? DefaultBoardName() : name;
+}
+
+QString DesktopMqttSettings::topicPrefix() const
+{
+    return mqtt.topicPrefix.isEmpty() ? QStringLiteral("qmxv217/") + boardName() : mqtt.topicPrefix;
+}
+
+QString DesktopMqttSettings::clientId() const
+{
+    return mqtt.clientId.isEmpty() ? DefaultClientId() : mqtt.clientId;
+}
+
+QString MqttSettingsFile()
+{
+    return ConfigFolder() + QStringLiteral("/mqtt.conf");
+}
+
+QString DefaultBoardName()
+{
+    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_.-]"));
+    QString name = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
+    name = name.replace(other, QStringLiteral("_")).left(32);
+    return ValidBoardName(name) ? name : QStringLiteral("desktop");
+}
+
+QString DefaultClientId()
+{
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = QDir::home().dirName();
+    return (QStringLiteral("qmxv217-") + user + QLatin1Char('@') + QSysInfo::machineHostName())
+        .left(64);
+}
+
+std::variant<DesktopMqttSettings, QString> ReadMqttSettings(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return DesktopMqttSettings{};
+    if (!QFileInfo(path).isFile())
+        return path + QStringLiteral(": is not a file");
+    if (!file.open(QIODevice::ReadOnly))
+        return path + QStringLiteral(": cannot be read: ") + file.errorString();
+    if (file.size() > kMaxFileBytes)
+        return path + QStringLiteral(": is larger than %1 bytes").arg(kMaxFileBytes);
+    return ParseMqttSettings(path, file.readAll());
+}
+
+std::variant<DesktopMqttSettings, QString> ParseMqttSettings(const QString& path,
+                                                             const QByteArray& text)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const auto absolute = [&](const QString& name) {
+        return QDir::cleanPath(QDir(folder).absoluteFilePath(name));
+    };
+    DesktopMqttSettings settings;
+    QSet<QString> seen;
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const auto fault = [&](const QString& problem) {
+            return QStringLiteral("%1:%2: %3").arg(path).arg(i + 1).arg(problem);
+        };
+        QByteArray raw = lines.at(i);
+        if (raw.endsWith('\r'))
+            raw.chop(1);
+        const QString decoded = QString::fromUtf8(raw);
+        if (decoded.contains(QChar::ReplacementCharacter))
+            return fault(QStringLiteral("the line is not UTF-8 text"));
+        const QString line = decoded.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
+            line.startsWith(QLatin1Char(';')))
+            continue;
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            return fault(QStringLiteral("expected 'key = value'"));
+        const QString key = line.left(equals).trimmed().toLower();
+        const QString value = line.mid(equals + 1).trimmed();
+        if (key != kEnabled && key != kName && !MqttKeys().contains(key))
+            return fault(QStringLiteral("unknown key '%1'").arg(line.left(equals).trimmed()));
+        if (seen.contains(key))
+            return fault(QStringLiteral("'%1' is set twice").arg(key));
+        seen.insert(key);
+        if (key == kEnabled) {
+            if (value != QStringLiteral("on") && value != QStringLiteral("off"))
+                return fault(QStringLiteral("enabled '%1' is not on or off").arg(value));
+            settings.enabled = value == QStringLiteral("on");
+        } else if (key == kName) {
+            if (!ValidBoardName(value))
+                return fault(QStringLiteral("name '%1' is not %2").arg(value, kBoardNameRule));
+            settings.name = value;
+        } else if (const QString problem = SetMqttOption(settings.mqtt, key, value, absolute);
+                   !problem.isEmpty()) {
+            return fault(problem);
+        }
+    }
+    const auto whole = [&](const QString& problem) {
+        return path + QStringLiteral(": ") + problem;
+    };
+    if (settings.enabled && !settings.mqtt.enabled())
+        return whole(
+            QStringLiteral("enabled = on needs the broker, mqtt = mqtt://[user@]host[:port]"));
+    if (!settings.mqtt.password.isEmpty() && !settings.mqtt.passwordFile.isEmpty())
+        return whole(QStringLiteral("both mqtt-password and mqtt-password-file"));
+    return settings;
+}
+
+QByteArray MqttSettingsText(const DesktopMqttSettings& s)
+{
+    QStringList lines{
+        QStringLiteral("# MQTT of the QMX V217 desktop program, set in Port > MQTT."),
+        QStringLiteral("enabled = ") + (s.enabled ? QStringLiteral("on") : QStringLiteral("off")),
+    };
+    const auto add = [&](const QString& key, const QString& value) {
+        if (!value.isEmpty())
+            lines.append(key + QStringLiteral(" = ") + value);
+    };
+    add(kName, s.name);
+    if (s.mqtt.enabled())
+        add(QStringLiteral("mqtt"), MqttUrl(s.mqtt));
+    add(QStringLiteral("mqtt-password"), s.mqtt.password);
+    add(QStringLiteral("mqtt-password-file"), s.mqtt.passwordFile);
+    add(QStringLiteral("mqtt-client-id"), s.mqtt.clientId);
+    add(QStringLiteral("mqtt-ca-file"), s.mqtt.caFile);
+    add(QStringLiteral("mqtt-topic-prefix"), s.mqtt.topicPrefix);
+    add(QStringLiteral("mqtt-discovery-prefix"), s.mqtt.discoveryPrefix);
+    add(QStringLiteral("mqtt-discovery"),
+        s.mqtt.discovery ? QStringLiteral("on") : QStringLiteral("off"));
+    return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+}
+
+QString CheckMqttSettings(const DesktopMqttSettings& s)
+{
+    static const QRegularExpression host(QStringLiteral("^[A-Za-z0-9_.-]+$"));
+    static const QRegularExpression user(QStringLiteral("^[^@:/\\s]+$"));
+    const MqttConfig& m = s.mqtt;
+    if (s.enabled && m.host.isEmpty())
+        return QStringLiteral("Give the broker's host to turn MQTT on.");
+    if (!m.host.isEmpty() && !host.match(m.host).hasMatch())
+        return QStringLiteral("The broker's host '%1' is not a name or an address.").arg(m.host);
+    if (m.port < 1 || m.port > 65535)
+        return QStringLiteral("The broker's port is not 1 to 65535.");
+    if (!m.user.isEmpty() && !user.match(m.user).hasMatch())
+        return QStringLiteral("The user name holds a space, '@', ':' or '/'.");
+    if (!m.user.isEmpty() && m.host.isEmpty())
+        return QStringLiteral("A user name needs the broker's host.");
+    if (!keepsAsIs(m.password))
+        return QStringLiteral("The password begins or ends with a space or holds a line break.");
+    if (!m.password.isEmpty() && !m.passwordFile.isEmpty())
+        return QStringLiteral("Give the password or a password file, not both.");
+    for (const QString* path : {&m.passwordFile, &m.caFile})
+        if (!keepsAsIs(*path) || (!path->isEmpty() && !QDir::isAbsolutePath(*path)))
+            return QStringLiteral("The file '%1' is not an absolute path.").arg(*path);
+    if (!s.name.isEmpty() && !ValidBoardName(s.name))
+        return QStringLiteral("The name '%1' is not %2.").arg(s.name, kBoardNameRule);
+    if (!m.clientId.isEmpty() && (m.clientId.size() > 64 || !keepsAsIs(m.clientId)))
+        return QStringLiteral("The client id is not 1 to 64 characters without outer spaces.");
+    if (!m.topicPrefix.isEmpty() && !ValidTopic(m.topicPrefix))
+        return QStringLiteral(
+                   "The topic prefix '%1' is not a topic without '+', '#' and outer '/'.")
+            .arg(m.topicPrefix);
+    if (!ValidTopic(m.discoveryPrefix))
+        return QStringLiteral(
+                   "The discovery prefix '%1' is not a topic without '+', '#' and outer '/'.")
+            .arg(m.discoveryPrefix);
+    return {};
+}
+
+DesktopMqtt::DesktopMqtt(board::PollCycle& poll, View& view, const Clock& clock, QString file,
+                         std::function<bool()> startedUp)
+    : m_poll(poll), m_view(view), m_clock(clock), m_file(std::move(file)),
+      m_startedUp(std::move(startedUp))
+{
+    m_tick.setInterval(kCheckPeriod);
+    QObject::connect(&m_tick, &QTimer::timeout, &m_tick, [this] { tick(); });
+}
+
+DesktopMqtt::~DesktopMqtt()
+{
+    stop();
+}
+
+void DesktopMqtt::load()
+{
+    std::variant<DesktopMqttSettings, QString> read = ReadMqttSettings(m_file);
+    if (const QString* problem = std::get_if<QString>(&read)) {
+        m_fileProblem = *problem;
+        m_problemTold = false;
+        addLog(*problem);
+        m_tick.start();
+        changed();
+        return;
+    }
+    m_settings = std::get<DesktopMqttSettings>(read);
+    if (m_settings.enabled)
+        start();
+}
+
+bool DesktopMqtt::save(const DesktopMqttSettings& settings, QString& problem)
+{
+    problem = CheckMqttSettings(settings);
+    if (!problem.isEmpty())
+        return false;
+    const QString folder = QFileInfo(m_file).absolutePath();
+    if (!QDir().mkpath(folder) || IsLinkOrOthersFile(m_file) ||
+        !ReplacePrivateFile(m_file, MqttSettingsText(settings))) {
+        problem = QStringLiteral("The MQTT settings cannot be saved to %1.").arg(m_file);
+        return false;
+    }
+    stop();
+    m_settings = settings;
+    m_fileProblem.clear();
+    m_problemTold = true;
+    if (m_settings.enabled)
+        start();
+    else
+        changed();
+    return true;
+}
+
+QString DesktopMqtt::availabilityTopic() const
+{
+    return m_settings.topicPrefix() + QStringLiteral("/availability");
+}
+
+void DesktopMqtt::start()
+{
+    const MqttConfig& c = m_settings.mqtt;
+    MqttClient::Settings s;
+    s.host = c.host;
+    s.port = c.port;
+    s.user = c.user;
+    s.password = c.password;
+    if (!c.passwordFile.isEmpty()) {
+        QFile file(c.passwordFile);
+        if (file.open(QIODevice::ReadOnly))
+            s.password = QString::fromUtf8(file.readLine()).trimmed();
+        else
+            addLog(QStringLiteral("cannot read the MQTT password file %1: %2")
+                       .arg(c.passwordFile, file.errorString()));
+    }
+    s.clientId = m_settings.clientId();
+    s.caFile = c.caFile;
+    s.willTopic = availabilityTopic();
+    s.willPayload = "offline";
+    m_client = std::make_unique<MqttClient>(s);
+    m_client->setOnLog([this](bool, const QString& text) {
+        addLog(text);
+        if (!m_client->connected() && m_state == State::Connected)
+            setState(State::Connecting);
+    });
+    m_client->setOnRefused([this](const QString& reason) { setState(State::Refused, reason); });
+    BoardTopics::Names names;
+    names.prefix = m_settings.topicPrefix();
+    names.discoveryPrefix = c.discoveryPrefix;
+    names.discovery = c.discovery;
+    names.board = m_settings.boardName();
+    names.version = QCoreApplication::applicationVersion();
+    m_topics = std::make_unique<BoardTopics>(*m_client, m_poll, names,
+                                             [this](const QString& text) { addLog(text); });
+    m_client->setOnConnected([this] {
+        setState(State::Connected);
+        publishAvailability(true);
+        m_topics->connected();
+    });
+    m_client->setOnMessage([this](const QString& topic, const QByteArray& payload) {
+        m_topics->message(topic, payload);
+    });
+    m_echoed = false;
+    m_online.reset();
+    setState(State::Connecting);
+    m_tick.start();
+    m_client->start();
+}
+
+void DesktopMqtt::stop()
+{
+    if (m_client && m_client->connected())
+        m_client->publish(availabilityTopic(), "offline", true);
+    m_topics.reset();
+    m_client.reset();
+    m_online.reset();
+    m_state = State::Off;
+}
+
+void DesktopMqtt::tick()
+{
+    // The file's problem waits for the controller's start-up, whose own
+    // boxes come first.
+    if (!m_problemTold && m_startedUp()) {
+        m_problemTold = true;
+        m_view.showError(QStringLiteral("The MQTT settings cannot be used, so MQTT stays off:\r%1"
+                                        "\rThe file is kept as it is until the settings are "
+                                        "saved in Port > MQTT.")
+                             .arg(m_fileProblem));
+    }
+    if (!m_client) {
+        if (m_problemTold)
+            m_tick.stop();
+        return;
+    }
+    if (!m_poll.SystemActive())
+        m_echoed = false;
+    publishAvailability(false);
+}
+
+void DesktopMqtt::observe(board::PollCycle::Observation what, int portIn, int portOut)
+{
+    if (!m_topics)
+        return;
+    switch (what) {
+    case board::PollCycle::Observation::RelayEcho:
+        m_echoed = true;
+        publishAvailability(false);
+        m_topics->relayEchoed(portOut);
+        break;
+    case board::PollCycle::Observation::InputRead:
+        m_topics->inputsRead(portIn);
+        break;
+    case board::PollCycle::Observation::Watchdog:
+    case board::PollCycle::Observation::InvalidData:
+        // Seen before the cycle resets: the board is offline from here.
+        m_echoed = false;
+        publishAvailability(false);
+        break;
+    }
+}
+
+void DesktopMqtt::messageShown(const QString& text)
+{
+    if (m_client)
+        m_client->publish(m_settings.topicPrefix() + QStringLiteral("/status"), text.toUtf8(),
+                          false);
+}
+
+void DesktopMqtt::publishAvailability(bool force)
+{
+    if (!m_client)
+        return;
+    const bool online = m_echoed && m_poll.SystemActive() &&
+                        m_poll.LastFailure() == board::PollCycle::Failure::None;
+    if (!force && m_online == online)
+        return;
+    if (m_client->publish(availabilityTopic(), online ? "online" : "offline", true))
+        m_online = online;
+}
+
+void DesktopMqtt::setState(State state, const QString& reason)
+{
+    m_state = state;
+    if (state == State::Refused)
+        m_refusal = reason;
+    changed();
+}
+
+QString DesktopMqtt::stateText() const
+{
+    const QString broker =
+        QStringLiteral("%1:%2").arg(m_settings.mqtt.host).arg(m_settings.mqtt.port);
+    switch (m_state) {
+    case State::Off:
+        return m_fileProblem.isEmpty() ? QStringLiteral("Off")
+                                       : QStringLiteral("Off: the settings file cannot be used");
+    case State::Connecting:
+        return QStringLiteral("Connecting to %1").arg(broker);
+    case State::Connected:
+        return QStringLiteral("Connected to %1").arg(broker);
+    case State::Refused:
+        return QStringLiteral("Refused by %1: %2").arg(broker, m_refusal);
+    }
+    return {};
+}
+
+void DesktopMqtt::addLog(const QString& text)
+{
+    m_log.append(m_clock.now().toString(QStringLiteral("HH:mm:ss ")) + text);
+    if (m_log.size() > kLogLines)
+        m_log.remove(0, m_log.size() - kLogLines);
+    changed();
+}
+
+void DesktopMqtt::changed()
+{
+    if (m_onChanged)
+        m_onChanged();
+}
+
+} // namespace network

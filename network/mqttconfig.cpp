@@ -1,0 +1,93 @@
+#include "network/mqttconfig.h"
+
+#include <QRegularExpression>
+
+namespace network {
+
+const QStringList& MqttKeys()
+{
+    static const QStringList keys{
+        QStringLiteral("mqtt"),
+        QStringLiteral("mqtt-client-id"),
+        QStringLiteral("mqtt-password"),
+        QStringLiteral("mqtt-password-file"),
+        QStringLiteral("mqtt-ca-file"),
+        QStringLiteral("mqtt-topic-prefix"),
+        QStringLiteral("mqtt-discovery-prefix"),
+        QStringLiteral("mqtt-discovery"),
+    };
+    return keys;
+}
+
+bool ValidTopic(const QString& topic)
+{
+    return !topic.isEmpty() && !topic.contains(QLatin1Char('#')) &&
+           !topic.contains(QLatin1Char('+')) && !topic.startsWith(QLatin1Char('/')) &&
+           !topic.endsWith(QLatin1Char('/')) && topic.size() <= 200;
+}
+
+bool ValidBoardName(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_.-]{1,32}$"));
+    return pattern.match(name).hasMatch() && name != QStringLiteral(".") &&
+           name != QStringLiteral("..");
+}
+
+QString ParseMqttUrl(MqttConfig& mqtt, const QString& value)
+{
+    static const QRegularExpression pattern(QStringLiteral(
+        "^mqtts?://(?:([^@:/]+)(:[^@/]*)?@)?([A-Za-z0-9_.-]+)(?::([0-9]{1,5}))?/?$"));
+    const QRegularExpressionMatch m = pattern.match(value);
+    if (!m.hasMatch())
+        return QStringLiteral("mqtt is not mqtt://[user@]host[:port]");
+    if (m.capturedLength(2) > 0)
+        return QStringLiteral("mqtt: the password goes in mqtt-password-file, not in the URL");
+    const int port = m.capturedLength(4) > 0 ? m.captured(4).toInt() : 1883;
+    if (port < 1 || port > 65535)
+        return QStringLiteral("mqtt: port %1 is not 1 to 65535").arg(m.captured(4));
+    mqtt.user = m.captured(1);
+    mqtt.host = m.captured(3);
+    mqtt.port = port;
+    return {};
+}
+
+QString MqttUrl(const MqttConfig& mqtt)
+{
+    const QString user = mqtt.user.isEmpty() ? QString() : mqtt.user + QLatin1Char('@');
+    return QStringLiteral("mqtt://%1%2:%3").arg(user, mqtt.host).arg(mqtt.port);
+}
+
+QString SetMqttOption(MqttConfig& mqtt, const QString& key, const QString& value,
+                      const std::function<QString(const QString&)>& absolute)
+{
+    if (key == QStringLiteral("mqtt"))
+        return ParseMqttUrl(mqtt, value);
+    if (key == QStringLiteral("mqtt-client-id")) {
+        if (value.isEmpty() || value.size() > 64)
+            return QStringLiteral("mqtt-client-id is not 1 to 64 characters");
+        mqtt.clientId = value;
+    } else if (key == QStringLiteral("mqtt-password")) {
+        mqtt.password = value;
+    } else if (key == QStringLiteral("mqtt-password-file") ||
+               key == QStringLiteral("mqtt-ca-file")) {
+        if (value.isEmpty())
+            return QStringLiteral("%1 is empty").arg(key);
+        (key == QStringLiteral("mqtt-ca-file") ? mqtt.caFile : mqtt.passwordFile) = absolute(value);
+    } else if (key == QStringLiteral("mqtt-topic-prefix") ||
+               key == QStringLiteral("mqtt-discovery-prefix")) {
+        if (!ValidTopic(value))
+            return QStringLiteral("%1 '%2' is not a topic without '+', '#' and outer '/'")
+                .arg(key, value);
+        (key == QStringLiteral("mqtt-topic-prefix") ? mqtt.topicPrefix : mqtt.discoveryPrefix) =
+            value;
+    } else if (key == QStringLiteral("mqtt-discovery")) {
+        if (value != QStringLiteral("on") && value != QStringLiteral("off"))
+            return QStringLiteral("mqtt-discovery '%1' is not on or off").arg(value);
+        mqtt.discovery = value == QStringLiteral("on");
+    } else {
+        return QStringLiteral("unknown key '%1'").arg(key);
+    }
+    return {};
+}
+
+} // namespace network

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The MQTT settings of one board as both programs keep them: the service
+// in its configuration file, the desktop program in mqtt.conf, each as
+// "key = value" lines with the same mqtt-* keys and the same checks.
+namespace network {
+
+// The board's MQTT connection; off while host is empty.
+struct MqttConfig
+{
+    QString host;
+    int port = 1883;
+    QString user;
+    // Never written to a log line; from the file named by passwordFile
+    // when the connection starts.
+    QString password;
+    QString passwordFile;
+    QString clientId;
+    QString caFile;
+    // Empty: qmxv217/<board name>.
+    QString topicPrefix;
+    QString discoveryPrefix = QStringLiteral("homeassistant");
+    bool discovery = true;
+
+    [[nodiscard]] bool enabled() const { return !host.isEmpty(); }
+    bool operator==(const MqttConfig&) const = default;
+};
+
+// The keys SetMqttOption takes: "mqtt" (the broker's URL) and the mqtt-* keys.
+[[nodiscard]] const QStringList& MqttKeys();
+
+// Sets one MQTT key; the problem text when the value is wrong. absolute
+// turns a file name of the value into an absolute path.
+[[nodiscard]] QString SetMqttOption(MqttConfig& mqtt, const QString& key, const QString& value,
+                                    const std::function<QString(const QString&)>& absolute);
+
+// mqtt://[user@]host[:port]; the problem text when it is not that.
+[[nodiscard]] QString ParseMqttUrl(MqttConfig& mqtt, const QString& value);
+// The URL ParseMqttUrl reads back: mqtt://[user@]host[:port].
+[[nodiscard]] QString MqttUrl(const MqttConfig& mqtt);
+
+// An MQTT topic level path: no wildcards, no empty levels at the ends.
+[[nodiscard]] bool ValidTopic(const QString& topic);
+// A board name: it goes into log lines, file names and topics.
+[[nodiscard]] bool ValidBoardName(const QString& name);
+// The words a board name may hold, for messages.
+inline const QString kBoardNameRule = QStringLiteral("1 to 32 letters, digits, '.', '_' or '-'");
+
+} // namespace network
