@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/deviceswindow.h"
 #include "board/portwindow.h"
 #include "controller/relay.h"
 #include "controller/relaywindow.h"
@@ -8,6 +9,7 @@
 #include "logger/signaltrace.h"
 #include "logger/tracewindow.h"
 #include "rules/ruleswindow.h"
+#include "serial/serialdevices.h"
 #include "timers/chanwindow.h"
 #include "timers/timelinewindow.h"
 
@@ -26,7 +28,7 @@ struct Regional;
 // windows by reference before those exist; neither touches them before the
 // first tick, which comes once the message loop runs. The View menu's
 // windows come after them and read the controller's parts through the feeds
-// built here.
+// built here, and so does the Port menu's Devices window.
 class Desktop
 {
 public:
@@ -46,6 +48,10 @@ public:
     // Every read and echo of the poll cycle, for the trace window.
     SignalTrace trace;
     TTraceFm traceFm;
+    // The machine's serial devices and the links of the port folder, for
+    // the Port menu's Devices window.
+    SerialDevices devices;
+    TDevicesFm devicesFm;
 
 private:
     [[nodiscard]] TimelineFeed timelineFeed();

@@ -48,6 +48,8 @@ public:
     // A window of the View menu: the item shows it, or raises it when it is
     // open already. The windows are not modal and keep their own place.
     void addViewWindow(const QString& text, const QString& name, QWidget& window);
+    // A window of the Port menu, after its Set item; shown the same way.
+    void addPortWindow(const QString& text, const QString& name, QWidget& window);
 
     // View
     void setStatusText(Panel panel, const QString& text) override;
@@ -58,6 +60,7 @@ public:
     void showFailure(const QString& text) override;
     void beep() override;
     [[nodiscard]] QString chooseFile(FileDialog dialog) override;
+    [[nodiscard]] QString askText(const QString& title, const QString& prompt) override;
     void showRelayIndicators(quint16 portOut, bool allIdle) override;
     void showInputIndicators(int portIn) override;
     void setLamp(Lamp lamp, bool lit) override;
@@ -82,6 +85,7 @@ private:
     void createStatusBar();
     void connectControls();
     void connectButton(const QString& name, void (Controller::*handler)());
+    void addWindowItem(QMenu& menu, const QString& text, const QString& name, QWidget& window);
     [[nodiscard]] QLabel* pictureLabel(const QString& name) const;
     bool pressFeedback(QObject* watched, QEvent* event);
 
@@ -89,6 +93,7 @@ private:
     Windows m_windows;
     QTimer m_timer1;
     QWidget* m_client = nullptr;
+    QMenu* m_portMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     std::array<QLabel*, 3> m_panels{};
     std::array<QLabel*, 16> m_relayIndicators{};
