@@ -101,7 +101,7 @@ TDevicesFm::TDevicesFm(SerialDevices& devices, const QString& root, board::PortS
     layout->addWidget(linksLabel);
     m_linkTable = makeTable(this, QStringLiteral("LinkTable"), {tr("Link")});
     layout->addWidget(m_linkTable, 1);
-    resize(900, 420);
+    resize(900, 480);
 
     const auto linkText = [this](int com) { m_link->setText(tr("Link as COM %1").arg(com)); };
     linkText(m_comNumber->value());
