@@ -325,8 +325,8 @@ QString makeFolder(const QString& path)
 
 struct SerialDevices::Impl
 {
-    Impl(SerialDevices* owner, QString rootFolder, QString ports)
-        : q(owner), tree(rootFolder), portFolder(QDir::cleanPath(ports))
+    Impl(const QString& rootFolder, const QString& ports)
+        : tree(rootFolder), portFolder(QDir::cleanPath(ports))
     {
         // libudev's own test of a running udev: its control socket.
         if (tree.isSystemRoot() && QFileInfo::exists(QStringLiteral("/run/udev/control")))
@@ -336,7 +336,9 @@ struct SerialDevices::Impl
     }
     ~Impl()
     {
+        // Before the monitor whose socket it watches.
         delete notifier;
+        delete files;
         if (monitor != nullptr)
             udev_monitor_unref(monitor);
         if (context != nullptr)
@@ -408,7 +410,6 @@ struct SerialDevices::Impl
         settle.start();
     }
 
-    SerialDevices* q;
     Tree tree;
     QString portFolder;
     QStringList added;
@@ -429,7 +430,7 @@ QString SerialDeviceInfo::stableName() const
 }
 
 SerialDevices::SerialDevices(QString root, QString portFolder, QObject* parent)
-    : QObject(parent), m_impl(std::make_unique<Impl>(this, std::move(root), std::move(portFolder)))
+    : QObject(parent), m_impl(std::make_unique<Impl>(root, portFolder))
 {
     connect(&m_impl->settle, &QTimer::timeout, this, &SerialDevices::changed);
 }
@@ -442,10 +443,8 @@ DeviceSurvey SerialDevices::survey() const
     DeviceSurvey result;
     QList<Found> found;
     result.fromUdev = d.context != nullptr && udevDevices(d.context, found);
-    if (!result.fromUdev) {
-        found.clear();
+    if (!result.fromUdev)
         found = filesDevices(d.tree);
-    }
     QCollator collator;
     collator.setNumericMode(true);
     std::sort(found.begin(), found.end(), [&collator](const Found& a, const Found& b) {

@@ -75,15 +75,16 @@ void DeviceWatch::changed()
 {
     if (m_path.isEmpty())
         return;
+    // A folder on the way may have come or gone, or the link now leads
+    // elsewhere: watch what is there now, then look. Looking first would
+    // miss a link made between the look and the new watch, as udev makes
+    // the by-id folder and its link in one breath.
+    rearm();
     if (QFileInfo::exists(m_path)) {
         const std::function<void()> onBack = std::move(m_onBack);
         stop();
         onBack();
-        return;
     }
-    // A folder on the way may have come or gone, or the link now leads
-    // elsewhere.
-    rearm();
 }
 
 } // namespace service

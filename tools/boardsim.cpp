@@ -28,12 +28,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr const char* kHelp = R"(Usage: v217-boardsim [--port N] [--inputs N]
+constexpr const char* kHelp = R"(Usage: v217-boardsim [--port N | --no-link] [--inputs N]
 
 Simulates a V217 relay and input board on a pseudo-terminal and links it as
 COM N (default 1): the link com<N> in $XDG_CONFIG_HOME/qmx-v217/ports/
 (default ~/.config/qmx-v217/ports/) points at the terminal, so the program
-opens it as "COM N".
+opens it as "COM N". With --no-link it links nothing and only tells the
+terminal's path, for a device opened by its path or linked by another name.
 
 The board answers as the real one:
   R<4 hex digits><CR>   echo of the command, then LF and "#"
@@ -43,6 +44,7 @@ and sends its prompt CR LF "#" when it starts.
 
 Options:
   --port N      the COM number to link (1 to 9)
+  --no-link     link no COM number; the ready line names the terminal
   --inputs N    the initial inputs, 0 to 63 (bit 0 = input 1)
   --exit-on-eof end when standard input ends (else it is ignored)
   --help        this text
@@ -50,6 +52,7 @@ Options:
 Standard output: one line per event, starting with the seconds of the
 monotonic clock:
   <t> ready COM<N> <terminal>   linked and answering
+  <t> ready - <terminal>        answering, linked as no COM number (--no-link)
   <t> rx <command>              a command received (CR shown as \r)
   <t> tx <bytes>                bytes sent (a reply, or a piece of one)
   <t> info <text>               what a control command did
@@ -67,7 +70,8 @@ Standard input, one control command per line:
   prompt          send the prompt CR LF "#"
   hangup          close the terminal: the board is unplugged
   relink [N]      open a new terminal and link it as COM N (default: the
-                  same number), after a hang-up or to move the board
+                  same number, or none after --no-link), after a hang-up or
+                  to move the board
   quit            remove the link and end (SIGINT and SIGTERM do the same;
                   the end of standard input only with --exit-on-eof)
 )";
@@ -160,6 +164,7 @@ class Board
 {
 public:
     int port = 1;
+    bool linking = true;
     int inputs = 0;
     bool silent = false;
     int delayMs = 0;
@@ -168,6 +173,7 @@ public:
     bool garbageNext = false;
     bool lowercaseNext = false;
 
+    // Opens a new terminal and, unless the board runs unlinked, links it.
     bool link()
     {
         master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -191,6 +197,12 @@ public:
         cfsetspeed(&tio, B9600);
         tcsetattr(slave, TCSANOW, &tio);
 
+        if (!linking) {
+            linkPath.clear();
+            say("ready", "- " + terminal.toStdString());
+            send(QByteArrayLiteral("\r\n#"));
+            return true;
+        }
         const QString folder = PortFolder();
         QDir().mkpath(folder);
         linkPath = folder + QStringLiteral("/com%1").arg(port);
@@ -389,6 +401,7 @@ bool control(Board& board, const QByteArray& line)
                 return bad(), true;
             board.unlink();
             board.port = *n;
+            board.linking = true;
         }
         board.hangUp();
         if (!board.link())
@@ -405,6 +418,7 @@ int main(int argc, char** argv)
 {
     Board board;
     bool exitOnEof = false;
+    bool portGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto value = [&]() -> std::optional<int> {
@@ -418,6 +432,8 @@ int main(int argc, char** argv)
         }
         if (arg == "--exit-on-eof") {
             exitOnEof = true;
+        } else if (arg == "--no-link") {
+            board.linking = false;
         } else if (arg == "--port") {
             const auto n = value();
             if (!n || *n < 1 || *n > 9) {
@@ -425,6 +441,7 @@ int main(int argc, char** argv)
                 return 2;
             }
             board.port = *n;
+            portGiven = true;
         } else if (arg == "--inputs") {
             const auto n = value();
             if (!n || *n < 0 || *n > 63) {
@@ -436,6 +453,10 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "unknown option %s (see --help)\n", arg.c_str());
             return 2;
         }
+    }
+    if (portGiven && !board.linking) {
+        std::fputs("--port and --no-link exclude each other\n", stderr);
+        return 2;
     }
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);

@@ -35,9 +35,11 @@ SimulatedBoard::~SimulatedBoard()
 
 bool SimulatedBoard::start(int inputs)
 {
-    m_process.setArguments({QStringLiteral("--port"), QString::number(m_port),
-                            QStringLiteral("--inputs"), QString::number(inputs),
-                            QStringLiteral("--exit-on-eof")});
+    QStringList arguments{QStringLiteral("--inputs"), QString::number(inputs),
+                          QStringLiteral("--exit-on-eof")};
+    arguments += m_port == 0 ? QStringList{QStringLiteral("--no-link")}
+                             : QStringList{QStringLiteral("--port"), QString::number(m_port)};
+    m_process.setArguments(arguments);
     m_process.start();
     if (!m_process.waitForStarted(5000)) {
         std::fprintf(stderr, "cannot start %s: %s\n", qPrintable(m_process.program()),
@@ -111,6 +113,9 @@ void SimulatedBoard::readLines()
         event.time = line.left(first).toDouble();
         event.kind = second < 0 ? line.mid(first + 1) : line.mid(first + 1, second - first - 1);
         event.text = second < 0 ? QByteArray() : line.mid(second + 1);
+        // "ready COM<N> <terminal> <link>" or, unlinked, "ready - <terminal>".
+        if (event.kind == "ready")
+            m_terminal = QString::fromLocal8Bit(event.text.split(' ').value(1));
         if (m_keeping)
             m_events.append(event);
         if (!m_waitKind.isEmpty() && event.kind == m_waitKind &&

@@ -33,7 +33,8 @@ public:
     };
 
     // program: the simulator's executable; empty for the v217-boardsim
-    // beside this executable.
+    // beside this executable. Port 0 links no COM number (--no-link): the
+    // terminal is reached by terminal() alone.
     SimulatedBoard(const QString& configHome, int port, const QString& program = {});
     // Sends "quit", so the simulator removes its link, and waits for its end.
     ~SimulatedBoard() override;
@@ -58,6 +59,8 @@ public:
     // Called for every event as it arrives.
     void setOnEvent(std::function<void(const Event&)> handler) { m_onEvent = std::move(handler); }
     [[nodiscard]] qint64 pid() const { return m_process.processId(); }
+    // The pseudo-terminal of the last ready line: a new one after relink.
+    [[nodiscard]] const QString& terminal() const { return m_terminal; }
 
     // Keeps every event from now on, for a test that looks back at what the
     // board received. A long run leaves it off, so its memory stays flat.
@@ -74,6 +77,7 @@ private:
     QProcess m_process;
     int m_port;
     QByteArray m_partial;
+    QString m_terminal;
     std::function<void(const Event&)> m_onEvent;
     bool m_keeping = false;
     QList<Event> m_events;

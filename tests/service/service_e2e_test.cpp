@@ -190,6 +190,37 @@ TEST_F(ServiceEndToEnd, DeviceThatNeverComesBackIsNotOpenedAgainUntilItIs)
     ASSERT_TRUE(received(sim, "R0001\\r"));
 }
 
+TEST_F(ServiceEndToEnd, StableNameThatGoesWithItsDeviceAndComesBackReopensTheBoard)
+{
+    // An unlinked simulator stands in for a USB adapter, a scratch by-id
+    // folder for udev's: unplugging takes the link and its folder along,
+    // plugging in makes both again for a new node.
+    sims.push_back(
+        std::make_unique<SimulatedBoard>(config_.path(), 0, QStringLiteral(V217_BOARDSIM)));
+    SimulatedBoard& sim = *sims.back();
+    sim.keepEvents();
+    ASSERT_TRUE(sim.start(1));
+    const QString byId = work.filePath(QStringLiteral("serial/by-id"));
+    const QString name = byId + QStringLiteral("/usb-FTDI_FT232R_USB_UART_A12345-if00-port0");
+    ASSERT_TRUE(QDir().mkpath(byId));
+    ASSERT_TRUE(QFile::link(sim.terminal(), name));
+    service.start({"--port", name, "--project", followProject()});
+    ASSERT_TRUE(received(sim, "I0\\r")) << service.log();
+    EXPECT_GE(service.waitForLine(QStringLiteral("opening ") + name), 0) << service.log();
+
+    const qsizetype mark = service.lines().size();
+    ASSERT_TRUE(sim.commandAndWait("hangup"));
+    ASSERT_TRUE(QDir(byId).removeRecursively());
+    ASSERT_GE(service.waitForLine(QStringLiteral("to come back"), mark), 0) << service.log();
+
+    // The kernel may give the new terminal the old one's number.
+    ASSERT_TRUE(sim.commandAndWait("relink", "ready"));
+    ASSERT_TRUE(QDir().mkpath(byId));
+    ASSERT_TRUE(QFile::link(sim.terminal(), name));
+    ASSERT_GE(service.waitForLine(QStringLiteral("is back"), mark), 0) << service.log();
+    ASSERT_TRUE(received(sim, "R0001\\r")) << sim.log() << service.log();
+}
+
 TEST_F(ServiceEndToEnd, DeviceThatCannotBeOpenedIsTriedAtADoublingInterval)
 {
     // A device node that is there but refuses the open, even to root.
