@@ -124,16 +124,12 @@ protected:
         write(QStringLiteral("/dev/") + name);
     }
 
-    // Starts the simulator in a port folder of its own; its terminal.
+    // Starts the simulator on a terminal it links as no COM number; the
+    // terminal.
     QString startBoard()
     {
         sim.keepEvents();
-        if (!sim.start())
-            return {};
-        for (const SimulatedBoard::Event& event : sim.events())
-            if (event.kind == "ready")
-                return QString::fromLocal8Bit(event.text.split(' ').value(1));
-        return {};
+        return sim.start() ? sim.terminal() : QString();
     }
     template <typename T = QWidget> T* find(const char* name)
     {
@@ -164,7 +160,7 @@ protected:
 
     QTemporaryDir root;
     QTemporaryDir simConfig;
-    SimulatedBoard sim{simConfig.path(), 1, QStringLiteral(V217_BOARDSIM)};
+    SimulatedBoard sim{simConfig.path(), 0, QStringLiteral(V217_BOARDSIM)};
     FakeView view;
     TSerial serial;
     ManualClock clock;
