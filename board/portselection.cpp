@@ -3,6 +3,7 @@
 #include "common/conversions.h"
 #include "common/seriallink.h"
 #include "common/view.h"
+#include "serial/serialdevices.h"
 
 namespace board {
 
@@ -10,12 +11,13 @@ void PortSelection::choose()
 {
     QString portText = m_serial.Active() ? QString::number(m_serial.Port()) : QString();
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Modify COM port..."));
-    if (m_view.showPortDialog(portText))
-        open(portText);
+    // After a failed open the message panel keeps its reason.
+    if (m_view.showPortDialog(portText) && !open(portText))
+        return;
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Communications idle"));
 }
 
-void PortSelection::open(const QString& text)
+bool PortSelection::open(const QString& text)
 {
     const int n = StrToIntDef(text, 0);
     bool opened = false;
@@ -27,11 +29,18 @@ void PortSelection::open(const QString& text)
         opened = false;
     }
     if (!opened) {
+        // The box keeps the system's words; the panel tells why, and is set
+        // first so that it already says so while the box is up.
+        m_failure =
+            QStringLiteral("COM %1: %2").arg(n).arg(OpenFailureReason(m_serial.OpenError()));
+        m_view.setStatusText(View::Panel::Message, m_failure);
         m_view.showError(QStringLiteral("There appears to be a problem accessing the COM Port"));
         m_view.setStatusText(View::Panel::Port, QStringLiteral("COM x"));
-        return;
+        return false;
     }
+    m_failure.clear();
     m_view.setStatusText(View::Panel::Port, QStringLiteral("COM %1").arg(n));
+    return true;
 }
 
 // The port stays open on a device that has gone, but it leads nowhere until
@@ -43,8 +52,7 @@ void PortSelection::hungUp()
 
 bool PortSelection::reopen()
 {
-    open(QString::number(m_serial.Port()));
-    return m_serial.Active();
+    return open(QString::number(m_serial.Port()));
 }
 
 } // namespace board

@@ -19,6 +19,10 @@ public:
     // True once the open device has hung up (an unplugged USB adapter),
     // until the port is opened again.
     [[nodiscard]] virtual bool HungUp() const = 0;
+    // The platform's error code of the last open that failed (errno on
+    // Linux), 0 once an open has succeeded: what tells the user why a port
+    // would not open.
+    [[nodiscard]] virtual int OpenError() const = 0;
 
     // Sends all bytes; the outcome is not reported.
     virtual void WriteString(const QByteArray& text) = 0;

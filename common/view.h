@@ -72,6 +72,10 @@ public:
 
     // File dialogs; an empty result means the user cancelled.
     [[nodiscard]] virtual QString chooseFile(FileDialog dialog) = 0;
+    // A one-line text asked for in a small box with the caption title, the
+    // prompt above the line, OK and Cancel; an empty result means the user
+    // cancelled (or confirmed an empty line).
+    [[nodiscard]] virtual QString askText(const QString& title, const QString& prompt) = 0;
 
     // Indicators. Relays: the idle face for all when allIdle, else the on or
     // off face from portOut. Inputs: the two-lamp picture of each input

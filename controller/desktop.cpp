@@ -1,8 +1,16 @@
 #include "controller/desktop.h"
 
 #include "common/clock.h"
+#include "common/folders.h"
 #include "rules/rules.h"
 #include "timers/chantimer.h"
+
+namespace {
+
+// The survey reads the machine's own devices.
+const QString kSystemRoot = QStringLiteral("/");
+
+} // namespace
 
 Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regional)
     : core(mainWindow, serial, clock, regional),
@@ -11,10 +19,14 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
       chanFm(core.chanForm(), mainWindow, &mainWindow),
       loggerFm(core.loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow),
       timelineFm(timelineFeed(), clock, &mainWindow), traceFm(trace, clock, &mainWindow),
+      devices(kSystemRoot, PortFolder()),
+      devicesFm(devices, kSystemRoot, core.port(), core.poll(), serial, mainWindow, &mainWindow),
       mqtt(core.poll(), mainWindow, clock, network::MqttSettingsFile(),
            [this] { return !core.FirstTick; }),
       mqttFm(mqtt, mainWindow, &mainWindow)
 {
+    mainWindow.addPortWindow(QStringLiteral("&Devices\u2026"), QStringLiteral("Devices1"),
+                             devicesFm);
     mainWindow.addViewWindow(QStringLiteral("&Timeline\u2026"), QStringLiteral("Timeline1"),
                              timelineFm);
     mainWindow.addViewWindow(QStringLiteral("T&race\u2026"), QStringLiteral("Trace1"), traceFm);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "board/deviceswindow.h"
 #include "board/portwindow.h"
 #include "controller/relay.h"
 #include "controller/relaywindow.h"
@@ -10,6 +11,7 @@
 #include "network/desktopmqtt.h"
 #include "network/mqttwindow.h"
 #include "rules/ruleswindow.h"
+#include "serial/serialdevices.h"
 #include "timers/chanwindow.h"
 #include "timers/timelinewindow.h"
 
@@ -28,8 +30,9 @@ struct Regional;
 // windows by reference before those exist; neither touches them before the
 // first tick, which comes once the message loop runs. The View menu's
 // windows come after them and read the controller's parts through the feeds
-// built here. Last come MQTT, which the poll cycle's one observer tells
-// after the trace, and its window in the Port menu.
+// built here, and so does the Port menu's Devices window. Last come MQTT,
+// which the poll cycle's one observer tells after the trace, and its window
+// in the Port menu.
 class Desktop
 {
 public:
@@ -49,6 +52,10 @@ public:
     // Every read and echo of the poll cycle, for the trace window.
     SignalTrace trace;
     TTraceFm traceFm;
+    // The machine's serial devices and the links of the port folder, for
+    // the Port menu's Devices window.
+    SerialDevices devices;
+    TDevicesFm devicesFm;
     // MQTT, off until the user turns it on in the Port menu's window.
     network::DesktopMqtt mqtt;
     TMqttFm mqttFm;

@@ -43,7 +43,11 @@ void Controller::startUp()
     m_rules.switchOff();
     PortSet = 0;
     m_project.setChangeCount(0);
-    m_view.setStatusText(View::Panel::Message, QStringLiteral("Ready"));
+    // A port of the last-run file that would not open leaves its reason in
+    // the panel instead.
+    const QString& portFailure = m_port.failure();
+    m_view.setStatusText(View::Panel::Message,
+                         portFailure.isEmpty() ? QStringLiteral("Ready") : portFailure);
     // Last: a failed save of the interrupted run must not cut the start-up
     // short.
     m_log.offerInterruptedLog();

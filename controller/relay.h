@@ -118,6 +118,8 @@ public:
     [[nodiscard]] LogRecovery& logRecovery() { return m_log.logRecovery(); }
 
     [[nodiscard]] board::PollCycle& poll() { return m_poll; }
+    // The port, for a window that opens one as Port -> Set does.
+    [[nodiscard]] board::PortSelection& port() { return m_port; }
     [[nodiscard]] const board::PollCycle& poll() const { return m_poll; }
     [[nodiscard]] TimerSwitch& timers() { return m_timers; }
     [[nodiscard]] const TimerSwitch& timers() const { return m_timers; }

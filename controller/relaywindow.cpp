@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QHash>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -240,10 +241,9 @@ void TIOmodFM::createMenus()
     add(file, QStringLiteral("&Save"), QStringLiteral("Save1"), &Controller::Save1Click);
     file->addSeparator()->setObjectName(QStringLiteral("N1"));
     add(file, QStringLiteral("E&xit"), QStringLiteral("Exit2"), &Controller::Exit2Click);
-    QMenu* port = menuBar()->addMenu(QStringLiteral("&Port"));
-    port->setObjectName(QStringLiteral("Port1"));
-    add(port, QStringLiteral("&Set"), QStringLiteral("Set1"), &Controller::Set1Click);
-    m_portMenu = port;
+    m_portMenu = menuBar()->addMenu(QStringLiteral("&Port"));
+    m_portMenu->setObjectName(QStringLiteral("Port1"));
+    add(m_portMenu, QStringLiteral("&Set"), QStringLiteral("Set1"), &Controller::Set1Click);
     m_viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
     m_viewMenu->setObjectName(QStringLiteral("View1"));
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -254,17 +254,17 @@ void TIOmodFM::createMenus()
 
 void TIOmodFM::addViewWindow(const QString& text, const QString& name, QWidget& window)
 {
-    addWindowItem(m_viewMenu, text, name, window);
+    addWindowItem(*m_viewMenu, text, name, window);
 }
 
 void TIOmodFM::addPortWindow(const QString& text, const QString& name, QWidget& window)
 {
-    addWindowItem(m_portMenu, text, name, window);
+    addWindowItem(*m_portMenu, text, name, window);
 }
 
-void TIOmodFM::addWindowItem(QMenu* menu, const QString& text, const QString& name, QWidget& window)
+void TIOmodFM::addWindowItem(QMenu& menu, const QString& text, const QString& name, QWidget& window)
 {
-    QAction* action = menu->addAction(text);
+    QAction* action = menu.addAction(text);
     action->setObjectName(name);
     connect(action, &QAction::triggered, &window, [&window] {
         window.show();
@@ -488,6 +488,19 @@ QString TIOmodFM::chooseFile(FileDialog dialog)
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
         return {};
     return box.selectedFiles().constFirst();
+}
+
+QString TIOmodFM::askText(const QString& title, const QString& prompt)
+{
+    QInputDialog box(this);
+    box.setWindowTitle(title);
+    box.setLabelText(prompt);
+    box.setInputMode(QInputDialog::TextInput);
+    box.setOkButtonText(QStringLiteral("OK"));
+    box.setCancelButtonText(QStringLiteral("Cancel"));
+    if (box.exec() != QDialog::Accepted)
+        return {};
+    return box.textValue().trimmed();
 }
 
 void TIOmodFM::showRelayIndicators(quint16 portOut, bool allIdle)

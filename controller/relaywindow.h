@@ -49,8 +49,7 @@ public:
     // A window of the View menu: the item shows it, or raises it when it is
     // open already. The windows are not modal and keep their own place.
     void addViewWindow(const QString& text, const QString& name, QWidget& window);
-    // A settings window of the Port menu, after its own items: the item
-    // shows the window, or raises it when it is open already.
+    // A window of the Port menu, after its Set item; shown the same way.
     void addPortWindow(const QString& text, const QString& name, QWidget& window);
     // Told each new text of the message panel.
     void setMessageObserver(std::function<void(const QString&)> observer)
@@ -67,6 +66,7 @@ public:
     void showFailure(const QString& text) override;
     void beep() override;
     [[nodiscard]] QString chooseFile(FileDialog dialog) override;
+    [[nodiscard]] QString askText(const QString& title, const QString& prompt) override;
     void showRelayIndicators(quint16 portOut, bool allIdle) override;
     void showInputIndicators(int portIn) override;
     void setLamp(Lamp lamp, bool lit) override;
@@ -91,16 +91,16 @@ private:
     void createStatusBar();
     void connectControls();
     void connectButton(const QString& name, void (Controller::*handler)());
+    void addWindowItem(QMenu& menu, const QString& text, const QString& name, QWidget& window);
     [[nodiscard]] QLabel* pictureLabel(const QString& name) const;
     bool pressFeedback(QObject* watched, QEvent* event);
-    void addWindowItem(QMenu* menu, const QString& text, const QString& name, QWidget& window);
 
     Controller& m_core;
     Windows m_windows;
     QTimer m_timer1;
     QWidget* m_client = nullptr;
-    QMenu* m_viewMenu = nullptr;
     QMenu* m_portMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
     std::function<void(const QString&)> m_messageObserver;
     std::array<QLabel*, 3> m_panels{};
     std::array<QLabel*, 16> m_relayIndicators{};

@@ -225,9 +225,11 @@ void TSerial::closePort()
 void TSerial::openPort()
 {
     if (const DeviceError error = m_device.open(OpenPath())) {
+        m_openError = error.code;
         ReportError(error);
         return;
     }
+    m_openError = 0;
     if (const DeviceError error = m_device.setQueueSizes(m_rxQueueSize, m_txQueueSize))
         ReportError(error);
     m_deviceGone = false;

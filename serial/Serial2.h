@@ -173,6 +173,7 @@ public:
     [[nodiscard]] bool Active() const override { return m_active; }
     void setActive(bool active) override;
     [[nodiscard]] bool HungUp() const override { return m_deviceGone; }
+    [[nodiscard]] int OpenError() const override { return m_openError; }
     void WriteString(const QByteArray& text) override;
     int ReadChar(char& c) override;
 
@@ -346,6 +347,8 @@ private:
     eNotifyErr m_notifyErrors = neDialog;
     int m_errorCode = 0;
     QString m_errorText;
+    // Kept apart from ErrorCode, which any later failure overwrites.
+    int m_openError = 0;
 
     TNotifyEvent m_onTxEmpty;
     TRxMessageEvent m_onMessage;

@@ -39,6 +39,7 @@ public:
     void showFailure(const QString& text) override;
     void beep() override {}
     [[nodiscard]] QString chooseFile(FileDialog) override { return {}; }
+    [[nodiscard]] QString askText(const QString&, const QString&) override { return {}; }
     void showRelayIndicators(quint16, bool) override {}
     void showInputIndicators(int) override {}
     void setLamp(Lamp, bool) override {}

@@ -102,6 +102,7 @@ public:
     {
         return dialog == FileDialog::SaveLog ? nextLogFile : QString();
     }
+    QString askText(const QString&, const QString&) override { return {}; }
     void showRelayIndicators(quint16, bool) override {}
     void showInputIndicators(int) override {}
     void setLamp(Lamp, bool) override {}

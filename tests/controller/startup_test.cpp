@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 namespace {
 
 // Each test runs in a fresh current folder, where the last-run file is read.
@@ -82,6 +84,20 @@ TEST_F(StartUp, AStarForThePortFailsWithThePortMessage)
     EXPECT_EQ(rig.view.boxTexts(),
               QStringList{QStringLiteral("There appears to be a problem accessing the COM Port")});
     EXPECT_EQ(rig.view.status[0], QStringLiteral("COM x"));
+}
+
+// The port of the last-run file that would not open leaves its reason in
+// the message panel, where a start-up that opened it says "Ready".
+TEST_F(StartUp, APortThatWouldNotOpenLeavesItsReasonInsteadOfReady)
+{
+    writeLastRun({QStringLiteral("3"), QStringLiteral("*")});
+    rig.link.openSucceeds = false;
+    rig.link.openError = EACCES;
+    startUp();
+    EXPECT_EQ(rig.view.boxTexts(),
+              QStringList{QStringLiteral("There appears to be a problem accessing the COM Port")});
+    EXPECT_EQ(rig.view.status[0], QStringLiteral("COM x"));
+    EXPECT_EQ(rig.view.status[1], QStringLiteral("COM 3: no permission"));
 }
 
 TEST_F(StartUp, ATwoCharacterPortLineSkipsTheOpening)

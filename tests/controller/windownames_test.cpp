@@ -109,4 +109,21 @@ TEST_F(AllWindows, TheViewMenuOpensTheTimelineAndTheTrace)
     desktop.traceFm.hide();
 }
 
+// Port -> Devices and Port -> MQTT come after Set, which stays as it was;
+// the Devices window is not modal either. (Shown, it would survey this machine's devices.)
+TEST_F(AllWindows, ThePortMenuHasDevicesAfterSet)
+{
+    auto* port = window.findChild<QMenu*>(QStringLiteral("Port1"));
+    ASSERT_NE(port, nullptr);
+    QStringList items;
+    for (const QAction* action : port->actions())
+        items.append(action->objectName());
+    EXPECT_EQ(items, QStringList({"Set1", "Devices1", "Mqtt1"}));
+    EXPECT_EQ(port->actions().at(1)->text(), QStringLiteral("&Devices\u2026"));
+    EXPECT_EQ(desktop.devicesFm.objectName(), QStringLiteral("DevicesFm"));
+    EXPECT_TRUE(desktop.devicesFm.isWindow());
+    EXPECT_FALSE(desktop.devicesFm.isModal());
+    EXPECT_FALSE(desktop.devicesFm.isVisible());
+}
+
 } // namespace

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include <cerrno>
+
 // A scripted board on a fake link: records every command written, and hands
 // received bytes to the controller through the receive notification when the
 // test says so. With autoReply on, each command queues the board's reply,
@@ -21,8 +23,11 @@ public:
         m_active = active && openSucceeds && m_port >= 1 && m_port <= 9;
         if (m_active)
             m_hungUp = false;
+        if (active)
+            m_openError = m_active ? 0 : openError;
     }
     [[nodiscard]] bool HungUp() const override { return m_hungUp; }
+    [[nodiscard]] int OpenError() const override { return m_openError; }
 
     void WriteString(const QByteArray& text) override
     {
@@ -75,12 +80,15 @@ public:
     QByteArray inputDigits = "00";
     bool autoReply = false;
     bool openSucceeds = true;
+    // The error code a failed open reports.
+    int openError = ENOENT;
     int opens = 0;
 
 private:
     int m_port = 1;
     bool m_active = false;
     bool m_hungUp = false;
+    int m_openError = 0;
     QByteArray m_rx;
     QByteArray m_pendingReply;
 };

@@ -61,6 +61,15 @@ public:
         files.pop_front();
         return file;
     }
+    QString askText(const QString& title, const QString& prompt) override
+    {
+        textPrompts.append(title + QLatin1Char('|') + prompt);
+        if (texts.empty())
+            return {};
+        const QString text = texts.front();
+        texts.pop_front();
+        return text;
+    }
     void showRelayIndicators(quint16 portOut, bool allIdle) override
     {
         relayWord = portOut;
@@ -109,6 +118,10 @@ public:
     int beeps = 0;
     QList<FileDialog> fileDialogs;
     std::deque<QString> files;
+    // The prompts asked ("title|prompt") and the texts typed into them, in
+    // turn (an empty queue cancels).
+    QStringList textPrompts;
+    std::deque<QString> texts;
     quint16 relayWord = 0;
     bool relaysIdle = true;
     int relayRedraws = 0;

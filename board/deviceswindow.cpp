@@ -1,0 +1,288 @@
+#include "board/deviceswindow.h"
+
+#include "board/devicelist.h"
+#include "board/pollcycle.h"
+#include "board/portselection.h"
+#include "common/seriallink.h"
+#include "common/view.h"
+#include "serial/portpath.h"
+#include "windowkit/placememory.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Column
+{
+    DeviceColumn,
+    StableNameColumn,
+    UsbIdColumn,
+    MakerColumn,
+    SerialNumberColumn,
+    DriverColumn,
+    ComColumn,
+    StateColumn,
+    ColumnCount
+};
+
+QTableWidget* makeTable(QWidget* parent, const QString& name, const QStringList& headers)
+{
+    auto* table = new QTableWidget(0, static_cast<int>(headers.size()), parent);
+    table->setObjectName(name);
+    table->setHorizontalHeaderLabels(headers);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    return table;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+} // namespace
+
+TDevicesFm::TDevicesFm(SerialDevices& devices, const QString& root, board::PortSelection& port,
+                       const board::PollCycle& poll, const SerialLink& serial, View& view,
+                       QWidget* parent)
+    : QWidget(parent, Qt::Window), m_devices(devices), m_root(QDir::cleanPath(root)), m_port(port),
+      m_poll(poll), m_serial(serial), m_view(view)
+{
+    setObjectName(QStringLiteral("DevicesFm"));
+    setWindowTitle(tr("Serial devices"));
+    auto* layout = new QVBoxLayout(this);
+
+    m_source = new QLabel(this);
+    m_source->setObjectName(QStringLiteral("SourceLabel"));
+    layout->addWidget(m_source);
+
+    m_deviceTable =
+        makeTable(this, QStringLiteral("DeviceTable"),
+                  {tr("Device"), tr("Stable name"), tr("USB id"), tr("Manufacturer / Product"),
+                   tr("Serial number"), tr("Driver"), tr("COM"), tr("State")});
+    layout->addWidget(m_deviceTable, 3);
+
+    auto* actions = new QHBoxLayout;
+    layout->addLayout(actions);
+    m_comNumber = new QSpinBox(this);
+    m_comNumber->setObjectName(QStringLiteral("ComNumber"));
+    m_comNumber->setRange(1, 9);
+    m_comNumber->setPrefix(QStringLiteral("COM "));
+    m_comNumber->setAccessibleName(tr("COM number to link"));
+    m_link = makeButton(this, QStringLiteral("LinkButton"), QString());
+    m_addPath = makeButton(this, QStringLiteral("AddPathButton"), tr("Add by path..."));
+    m_identify = makeButton(this, QStringLiteral("IdentifyButton"), tr("Identify"));
+    actions->addWidget(m_comNumber);
+    actions->addWidget(m_link);
+    actions->addStretch(1);
+    actions->addWidget(m_addPath);
+    actions->addWidget(m_identify);
+
+    m_identifyResult = new QLabel(this);
+    m_identifyResult->setObjectName(QStringLiteral("IdentifyResult"));
+    m_identifyResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_identifyResult);
+
+    auto* linksLabel = new QLabel(tr("Links of the port folder"), this);
+    linksLabel->setObjectName(QStringLiteral("LinksLabel"));
+    layout->addWidget(linksLabel);
+    m_linkTable = makeTable(this, QStringLiteral("LinkTable"), {tr("Link")});
+    layout->addWidget(m_linkTable, 1);
+    resize(900, 480);
+
+    const auto linkText = [this](int com) { m_link->setText(tr("Link as COM %1").arg(com)); };
+    linkText(m_comNumber->value());
+    connect(m_comNumber, &QSpinBox::valueChanged, this, linkText);
+    connect(m_link, &QPushButton::clicked, this, &TDevicesFm::LinkButtonClick);
+    connect(m_addPath, &QPushButton::clicked, this, &TDevicesFm::AddPathButtonClick);
+    connect(m_identify, &QPushButton::clicked, this, &TDevicesFm::IdentifyButtonClick);
+    connect(m_deviceTable, &QTableWidget::itemSelectionChanged, this, &TDevicesFm::updateButtons);
+    connect(&m_probe, &board::BoardProbe::finished, this, &TDevicesFm::showProbeResult);
+    connect(&m_devices, &SerialDevices::changed, this, &TDevicesFm::refresh);
+    updateButtons();
+}
+
+void TDevicesFm::refresh()
+{
+    const SerialDeviceInfo* before = selectedDevice();
+    const QString selected = before ? before->node : QString();
+    m_survey = m_devices.survey();
+    m_source->setText(board::SourceText(m_survey));
+
+    m_deviceTable->clearContents();
+    m_deviceTable->setRowCount(static_cast<int>(m_survey.devices.size()));
+    for (int row = 0; row < m_deviceTable->rowCount(); ++row) {
+        const SerialDeviceInfo& device = m_survey.devices.at(row);
+        const QString cells[ColumnCount] = {device.node,
+                                            device.stableName(),
+                                            board::UsbIdText(device),
+                                            board::MakerText(device),
+                                            device.serialNumber,
+                                            device.driver,
+                                            board::ComText(device.comNumbers),
+                                            board::AccessText(device)};
+        for (int column = 0; column < ColumnCount; ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            item->setToolTip(cells[column]);
+            m_deviceTable->setItem(row, column, item);
+        }
+        m_deviceTable->item(row, DeviceColumn)->setData(Qt::UserRole, device.node);
+    }
+    m_deviceTable->resizeColumnsToContents();
+
+    m_linkTable->clearContents();
+    m_linkTable->setRowCount(static_cast<int>(m_survey.links.size()));
+    for (int row = 0; row < m_linkTable->rowCount(); ++row)
+        m_linkTable->setItem(row, 0, new QTableWidgetItem(board::LinkText(m_survey.links.at(row))));
+
+    if (!m_surveyed) {
+        m_surveyed = true;
+        m_comNumber->setValue(board::FirstFreeCom(m_survey.links));
+    }
+    select(selected);
+}
+
+const SerialDeviceInfo* TDevicesFm::selectedDevice() const
+{
+    const QList<QTableWidgetItem*> items = m_deviceTable->selectedItems();
+    if (items.isEmpty())
+        return nullptr;
+    const QTableWidgetItem* key = m_deviceTable->item(items.first()->row(), DeviceColumn);
+    const QString node = key ? key->data(Qt::UserRole).toString() : QString();
+    for (const SerialDeviceInfo& device : m_survey.devices)
+        if (device.node == node)
+            return &device;
+    return nullptr;
+}
+
+void TDevicesFm::select(const QString& node)
+{
+    m_deviceTable->clearSelection();
+    for (int row = 0; row < m_deviceTable->rowCount() && !node.isEmpty(); ++row)
+        if (m_deviceTable->item(row, DeviceColumn)->data(Qt::UserRole).toString() == node) {
+            m_deviceTable->selectRow(row);
+            break;
+        }
+    updateButtons();
+}
+
+void TDevicesFm::updateButtons()
+{
+    const bool chosen = selectedDevice() != nullptr;
+    m_link->setEnabled(chosen);
+    m_identify->setEnabled(chosen && !m_probe.running());
+}
+
+// Like Port -> Set, this is not refused while the board is active: the port
+// is closed and opened again here on the user-interface thread, between two
+// ticks, and the poll cycle goes on on the port now open.
+void TDevicesFm::LinkButtonClick()
+{
+    runHandler(m_view, [this] {
+        const SerialDeviceInfo* device = selectedDevice();
+        if (!device)
+            return;
+        const int com = m_comNumber->value();
+        const QString error = m_devices.link(com, device->stableName());
+        if (!error.isEmpty()) {
+            m_view.showError(error);
+            refresh();
+            return;
+        }
+        (void)m_port.open(QString::number(com));
+        refresh();
+        m_comNumber->setValue(board::FirstFreeCom(m_survey.links));
+    });
+}
+
+void TDevicesFm::AddPathButtonClick()
+{
+    runHandler(m_view, [this] {
+        const QString path = m_view.askText(
+            tr("Add a device by path"),
+            tr("Path of the serial device (a pseudo-terminal, a serial server's port):"));
+        if (path.isEmpty())
+            return;
+        if (!QFileInfo::exists(underRoot(path))) {
+            m_view.showError(tr("%1 does not exist: nothing was added.").arg(path));
+            return;
+        }
+        m_devices.addPath(path);
+        refresh();
+        const qsizetype found = board::FindDevice(m_survey.devices, path);
+        if (found < 0) {
+            m_view.showError(tr("%1 is not a serial device: nothing was added.").arg(path));
+            return;
+        }
+        select(m_survey.devices.at(found).node);
+    });
+}
+
+QString TDevicesFm::underRoot(const QString& path) const
+{
+    return m_root == QStringLiteral("/") ? path : m_root + path;
+}
+
+bool TDevicesFm::isActiveBoardPort(const QString& node) const
+{
+    return m_poll.SystemActive() && m_serial.Active() &&
+           board::SameDevice(PortDevicePath(m_serial.Port()), underRoot(node));
+}
+
+void TDevicesFm::IdentifyButtonClick()
+{
+    const SerialDeviceInfo* device = selectedDevice();
+    if (!device || m_probe.running())
+        return;
+    // The running poll cycle owns its port: a second open would fail, and
+    // the query would mix with the cycle's own.
+    if (isActiveBoardPort(device->node)) {
+        m_identifyResult->setText(
+            tr("%1 is COM %2, the port of the active board: deactivate it to identify the device")
+                .arg(device->node)
+                .arg(m_serial.Port()));
+        return;
+    }
+    m_identifyResult->setText(tr("Asking %1...").arg(device->node));
+    m_probe.start(underRoot(device->node));
+    updateButtons();
+}
+
+void TDevicesFm::showProbeResult()
+{
+    m_identifyResult->setText(m_probe.resultText());
+    updateButtons();
+}
+
+void TDevicesFm::showEvent(QShowEvent* event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        placememory::RestorePlace(*this, kPlaceName);
+    }
+    if (!m_watching) {
+        m_watching = true;
+        m_devices.watch();
+    }
+    refresh();
+    QWidget::showEvent(event);
+}
+
+void TDevicesFm::hideEvent(QHideEvent* event)
+{
+    placememory::SavePlace(*this, kPlaceName);
+    QWidget::hideEvent(event);
+}
