@@ -8,6 +8,7 @@
 #include "serial/nodeaccess.h"
 
 #include <QCollator>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -168,23 +169,36 @@ void readSysfs(const QString& sysFolder, SerialDeviceInfo& info)
     }
 }
 
-// The processes holding something open, by what they hold (the system's
-// name of it) and the name of the first one found. Processes and
-// descriptors this user may not read are passed over.
+// The other programs holding something open, by what they hold (the
+// system's name of it) and the name of the first one found. This program's
+// own port is not in use by another, and neither is a pseudo-terminal held
+// by the program that made it: that program, holding the master end too,
+// is the far side of the line (a board simulator, a serial server), not a
+// rival user of it. Processes and descriptors this user may not read are
+// passed over.
 QHash<QString, QString> holders(const Tree& tree)
 {
     QHash<QString, QString> held;
     const QString proc = tree.real(QStringLiteral("/proc"));
+    const QString self = QString::number(QCoreApplication::applicationPid());
     for (const QString& pid : entries(proc)) {
         bool number = false;
         (void)pid.toInt(&number);
-        if (!number)
+        if (!number || pid == self)
             continue;
         const QString fdFolder = proc + QLatin1Char('/') + pid + QStringLiteral("/fd");
-        QString name;
+        QStringList targets;
         for (const QString& fd : entries(fdFolder)) {
             const QString target = linkText(fdFolder + QLatin1Char('/') + fd);
-            if (!target.startsWith(QLatin1Char('/')) || held.contains(target))
+            if (target.startsWith(QLatin1Char('/')))
+                targets.append(target);
+        }
+        const bool terminalMaker = targets.contains(QStringLiteral("/dev/ptmx")) ||
+                                   targets.contains(QStringLiteral("/dev/pts/ptmx"));
+        QString name;
+        for (const QString& target : std::as_const(targets)) {
+            if (held.contains(target) ||
+                (terminalMaker && target.startsWith(QStringLiteral("/dev/pts/"))))
                 continue;
             if (name.isEmpty())
                 name = attribute(proc + QLatin1Char('/') + pid + QStringLiteral("/comm"));
