@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -152,6 +153,40 @@ TEST_F(Timeline, KeepsItsPlaceInAFileOfItsOwn)
     again.show();
     EXPECT_EQ(again.size(), QSize(640, 360));
     again.hide();
+    if (saved.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", saved);
+}
+
+// Shown for the first time, with no place kept, it comes up over the middle
+// of the window it belongs to and wholly inside the screen, even when it
+// would be larger than the screen.
+TEST_F(Timeline, FirstShownOverItsParentAndInsideTheScreen)
+{
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    QWidget owner;
+    const QRect area = owner.screen()->availableGeometry();
+    QRect middle(0, 0, 300, 200);
+    middle.moveCenter(area.center() + QPoint(20, 10));
+    owner.setGeometry(middle);
+    owner.show();
+
+    TTimelineFm small(TimelineFeed{}, clock, &owner);
+    small.resize(small.minimumSizeHint());
+    small.show();
+    EXPECT_LE((small.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(),
+              2);
+
+    TTimelineFm large(TimelineFeed{}, clock, &owner);
+    large.resize(area.size() * 2);
+    large.show();
+    EXPECT_TRUE(area.contains(large.frameGeometry()))
+        << large.frameGeometry().width() << "x" << large.frameGeometry().height();
+
     if (saved.isNull())
         qunsetenv("XDG_CONFIG_HOME");
     else
