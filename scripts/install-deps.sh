@@ -10,7 +10,7 @@ packages=(
   xvfb xauth imagemagick x11-apps desktop-file-utils dpkg-dev file
   clang libclang-rt-14-dev clang-format
   tzdata
-  libmosquitto-dev mosquitto
+  libmosquitto-dev mosquitto openssl
 )
 
 missing=()

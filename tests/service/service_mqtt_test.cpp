@@ -1,10 +1,10 @@
 // qmxv217d with --mqtt against Debian's mosquitto and the board simulator:
 // what the broker holds for the board as the board comes and goes.
-#include "../network/broker.h"
 #include "../serial/waituntil.h"
 #include "common/textlines.h"
 #include "network/mqttclient.h"
 #include "serviceprocess.h"
+#include "tools/broker.h"
 #include "tools/simulatedboard.h"
 
 #include <QFile>
@@ -86,12 +86,14 @@ TEST(ServiceMqtt, AvailabilityFollowsTheBoardAndTheWillTellsOfAKilledService)
 // A subscriber that keeps the last payload of every topic.
 struct Watcher
 {
-    Watcher(const Broker& broker, const QString& filter)
+    // caFile: TLS, for a broker with a TLS listener.
+    Watcher(const Broker& broker, const QString& filter, const QString& caFile = {})
         : client([&] {
               network::MqttClient::Settings s;
               s.host = QStringLiteral("127.0.0.1");
               s.port = broker.port();
               s.clientId = QStringLiteral("watcher");
+              s.caFile = caFile;
               return s;
           }())
     {
@@ -235,6 +237,47 @@ TEST(ServiceMqtt, BoardRemovedOnReloadTakesItsDiscoveryMessagesAlong)
         QStringLiteral("homeassistant/binary_sensor/qmxv217_pump/input6/config");
     EXPECT_TRUE(waitUntil([&] { return watcher.last.value(pumpInput, "x").isEmpty(); }));
     EXPECT_FALSE(watcher.last.value(tankRelay).isEmpty());
+}
+
+TEST(ServiceMqtt, TlsWithTheCaFileBringsTheDiscoveryMessages)
+{
+    QTemporaryDir certificates;
+    ThrowawayCa ca(certificates.path(), QStringLiteral("ca"));
+    ASSERT_TRUE(ca.make());
+    const std::optional<Broker::Tls> tls = ca.serverCertificate(QStringLiteral("broker"));
+    ASSERT_TRUE(tls);
+    Broker broker({}, *tls);
+    ASSERT_TRUE(broker.start());
+    QTemporaryDir work;
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard sim(configHome.path(), 4, QStringLiteral(V217_BOARDSIM));
+    ASSERT_TRUE(sim.start());
+    const QString project = work.filePath(QStringLiteral("p.iom"));
+    WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
+    Watcher watcher(broker, QStringLiteral("#"), ca.caFile());
+    // The CA file turns TLS on; the URL keeps its mqtt:// scheme.
+    const QString config = work.filePath(QStringLiteral("qmxv217d.conf"));
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("[tank]\nport = 4\nproject = %1\nmqtt = mqtt://127.0.0.1:%2\n"
+                              "mqtt-ca-file = %3\n")
+                   .arg(project)
+                   .arg(broker.port())
+                   .arg(ca.caFile())
+                   .toUtf8());
+    file.close();
+    ServiceProcess service(configHome.path(), stateHome.path());
+    service.start({"--config", config});
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !watcher.last.value("homeassistant/switch/qmxv217_tank/relay16/config")
+                        .isEmpty() &&
+                   watcher.says(QStringLiteral("qmxv217/tank/availability"), "online");
+        },
+        seconds(10)))
+        << service.log() << broker.output().constData();
+    EXPECT_EQ(service.count(QStringLiteral("connected to MQTT broker")), 1) << service.log();
 }
 
 } // namespace
