@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <memory>
 
 namespace {
 
@@ -278,6 +280,127 @@ TEST(ServiceMqtt, TlsWithTheCaFileBringsTheDiscoveryMessages)
         seconds(10)))
         << service.log() << broker.output().constData();
     EXPECT_EQ(service.count(QStringLiteral("connected to MQTT broker")), 1) << service.log();
+}
+
+// The service, a simulated board on COM 4 and a watcher of every topic, the
+// board running and its states on the broker.
+struct TankOnBroker
+{
+    TankOnBroker()
+        : sim(configHome.path(), 4, QStringLiteral(V217_BOARDSIM)),
+          service(configHome.path(), stateHome.path())
+    {
+        sim.keepEvents();
+    }
+    [[nodiscard]] bool start()
+    {
+        if (!broker.start() || !sim.start())
+            return false;
+        const QString project = work.filePath(QStringLiteral("p.iom"));
+        WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
+        watcher = std::make_unique<Watcher>(broker, QStringLiteral("#"));
+        service.start({"--name", "tank", "--port", "4", "--project", project, "--mqtt",
+                       QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port())});
+        return waitUntil(
+            [&] { return says("availability", "online") && says("relay/16/state", "OFF"); },
+            seconds(10));
+    }
+    [[nodiscard]] bool says(const char* topic, const QByteArray& payload) const
+    {
+        return watcher->says(QStringLiteral("qmxv217/tank/") + QLatin1String(topic), payload);
+    }
+    void publish(const char* topic, const QByteArray& payload) const
+    {
+        watcher->client.publish(QStringLiteral("qmxv217/tank/") + QLatin1String(topic), payload,
+                                false);
+    }
+    // The relay words the board has received from kept event `from` on.
+    [[nodiscard]] qsizetype relayWrites(const QByteArray& word, qsizetype from) const
+    {
+        const QList<QByteArray> commands = sim.commands(from);
+        return std::count(commands.begin(), commands.end(), word);
+    }
+    [[nodiscard]] std::string logs() const
+    {
+        return service.log() + sim.log() + "\n" + broker.output().toStdString();
+    }
+
+    // Without persistence: a broker started again holds only what the
+    // service publishes anew.
+    Broker broker;
+    QTemporaryDir work;
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard sim;
+    std::unique_ptr<Watcher> watcher;
+    ServiceProcess service;
+};
+
+TEST(ServiceMqtt, BrokerKilledAndStartedAgainGetsEveryRetainedStateAnew)
+{
+    TankOnBroker r;
+    ASSERT_TRUE(r.start()) << r.logs();
+    r.publish("relay/03/set", "ON");
+    ASSERT_TRUE(waitUntil([&] { return r.says("relay/03/state", "ON"); })) << r.logs();
+
+    r.broker.kill();
+    // The board goes on: relay writes and input reads every cycle.
+    const qsizetype mark = r.sim.events().size();
+    ASSERT_GE(r.service.waitForLine(QStringLiteral("connecting again in")), 0) << r.logs();
+    ASSERT_TRUE(waitUntil([&] { return r.relayWrites("R0004\\r", mark) >= 5; })) << r.logs();
+    EXPECT_EQ(r.service.count(QStringLiteral("The board is not responding")), 0) << r.logs();
+
+    r.watcher->last.clear();
+    ASSERT_TRUE(r.broker.start());
+    // Reconnecting after 1 s, then 2 s, ...: within a few seconds.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return r.service.count(QStringLiteral("connected to MQTT broker")) == 2 &&
+                   r.says("availability", "online") && r.says("relay/03/state", "ON") &&
+                   r.says("relay/16/state", "OFF") && r.says("input/6/state", "OFF") &&
+                   r.watcher->last.size() >= 1 + 16 + 6 + 22;
+        },
+        seconds(10)))
+        << r.logs();
+    for (const char* config : {"homeassistant/switch/qmxv217_tank/relay03/config",
+                               "homeassistant/binary_sensor/qmxv217_tank/input6/config"})
+        EXPECT_FALSE(r.watcher->last.value(QLatin1String(config)).isEmpty()) << config;
+
+    const qsizetype before = r.sim.events().size();
+    r.publish("relay/03/set", "OFF");
+    ASSERT_TRUE(waitUntil([&] { return r.relayWrites("R0000\\r", before) >= 1; })) << r.logs();
+    EXPECT_TRUE(waitUntil([&] { return r.says("relay/03/state", "OFF"); })) << r.logs();
+}
+
+TEST(ServiceMqtt, CommandWhileTheBoardIsNotRespondingIsRefusedAndNeverActsLater)
+{
+    TankOnBroker r;
+    ASSERT_TRUE(r.start()) << r.logs();
+
+    r.sim.command("silent on");
+    const qsizetype lost =
+        r.service.waitForLine(QStringLiteral("The board is not responding"), 0, seconds(10));
+    ASSERT_GE(lost, 0) << r.logs();
+    // Activated again, the board still silent: running, not yet responding.
+    const qsizetype again = r.service.waitForLine(QStringLiteral("System opened"), lost);
+    ASSERT_GE(again, 0) << r.logs();
+    r.publish("relay/03/set", "ON");
+    const qsizetype refusal =
+        r.service.waitForLine(QStringLiteral("MQTT qmxv217/tank/relay/03/set"), again);
+    ASSERT_GE(refusal, 0) << r.logs();
+    const QString line = r.service.lines().at(refusal).text;
+    EXPECT_TRUE(line.startsWith(QStringLiteral("tank: warning: ")) &&
+                line.endsWith(QStringLiteral("; nothing changed")))
+        << line.toStdString();
+    EXPECT_EQ(r.service.count(QStringLiteral("relay/03/set")), 1) << r.logs();
+
+    const qsizetype mark = r.sim.events().size();
+    r.sim.command("silent off");
+    ASSERT_TRUE(waitUntil([&] { return r.says("availability", "online"); }, seconds(15)))
+        << r.logs();
+    ASSERT_TRUE(waitUntil([&] { return r.relayWrites("R0000\\r", mark) >= 5; })) << r.logs();
+    EXPECT_EQ(r.relayWrites("R0004\\r", mark), 0) << r.logs();
+    EXPECT_TRUE(r.says("relay/03/state", "OFF"));
 }
 
 } // namespace
