@@ -40,8 +40,8 @@ public:
     void stop();
     // SIGKILL: the connections just die, as when the broker's machine fails.
     void kill();
-    // Logs only warnings and errors from the next start() on, for a run
-    // that counts time and should not pay for a line per message.
+    // Logs no line per message from the next start() on, for a run that
+    // counts time.
     void setQuiet(bool quiet) { m_quiet = quiet; }
     [[nodiscard]] int port() const { return m_port; }
     [[nodiscard]] QString folder() const { return m_folder.path(); }
