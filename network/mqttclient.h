@@ -37,7 +37,9 @@ public:
         // Never written to a log line.
         QString password;
         // TLS with this CA file, the broker's certificate checked against it
-        // and against the host name; empty: plain TCP.
+        // and against the host name; while the file cannot be read, each
+        // attempt fails as a lost connection does, never in plain TCP.
+        // Empty: plain TCP.
         QString caFile;
         // The broker publishes this (retained) when the connection dies.
         QString willTopic;
