@@ -1,5 +1,7 @@
 #include "network/mqttclient.h"
 
+#include <QFile>
+
 #include <mosquitto.h>
 
 #include <cerrno>
@@ -33,6 +35,7 @@ MqttClient::MqttClient(Settings settings, QObject* parent)
     m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
     mosquitto_connect_callback_set(m_mosq, &MqttClient::connectCallback);
     mosquitto_message_callback_set(m_mosq, &MqttClient::messageCallback);
+    mosquitto_log_callback_set(m_mosq, &MqttClient::logCallback);
     if (!m_settings.user.isEmpty()) {
         const QByteArray user = m_settings.user.toUtf8();
         const QByteArray password = m_settings.password.toUtf8();
@@ -44,10 +47,6 @@ MqttClient::MqttClient(Settings settings, QObject* parent)
         mosquitto_will_set(m_mosq, topic.constData(),
                            static_cast<int>(m_settings.willPayload.size()),
                            m_settings.willPayload.constData(), 1, true);
-    }
-    if (!m_settings.caFile.isEmpty()) {
-        const QByteArray ca = m_settings.caFile.toLocal8Bit();
-        mosquitto_tls_set(m_mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
     }
     m_misc.setInterval(std::chrono::milliseconds(500));
     connect(&m_misc, &QTimer::timeout, this, [this] { housekeeping(); });
@@ -86,8 +85,31 @@ void MqttClient::start()
     attempt();
 }
 
+bool MqttClient::setUpTls()
+{
+    // Without it the library would connect in plain TCP: no connection is
+    // tried until the CA file can be read.
+    QFile file(m_settings.caFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        lost(QStringLiteral("cannot read the CA file %1: %2")
+                 .arg(m_settings.caFile, file.errorString()));
+        return false;
+    }
+    const QByteArray ca = m_settings.caFile.toLocal8Bit();
+    const int rc = mosquitto_tls_set(m_mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        lost(QStringLiteral("cannot use the CA file %1: %2").arg(m_settings.caFile, errorText(rc)));
+        return false;
+    }
+    m_tlsReady = true;
+    return true;
+}
+
 void MqttClient::attempt()
 {
+    if (!m_settings.caFile.isEmpty() && !m_tlsReady && !setUpTls())
+        return;
+    m_libraryErrors.clear();
     const QByteArray host = m_settings.host.toUtf8();
     const int rc =
         mosquitto_connect_async(m_mosq, host.constData(), m_settings.port, kKeepAliveSeconds);
@@ -132,8 +154,15 @@ void MqttClient::lost(const QString& why)
     mosquitto_disconnect(m_mosq);
     if (wasConnected)
         m_nextWait = kFirstRetry;
-    log(true, QStringLiteral("%1; connecting again in %2 s")
-                  .arg(why)
+    // What the library said of it, such as OpenSSL's reason for a refused
+    // certificate.
+    const QString detail =
+        m_libraryErrors.isEmpty()
+            ? QString()
+            : QStringLiteral(" (%1)").arg(m_libraryErrors.join(QStringLiteral("; ")));
+    m_libraryErrors.clear();
+    log(true, QStringLiteral("%1%2; connecting again in %3 s")
+                  .arg(why, detail)
                   .arg(static_cast<double>(m_nextWait.count()) / 1000.0));
     m_retry.start(m_nextWait);
     m_nextWait = std::min(m_nextWait * 2, kLastRetry);
@@ -230,6 +259,14 @@ void MqttClient::connectCallback(struct mosquitto*, void* self, int rc)
     }
     if (client->m_onConnected)
         client->m_onConnected();
+}
+
+void MqttClient::logCallback(struct mosquitto*, void* self, int level, const char* text)
+{
+    auto* client = static_cast<MqttClient*>(self);
+    if ((level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING)) != 0 && text != nullptr &&
+        client->m_libraryErrors.size() < 4)
+        client->m_libraryErrors.append(QString::fromUtf8(text));
 }
 
 void MqttClient::messageCallback(struct mosquitto*, void* self, const struct mosquitto_message* m)

@@ -36,7 +36,10 @@ public:
         QString user;
         // Never written to a log line.
         QString password;
-        // TLS with this CA file; empty: plain TCP.
+        // TLS with this CA file, the broker's certificate checked against it
+        // and against the host name; while the file cannot be read, each
+        // attempt fails as a lost connection does, never in plain TCP.
+        // Empty: plain TCP.
         QString caFile;
         // The broker publishes this (retained) when the connection dies.
         QString willTopic;
@@ -83,6 +86,7 @@ public:
     void subscribe(const QString& topic);
 
 private:
+    bool setUpTls();
     void attempt();
     void watchSocket();
     void unwatchSocket();
@@ -94,6 +98,7 @@ private:
     void log(bool warning, const QString& text);
 
     static void connectCallback(struct mosquitto*, void* self, int rc);
+    static void logCallback(struct mosquitto*, void* self, int level, const char* text);
     static void messageCallback(struct mosquitto*, void* self, const mosquitto_message* m);
 
     Settings m_settings;
@@ -105,6 +110,9 @@ private:
     std::chrono::milliseconds m_nextWait = kFirstRetry;
     QStringList m_subscriptions;
     bool m_connected = false;
+    bool m_tlsReady = false;
+    // The library's error lines since the last attempt.
+    QStringList m_libraryErrors;
     std::function<void()> m_onConnected;
     std::function<void(const QString&, const QByteArray&)> m_onMessage;
     std::function<void(bool, const QString&)> m_onLog;

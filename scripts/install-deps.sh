@@ -11,7 +11,7 @@ packages=(
   lintian appstream
   clang libclang-rt-14-dev clang-format
   tzdata
-  libmosquitto-dev mosquitto
+  libmosquitto-dev mosquitto openssl
 )
 
 missing=()

@@ -137,6 +137,14 @@ void BoardRunner::startMqtt()
         m_topics->connected();
     });
     m_mqtt->setOnMessage([this](const QString& topic, const QByteArray& payload) {
+        // A board activated again after a fault but still silent runs, yet
+        // does not take commands: one arriving now would be dropped with
+        // the next fault unseen, or act whenever the board came back.
+        if (!responding()) {
+            log(Level::Warning,
+                QStringLiteral("MQTT %1: the board is not responding; nothing changed").arg(topic));
+            return;
+        }
         m_topics->message(topic, payload);
     });
     m_controller.poll().setObserverHook(
@@ -167,13 +175,17 @@ void BoardRunner::withdrawDiscovery()
         m_topics->clearDiscovery();
 }
 
+bool BoardRunner::responding() const
+{
+    return m_state == State::Running && m_echoed && m_controller.poll().SystemActive() &&
+           m_controller.poll().LastFailure() == board::PollCycle::Failure::None;
+}
+
 void BoardRunner::publishAvailability(bool force)
 {
     if (!m_mqtt)
         return;
-    const bool online = m_state == State::Running && m_echoed &&
-                        m_controller.poll().SystemActive() &&
-                        m_controller.poll().LastFailure() == board::PollCycle::Failure::None;
+    const bool online = responding();
     if (!force && m_online == online)
         return;
     if (m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/availability"),

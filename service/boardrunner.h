@@ -83,6 +83,9 @@ private:
     void startLogRunWhenDue();
     void startMqtt();
     // availability: online while the poll cycle runs, offline otherwise.
+    // Running, and the board has echoed a relay word since its activation:
+    // what availability "online" says.
+    [[nodiscard]] bool responding() const;
     void publishAvailability(bool force);
     void setState(State state);
     void log(Level level, const QString& text);

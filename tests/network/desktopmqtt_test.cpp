@@ -3,7 +3,6 @@
 // What BoardTopics publishes and obeys is the service tests' to check.
 #include "../serial/waituntil.h"
 #include "board/protocol.h"
-#include "broker.h"
 #include "common/folders.h"
 #include "controller/desktop.h"
 #include "network/desktopmqtt.h"
@@ -11,6 +10,7 @@
 #include "support/fakelink.h"
 #include "support/manualclock.h"
 #include "support/rig.h"
+#include "tools/broker.h"
 
 #include <QAction>
 #include <QCheckBox>

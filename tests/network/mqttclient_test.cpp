@@ -1,8 +1,9 @@
 // The MQTT client against Debian's mosquitto: a broker that goes away and
-// comes back, and a refused login. The service's tests carry the messages.
+// comes back, a refused login, and TLS with the right CA, another CA and a
+// CA file that is not there. The service's tests carry the messages.
 #include "../serial/waituntil.h"
-#include "broker.h"
 #include "network/mqttclient.h"
+#include "tools/broker.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -31,7 +32,11 @@ struct Probe
         client.setOnMessage([this](const QString& topic, const QByteArray& payload) {
             messages.append({topic, payload});
         });
-        client.setOnLog([this](bool, const QString& text) { logLines.append(text); });
+        client.setOnLog([this](bool warning, const QString& text) {
+            logLines.append(text);
+            if (warning)
+                warnings.append(text);
+        });
     }
     [[nodiscard]] bool has(const QString& topic, const QByteArray& payload) const
     {
@@ -43,6 +48,7 @@ struct Probe
     MqttClient client;
     QList<Message> messages;
     QStringList logLines;
+    QStringList warnings;
     int connections = 0;
 };
 
@@ -101,6 +107,95 @@ TEST(MqttClient, WrongPasswordIsRefusedAndNeverLogged)
     right.client.start();
     EXPECT_TRUE(waitUntil([&] { return right.connections == 1; }))
         << right.logLines.join(QLatin1Char('\n')).toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// A broker with a TLS listener whose certificate the CA "right" signed, and
+// a second CA, "other", that signed nothing the broker shows.
+struct TlsSetup
+{
+    TlsSetup()
+        : right(folder.path(), QStringLiteral("right")),
+          other(folder.path(), QStringLiteral("other"))
+    {
+    }
+    [[nodiscard]] bool make()
+    {
+        if (!right.make() || !other.make())
+            return false;
+        const std::optional<Broker::Tls> tls = right.serverCertificate(QStringLiteral("broker"));
+        if (!tls)
+            return false;
+        broker = std::make_unique<Broker>(QStringList{}, *tls);
+        return broker->start();
+    }
+    [[nodiscard]] MqttClient::Settings settings(const QString& id, const QString& caFile) const
+    {
+        MqttClient::Settings s = on(*broker, id);
+        s.caFile = caFile;
+        return s;
+    }
+
+    QTemporaryDir folder;
+    ThrowawayCa right;
+    ThrowawayCa other;
+    std::unique_ptr<Broker> broker;
+};
+
+TEST(MqttClient, TlsWithTheBrokersCaCarriesMessagesAndAnyOtherCaIsRefused)
+{
+    TlsSetup tls;
+    ASSERT_TRUE(tls.make());
+
+    Probe good(tls.settings(QStringLiteral("good"), tls.right.caFile()));
+    good.client.subscribe(QStringLiteral("t"));
+    good.client.start();
+    ASSERT_TRUE(waitUntil([&] { return good.connections == 1; }, seconds(10)))
+        << good.logLines.join(QLatin1Char('\n')).toStdString() << tls.broker->output().constData();
+    EXPECT_TRUE(good.client.publish(QStringLiteral("t"), "over TLS", false));
+    EXPECT_TRUE(waitUntil([&] { return good.has(QStringLiteral("t"), "over TLS"); }));
+
+    // Refused at the handshake, told why, and tried again after 1 s, then 2 s.
+    Probe stranger(tls.settings(QStringLiteral("stranger"), tls.other.caFile()));
+    stranger.client.start();
+    const auto refusals = [&] {
+        return stranger.warnings.filter(QStringLiteral("certificate verify failed")).size();
+    };
+    ASSERT_TRUE(waitUntil([&] { return refusals() >= 2; }, seconds(10)))
+        << stranger.logLines.join(QLatin1Char('\n')).toStdString();
+    const QStringList refused = stranger.warnings.filter(QStringLiteral("verify failed"));
+    EXPECT_TRUE(refused.at(0).endsWith(QStringLiteral("connecting again in 1 s")))
+        << refused.at(0).toStdString();
+    EXPECT_TRUE(refused.at(1).endsWith(QStringLiteral("connecting again in 2 s")))
+        << refused.at(1).toStdString();
+    EXPECT_EQ(stranger.connections, 0);
+    EXPECT_FALSE(stranger.client.publish(QStringLiteral("t"), "refused", false));
+    // The good client went on through all this.
+    EXPECT_TRUE(good.client.connected());
+}
+
+TEST(MqttClient, MissingCaFileIsToldAndNeverFallsBackToPlainTcp)
+{
+    // A plain broker: a client that dropped TLS for want of the CA would get in.
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    QTemporaryDir folder;
+    const QString missing = folder.filePath(QStringLiteral("no-such-ca.crt"));
+    MqttClient::Settings s = on(broker, QStringLiteral("missing"));
+    s.caFile = missing;
+    Probe probe(s);
+    probe.client.start();
+    ASSERT_TRUE(waitUntil([&] { return probe.warnings.size() >= 2; }, seconds(10)));
+    EXPECT_EQ(probe.warnings.at(0),
+              QStringLiteral("cannot read the CA file %1: No such file or directory; "
+                             "connecting again in 1 s")
+                  .arg(missing));
+    EXPECT_TRUE(probe.warnings.at(1).endsWith(QStringLiteral("connecting again in 2 s")))
+        << probe.warnings.at(1).toStdString();
+    EXPECT_EQ(probe.connections, 0);
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 // qmxv217d with --mqtt against Debian's mosquitto and the board simulator:
 // what the broker holds for the board as the board comes and goes.
-#include "../network/broker.h"
 #include "../serial/waituntil.h"
 #include "common/textlines.h"
 #include "network/mqttclient.h"
 #include "serviceprocess.h"
+#include "tools/broker.h"
 #include "tools/simulatedboard.h"
 
 #include <QFile>
@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <memory>
 
 namespace {
 
@@ -86,12 +88,14 @@ TEST(ServiceMqtt, AvailabilityFollowsTheBoardAndTheWillTellsOfAKilledService)
 // A subscriber that keeps the last payload of every topic.
 struct Watcher
 {
-    Watcher(const Broker& broker, const QString& filter)
+    // caFile: TLS, for a broker with a TLS listener.
+    Watcher(const Broker& broker, const QString& filter, const QString& caFile = {})
         : client([&] {
               network::MqttClient::Settings s;
               s.host = QStringLiteral("127.0.0.1");
               s.port = broker.port();
               s.clientId = QStringLiteral("watcher");
+              s.caFile = caFile;
               return s;
           }())
     {
@@ -235,6 +239,168 @@ TEST(ServiceMqtt, BoardRemovedOnReloadTakesItsDiscoveryMessagesAlong)
         QStringLiteral("homeassistant/binary_sensor/qmxv217_pump/input6/config");
     EXPECT_TRUE(waitUntil([&] { return watcher.last.value(pumpInput, "x").isEmpty(); }));
     EXPECT_FALSE(watcher.last.value(tankRelay).isEmpty());
+}
+
+TEST(ServiceMqtt, TlsWithTheCaFileBringsTheDiscoveryMessages)
+{
+    QTemporaryDir certificates;
+    ThrowawayCa ca(certificates.path(), QStringLiteral("ca"));
+    ASSERT_TRUE(ca.make());
+    const std::optional<Broker::Tls> tls = ca.serverCertificate(QStringLiteral("broker"));
+    ASSERT_TRUE(tls);
+    Broker broker({}, *tls);
+    ASSERT_TRUE(broker.start());
+    QTemporaryDir work;
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard sim(configHome.path(), 4, QStringLiteral(V217_BOARDSIM));
+    ASSERT_TRUE(sim.start());
+    const QString project = work.filePath(QStringLiteral("p.iom"));
+    WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
+    Watcher watcher(broker, QStringLiteral("#"), ca.caFile());
+    // The CA file turns TLS on; the URL keeps its mqtt:// scheme.
+    const QString config = work.filePath(QStringLiteral("qmxv217d.conf"));
+    QFile file(config);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("[tank]\nport = 4\nproject = %1\nmqtt = mqtt://127.0.0.1:%2\n"
+                              "mqtt-ca-file = %3\n")
+                   .arg(project)
+                   .arg(broker.port())
+                   .arg(ca.caFile())
+                   .toUtf8());
+    file.close();
+    ServiceProcess service(configHome.path(), stateHome.path());
+    service.start({"--config", config});
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !watcher.last.value("homeassistant/switch/qmxv217_tank/relay16/config")
+                        .isEmpty() &&
+                   watcher.says(QStringLiteral("qmxv217/tank/availability"), "online");
+        },
+        seconds(10)))
+        << service.log() << broker.output().constData();
+    EXPECT_EQ(service.count(QStringLiteral("connected to MQTT broker")), 1) << service.log();
+}
+
+// The service, a simulated board on COM 4 and a watcher of every topic, the
+// board running and its states on the broker.
+struct TankOnBroker
+{
+    TankOnBroker()
+        : sim(configHome.path(), 4, QStringLiteral(V217_BOARDSIM)),
+          service(configHome.path(), stateHome.path())
+    {
+        sim.keepEvents();
+    }
+    [[nodiscard]] bool start()
+    {
+        if (!broker.start() || !sim.start())
+            return false;
+        const QString project = work.filePath(QStringLiteral("p.iom"));
+        WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
+        watcher = std::make_unique<Watcher>(broker, QStringLiteral("#"));
+        service.start({"--name", "tank", "--port", "4", "--project", project, "--mqtt",
+                       QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port())});
+        return waitUntil(
+            [&] { return says("availability", "online") && says("relay/16/state", "OFF"); },
+            seconds(10));
+    }
+    [[nodiscard]] bool says(const char* topic, const QByteArray& payload) const
+    {
+        return watcher->says(QStringLiteral("qmxv217/tank/") + QLatin1String(topic), payload);
+    }
+    void publish(const char* topic, const QByteArray& payload) const
+    {
+        watcher->client.publish(QStringLiteral("qmxv217/tank/") + QLatin1String(topic), payload,
+                                false);
+    }
+    // The relay words the board has received from kept event `from` on.
+    [[nodiscard]] qsizetype relayWrites(const QByteArray& word, qsizetype from) const
+    {
+        const QList<QByteArray> commands = sim.commands(from);
+        return std::count(commands.begin(), commands.end(), word);
+    }
+    [[nodiscard]] std::string logs() const
+    {
+        return service.log() + sim.log() + "\n" + broker.output().toStdString();
+    }
+
+    // Without persistence: a broker started again holds only what the
+    // service publishes anew.
+    Broker broker;
+    QTemporaryDir work;
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard sim;
+    std::unique_ptr<Watcher> watcher;
+    ServiceProcess service;
+};
+
+TEST(ServiceMqtt, BrokerKilledAndStartedAgainGetsEveryRetainedStateAnew)
+{
+    TankOnBroker r;
+    ASSERT_TRUE(r.start()) << r.logs();
+    r.publish("relay/03/set", "ON");
+    ASSERT_TRUE(waitUntil([&] { return r.says("relay/03/state", "ON"); })) << r.logs();
+
+    r.broker.kill();
+    // The board goes on: relay writes and input reads every cycle.
+    const qsizetype mark = r.sim.events().size();
+    ASSERT_GE(r.service.waitForLine(QStringLiteral("connecting again in")), 0) << r.logs();
+    ASSERT_TRUE(waitUntil([&] { return r.relayWrites("R0004\\r", mark) >= 5; })) << r.logs();
+    EXPECT_EQ(r.service.count(QStringLiteral("The board is not responding")), 0) << r.logs();
+
+    r.watcher->last.clear();
+    ASSERT_TRUE(r.broker.start());
+    // Reconnecting after 1 s, then 2 s, ...: within a few seconds.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return r.service.count(QStringLiteral("connected to MQTT broker")) == 2 &&
+                   r.says("availability", "online") && r.says("relay/03/state", "ON") &&
+                   r.says("relay/16/state", "OFF") && r.says("input/6/state", "OFF") &&
+                   r.watcher->last.size() >= 1 + 16 + 6 + 22;
+        },
+        seconds(10)))
+        << r.logs();
+    for (const char* config : {"homeassistant/switch/qmxv217_tank/relay03/config",
+                               "homeassistant/binary_sensor/qmxv217_tank/input6/config"})
+        EXPECT_FALSE(r.watcher->last.value(QLatin1String(config)).isEmpty()) << config;
+
+    const qsizetype before = r.sim.events().size();
+    r.publish("relay/03/set", "OFF");
+    ASSERT_TRUE(waitUntil([&] { return r.relayWrites("R0000\\r", before) >= 1; })) << r.logs();
+    EXPECT_TRUE(waitUntil([&] { return r.says("relay/03/state", "OFF"); })) << r.logs();
+}
+
+TEST(ServiceMqtt, CommandWhileTheBoardIsNotRespondingIsRefusedAndNeverActsLater)
+{
+    TankOnBroker r;
+    ASSERT_TRUE(r.start()) << r.logs();
+
+    r.sim.command("silent on");
+    const qsizetype lost =
+        r.service.waitForLine(QStringLiteral("The board is not responding"), 0, seconds(10));
+    ASSERT_GE(lost, 0) << r.logs();
+    // Activated again, the board still silent: running, not yet responding.
+    const qsizetype again = r.service.waitForLine(QStringLiteral("System opened"), lost);
+    ASSERT_GE(again, 0) << r.logs();
+    r.publish("relay/03/set", "ON");
+    const qsizetype refusal =
+        r.service.waitForLine(QStringLiteral("MQTT qmxv217/tank/relay/03/set"), again);
+    ASSERT_GE(refusal, 0) << r.logs();
+    const QString line = r.service.lines().at(refusal).text;
+    EXPECT_TRUE(line.startsWith(QStringLiteral("tank: warning: ")) &&
+                line.endsWith(QStringLiteral("; nothing changed")))
+        << line.toStdString();
+    EXPECT_EQ(r.service.count(QStringLiteral("relay/03/set")), 1) << r.logs();
+
+    const qsizetype mark = r.sim.events().size();
+    r.sim.command("silent off");
+    ASSERT_TRUE(waitUntil([&] { return r.says("availability", "online"); }, seconds(15)))
+        << r.logs();
+    ASSERT_TRUE(waitUntil([&] { return r.relayWrites("R0000\\r", mark) >= 5; })) << r.logs();
+    EXPECT_EQ(r.relayWrites("R0004\\r", mark), 0) << r.logs();
+    EXPECT_TRUE(r.says("relay/03/state", "OFF"));
 }
 
 } // namespace
