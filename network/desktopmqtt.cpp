@@ -281,6 +281,7 @@ void DesktopMqtt::start()
     }
     s.clientId = m_settings.clientId();
     s.caFile = c.caFile;
+    s.tls = c.tls;
     s.willTopic = availabilityTopic();
     s.willPayload = "offline";
     m_client = std::make_unique<MqttClient>(s);

@@ -13,6 +13,9 @@ namespace network {
 
 namespace {
 
+// Debian's folder of the CA certificates the system trusts (ca-certificates).
+constexpr const char* kSystemCaFolder = "/etc/ssl/certs";
+
 void initLibrary()
 {
     // Once per process; the library is never cleaned up, the process ends.
@@ -87,6 +90,17 @@ void MqttClient::start()
 
 bool MqttClient::setUpTls()
 {
+    if (m_settings.caFile.isEmpty()) {
+        const int rc =
+            mosquitto_tls_set(m_mosq, nullptr, kSystemCaFolder, nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            lost(QStringLiteral("cannot use the system's CA certificates in %1: %2")
+                     .arg(QString::fromLatin1(kSystemCaFolder), errorText(rc)));
+            return false;
+        }
+        m_tlsReady = true;
+        return true;
+    }
     // Without it the library would connect in plain TCP: no connection is
     // tried until the CA file can be read.
     QFile file(m_settings.caFile);
@@ -107,7 +121,7 @@ bool MqttClient::setUpTls()
 
 void MqttClient::attempt()
 {
-    if (!m_settings.caFile.isEmpty() && !m_tlsReady && !setUpTls())
+    if ((m_settings.tls || !m_settings.caFile.isEmpty()) && !m_tlsReady && !setUpTls())
         return;
     m_libraryErrors.clear();
     const QByteArray host = m_settings.host.toUtf8();

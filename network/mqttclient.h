@@ -39,8 +39,10 @@ public:
         // TLS with this CA file, the broker's certificate checked against it
         // and against the host name; while the file cannot be read, each
         // attempt fails as a lost connection does, never in plain TCP.
-        // Empty: plain TCP.
+        // Empty: plain TCP, unless tls is set.
         QString caFile;
+        // TLS with the system's CA certificates when no CA file is named.
+        bool tls = false;
         // The broker publishes this (retained) when the connection dies.
         QString willTopic;
         QByteArray willPayload;

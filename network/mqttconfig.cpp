@@ -39,22 +39,26 @@ QString ParseMqttUrl(MqttConfig& mqtt, const QString& value)
         "^mqtts?://(?:([^@:/]+)(:[^@/]*)?@)?([A-Za-z0-9_.-]+)(?::([0-9]{1,5}))?/?$"));
     const QRegularExpressionMatch m = pattern.match(value);
     if (!m.hasMatch())
-        return QStringLiteral("mqtt is not mqtt://[user@]host[:port]");
+        return QStringLiteral("mqtt is not mqtt[s]://[user@]host[:port]");
     if (m.capturedLength(2) > 0)
         return QStringLiteral("mqtt: the password goes in mqtt-password-file, not in the URL");
-    const int port = m.capturedLength(4) > 0 ? m.captured(4).toInt() : 1883;
+    const bool tls = value.startsWith(QStringLiteral("mqtts://"));
+    const int port = m.capturedLength(4) > 0 ? m.captured(4).toInt() : tls ? 8883 : 1883;
     if (port < 1 || port > 65535)
         return QStringLiteral("mqtt: port %1 is not 1 to 65535").arg(m.captured(4));
     mqtt.user = m.captured(1);
     mqtt.host = m.captured(3);
     mqtt.port = port;
+    mqtt.tls = tls;
     return {};
 }
 
 QString MqttUrl(const MqttConfig& mqtt)
 {
     const QString user = mqtt.user.isEmpty() ? QString() : mqtt.user + QLatin1Char('@');
-    return QStringLiteral("mqtt://%1%2:%3").arg(user, mqtt.host).arg(mqtt.port);
+    return QStringLiteral("%1://%2%3:%4")
+        .arg(mqtt.tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"), user, mqtt.host)
+        .arg(mqtt.port);
 }
 
 QString SetMqttOption(MqttConfig& mqtt, const QString& key, const QString& value,

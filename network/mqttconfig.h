@@ -22,6 +22,9 @@ struct MqttConfig
     QString passwordFile;
     QString clientId;
     QString caFile;
+    // mqtts://: TLS, with the system's CA certificates unless caFile names
+    // the CA; a CA file switches TLS on for mqtt:// too.
+    bool tls = false;
     // Empty: qmxv217/<board name>.
     QString topicPrefix;
     QString discoveryPrefix = QStringLiteral("homeassistant");

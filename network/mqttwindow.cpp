@@ -52,12 +52,14 @@ TMqttFm::TMqttFm(network::DesktopMqtt& mqtt, View& view, QWidget* parent)
     m_clientId = edit(this, QStringLiteral("ClientIdEdit"));
     m_clientId->setPlaceholderText(network::DefaultClientId());
     m_caFile = edit(this, QStringLiteral("CaFileEdit"));
-    m_caFile->setPlaceholderText(tr("none: no TLS"));
+    m_caFile->setPlaceholderText(tr("none: the system's CA certificates, if TLS"));
     auto* caRow = new QHBoxLayout;
     caRow->addWidget(m_caFile, 1);
     auto* caButt = new QPushButton(tr("C&hoose\u2026"), this);
     caButt->setObjectName(QStringLiteral("CaFileButt"));
     caRow->addWidget(caButt);
+    m_tls = new QCheckBox(tr("Use TLS"), this);
+    m_tls->setObjectName(QStringLiteral("TlsCheck"));
     m_prefix = edit(this, QStringLiteral("TopicPrefixEdit"));
     m_discoveryPrefix = edit(this, QStringLiteral("DiscoveryPrefixEdit"));
     m_discovery = new QCheckBox(tr("Announce the board to Home Assistant"), this);
@@ -69,6 +71,7 @@ TMqttFm::TMqttFm(network::DesktopMqtt& mqtt, View& view, QWidget* parent)
     form->addRow(tr("&Password:"), m_password);
     form->addRow(tr("Password &file:"), m_passwordFile);
     form->addRow(tr("&Client id:"), m_clientId);
+    form->addRow(QString(), m_tls);
     form->addRow(tr("CA file (&TLS):"), caRow);
     form->addRow(tr("Topic p&refix:"), m_prefix);
     form->addRow(tr("&Discovery prefix:"), m_discoveryPrefix);
@@ -131,6 +134,7 @@ void TMqttFm::loadFields()
     m_passwordFile->setText(s.mqtt.passwordFile);
     m_clientId->setText(s.mqtt.clientId);
     m_caFile->setText(s.mqtt.caFile);
+    m_tls->setChecked(s.mqtt.tls || !s.mqtt.caFile.isEmpty());
     m_prefix->setText(s.mqtt.topicPrefix);
     m_discoveryPrefix->setText(s.mqtt.discoveryPrefix);
     m_discovery->setChecked(s.mqtt.discovery);
@@ -151,6 +155,7 @@ network::DesktopMqttSettings TMqttFm::fields() const
     s.mqtt.passwordFile = m_passwordFile->text().trimmed();
     s.mqtt.clientId = m_clientId->text().trimmed();
     s.mqtt.caFile = m_caFile->text().trimmed();
+    s.mqtt.tls = m_tls->isChecked() || !s.mqtt.caFile.isEmpty();
     s.mqtt.topicPrefix = m_prefix->text().trimmed();
     s.mqtt.discoveryPrefix = m_discoveryPrefix->text().trimmed();
     s.mqtt.discovery = m_discovery->isChecked();

@@ -51,6 +51,8 @@ private:
     QLineEdit* m_prefix = nullptr;
     QLineEdit* m_discoveryPrefix = nullptr;
     QCheckBox* m_discovery = nullptr;
+    // TLS; a CA file named switches it on too.
+    QCheckBox* m_tls = nullptr;
     QLabel* m_state = nullptr;
     QListWidget* m_log = nullptr;
 };

@@ -117,6 +117,7 @@ void BoardRunner::startMqtt()
     }
     s.clientId = c.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + m_config.name : c.clientId;
     s.caFile = c.caFile;
+    s.tls = c.tls;
     s.willTopic = m_config.topicPrefix() + QStringLiteral("/availability");
     s.willPayload = "offline";
     m_mqtt = std::make_unique<network::MqttClient>(s);

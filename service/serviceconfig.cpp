@@ -375,9 +375,9 @@ Options:
                           the relays as they are
   --log-file FILE      where log runs are appended (default:
                        <state folder>/<name>.log)
-  --mqtt mqtt://[USER@]HOST[:PORT]
+  --mqtt mqtt[s]://[USER@]HOST[:PORT]
                        publish the board on an MQTT broker and take its
-                       commands (port 1883 by default)
+                       commands (port 1883 by default; mqtts: TLS, 8883)
   --mqtt-password-file FILE  the broker password, the file's first line
   --mqtt-client-id ID  the client id (default: qmxv217d-<name>)
   --mqtt-ca-file FILE  TLS, the broker's certificate signed by this CA

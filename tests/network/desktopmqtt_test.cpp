@@ -337,6 +337,7 @@ TEST(DesktopMqttFile, WhatIsWrittenReadsBackAndFaultsNameTheirLine)
     s.mqtt.password = QStringLiteral("p a=s#s");
     s.mqtt.clientId = QStringLiteral("desk 1");
     s.mqtt.caFile = QStringLiteral("/etc/ssl/ca.pem");
+    s.mqtt.tls = true;
     s.mqtt.topicPrefix = QStringLiteral("home/bench");
     s.mqtt.discoveryPrefix = QStringLiteral("ha");
     s.mqtt.discovery = false;

@@ -173,6 +173,18 @@ TEST(MqttClient, TlsWithTheBrokersCaCarriesMessagesAndAnyOtherCaIsRefused)
         << refused.at(1).toStdString();
     EXPECT_EQ(stranger.connections, 0);
     EXPECT_FALSE(stranger.client.publish(QStringLiteral("t"), "refused", false));
+
+    // TLS without a CA file checks against the system's CA certificates,
+    // which never signed a throwaway CA's broker.
+    MqttClient::Settings system = tls.settings(QStringLiteral("system"), QString());
+    system.tls = true;
+    Probe trusting(system);
+    trusting.client.start();
+    ASSERT_TRUE(waitUntil(
+        [&] { return !trusting.warnings.filter(QStringLiteral("verify failed")).isEmpty(); },
+        seconds(10)))
+        << trusting.logLines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(trusting.connections, 0);
     // The good client went on through all this.
     EXPECT_TRUE(good.client.connected());
 }

@@ -138,7 +138,8 @@ TEST(ServiceConfig, MqttKeysSetTheBrokerAndRefuseWhatWouldLeakOrMislead)
     const auto parsed = parse("[tank]\nport = 3\nproject = t.iom\n"
                               "mqtt = mqtt://v217@broker.lan:8883\n"
                               "mqtt-password-file = secret\nmqtt-discovery = off\n"
-                              "[pump]\nport = 4\nproject = p.iom\nmqtt = mqtt://localhost\n");
+                              "[pump]\nport = 4\nproject = p.iom\nmqtt = mqtt://localhost\n"
+                              "[well]\nport = 5\nproject = w.iom\nmqtt = mqtts://broker.lan\n");
     ASSERT_TRUE(std::holds_alternative<QList<BoardConfig>>(parsed))
         << std::get<ConfigError>(parsed).text().toStdString();
     const QList<BoardConfig> boards = std::get<QList<BoardConfig>>(parsed);
@@ -152,6 +153,10 @@ TEST(ServiceConfig, MqttKeysSetTheBrokerAndRefuseWhatWouldLeakOrMislead)
     EXPECT_EQ(boards.at(1).mqtt.port, 1883);
     EXPECT_TRUE(boards.at(1).mqtt.discovery);
     EXPECT_EQ(boards.at(1).mqtt.discoveryPrefix, QStringLiteral("homeassistant"));
+    // A CA file switches TLS on for mqtt://; mqtts:// is TLS on port 8883.
+    EXPECT_FALSE(tank.tls);
+    EXPECT_TRUE(boards.at(2).mqtt.tls);
+    EXPECT_EQ(boards.at(2).mqtt.port, 8883);
 
     struct Case
     {
@@ -159,7 +164,7 @@ TEST(ServiceConfig, MqttKeysSetTheBrokerAndRefuseWhatWouldLeakOrMislead)
         const char* problem;
     };
     const QList<Case> bad{
-        {"mqtt = http://host\n", "4: mqtt is not mqtt://[user@]host[:port]"},
+        {"mqtt = http://host\n", "4: mqtt is not mqtt[s]://[user@]host[:port]"},
         {"mqtt = mqtt://u:pw@host\n", "4: mqtt: the password goes in mqtt-password-file"},
         {"mqtt = mqtt://host:70000\n", "4: mqtt: port 70000 is not 1 to 65535"},
         {"mqtt-topic-prefix = a/#\n", "4: mqtt-topic-prefix 'a/#' is not a topic"},
