@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program start: one copy per user, then the six windows in their order; the
 // first tick of the main window does the rest.
 #include "common/savefile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-tick work of the logic, timed with Google Benchmark: one pass of
 // the timer engine over 10, 1 000 and 10 000 records, the rules evaluation
 // of a full rules list (10 lines), and a whole poll cycle through the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // v217-bench-gui: the program's six windows, shown, on the real serial
 // component against the board simulator. Prints
 //  - start-up: from the process start and from main() to the first paint of

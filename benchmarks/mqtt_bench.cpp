@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qmxv217d with --mqtt on Debian's mosquitto and one simulated board: the
 // latency of a command, from publishing relay/NN/set to the simulator
 // receiving the relay word that carries it, and of an input change, from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How long the rules take: the evaluation runs after every input read on the
 // user-interface thread (at most 10 lines every 0.2 s), the check whenever an
 // editor closes or a project loads. Prints figures; judges nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints how long the schedule of a week takes for long record lists, the
 // work behind every redraw of the timeline.
 #include "timers/schedule.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qmxv217d against simulated boards: for 1, 8 and 32 boards in one process
 // the poll period each board sees (p99 deviation from 200 ms, late cycles),
 // and the CPU time and memory of the whole process; then the recovery time

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints how long a pass of the timer engine takes over long record lists,
 // the work done inside one relay-write tick.
 #include "timers/timerpass.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two-step poll cycle: one tick writes the relays, the next reads the
 // inputs, and the receive handler judges each reply by its length.
 #include "board/pollcycle.h"

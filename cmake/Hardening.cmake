@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The hardening flags Debian builds its own packages with (dpkg-buildflags
 # with hardening=+all on Debian 12): checked string and memory functions,
 # stack protection, format string warnings, and a read-only relocation table

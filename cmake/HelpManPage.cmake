@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DPROGRAM=<executable> -DNAME=<name> -DSUMMARY=<text> -DVERSION=<v> -DOUTPUT=<file>
 #   -P HelpManPage.cmake
 # Writes a manual page around a program's own --help text, so the page says

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install rules: the program as a desktop application laid out the way Debian
 # and the freedesktop menus expect (binaries, desktop entry, themed icons, man
 # page, AppStream metainfo, documentation), and the service with its systemd

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package, made by `cpack -G DEB` in a build folder. Configure that
 # folder with -DCMAKE_BUILD_TYPE=Release -DV217_BUILD_TESTS=OFF: only the
 # "qmxv217" install component goes into the package.

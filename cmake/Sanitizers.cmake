@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sanitizer and fuzzing builds, chosen by cache options (the presets in
 # CMakePresets.json set them):
 #   V217_SANITIZE  comma-separated sanitizers for every target of the

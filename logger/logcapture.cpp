@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text of the capture lines and the interval in input reads.
 #include "logger/logcapture.h"
 

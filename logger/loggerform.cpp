@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger window's checks and field handling, kept apart from the widgets
 // so the Log on Timer switch and project loading use the same code while the
 // window is hidden.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The input logger: the two switches, the start and end of a run, the capture
 // step after every input read, and saving the log.
 #include "logger/logrecorder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build tool: writes the help window's usage notes as a plain text file for
 // /usr/share/doc, so the installed documentation is always the text the
 // program shows. Paragraphs, single long lines in the window, are wrapped to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build tool: writes the application icon at the sizes a desktop's icon theme
 // looks for, as <output>/<N>x<N>/apps/<name>.png, so the installed icons are
 // always the pictures compiled into the program and never a stale copy.

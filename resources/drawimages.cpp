@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's pictures into PNG files: the six lamp glyphs, the three
 // relay faces, the two-lamp input picture, the logger activity lamp, the
 // pictures of the Write, Edit and Save buttons and the application icon, each

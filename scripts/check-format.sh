@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that every tracked .cpp and .h file is formatted as .clang-format
 # asks, with Debian's clang-format. Lists the files that differ and exits
 # non-zero when there is any; `clang-format --dry-run FILE` shows where, and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages needed to build, run and test the program.
 # Needs root (it runs apt-get); run it with sudo as a normal user.
 set -euo pipefail

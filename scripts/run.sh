@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and starts the program talking to the
 # board simulator: the simulator is COM 1 of a private demo port folder
 # (build/demo/config), and the program starts in build/demo/work, whose

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soak run: the controller on the real serial component against the board
 # simulator, with random input changes, rules, timers, logging every cycle and
 # a fault injected every minute (silence, garbage, split replies, a lower-case

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the whole project with AddressSanitizer and UndefinedBehaviorSanitizer
 # (the asan preset, into build-asan/) and runs every test under them; the first
 # finding fails the run. Pass "tsan" to do the same with ThreadSanitizer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Sets any baud rate on an open terminal and reads back what the driver kept

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // termios2 with BOTHER sets any rate, not only the Bxxx table.
 #include "serial/baudrate.h"
 

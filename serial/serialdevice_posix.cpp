@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device on Linux: a terminal device opened exclusively in raw
 // mode, poll() on it and on an eventfd that wakes the event thread.
 #include "serial/serialdevice.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial devices on Linux: libudev lists them and tells of hot-plug
 // where udev runs; elsewhere (a container, a scratch tree in the tests) the
 // same facts come from sysfs and /dev/serial. Either way a device's facts

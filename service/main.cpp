@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qmxv217d: the controller of the desktop program, unattended, for one
 // board or many. See --help and qmxv217d(8).
 #include "common/savefile.h"

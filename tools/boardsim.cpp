@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // v217-boardsim: a V217 board on a pseudo-terminal, linked as a COM port in
 // the port folder, scripted from standard input. See --help.
 #include "common/folders.h"

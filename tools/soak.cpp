@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // v217-soak: runs the program's own logic (the controller on the real serial
 // component) against the board simulator for a long time, with the inputs
 // changing at random, the rules, the timers and a logging run every cycle

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port -> Devices on a scratch device tree, with the board simulator's
 // pseudo-terminal and a silent one standing in for devices, and the reason
 // of a failed open in the message panel.

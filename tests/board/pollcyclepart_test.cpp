@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The poll cycle on its own: a recording view, a fake link and hooks that
 // note when they are asked, no controller, no timers, rules or logger.
 #include "board/pollcycle.h"

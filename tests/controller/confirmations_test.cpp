@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every question the program asks, answered as Esc or the box's close button
 // answers it: each question names its safe side, and taking it loses
 // nothing.

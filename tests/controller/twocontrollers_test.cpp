@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two controllers in one process, each on a board of its own: neither sees
 // the other's relays, inputs, timers, rules or log.
 #include "common/textlines.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real controller on the real serial component against the board
 // simulator over a pseudo-terminal.
 #include "common/folders.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port dialog, driven through its controls.
 #include "board/portwindow.h"
 #include "support/rig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: loading a project file. The input is the file's bytes. A file
 // that is not a project loads as an empty one; a project's logger schedule
 // must pass the logger check or be cleared with its error box; its rules must

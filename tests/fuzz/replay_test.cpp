@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays the seed corpus and every input that once broke a fuzz target
 // through that target's harness, in the normal suite: a harness check that
 // fails aborts the test executable, so CTest reports it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary text through the rules checker, and every text's lines through
 // the evaluation: nothing may crash, read past a line's end or set a bit
 // above relay 16; an accepted text must hold only well-formed lines, and its

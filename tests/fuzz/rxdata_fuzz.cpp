@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the receive handler of the poll cycle. The input is a script
 // that starts the controller in any poll state (idle, relay write, input read,
 // closing) and then mixes receive notifications carrying arbitrary bytes in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the timer engine. The input chooses the clock (any day number
 // of the years 1 to 9999, or one from 2002 on in 0.2 s steps), the relay word
 // and a list of timer records as text lines, then runs passes 0.2 s apart. Each pass must return

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package, checks it with lintian, installs it, checks what
 # it installed (its copyright, changelog, AppStream metainfo, desktop entry
 # and examples among them), starts the installed program the way a desktop starts it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "logger/loggerwindow.h"
 #include "logtestrig.h"
 #include "support/timezone.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger part on its own: a recording view, a manual clock, the fixed
 // regional formats and a flag for the poll cycle, no controller, no board.
 #include "common/daynumber.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A logging run for the test that kills it: a Log Now run on the scripted
 // board and the manual clock, a line at every input read, the safety copy in
 // $XDG_STATE_HOME. After the number of input reads asked for it writes what

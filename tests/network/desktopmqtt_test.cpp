@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program on MQTT: its settings file and window, and the
 // desktop's controller on Debian's mosquitto, driven by the scripted board.
 // What BoardTopics publishes and obeys is the service tests' to check.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The MQTT client against Debian's mosquitto: a broker that goes away and
 // comes back, a refused login, and TLS with the right CA, another CA and a
 // CA file that is not there. The service's tests carry the messages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The project part on its own: a recording view, a scripted link and parts
 // that note every call, no controller. Each test runs in folders of its own,
 // the current folder included, where start-up looks first for the last-run

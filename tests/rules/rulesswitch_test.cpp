@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rules part on its own: a recording view, no controller, no board.
 #include "rules/rulesswitch.h"
 #include "support/fakeview.h"

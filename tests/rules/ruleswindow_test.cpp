@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "printers.h"
 #include "rules/ruleswindow.h"
 #include "support/rig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device survey over scratch trees laid out as sysfs, /dev and
 // /proc are on a machine with a USB serial adapter and a USB modem plugged
 // in: what each device tells, its access, the COM links, link() and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's smaller parts: the recovery waits, the log line form, the
 // headless view's answers and the device watch.
 #include "serial/waituntil.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --print-schedule: a project's timer records as CSV, without a board.
 #include "common/daynumber.h"
 #include "common/textlines.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The checks a project passes before the service runs it, each fault on
 // the line it is on.
 #include "common/daynumber.h"

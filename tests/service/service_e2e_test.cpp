@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qmxv217d against board simulators over pseudo-terminals: what reaches the
 // wire, recovery without a person, the stop and reload signals, several
 // boards in one process, and the log file on disk.

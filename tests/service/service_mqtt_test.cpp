@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // qmxv217d with --mqtt against Debian's mosquitto and the board simulator:
 // what the broker holds for the board as the board comes and goes.
 #include "../serial/waituntil.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's command line and configuration file: what they set, and the
 // file, line and problem of each fault.
 #include "service/serviceconfig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every test inside one Qt application, drawn offscreen, with private
 // configuration and state folders. The regional formats are no setting of
 // the process: each test hands its controller or part the fixed ones, so

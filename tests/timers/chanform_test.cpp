@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/rig.h"
 #include "timers/chanform.h"
 #include "timers/chantimer.h"

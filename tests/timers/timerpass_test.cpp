@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "timers/chantimer.h"
 #include "timers/timerpass.h"
 #include "timertest.h"

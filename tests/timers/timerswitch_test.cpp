@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timers part on its own: a recording view, a manual clock and the fixed
 // regional formats, no controller, no board.
 #include "common/regional.h"
