@@ -53,13 +53,13 @@ TMqttFm::TMqttFm(network::DesktopMqtt& mqtt, View& view, QWidget* parent)
     m_clientId = edit(this, QStringLiteral("ClientIdEdit"));
     m_clientId->setPlaceholderText(network::DefaultClientId());
     m_caFile = edit(this, QStringLiteral("CaFileEdit"));
-    m_caFile->setPlaceholderText(tr("none: the system's CA certificates, if TLS"));
+    m_caFile->setPlaceholderText(tr("none: the system's CA certificates"));
     auto* caRow = new QHBoxLayout;
     caRow->addWidget(m_caFile, 1);
     auto* caButt = new QPushButton(tr("C&hoose\u2026"), this);
     caButt->setObjectName(QStringLiteral("CaFileButt"));
     caRow->addWidget(caButt);
-    m_tls = new QCheckBox(tr("Use TLS"), this);
+    m_tls = new QCheckBox(tr("Use &TLS"), this);
     m_tls->setObjectName(QStringLiteral("TlsCheck"));
     m_prefix = edit(this, QStringLiteral("TopicPrefixEdit"));
     m_discoveryPrefix = edit(this, QStringLiteral("DiscoveryPrefixEdit"));
@@ -73,7 +73,11 @@ TMqttFm::TMqttFm(network::DesktopMqtt& mqtt, View& view, QWidget* parent)
     form->addRow(tr("Password &file:"), m_passwordFile);
     form->addRow(tr("&Client id:"), m_clientId);
     form->addRow(QString(), m_tls);
-    form->addRow(tr("CA file (&TLS):"), caRow);
+    // A row of a layout has no buddy of its own: the label needs one for
+    // its mnemonic, or it would show the ampersand.
+    auto* caLabel = new QLabel(tr("C&A file:"), this);
+    caLabel->setBuddy(m_caFile);
+    form->addRow(caLabel, caRow);
     form->addRow(tr("Topic p&refix:"), m_prefix);
     form->addRow(tr("&Discovery prefix:"), m_discoveryPrefix);
     form->addRow(QString(), m_discovery);
