@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -32,15 +33,16 @@ int freePort()
 
 // Runs the event loop, which collects the broker's output, until the
 // condition holds or the bound has passed.
+// The loop blocks between events; a 20 ms timer wakes it to look again.
 template <typename Condition> bool runUntil(Condition condition, std::chrono::milliseconds bound)
 {
     QDeadlineTimer deadline(bound);
+    QTimer wake;
+    wake.start(std::chrono::milliseconds(20));
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(
-            QEventLoop::WaitForMoreEvents,
-            static_cast<int>(std::min<qint64>(deadline.remainingTime(), 20)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

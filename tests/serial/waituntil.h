@@ -3,21 +3,25 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QTimer>
 
 #include <chrono>
 
 // Runs the event loop until the condition holds or the bound has passed;
 // wakes on events, never sleeps a fixed time. True when the condition holds.
+// The loop blocks between events (a processEvents with a time limit would
+// not: it returns at once when nothing is pending, and spins); a 20 ms timer
+// wakes it to look again at conditions no event tells of, such as a file.
 template <typename Condition>
 bool waitUntil(Condition condition, std::chrono::milliseconds bound = std::chrono::seconds(5))
 {
     QDeadlineTimer deadline(bound);
+    QTimer wake;
+    wake.start(std::chrono::milliseconds(20));
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(
-            QEventLoop::WaitForMoreEvents,
-            static_cast<int>(std::min<qint64>(deadline.remainingTime(), 20)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
