@@ -56,6 +56,11 @@ QRectF TraceStrip::plotArea() const
                   std::max(1, height() - kHeaderHeight - 2));
 }
 
+qint64 TraceStrip::msPerPixel() const
+{
+    return std::max<qint64>(1, m_lengthMs / static_cast<qint64>(plotArea().width()));
+}
+
 qint64 TraceStrip::timeAt(double x) const
 {
     const QRectF area = plotArea();
@@ -219,6 +224,7 @@ TTraceFm::TTraceFm(const SignalTrace& trace, const Clock& clock, QWidget* parent
         static constexpr std::array<int, 3> kMinutes{1, 10, 60};
         const qint64 length = kMinutes.at(static_cast<size_t>(index)) * qint64{60'000};
         m_strip->setWindow(m_paused ? m_strip->endMs() : m_clock.now().toMSecsSinceEpoch(), length);
+        follow();
     });
     connect(m_pause, &QPushButton::clicked, this, [this] { setPaused(!m_paused); });
     connect(m_strip, &TraceStrip::cursorMoved, this,
@@ -240,11 +246,15 @@ void TTraceFm::setPaused(bool paused)
     follow();
 }
 
+// The strip moves on by whole pixels: redrawing it more often than the time
+// of one pixel would draw the same picture again (on the hour's view a pixel
+// is several seconds).
 void TTraceFm::follow()
 {
     if (!m_paused)
         m_strip->setWindow(m_clock.now().toMSecsSinceEpoch(), m_strip->lengthMs());
     m_cursorLabel->setText(m_strip->cursorText());
+    m_follow.setInterval(std::max(kFollowPeriod, std::chrono::milliseconds(m_strip->msPerPixel())));
 }
 
 void TTraceFm::showEvent(QShowEvent* event)

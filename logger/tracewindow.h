@@ -26,6 +26,8 @@ public:
     void setWindow(qint64 endMs, qint64 lengthMs);
     [[nodiscard]] qint64 endMs() const { return m_endMs; }
     [[nodiscard]] qint64 lengthMs() const { return m_lengthMs; }
+    // The time one pixel of the plot stands for.
+    [[nodiscard]] qint64 msPerPixel() const;
     // The moment under an x position, and back.
     [[nodiscard]] qint64 timeAt(double x) const;
     [[nodiscard]] double xOf(qint64 ms) const;
