@@ -6,7 +6,6 @@
 #include "common/savefile.h"
 #include "common/view.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -259,69 +258,27 @@ bool DesktopMqtt::save(const DesktopMqttSettings& settings, QString& problem)
     return true;
 }
 
-QString DesktopMqtt::availabilityTopic() const
-{
-    return m_settings.topicPrefix() + QStringLiteral("/availability");
-}
-
 void DesktopMqtt::start()
 {
-    const MqttConfig& c = m_settings.mqtt;
-    MqttClient::Settings s;
-    s.host = c.host;
-    s.port = c.port;
-    s.user = c.user;
-    s.password = c.password;
-    if (!c.passwordFile.isEmpty()) {
-        QFile file(c.passwordFile);
-        if (file.open(QIODevice::ReadOnly))
-            s.password = QString::fromUtf8(file.readLine()).trimmed();
-        else
-            addLog(QStringLiteral("cannot read the MQTT password file %1: %2")
-                       .arg(c.passwordFile, file.errorString()));
-    }
-    s.clientId = m_settings.clientId();
-    s.caFile = c.caFile;
-    s.tls = c.tls;
-    s.willTopic = availabilityTopic();
-    s.willPayload = "offline";
-    m_client = std::make_unique<MqttClient>(s);
-    m_client->setOnLog([this](bool, const QString& text) {
+    BoardLink::Hooks hooks;
+    hooks.log = [this](BoardLink::Level, const QString& text) {
         addLog(text);
-        if (!m_client->connected() && m_state == State::Connected)
+        if (m_link && !m_link->connected() && m_state == State::Connected)
             setState(State::Connecting);
-    });
-    m_client->setOnRefused([this](const QString& reason) { setState(State::Refused, reason); });
-    BoardTopics::Names names;
-    names.prefix = m_settings.topicPrefix();
-    names.discoveryPrefix = c.discoveryPrefix;
-    names.discovery = c.discovery;
-    names.board = m_settings.boardName();
-    names.version = QCoreApplication::applicationVersion();
-    m_topics = std::make_unique<BoardTopics>(*m_client, m_poll, names,
-                                             [this](const QString& text) { addLog(text); });
-    m_client->setOnConnected([this] {
-        setState(State::Connected);
-        publishAvailability(true);
-        m_topics->connected();
-    });
-    m_client->setOnMessage([this](const QString& topic, const QByteArray& payload) {
-        m_topics->message(topic, payload);
-    });
-    m_echoed = false;
-    m_online.reset();
+    };
+    hooks.connected = [this] { setState(State::Connected); };
+    hooks.refused = [this](const QString& reason) { setState(State::Refused, reason); };
+    m_link = std::make_unique<BoardLink>(
+        m_settings.mqtt, m_settings.clientId(), m_settings.topicPrefix(), m_settings.boardName(),
+        m_poll, [] { return true; }, std::move(hooks));
     setState(State::Connecting);
     m_tick.start();
-    m_client->start();
+    m_link->start();
 }
 
 void DesktopMqtt::stop()
 {
-    if (m_client && m_client->connected())
-        m_client->publish(availabilityTopic(), "offline", true);
-    m_topics.reset();
-    m_client.reset();
-    m_online.reset();
+    m_link.reset();
     m_state = State::Off;
 }
 
@@ -336,55 +293,24 @@ void DesktopMqtt::tick()
                                         "saved in Port > MQTT.")
                              .arg(m_fileProblem));
     }
-    if (!m_client) {
+    if (!m_link) {
         if (m_problemTold)
             m_tick.stop();
         return;
     }
-    if (!m_poll.SystemActive())
-        m_echoed = false;
-    publishAvailability(false);
+    m_link->check();
 }
 
 void DesktopMqtt::observe(board::PollCycle::Observation what, int portIn, int portOut)
 {
-    if (!m_topics)
-        return;
-    switch (what) {
-    case board::PollCycle::Observation::RelayEcho:
-        m_echoed = true;
-        publishAvailability(false);
-        m_topics->relayEchoed(portOut);
-        break;
-    case board::PollCycle::Observation::InputRead:
-        m_topics->inputsRead(portIn);
-        break;
-    case board::PollCycle::Observation::Watchdog:
-    case board::PollCycle::Observation::InvalidData:
-        // Seen before the cycle resets: the board is offline from here.
-        m_echoed = false;
-        publishAvailability(false);
-        break;
-    }
+    if (m_link)
+        m_link->observe(what, portIn, portOut);
 }
 
 void DesktopMqtt::messageShown(const QString& text)
 {
-    if (m_client)
-        m_client->publish(m_settings.topicPrefix() + QStringLiteral("/status"), text.toUtf8(),
-                          false);
-}
-
-void DesktopMqtt::publishAvailability(bool force)
-{
-    if (!m_client)
-        return;
-    const bool online = m_echoed && m_poll.SystemActive() &&
-                        m_poll.LastFailure() == board::PollCycle::Failure::None;
-    if (!force && m_online == online)
-        return;
-    if (m_client->publish(availabilityTopic(), online ? "online" : "offline", true))
-        m_online = online;
+    if (m_link)
+        m_link->publishStatus(text);
 }
 
 void DesktopMqtt::setState(State state, const QString& reason)

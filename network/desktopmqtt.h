@@ -2,8 +2,7 @@
 #pragma once
 
 #include "board/pollcycle.h"
-#include "network/boardtopics.h"
-#include "network/mqttclient.h"
+#include "network/boardlink.h"
 #include "network/mqttconfig.h"
 
 #include <QByteArray>
@@ -14,7 +13,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <variant>
 
 class Clock;
@@ -64,9 +62,8 @@ struct DesktopMqttSettings
 [[nodiscard]] QString CheckMqttSettings(const DesktopMqttSettings& settings);
 
 // The connection of the desktop's controller, wired as qmxv217d wires a
-// board: BoardTopics on the poll cycle, availability online only once the
-// board has echoed a relay word in this activation and while it runs
-// without a fault, offline otherwise and as the will. The owner forwards
+// board: a BoardLink on the poll cycle, whose board is always the owner's to
+// run, so only the cycle's own state counts. The owner forwards
 // the poll cycle's observations and the message panel's texts, since the
 // cycle has one observer that the trace shares.
 //
@@ -124,11 +121,9 @@ private:
     void start();
     void stop();
     void tick();
-    void publishAvailability(bool force);
     void setState(State state, const QString& reason = {});
     void addLog(const QString& text);
     void changed();
-    [[nodiscard]] QString availabilityTopic() const;
 
     board::PollCycle& m_poll;
     View& m_view;
@@ -144,13 +139,8 @@ private:
     QStringList m_log;
     std::function<void()> m_onChanged;
     QTimer m_tick;
-    std::unique_ptr<MqttClient> m_client;
-    std::unique_ptr<BoardTopics> m_topics;
-    // The board has echoed a relay word since it was last seen inactive or
-    // faulty.
-    bool m_echoed = false;
-    // What availability last said; nothing before the first connection.
-    std::optional<bool> m_online;
+    // While on.
+    std::unique_ptr<BoardLink> m_link;
 };
 
 } // namespace network

@@ -4,8 +4,6 @@
 #include "common/daynumber.h"
 #include "timers/chantimer.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 
 namespace service {
@@ -57,11 +55,9 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
 BoardRunner::~BoardRunner()
 {
     m_controller.poll().setObserverHook(nullptr);
-    m_topics.reset();
     m_view.setMessageObserver(nullptr);
-    // A clean disconnect leaves no will: the last word is said here.
-    if (m_mqtt)
-        m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/availability"), "offline", true);
+    // A clean disconnect leaves no will: the last word, offline, is said here.
+    m_mqtt.reset();
     m_tick.stop();
     m_retry.stop();
     m_watch.stop();
@@ -103,96 +99,36 @@ void BoardRunner::startMqtt()
     const MqttConfig& c = m_config.mqtt;
     if (!c.enabled())
         return;
-    network::MqttClient::Settings s;
-    s.host = c.host;
-    s.port = c.port;
-    s.user = c.user;
-    s.password = c.password;
-    if (!c.passwordFile.isEmpty()) {
-        QFile file(c.passwordFile);
-        if (file.open(QIODevice::ReadOnly))
-            s.password = QString::fromUtf8(file.readLine()).trimmed();
-        else
-            log(Level::Error, QStringLiteral("cannot read the MQTT password file %1: %2")
-                                  .arg(c.passwordFile, file.errorString()));
-    }
-    s.clientId = c.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + m_config.name : c.clientId;
-    s.caFile = c.caFile;
-    s.tls = c.tls;
-    s.willTopic = m_config.topicPrefix() + QStringLiteral("/availability");
-    s.willPayload = "offline";
-    m_mqtt = std::make_unique<network::MqttClient>(s);
-    m_mqtt->setOnLog([this](bool warning, const QString& text) {
-        log(warning ? Level::Warning : Level::Info, text);
-    });
-    network::BoardTopics::Names names;
-    names.prefix = m_config.topicPrefix();
-    names.discoveryPrefix = c.discoveryPrefix;
-    names.discovery = c.discovery;
-    names.board = m_config.name;
-    names.version = QCoreApplication::applicationVersion();
-    m_topics = std::make_unique<network::BoardTopics>(
-        *m_mqtt, m_controller.poll(), names,
-        [this](const QString& text) { log(Level::Warning, text); });
-    m_mqtt->setOnConnected([this] {
-        publishAvailability(true);
-        m_topics->connected();
-    });
-    m_mqtt->setOnMessage([this](const QString& topic, const QByteArray& payload) {
-        // A board activated again after a fault but still silent runs, yet
-        // does not take commands: one arriving now would be dropped with
-        // the next fault unseen, or act whenever the board came back.
-        if (!responding()) {
-            log(Level::Warning,
-                QStringLiteral("MQTT %1: the board is not responding; nothing changed").arg(topic));
-            return;
+    network::BoardLink::Hooks hooks;
+    hooks.log = [this](network::BoardLink::Level level, const QString& text) {
+        switch (level) {
+        case network::BoardLink::Level::Info:
+            log(Level::Info, text);
+            break;
+        case network::BoardLink::Level::Warning:
+            log(Level::Warning, text);
+            break;
+        case network::BoardLink::Level::Error:
+            log(Level::Error, text);
+            break;
         }
-        m_topics->message(topic, payload);
-    });
+    };
+    m_mqtt = std::make_unique<network::BoardLink>(
+        c, c.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + m_config.name : c.clientId,
+        m_config.topicPrefix(), m_config.name, m_controller.poll(),
+        [this] { return m_state == State::Running; }, std::move(hooks));
     m_controller.poll().setObserverHook(
         [this](board::PollCycle::Observation what, int portIn, int portOut) {
-            switch (what) {
-            case board::PollCycle::Observation::RelayEcho:
-                m_echoed = true;
-                publishAvailability(false);
-                m_topics->relayEchoed(portOut);
-                break;
-            case board::PollCycle::Observation::InputRead:
-                m_topics->inputsRead(portIn);
-                break;
-            case board::PollCycle::Observation::Watchdog:
-            case board::PollCycle::Observation::InvalidData:
-                break;
-            }
+            m_mqtt->observe(what, portIn, portOut);
         });
-    m_view.setMessageObserver([this](const QString& text) {
-        m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/status"), text.toUtf8(), false);
-    });
+    m_view.setMessageObserver([this](const QString& text) { m_mqtt->publishStatus(text); });
     m_mqtt->start();
 }
 
 void BoardRunner::withdrawDiscovery()
 {
-    if (m_topics)
-        m_topics->clearDiscovery();
-}
-
-bool BoardRunner::responding() const
-{
-    return m_state == State::Running && m_echoed && m_controller.poll().SystemActive() &&
-           m_controller.poll().LastFailure() == board::PollCycle::Failure::None;
-}
-
-void BoardRunner::publishAvailability(bool force)
-{
-    if (!m_mqtt)
-        return;
-    const bool online = responding();
-    if (!force && m_online == online)
-        return;
-    if (m_mqtt->publish(m_config.topicPrefix() + QStringLiteral("/availability"),
-                        online ? "online" : "offline", true))
-        m_online = online;
+    if (m_mqtt)
+        m_mqtt->clearDiscovery();
 }
 
 void BoardRunner::loadProject()
@@ -279,7 +215,8 @@ void BoardRunner::tick()
     default:
         break;
     }
-    publishAvailability(false);
+    if (m_mqtt)
+        m_mqtt->check();
 }
 
 void BoardRunner::scheduleRetry()
@@ -351,7 +288,6 @@ void BoardRunner::activate()
         log(Level::Info, QStringLiteral("start state %1").arg(stateWord(m_config.startState)));
     m_activeFor.start();
     m_logRunOffered = false;
-    m_echoed = false;
     setState(State::Running);
 }
 

@@ -4,8 +4,7 @@
 #include "common/clock.h"
 #include "common/regional.h"
 #include "controller/relay.h"
-#include "network/boardtopics.h"
-#include "network/mqttclient.h"
+#include "network/boardlink.h"
 #include "serial/Serial2.h"
 #include "service/backoff.h"
 #include "service/devicewatch.h"
@@ -83,11 +82,6 @@ private:
     void applySwitches();
     void startLogRunWhenDue();
     void startMqtt();
-    // availability: online while the poll cycle runs, offline otherwise.
-    // Running, and the board has echoed a relay word since its activation:
-    // what availability "online" says.
-    [[nodiscard]] bool responding() const;
-    void publishAvailability(bool force);
     void setState(State state);
     void log(Level level, const QString& text);
     [[nodiscard]] QString logPath() const;
@@ -115,15 +109,9 @@ private:
     bool m_justBack = false;
     // A log run was offered in this activation.
     bool m_logRunOffered = false;
-    // The board has echoed a relay word in this activation: only then does
-    // it count as online, so one that is still silent does not read online
-    // each time it is activated again.
-    bool m_echoed = false;
     std::function<void()> m_onStopped;
-    std::unique_ptr<network::MqttClient> m_mqtt;
-    std::unique_ptr<network::BoardTopics> m_topics;
-    // What availability last said; nothing before the first connection.
-    std::optional<bool> m_online;
+    // The board on MQTT, when the configuration names a broker.
+    std::unique_ptr<network::BoardLink> m_mqtt;
 };
 
 } // namespace service

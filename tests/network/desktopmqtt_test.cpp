@@ -284,11 +284,26 @@ TEST_F(DesktopMqttTest, TheBoardOfTheDesktopIsPublishedAndObeyedAndTheTraceStill
     ASSERT_TRUE(cycleUntil([&] { return watcher.says(prefix + "availability", "offline"); }));
     EXPECT_FALSE(desktop->core.poll().SystemActive());
     // While idle a command is refused and said in the window's log.
-    watcher.client.publish(prefix + "relay/06/set", "ON", false);
-    ASSERT_TRUE(waitUntil([&] {
-        return mqtt().logLines().join(QLatin1Char('\n')).contains(QStringLiteral("not running"));
-    }));
+    const auto refused = [&](const QString& relay) {
+        const QString line = QStringLiteral("MQTT %1relay/%2/set: the board is not responding; "
+                                            "nothing changed")
+                                 .arg(prefix, relay);
+        watcher.client.publish(prefix + "relay/" + relay + "/set", "ON", false);
+        return waitUntil([&] { return mqtt().logLines().join(QLatin1Char('\n')).contains(line); });
+    };
+    ASSERT_TRUE(refused(QStringLiteral("06")));
     EXPECT_EQ(desktop->core.poll().PortOut() & 0x0020, 0);
+    // Activated again with the board silent, so far: running, not yet
+    // responding. A command now is refused and does not act once the board
+    // answers.
+    link.autoReply = false;
+    desktop->core.ActiveButtClick();
+    ASSERT_TRUE(desktop->core.poll().SystemActive());
+    ASSERT_TRUE(refused(QStringLiteral("07")));
+    EXPECT_EQ(desktop->core.poll().PortOut() & 0x0040, 0);
+    ASSERT_TRUE(cycleUntil([&] { return watcher.says(prefix + "availability", "online"); }));
+    EXPECT_EQ(desktop->core.poll().PortOut() & 0x0040, 0);
+    EXPECT_FALSE(watcher.says(prefix + "relay/07/state", "ON"));
 
     // Turning it off in the window says offline and leaves.
     desktop->mqttFm.show();

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "network/boardlink.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+namespace network {
+
+BoardLink::BoardLink(MqttConfig config, QString clientId, QString prefix, QString board,
+                     board::PollCycle& poll, std::function<bool()> runsBoard, Hooks hooks)
+    : m_config(std::move(config)), m_clientId(std::move(clientId)), m_prefix(std::move(prefix)),
+      m_board(std::move(board)), m_poll(poll), m_runsBoard(std::move(runsBoard)),
+      m_hooks(std::move(hooks))
+{
+}
+
+BoardLink::~BoardLink()
+{
+    stop();
+}
+
+QString BoardLink::availabilityTopic() const
+{
+    return m_prefix + QStringLiteral("/availability");
+}
+
+void BoardLink::log(Level level, const QString& text) const
+{
+    if (m_hooks.log)
+        m_hooks.log(level, text);
+}
+
+void BoardLink::start()
+{
+    stop();
+    MqttClient::Settings s;
+    s.host = m_config.host;
+    s.port = m_config.port;
+    s.user = m_config.user;
+    s.password = m_config.password;
+    if (!m_config.passwordFile.isEmpty()) {
+        QFile file(m_config.passwordFile);
+        if (file.open(QIODevice::ReadOnly))
+            s.password = QString::fromUtf8(file.readLine()).trimmed();
+        else
+            log(Level::Error, QStringLiteral("cannot read the MQTT password file %1: %2")
+                                  .arg(m_config.passwordFile, file.errorString()));
+    }
+    s.clientId = m_clientId;
+    s.caFile = m_config.caFile;
+    s.tls = m_config.tls;
+    s.willTopic = availabilityTopic();
+    s.willPayload = "offline";
+    m_client = std::make_unique<MqttClient>(s);
+    m_client->setOnLog([this](bool warning, const QString& text) {
+        log(warning ? Level::Warning : Level::Info, text);
+    });
+    m_client->setOnRefused([this](const QString& reason) {
+        if (m_hooks.refused)
+            m_hooks.refused(reason);
+    });
+    BoardTopics::Names names;
+    names.prefix = m_prefix;
+    names.discoveryPrefix = m_config.discoveryPrefix;
+    names.discovery = m_config.discovery;
+    names.board = m_board;
+    names.version = QCoreApplication::applicationVersion();
+    m_topics = std::make_unique<BoardTopics>(
+        *m_client, m_poll, names, [this](const QString& text) { log(Level::Warning, text); });
+    m_client->setOnConnected([this] {
+        if (m_hooks.connected)
+            m_hooks.connected();
+        publishAvailability(true);
+        m_topics->connected();
+    });
+    m_client->setOnMessage(
+        [this](const QString& topic, const QByteArray& payload) { message(topic, payload); });
+    m_echoed = false;
+    m_online.reset();
+    m_client->start();
+}
+
+void BoardLink::stop()
+{
+    if (m_client && m_client->connected())
+        m_client->publish(availabilityTopic(), "offline", true);
+    m_topics.reset();
+    m_client.reset();
+    m_online.reset();
+}
+
+bool BoardLink::active() const
+{
+    return m_runsBoard() && m_poll.SystemActive();
+}
+
+bool BoardLink::responding() const
+{
+    return m_echoed && active() && m_poll.LastFailure() == board::PollCycle::Failure::None;
+}
+
+void BoardLink::message(const QString& topic, const QByteArray& payload)
+{
+    // A board activated again after a fault but still silent runs, yet does
+    // not take commands: one arriving now would be dropped with the next
+    // fault unseen, or act whenever the board came back.
+    if (!responding()) {
+        log(Level::Warning,
+            QStringLiteral("MQTT %1: the board is not responding; nothing changed").arg(topic));
+        return;
+    }
+    m_topics->message(topic, payload);
+}
+
+void BoardLink::observe(board::PollCycle::Observation what, int portIn, int portOut)
+{
+    if (!m_topics)
+        return;
+    switch (what) {
+    case board::PollCycle::Observation::RelayEcho:
+        m_echoed = active();
+        publishAvailability(false);
+        m_topics->relayEchoed(portOut);
+        break;
+    case board::PollCycle::Observation::InputRead:
+        m_topics->inputsRead(portIn);
+        break;
+    case board::PollCycle::Observation::Watchdog:
+    case board::PollCycle::Observation::InvalidData:
+        // Seen before the cycle resets: the board is offline from here.
+        m_echoed = false;
+        publishAvailability(false);
+        break;
+    }
+}
+
+void BoardLink::check()
+{
+    if (!m_client)
+        return;
+    if (!active())
+        m_echoed = false;
+    publishAvailability(false);
+}
+
+void BoardLink::publishStatus(const QString& text)
+{
+    if (m_client)
+        m_client->publish(m_prefix + QStringLiteral("/status"), text.toUtf8(), false);
+}
+
+void BoardLink::clearDiscovery()
+{
+    if (m_topics)
+        m_topics->clearDiscovery();
+}
+
+void BoardLink::publishAvailability(bool force)
+{
+    if (!m_client)
+        return;
+    const bool online = responding();
+    if (!force && m_online == online)
+        return;
+    if (m_client->publish(availabilityTopic(), online ? "online" : "offline", true))
+        m_online = online;
+}
+
+} // namespace network

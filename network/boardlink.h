@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "board/pollcycle.h"
+#include "network/boardtopics.h"
+#include "network/mqttclient.h"
+#include "network/mqttconfig.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// One board on MQTT, as both programs wire it: a client and the board's
+// topics on its poll cycle, and availability under <prefix>/availability
+// (retained): online only once the board has echoed a relay word in this
+// activation and while it runs without a fault, offline otherwise and as
+// the will. Commands that arrive while the board is not responding are
+// refused, so none of them acts whenever the board comes back.
+//
+// The owner keeps the poll cycle's one observer and forwards what it sees
+// to observe(), and calls check() from its own tick.
+namespace network {
+
+class BoardLink
+{
+public:
+    enum class Level
+    {
+        Info,
+        Warning,
+        Error
+    };
+
+    struct Hooks
+    {
+        // Every line worth a log: the connection's, refused commands; never
+        // the password.
+        std::function<void(Level level, const QString& text)> log;
+        // Optional: the broker has accepted the connection (every time).
+        std::function<void()> connected;
+        // Optional: the broker refused the connection, in its words.
+        std::function<void(const QString& reason)> refused;
+    };
+
+    // config: the broker and the discovery settings (its topic prefix and
+    // client id are the owner's to default); prefix: the board's topics;
+    // board: its name in discovery; runsBoard: whether the owner has the
+    // board running (the poll cycle's own state aside).
+    BoardLink(MqttConfig config, QString clientId, QString prefix, QString board,
+              board::PollCycle& poll, std::function<bool()> runsBoard, Hooks hooks);
+    // stop().
+    ~BoardLink();
+    BoardLink(const BoardLink&) = delete;
+    BoardLink& operator=(const BoardLink&) = delete;
+
+    // Reads the password file, if one is named (a file that cannot be read
+    // is told once here), and starts connecting.
+    void start();
+    // A clean disconnect: availability offline first, and no will.
+    void stop();
+    [[nodiscard]] bool connected() const { return m_client && m_client->connected(); }
+    // The owner runs the board, the cycle is active without a fault and the
+    // board has echoed a relay word since it was last seen otherwise.
+    [[nodiscard]] bool responding() const;
+
+    // From the owner's poll-cycle observer.
+    void observe(board::PollCycle::Observation what, int portIn, int portOut);
+    // From the owner's tick: availability follows the board.
+    void check();
+    // A message of the board's panel, on <prefix>/status.
+    void publishStatus(const QString& text);
+    // The board is removed: its discovery messages are taken off the broker.
+    void clearDiscovery();
+
+private:
+    [[nodiscard]] bool active() const;
+    void publishAvailability(bool force);
+    void message(const QString& topic, const QByteArray& payload);
+    void log(Level level, const QString& text) const;
+    [[nodiscard]] QString availabilityTopic() const;
+
+    MqttConfig m_config;
+    QString m_clientId;
+    QString m_prefix;
+    QString m_board;
+    board::PollCycle& m_poll;
+    std::function<bool()> m_runsBoard;
+    Hooks m_hooks;
+    std::unique_ptr<MqttClient> m_client;
+    std::unique_ptr<BoardTopics> m_topics;
+    // The board has echoed a relay word since it was last seen inactive or
+    // faulty: only then does it count as online, so one that is still
+    // silent does not read online each time it is activated again.
+    bool m_echoed = false;
+    // What availability last said; nothing before the first connection.
+    std::optional<bool> m_online;
+};
+
+} // namespace network

@@ -1,0 +1,186 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One board on Debian's mosquitto through BoardLink, on the scripted board:
+// availability and the refusal of commands follow the owner's predicate and
+// the poll cycle, and the password stays out of every log line.
+#include "../serial/waituntil.h"
+#include "network/boardlink.h"
+#include "support/rig.h"
+#include "tools/broker.h"
+
+#include <QHash>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using network::BoardLink;
+using std::chrono::seconds;
+
+struct Line
+{
+    BoardLink::Level level;
+    QString text;
+};
+
+// The board "desk" of a rig on the broker, with a watcher of all its topics.
+class BoardLinkTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(broker.start());
+        network::MqttClient::Settings s;
+        s.host = QStringLiteral("127.0.0.1");
+        s.port = broker.port();
+        s.clientId = QStringLiteral("watcher");
+        watcher = std::make_unique<network::MqttClient>(s);
+        watcher->setOnMessage(
+            [this](const QString& topic, const QByteArray& payload) { last[topic] = payload; });
+        watcher->subscribe(QStringLiteral("desk/#"));
+        watcher->start();
+        ASSERT_TRUE(waitUntil([&] { return watcher->connected(); }));
+        config.host = QStringLiteral("127.0.0.1");
+        config.port = broker.port();
+        config.discovery = false;
+        rig.startUp();
+    }
+    void TearDown() override { rig.core.poll().setObserverHook(nullptr); }
+    void makeLink()
+    {
+        BoardLink::Hooks hooks;
+        hooks.log = [this](BoardLink::Level level, const QString& text) {
+            lines.append({level, text});
+        };
+        link = std::make_unique<BoardLink>(
+            config, QStringLiteral("desk-link"), QStringLiteral("desk"), QStringLiteral("desk"),
+            rig.core.poll(), [this] { return runs; }, std::move(hooks));
+        rig.core.poll().setObserverHook(
+            [this](board::PollCycle::Observation what, int portIn, int portOut) {
+                link->observe(what, portIn, portOut);
+            });
+    }
+    [[nodiscard]] bool says(const QString& topic, const QByteArray& payload) const
+    {
+        return last.value(QStringLiteral("desk/") + topic) == payload;
+    }
+    [[nodiscard]] qsizetype count(const QString& part) const
+    {
+        qsizetype n = 0;
+        for (const Line& line : lines)
+            n += line.text.contains(part);
+        return n;
+    }
+    // Cycles with the owner's check between them until the condition holds.
+    template <typename Condition> bool cycleUntil(Condition condition)
+    {
+        return waitUntil(
+            [&] {
+                rig.cycle(1);
+                link->check();
+                return condition();
+            },
+            seconds(10));
+    }
+    bool refusedAfterCommand(const QString& topic)
+    {
+        const QString line = QStringLiteral("MQTT desk/%1: the board is not responding; "
+                                            "nothing changed")
+                                 .arg(topic);
+        const qsizetype before = count(line);
+        watcher->publish(QStringLiteral("desk/") + topic, "ON", false);
+        return waitUntil([&] { return count(line) == before + 1; });
+    }
+
+    Broker broker;
+    std::unique_ptr<network::MqttClient> watcher;
+    QHash<QString, QByteArray> last;
+    Rig rig;
+    network::MqttConfig config;
+    bool runs = true;
+    QList<Line> lines;
+    std::unique_ptr<BoardLink> link;
+};
+
+TEST_F(BoardLinkTest, OnlineAndCommandsOnlyWhileTheOwnerRunsAnEchoingBoard)
+{
+    runs = false;
+    makeLink();
+    link->start();
+    ASSERT_TRUE(waitUntil([&] { return says("availability", "offline"); }));
+
+    // Active and echoing, but not run by its owner: offline, and refused.
+    rig.activateAndCycle(2);
+    EXPECT_FALSE(link->responding());
+    ASSERT_TRUE(refusedAfterCommand(QStringLiteral("relay/02/set")));
+    EXPECT_EQ(rig.core.poll().PortOut() & 0x0002, 0);
+
+    // Only an echo seen while run counts, even before the owner's next check.
+    runs = true;
+    EXPECT_FALSE(link->responding());
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+    watcher->publish(QStringLiteral("desk/relay/03/set"), "ON", false);
+    ASSERT_TRUE(cycleUntil([&] { return says("relay/03/state", "ON"); }));
+
+    // The watchdog says offline at once, and a command then never acts.
+    rig.link.autoReply = false;
+    for (int i = 0; i < board::PollCycle::kWatchdogTicks; ++i)
+        rig.tick();
+    ASSERT_EQ(rig.core.poll().LastFailure(), board::PollCycle::Failure::NoReply);
+    ASSERT_TRUE(waitUntil([&] { return says("availability", "offline"); }));
+    ASSERT_TRUE(refusedAfterCommand(QStringLiteral("relay/04/set")));
+    for (const Line& line : lines) {
+        if (line.text.contains(QStringLiteral("not responding"))) {
+            EXPECT_EQ(line.level, BoardLink::Level::Warning);
+        }
+    }
+
+    // Activated again: offline until the board echoes once more.
+    rig.core.ActiveButtClick();
+    link->check();
+    EXPECT_FALSE(link->responding());
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+    EXPECT_EQ(rig.core.poll().PortOut() & 0x0008, 0);
+
+    // Stopping says offline first.
+    link->stop();
+    EXPECT_TRUE(waitUntil([&] { return says("availability", "offline"); }));
+}
+
+TEST_F(BoardLinkTest, EachConnectionRepublishesAvailability)
+{
+    makeLink();
+    link->start();
+    rig.activateAndCycle(1);
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+    // Someone else overwrites the retained word; the next connection
+    // restores it.
+    watcher->publish(QStringLiteral("desk/availability"), "offline", true);
+    ASSERT_TRUE(waitUntil([&] { return says("availability", "offline"); }));
+    link->stop();
+    link->start();
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+}
+
+TEST_F(BoardLinkTest, AnUnreadablePasswordFileIsToldOncePerStartAndThePasswordNever)
+{
+    config.user = QStringLiteral("desk");
+    config.password = QStringLiteral("s3cret-word");
+    config.passwordFile = QStringLiteral("/nonexistent/mqtt-password");
+    makeLink();
+    const QString problem =
+        QStringLiteral("cannot read the MQTT password file /nonexistent/mqtt-password: ");
+    for (int start = 1; start <= 2; ++start) {
+        link->start();
+        ASSERT_TRUE(waitUntil([&] { return link->connected(); }));
+        EXPECT_EQ(count(problem), start);
+        link->stop();
+    }
+    for (const Line& line : lines) {
+        EXPECT_FALSE(line.text.contains(config.password)) << line.text.toStdString();
+        if (line.text.contains(problem)) {
+            EXPECT_EQ(line.level, BoardLink::Level::Error);
+        }
+    }
+}
+
+} // namespace
