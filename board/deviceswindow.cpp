@@ -15,11 +15,22 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
+
+// The window's questions and boxes belong to the main window, which comes to
+// the front when they close: the window goes back on top afterwards.
+[[nodiscard]] auto backOnTop(QWidget& window)
+{
+    return qScopeGuard([&window] {
+        window.raise();
+        window.activateWindow();
+    });
+}
 
 enum Column
 {
@@ -192,6 +203,7 @@ void TDevicesFm::updateButtons()
 // ticks, and the poll cycle goes on on the port now open.
 void TDevicesFm::LinkButtonClick()
 {
+    const auto onTop = backOnTop(*this);
     runHandler(m_view, [this] {
         const SerialDeviceInfo* device = selectedDevice();
         if (!device)
@@ -211,6 +223,7 @@ void TDevicesFm::LinkButtonClick()
 
 void TDevicesFm::AddPathButtonClick()
 {
+    const auto onTop = backOnTop(*this);
     runHandler(m_view, [this] {
         const QString path = m_view.askText(
             tr("Add a device by path"),
