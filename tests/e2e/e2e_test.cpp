@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -222,7 +223,17 @@ TEST_F(EndToEnd, ABoardPluggedBackInRunsAgainOnActivate)
     EXPECT_FALSE(core.poll().SystemActive());
 
     view.boxes.clear();
+    const qsizetype relinked = sim.events().size();
     ASSERT_TRUE(sim.commandAndWait("relink", "ready", "COM")) << sim.log();
+    // The board greets its new terminal before anyone opens it; a prompt
+    // that came after the activation's relay command would be taken as a
+    // broken echo. (A user sees the board come back before clicking.)
+    ASSERT_TRUE(waitUntil([&] {
+        const QList<SimulatedBoard::Event>& events = sim.events();
+        return std::any_of(
+            events.begin() + relinked, events.end(),
+            [](const SimulatedBoard::Event& e) { return e.kind == "tx" && e.text == "\\r\\n#"; });
+    })) << sim.log();
     const qsizetype from = sim.events().size();
     core.ActiveButtClick();
     EXPECT_EQ(view.status[0], QStringLiteral("COM 4"));
