@@ -56,12 +56,20 @@ MqttClient::MqttClient(Settings settings, QObject* parent)
     connect(&m_misc, &QTimer::timeout, this, [this] { housekeeping(); });
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, [this] { attempt(); });
+    m_answer.setSingleShot(true);
+    connect(&m_answer, &QTimer::timeout, this, [this] {
+        lost(QStringLiteral("no answer from the MQTT broker %1:%2 within %3 s")
+                 .arg(m_settings.host)
+                 .arg(m_settings.port)
+                 .arg(static_cast<double>(m_settings.answerTime.count()) / 1000.0));
+    });
 }
 
 MqttClient::~MqttClient()
 {
     m_misc.stop();
     m_retry.stop();
+    m_answer.stop();
     if (m_connected) {
         mosquitto_disconnect(m_mosq);
         // What is still queued goes out now, each wait bounded: the event
@@ -136,6 +144,7 @@ void MqttClient::attempt()
                                            : errorText(rc)));
         return;
     }
+    m_answer.start(m_settings.answerTime);
     watchSocket();
 }
 
@@ -165,6 +174,7 @@ void MqttClient::unwatchSocket()
 void MqttClient::lost(const QString& why)
 {
     const bool wasConnected = std::exchange(m_connected, false);
+    m_answer.stop();
     unwatchSocket();
     mosquitto_disconnect(m_mosq);
     if (wasConnected)
@@ -263,6 +273,7 @@ void MqttClient::connectCallback(struct mosquitto*, void* self, int rc)
             client->m_onRefused(reason);
         return;
     }
+    client->m_answer.stop();
     client->m_connected = true;
     client->m_nextWait = kFirstRetry;
     client->log(false, QStringLiteral("connected to MQTT broker %1:%2")

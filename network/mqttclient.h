@@ -47,11 +47,18 @@ public:
         // The broker publishes this (retained) when the connection dies.
         QString willTopic;
         QByteArray willPayload;
+        // How long a connection may wait for the broker's acceptance.
+        std::chrono::milliseconds answerTime = kAnswerTime;
     };
 
     static constexpr std::chrono::milliseconds kFirstRetry{1000};
     static constexpr std::chrono::milliseconds kLastRetry{30000};
     static constexpr int kKeepAliveSeconds = 30;
+    // A broker that takes the connection but does not accept it within
+    // this time counts as lost: neither the keep-alive nor the system ends
+    // such an attempt (a host that holds TCP connections but no broker, a
+    // network that drops what comes back).
+    static constexpr std::chrono::milliseconds kAnswerTime{10000};
 
     explicit MqttClient(Settings settings, QObject* parent = nullptr);
     // A connected client publishes what it was asked to last, sends the
@@ -110,6 +117,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_write;
     QTimer m_misc;
     QTimer m_retry;
+    QTimer m_answer;
     std::chrono::milliseconds m_nextWait = kFirstRetry;
     QStringList m_subscriptions;
     bool m_connected = false;

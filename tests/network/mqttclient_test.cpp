@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The MQTT client against Debian's mosquitto: a broker that goes away and
-// comes back, a refused login, and TLS with the right CA, another CA and a
+// comes back, a refused login, a host that takes the connection and never
+// answers, and TLS with the right CA, another CA and a
 // CA file that is not there. The service's tests carry the messages.
 #include "../serial/waituntil.h"
 #include "network/mqttclient.h"
@@ -12,6 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -206,6 +211,40 @@ TEST(MqttClient, MissingCaFileIsToldAndNeverFallsBackToPlainTcp)
               QStringLiteral("cannot read the CA file %1: No such file or directory; "
                              "connecting again in 1 s")
                   .arg(missing));
+    EXPECT_TRUE(probe.warnings.at(1).endsWith(QStringLiteral("connecting again in 2 s")))
+        << probe.warnings.at(1).toStdString();
+    EXPECT_EQ(probe.connections, 0);
+}
+
+// A host that takes TCP connections and never says a word (the kernel
+// completes the handshake for a socket that listens and never accepts): each
+// attempt ends after the answer time and is tried again with the backoff.
+TEST(MqttClient, AHostThatNeverAnswersCountsAsLostAndIsTriedAgain)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+
+    MqttClient::Settings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = ntohs(address.sin_port);
+    s.clientId = QStringLiteral("mute");
+    s.answerTime = std::chrono::milliseconds(300);
+    Probe probe(s);
+    probe.client.start();
+    EXPECT_TRUE(waitUntil([&] { return probe.warnings.size() >= 2; }, seconds(5)));
+    ::close(listener);
+    ASSERT_GE(probe.warnings.size(), 2);
+    EXPECT_EQ(probe.warnings.at(0),
+              QStringLiteral("no answer from the MQTT broker 127.0.0.1:%1 within 0.3 s; "
+                             "connecting again in 1 s")
+                  .arg(s.port));
     EXPECT_TRUE(probe.warnings.at(1).endsWith(QStringLiteral("connecting again in 2 s")))
         << probe.warnings.at(1).toStdString();
     EXPECT_EQ(probe.connections, 0);
