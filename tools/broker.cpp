@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/broker.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
+#include "tools/waituntil.h"
+
 #include <QFile>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -29,22 +28,6 @@ int freePort()
         port = ntohs(address.sin_port);
     ::close(fd);
     return port;
-}
-
-// Runs the event loop, which collects the broker's output, until the
-// condition holds or the bound has passed.
-// The loop blocks between events; a 20 ms timer wakes it to look again.
-template <typename Condition> bool runUntil(Condition condition, std::chrono::milliseconds bound)
-{
-    QDeadlineTimer deadline(bound);
-    QTimer wake;
-    wake.start(std::chrono::milliseconds(20));
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
 }
 
 // Runs openssl with these arguments; false with its output on standard
@@ -118,7 +101,7 @@ bool Broker::start()
     config.close();
     m_output.clear();
     m_process.start();
-    const bool up = runUntil(
+    const bool up = waitUntil(
         [this] {
             return m_output.contains(" running") || m_process.state() == QProcess::NotRunning;
         },

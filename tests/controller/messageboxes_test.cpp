@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's message boxes as real modal boxes, offscreen: what Esc
 // and the close button answer, and the ticks that go on while a box is open.
-#include "serial/waituntil.h"
+#include "tools/waituntil.h"
 #include "windowfixture.h"
 
 #include <QApplication>

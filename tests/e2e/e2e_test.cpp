@@ -5,10 +5,10 @@
 #include "common/regional.h"
 #include "controller/relay.h"
 #include "serial/Serial2.h"
-#include "serial/waituntil.h"
 #include "support/fakeview.h"
 #include "support/manualclock.h"
 #include "tools/simulatedboard.h"
+#include "tools/waituntil.h"
 
 #include <QDir>
 #include <QFile>

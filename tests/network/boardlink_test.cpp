@@ -2,10 +2,10 @@
 // One board on Debian's mosquitto through BoardLink, on the scripted board:
 // availability and the refusal of commands follow the owner's predicate and
 // the poll cycle, and the password stays out of every log line.
-#include "../serial/waituntil.h"
 #include "network/boardlink.h"
 #include "support/rig.h"
 #include "tools/broker.h"
+#include "tools/waituntil.h"
 
 #include <QHash>
 

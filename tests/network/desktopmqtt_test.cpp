@@ -2,7 +2,6 @@
 // The desktop program on MQTT: its settings file and window, and the
 // desktop's controller on Debian's mosquitto, driven by the scripted board.
 // What BoardTopics publishes and obeys is the service tests' to check.
-#include "../serial/waituntil.h"
 #include "board/protocol.h"
 #include "common/folders.h"
 #include "controller/desktop.h"
@@ -12,6 +11,7 @@
 #include "support/manualclock.h"
 #include "support/rig.h"
 #include "tools/broker.h"
+#include "tools/waituntil.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -3,9 +3,9 @@
 // comes back, a refused login, a host that takes the connection and never
 // answers, and TLS with the right CA, another CA and a
 // CA file that is not there. The service's tests carry the messages.
-#include "../serial/waituntil.h"
 #include "network/mqttclient.h"
 #include "tools/broker.h"
+#include "tools/waituntil.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 #include "serial/Serial2.h"
 #include "serial/baudrate.h"
 #include "serial/ptypair.h"
-#include "serial/waituntil.h"
+#include "tools/waituntil.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The service's smaller parts: the recovery waits, the log line form, the
 // headless view's answers and the device watch.
-#include "serial/waituntil.h"
 #include "service/backoff.h"
 #include "service/devicewatch.h"
 #include "service/headlessview.h"
 #include "service/journal.h"
 #include "service/logfile.h"
+#include "tools/waituntil.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,10 +4,10 @@
 // boards in one process, and the log file on disk.
 #include "common/daynumber.h"
 #include "common/textlines.h"
-#include "serial/waituntil.h"
 #include "serviceprocess.h"
 #include "timers/chantimer.h"
 #include "tools/simulatedboard.h"
+#include "tools/waituntil.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qmxv217d with --mqtt against Debian's mosquitto and the board simulator:
 // what the broker holds for the board as the board comes and goes.
-#include "../serial/waituntil.h"
 #include "common/textlines.h"
 #include "network/mqttclient.h"
 #include "serviceprocess.h"
 #include "tools/broker.h"
 #include "tools/simulatedboard.h"
+#include "tools/waituntil.h"
 
 #include <QFile>
 #include <QHash>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "serviceprocess.h"
 
-#include "serial/waituntil.h"
+#include "tools/waituntil.h"
 
 #include <QProcessEnvironment>
 
