@@ -175,6 +175,10 @@ void Daemon::reload()
         return;
     notify("RELOADING=1");
     log(Level::Info, QStringLiteral("reloading"));
+    // logrotate's convention: after a rotation moved or removed the log
+    // files, SIGHUP makes the next lines go to new files at their paths.
+    for (const auto& board : m_boards)
+        board->reopenLogFile();
     QList<BoardConfig> configs;
     if (const std::optional<ConfigError> error = readBoards(configs)) {
         log(Level::Error, error->text() + QStringLiteral("; the running configuration stays"));

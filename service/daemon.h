@@ -14,9 +14,9 @@
 #include <vector>
 
 // The service: the boards of its configuration, the signals (SIGTERM and
-// SIGINT stop, SIGHUP reloads) taken through a socket pair into the event
-// loop, and the service manager's readiness and watchdog messages, sent
-// from the event loop so they stop when it stops.
+// SIGINT stop, SIGHUP reopens the log files and reloads) taken through a
+// socket pair into the event loop, and the service manager's readiness and
+// watchdog messages, sent from the event loop so they stop when it stops.
 namespace service {
 
 class Daemon : public QObject
