@@ -21,10 +21,11 @@
 // Replaces the file at path with bytes; a link found at path is replaced,
 // never followed. The bytes go to a temporary file beside it, which takes
 // the old file's owner and mode and is renamed over it only after a complete,
-// flushed write. Where that cannot be, because the folder takes no new file
-// or the old owner cannot be given to a new one, the existing file is written
-// in place instead, its old content kept in memory and put back when the
-// write fails. False on any failure, with the old file as it was. A file the
+// flushed write; the mode comes after the write, which would clear its
+// set-user-ID and set-group-ID bits. Where that cannot be, because the folder
+// takes no new file or the old owner cannot be given to a new one, the
+// existing file is written in place instead, its old content kept in memory
+// and put back when the write fails. False on any failure, with the old file as it was. A file the
 // user may not write is never replaced.
 [[nodiscard]] bool ReplaceFile(const QString& path, const QByteArray& bytes);
 // The same for a file that may hold a secret: the file, new or replaced,

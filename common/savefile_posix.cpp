@@ -87,19 +87,27 @@ int createBeside(const QString& path, mode_t mode, QByteArray& name)
     return -1;
 }
 
-bool giveOwnerAndMode(int fd, struct stat old, std::optional<mode_t> mode)
+// The old file's owner goes on first, while the file is still empty and
+// readable by the user alone.
+bool giveOwner(int fd, const struct stat& old)
 {
-    if (mode)
-        old.st_mode = *mode;
     struct stat made = {};
     if (::fstat(fd, &made) != 0)
         return false;
-    if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
-        ::fchown(fd, old.st_uid, old.st_gid) != 0)
-        return false;
-    // The kernel drops a set-group-ID bit it does not allow instead of failing.
-    return ::fchmod(fd, old.st_mode & 07777) == 0 && ::fstat(fd, &made) == 0 &&
-           (made.st_mode & 07777) == (old.st_mode & 07777);
+    return (made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
+           ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+
+// The mode goes on last, after the bytes are written and flushed: the kernel
+// clears the set-user-ID and set-group-ID bits of a file that a user without
+// CAP_FSETID writes to (and when its owner changes), so a mode given before
+// would lose them. It drops a set-group-ID bit it does not allow instead of
+// failing.
+bool giveMode(int fd, mode_t mode)
+{
+    struct stat made = {};
+    return ::fchmod(fd, mode & 07777) == 0 && ::fstat(fd, &made) == 0 &&
+           (made.st_mode & 07777) == (mode & 07777);
 }
 
 // The new bytes go over the old ones from the start and the file is cut to
@@ -118,6 +126,9 @@ bool overwriteInPlace(const QByteArray& name, const QByteArray& bytes, std::opti
         done = writeFromStart(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0;
         if (!done)
             (void)(writeFromStart(fd, old) && ::ftruncate(fd, old.size()) == 0 && ::fsync(fd) == 0);
+        // The write cleared the set-ID bits; their owner may put them back.
+        if (!mode)
+            (void)::fchmod(fd, st.st_mode & 07777);
     }
     ::close(fd);
     return done;
@@ -170,12 +181,17 @@ bool replace(const QString& path, const QByteArray& bytes, std::optional<mode_t>
     const int fd = createBeside(path, exists || mode ? 0600 : 0666, temporary);
     if (fd < 0)
         return exists && overwriteInPlace(name, bytes, mode);
-    if (exists && !giveOwnerAndMode(fd, old, mode)) {
+    if (exists && !giveOwner(fd, old)) {
         ::close(fd);
         ::unlink(temporary.constData());
         return overwriteInPlace(name, bytes, mode);
     }
     const bool written = writeFromStart(fd, bytes) && ::fsync(fd) == 0;
+    if (written && exists && !giveMode(fd, mode.value_or(old.st_mode))) {
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return overwriteInPlace(name, bytes, mode);
+    }
     if (::close(fd) == 0 && written && ::rename(temporary.constData(), name.constData()) == 0)
         return true;
     ::unlink(temporary.constData());

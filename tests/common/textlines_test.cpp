@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -147,6 +148,48 @@ TEST(TextLines, ASaveKeepsTheOwnerAndTheMode)
     EXPECT_EQ(stranger::ownerOf(path), stranger::kUid);
     EXPECT_EQ(modeOf(path), 02640u);
     EXPECT_EQ(contentOf(path), QByteArray("theirs\r\n"));
+}
+
+// Runs save in a child process as the stranger, who is no root and so has
+// the kernel clear set-ID bits on every write; true when the save succeeded.
+bool savedAsStranger(const QString& path, const QStringList& lines)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(stranger::kUid) != 0 ||
+            ::setuid(stranger::kUid) != 0)
+            ::_exit(2);
+        ::_exit(failureOf(path, lines).isEmpty() ? 0 : 1);
+    }
+    int status = -1;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// The owner of a set-user-ID, set-group-ID program saves it, replaced through
+// a new file or, in a folder that takes no new file, written in place: the
+// bits stay.
+TEST(TextLines, ASaveByANormalUserKeepsTheSetIdBits)
+{
+    if (!stranger::canGiveAway())
+        GTEST_SKIP() << "only root can save as another user";
+    QTemporaryDir dir;
+    ASSERT_TRUE(stranger::giveAway(dir.path()));
+    const QString closed = dir.filePath(QStringLiteral("closed"));
+    ASSERT_TRUE(QDir().mkdir(closed));
+    setMode(closed, 0755);
+    for (const QString& path :
+         {dir.filePath(QStringLiteral("replaced.sh")), closed + QStringLiteral("/in-place.sh")}) {
+        SCOPED_TRACE(path.toStdString());
+        WriteTextLines(path, {QStringLiteral("old")});
+        ASSERT_TRUE(stranger::giveAway(path));
+        setMode(path, 06755);
+        EXPECT_TRUE(savedAsStranger(path, {QStringLiteral("new")}));
+        EXPECT_EQ(contentOf(path), QByteArray("new\r\n"));
+        EXPECT_EQ(modeOf(path), 06755u);
+        EXPECT_EQ(stranger::ownerOf(path), stranger::kUid);
+    }
+    EXPECT_EQ(QDir(closed).entryList(QDir::Files), QStringList{QStringLiteral("in-place.sh")});
 }
 
 // Saved by a user who could not give a new file the old one's owner (a file
