@@ -8,9 +8,10 @@
 // a save may follow, whose file it may replace, and the replacing itself.
 
 // Where a save to path really writes: path made absolute, or the end of its
-// chain of symbolic links. Empty when a link on the way may not be followed:
-// one in a world-writable sticky folder (such as /tmp) that belongs neither
-// to the user nor to the folder's owner. The kernel refuses to follow such a
+// chain of symbolic links. Empty when a link on the way, of the last part or
+// of any folder above it, may not be followed: one in a world-writable
+// sticky folder (such as /tmp) that belongs neither to the user nor to the
+// folder's owner. The kernel refuses to follow such a
 // link (fs.protected_symlinks); a save that follows links itself keeps the
 // same rule, so that a link another user planted cannot aim it at a file.
 [[nodiscard]] QString FollowSaveLinks(const QString& path);

@@ -44,6 +44,44 @@ QString linkTarget(const QString& link)
     return QFile::decodeName(target);
 }
 
+// The same rule for every link among the folders of path, as the kernel
+// applies it to each link it meets on the way: a link to a folder planted in
+// /tmp would otherwise send a save into a folder of the user's. The folders
+// are walked one part at a time from the root, a link's target taking the
+// place of the link; links counts the links met so far.
+bool mayFollowFolders(const QString& path, int& links)
+{
+    QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString walked;
+    while (!parts.isEmpty()) {
+        const QString part = parts.takeFirst();
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            walked.truncate(std::max<qsizetype>(walked.lastIndexOf(QLatin1Char('/')), 0));
+            continue;
+        }
+        const QString current = walked + QLatin1Char('/') + part;
+        struct stat st = {};
+        // A missing part has no links beyond it.
+        if (::lstat(encoded(current).constData(), &st) != 0)
+            return true;
+        if (!S_ISLNK(st.st_mode)) {
+            walked = current;
+            continue;
+        }
+        if (++links > kMaxLinks || !mayFollow(st, walked.isEmpty() ? QStringLiteral("/") : walked))
+            return false;
+        const QString target = linkTarget(current);
+        if (target.isEmpty())
+            return false;
+        if (QDir::isAbsolutePath(target))
+            walked.clear();
+        parts = target.split(QLatin1Char('/'), Qt::SkipEmptyParts) + parts;
+    }
+    return true;
+}
+
 bool writeFromStart(int fd, const QByteArray& bytes)
 {
     qsizetype done = 0;
@@ -140,10 +178,13 @@ QString FollowSaveLinks(const QString& path)
 {
     QString current = QFileInfo(path).absoluteFilePath();
     for (int links = 0;; ++links) {
+        const QString folder = QFileInfo(current).path();
+        int folderLinks = links;
+        if (!mayFollowFolders(folder, folderLinks))
+            return {};
         struct stat st = {};
         if (::lstat(encoded(current).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             return current;
-        const QString folder = QFileInfo(current).path();
         if (links == kMaxLinks || !mayFollow(st, folder))
             return {};
         const QString target = linkTarget(current);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/conversions.h"
+#include "common/savefile.h"
 #include "common/textlines.h"
 #include "support/stranger.h"
 
@@ -128,6 +129,51 @@ TEST(TextLines, LinksInASharedFolderAreFollowedAsTheKernelWould)
     setMode(shared, 0777);
     WriteTextLines(planted, {QStringLiteral("open")});
     EXPECT_EQ(contentOf(notes), QByteArray("open\r\n"));
+}
+
+// The same rule holds for every link on the way, not only the last: a link
+// to a folder of the user's, planted in a shared folder, sends no save into
+// that folder, however the path reaches it.
+TEST(TextLines, ALinkToAFolderInASharedFolderIsFollowedAsTheKernelWould)
+{
+    QTemporaryDir dir;
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    const QString home = dir.filePath(QStringLiteral("home"));
+    ASSERT_TRUE(QDir().mkdir(shared));
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/sub")));
+    setMode(shared, 01777);
+    const QString own = shared + QStringLiteral("/own");
+    ASSERT_TRUE(QFile::link(home, own));
+    WriteTextLines(own + QStringLiteral("/x.txt"), {QStringLiteral("mine")});
+    EXPECT_EQ(contentOf(home + QStringLiteral("/x.txt")), QByteArray("mine\r\n"));
+
+    if (!stranger::canGiveAway())
+        GTEST_SKIP() << "only root can make a link of another user";
+    const QString planted = shared + QStringLiteral("/d");
+    ASSERT_TRUE(QFile::link(home, planted));
+    ASSERT_TRUE(stranger::giveAway(planted));
+    const QString via = dir.filePath(QStringLiteral("via"));
+    ASSERT_TRUE(QFile::link(planted, via));
+    const QString up = dir.filePath(QStringLiteral("up"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("shared/d/sub/.."), up));
+    const QString chain = dir.filePath(QStringLiteral("chain.txt"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("via/sub/y.txt"), chain));
+    // Through the link itself, deeper down, through a link of the user's own
+    // to it, back up with "..", and as the target of another link.
+    for (const QString& path :
+         {planted + QStringLiteral("/x.txt"), planted + QStringLiteral("/sub/y.txt"),
+          via + QStringLiteral("/x.txt"), up + QStringLiteral("/x.txt"), chain}) {
+        EXPECT_EQ(FollowSaveLinks(path), QString()) << path.toStdString();
+        EXPECT_EQ(failureOf(path, {QStringLiteral("*")}),
+                  QStringLiteral("Cannot create file ") + path);
+    }
+    EXPECT_EQ(contentOf(home + QStringLiteral("/x.txt")), QByteArray("mine\r\n"));
+    EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/sub/y.txt")));
+
+    // The folder's owner's link is followed.
+    ASSERT_TRUE(stranger::giveAway(shared));
+    WriteTextLines(via + QStringLiteral("/x.txt"), {QStringLiteral("owner")});
+    EXPECT_EQ(contentOf(home + QStringLiteral("/x.txt")), QByteArray("owner\r\n"));
 }
 
 // The new file takes the place of the old one with its owner and mode.
