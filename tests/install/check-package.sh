@@ -150,7 +150,7 @@ done
 [ -f "$usr/share/doc/qmxv217/examples/qmxv217d.conf" ] || fail "no example configuration"
 logrotate=${root%/}/etc/logrotate.d/qmxv217d
 grep -q '^/var/lib/qmxv217/\*\.log {' "$logrotate" || fail "no logrotate snippet for the log files"
-grep -q 'systemctl reload qmxv217d.service' "$logrotate" || fail "the logrotate snippet does not reopen the log files"
+grep -q 'signal=USR1 qmxv217d.service' "$logrotate" || fail "the logrotate snippet does not reopen the log files"
 if [ "$root" = / ] && command -v logrotate >/dev/null; then
   logrotate --debug "$logrotate" >"$scratch/logrotate.log" 2>&1 || { cat "$scratch/logrotate.log" >&2; fail "logrotate rejects its snippet"; }
 fi
