@@ -16,7 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -239,6 +243,76 @@ TEST(ServiceLogFile, AFullDiskTakesWholeLinesOnlyAndTheWaitingLinesFollowWhenThe
                              "lost")
                   .arg(log.path()));
     EXPECT_TRUE(contentOf(log.path()).startsWith("3\r\n4\r\n"));
+}
+
+// A real full disk: a small tmpfs, mounted in a mount namespace of a child
+// process of its own (root, as on CI; skipped where that is not allowed),
+// filled by the log and by another file whose removal makes room. The
+// child's exit status names the first check that failed.
+int fullDiskChild(const QString& folder)
+{
+    const QByteArray dir = QFile::encodeName(folder);
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("v217-full", dir.constData(), "tmpfs", 0, "size=32k") != 0)
+        return 77;
+    QFile filler(folder + QStringLiteral("/filler"));
+    if (!filler.open(QIODevice::WriteOnly) || filler.write(QByteArray(16384, 'x')) != 16384)
+        return 1;
+    filler.close();
+    QStringList problems;
+    QStringList notes;
+    service::LogFile log([&](const QString& problem) { problems.append(problem); },
+                         [&](const QString& note) { notes.append(note); });
+    log.setPath(folder + QStringLiteral("/tank.log"));
+    // 50 characters and CR LF: the line that reaches past the last free
+    // page is cut short by the kernel.
+    const auto line = [](int i) { return QString::number(i).rightJustified(50, QLatin1Char('.')); };
+    int appended = 0;
+    while (log.waiting() == 0 && appended < 10000)
+        log.append(line(appended++));
+    for (int i = 0; i < 5; ++i)
+        log.append(line(appended++));
+    if (log.waiting() != 6)
+        return 2;
+    if (contentOf(log.path()).size() != (appended - 6) * 52)
+        return 3;
+    if (problems.size() != 1 ||
+        !problems.first().contains(QStringLiteral(": No space left on device;")))
+        return 4;
+    if (!filler.remove())
+        return 5;
+    log.append(line(appended++));
+    QByteArray expected;
+    for (int i = 0; i < appended; ++i)
+        expected += line(i).toLatin1() + "\r\n";
+    if (log.waiting() != 0 || contentOf(log.path()) != expected)
+        return 6;
+    return notes.size() == 1 ? 0 : 7;
+}
+
+TEST(ServiceLogFile, OnARealFullDiskTheLinesWaitWholeAndFollowOnceThereIsRoom)
+{
+    QTemporaryDir dir;
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(fullDiskChild(dir.path()));
+    ASSERT_GT(child, 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const char* const checks[] = {"passed",
+                                  "the filler fitted",
+                                  "6 lines wait",
+                                  "the file holds the whole lines written",
+                                  "one problem, with the system's reason",
+                                  "the filler went",
+                                  "every line in the file, in order, after the room came back",
+                                  "one note that writing goes on"};
+    const int failed = WEXITSTATUS(status);
+    EXPECT_EQ(failed, 0) << "failed: " << (failed < 8 ? checks[failed] : "?");
 }
 
 } // namespace
