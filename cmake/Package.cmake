@@ -61,5 +61,10 @@ add_custom_target(v217-changelog ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/debian/
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/debian/changelog.Debian.gz
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${V217_INSTALL_COMPONENT})
 
+# A file the package puts in /etc is the administrator's to change: dpkg
+# keeps their changes on an upgrade.
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/debian/conffiles "/etc/logrotate.d/qmxv217d\n")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_BINARY_DIR}/debian/conffiles)
+
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -19,12 +19,13 @@
 // The state folder: $XDG_STATE_HOME/qmx-v217, by default
 // ~/.local/state/qmx-v217. It holds the safety copy of a log run.
 [[nodiscard]] QString StateFolder();
-// The user's private runtime folder for the single-instance lock:
-// XDG_RUNTIME_DIR, else RuntimeFallbackFolder(), each only when it belongs
-// to the user and is closed to everyone else. Empty when there is none: a
-// folder that others may enter, such as the shared temp folder, is never
+// The user's private folder for the single-instance lock: XDG_RUNTIME_DIR
+// when it belongs to the user and has mode 0700, else
+// RuntimeFallbackFolder(), made if missing, when it belongs to the user and
+// nobody else may write into it. Empty when there is neither: a folder that
+// others made or may write into, such as the shared temp folder, is never
 // given.
 [[nodiscard]] QString RuntimeFolder();
-// Where the runtime folder is made when XDG_RUNTIME_DIR names none: a
-// folder of the user's own in the temp folder.
+// Where the lock goes when XDG_RUNTIME_DIR names no private folder: the
+// state folder, in the user's home.
 [[nodiscard]] QString RuntimeFallbackFolder();

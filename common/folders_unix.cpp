@@ -2,9 +2,9 @@
 #include "common/folders.h"
 
 #include <QDir>
-#include <QStandardPaths>
+#include <QFile>
 
-#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -19,6 +19,17 @@ QString xdgBase(const char* variable, const QString& underHome)
     if (base.isEmpty() || QDir::isRelativePath(base))
         return QDir::home().filePath(underHome);
     return base;
+}
+
+// A folder of the user's own. With privateMode, its mode is 0700 exactly;
+// else nobody else may write into it.
+bool isOwnFolder(const QString& path, bool privateMode)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != ::geteuid())
+        return false;
+    return privateMode ? (st.st_mode & 0777) == 0700 : (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 } // namespace
@@ -40,15 +51,22 @@ QString StateFolder()
 
 QString RuntimeFolder()
 {
-    // Qt gives the runtime folder only when it belongs to the user and is
-    // closed to everyone else; otherwise it gives nothing.
-    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    // The session's runtime folder when it is as the XDG rules describe it;
+    // a folder anyone else made or may enter could hold a lock of theirs.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime) && isOwnFolder(runtime, true))
+        return runtime;
+    // Else the state folder, under the home folder where no one else can
+    // make it first; its missing parts are made readable by the user alone.
+    const QString state = RuntimeFallbackFolder();
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(state));
+    for (qsizetype slash = path.indexOf('/', 1); slash != -1; slash = path.indexOf('/', slash + 1))
+        ::mkdir(path.left(slash).constData(), 0700);
+    ::mkdir(path.constData(), 0700);
+    return isOwnFolder(state, false) ? state : QString();
 }
 
 QString RuntimeFallbackFolder()
 {
-    // The name Qt makes the folder under.
-    const passwd* user = getpwuid(geteuid());
-    const QString name = user ? QString::fromLocal8Bit(user->pw_name) : QString::number(geteuid());
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("runtime-") + name);
+    return StateFolder();
 }

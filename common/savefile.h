@@ -8,9 +8,10 @@
 // a save may follow, whose file it may replace, and the replacing itself.
 
 // Where a save to path really writes: path made absolute, or the end of its
-// chain of symbolic links. Empty when a link on the way may not be followed:
-// one in a world-writable sticky folder (such as /tmp) that belongs neither
-// to the user nor to the folder's owner. The kernel refuses to follow such a
+// chain of symbolic links. Empty when a link on the way, of the last part or
+// of any folder above it, may not be followed: one in a world-writable
+// sticky folder (such as /tmp) that belongs neither to the user nor to the
+// folder's owner. The kernel refuses to follow such a
 // link (fs.protected_symlinks); a save that follows links itself keeps the
 // same rule, so that a link another user planted cannot aim it at a file.
 [[nodiscard]] QString FollowSaveLinks(const QString& path);
@@ -21,10 +22,11 @@
 // Replaces the file at path with bytes; a link found at path is replaced,
 // never followed. The bytes go to a temporary file beside it, which takes
 // the old file's owner and mode and is renamed over it only after a complete,
-// flushed write. Where that cannot be, because the folder takes no new file
-// or the old owner cannot be given to a new one, the existing file is written
-// in place instead, its old content kept in memory and put back when the
-// write fails. False on any failure, with the old file as it was. A file the
+// flushed write; the mode comes after the write, which would clear its
+// set-user-ID and set-group-ID bits. Where that cannot be, because the folder
+// takes no new file or the old owner cannot be given to a new one, the
+// existing file is written in place instead, its old content kept in memory
+// and put back when the write fails. False on any failure, with the old file as it was. A file the
 // user may not write is never replaced.
 [[nodiscard]] bool ReplaceFile(const QString& path, const QByteArray& bytes);
 // The same for a file that may hold a secret: the file, new or replaced,

@@ -44,6 +44,44 @@ QString linkTarget(const QString& link)
     return QFile::decodeName(target);
 }
 
+// The same rule for every link among the folders of path, as the kernel
+// applies it to each link it meets on the way: a link to a folder planted in
+// /tmp would otherwise send a save into a folder of the user's. The folders
+// are walked one part at a time from the root, a link's target taking the
+// place of the link; links counts the links met so far.
+bool mayFollowFolders(const QString& path, int& links)
+{
+    QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString walked;
+    while (!parts.isEmpty()) {
+        const QString part = parts.takeFirst();
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            walked.truncate(std::max<qsizetype>(walked.lastIndexOf(QLatin1Char('/')), 0));
+            continue;
+        }
+        const QString current = walked + QLatin1Char('/') + part;
+        struct stat st = {};
+        // A missing part has no links beyond it.
+        if (::lstat(encoded(current).constData(), &st) != 0)
+            return true;
+        if (!S_ISLNK(st.st_mode)) {
+            walked = current;
+            continue;
+        }
+        if (++links > kMaxLinks || !mayFollow(st, walked.isEmpty() ? QStringLiteral("/") : walked))
+            return false;
+        const QString target = linkTarget(current);
+        if (target.isEmpty())
+            return false;
+        if (QDir::isAbsolutePath(target))
+            walked.clear();
+        parts = target.split(QLatin1Char('/'), Qt::SkipEmptyParts) + parts;
+    }
+    return true;
+}
+
 bool writeFromStart(int fd, const QByteArray& bytes)
 {
     qsizetype done = 0;
@@ -87,19 +125,27 @@ int createBeside(const QString& path, mode_t mode, QByteArray& name)
     return -1;
 }
 
-bool giveOwnerAndMode(int fd, struct stat old, std::optional<mode_t> mode)
+// The old file's owner goes on first, while the file is still empty and
+// readable by the user alone.
+bool giveOwner(int fd, const struct stat& old)
 {
-    if (mode)
-        old.st_mode = *mode;
     struct stat made = {};
     if (::fstat(fd, &made) != 0)
         return false;
-    if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
-        ::fchown(fd, old.st_uid, old.st_gid) != 0)
-        return false;
-    // The kernel drops a set-group-ID bit it does not allow instead of failing.
-    return ::fchmod(fd, old.st_mode & 07777) == 0 && ::fstat(fd, &made) == 0 &&
-           (made.st_mode & 07777) == (old.st_mode & 07777);
+    return (made.st_uid == old.st_uid && made.st_gid == old.st_gid) ||
+           ::fchown(fd, old.st_uid, old.st_gid) == 0;
+}
+
+// The mode goes on last, after the bytes are written and flushed: the kernel
+// clears the set-user-ID and set-group-ID bits of a file that a user without
+// CAP_FSETID writes to (and when its owner changes), so a mode given before
+// would lose them. It drops a set-group-ID bit it does not allow instead of
+// failing.
+bool giveMode(int fd, mode_t mode)
+{
+    struct stat made = {};
+    return ::fchmod(fd, mode & 07777) == 0 && ::fstat(fd, &made) == 0 &&
+           (made.st_mode & 07777) == (mode & 07777);
 }
 
 // The new bytes go over the old ones from the start and the file is cut to
@@ -118,6 +164,9 @@ bool overwriteInPlace(const QByteArray& name, const QByteArray& bytes, std::opti
         done = writeFromStart(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0;
         if (!done)
             (void)(writeFromStart(fd, old) && ::ftruncate(fd, old.size()) == 0 && ::fsync(fd) == 0);
+        // The write cleared the set-ID bits; their owner may put them back.
+        if (!mode)
+            (void)::fchmod(fd, st.st_mode & 07777);
     }
     ::close(fd);
     return done;
@@ -129,10 +178,13 @@ QString FollowSaveLinks(const QString& path)
 {
     QString current = QFileInfo(path).absoluteFilePath();
     for (int links = 0;; ++links) {
+        const QString folder = QFileInfo(current).path();
+        int folderLinks = links;
+        if (!mayFollowFolders(folder, folderLinks))
+            return {};
         struct stat st = {};
         if (::lstat(encoded(current).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             return current;
-        const QString folder = QFileInfo(current).path();
         if (links == kMaxLinks || !mayFollow(st, folder))
             return {};
         const QString target = linkTarget(current);
@@ -170,12 +222,17 @@ bool replace(const QString& path, const QByteArray& bytes, std::optional<mode_t>
     const int fd = createBeside(path, exists || mode ? 0600 : 0666, temporary);
     if (fd < 0)
         return exists && overwriteInPlace(name, bytes, mode);
-    if (exists && !giveOwnerAndMode(fd, old, mode)) {
+    if (exists && !giveOwner(fd, old)) {
         ::close(fd);
         ::unlink(temporary.constData());
         return overwriteInPlace(name, bytes, mode);
     }
     const bool written = writeFromStart(fd, bytes) && ::fsync(fd) == 0;
+    if (written && exists && !giveMode(fd, mode.value_or(old.st_mode))) {
+        ::close(fd);
+        ::unlink(temporary.constData());
+        return overwriteInPlace(name, bytes, mode);
+    }
     if (::close(fd) == 0 && written && ::rename(temporary.constData(), name.constData()) == 0)
         return true;
     ::unlink(temporary.constData());

@@ -10,12 +10,17 @@
 void LinkAwareFileDialog::accept()
 {
     const QStringList files = selectedFiles();
-    if (acceptMode() != AcceptSave || testOption(DontConfirmOverwrite) || files.size() != 1 ||
-        !QFileInfo(files.constFirst()).isSymLink()) {
+    if (acceptMode() != AcceptSave || testOption(DontConfirmOverwrite) || files.size() != 1) {
         QFileDialog::accept();
         return;
     }
     const QString target = FollowSaveLinks(files.constFirst());
+    // Without a link of its own the name is asked about as it is, unless a
+    // link among its folders may not be followed.
+    if (!QFileInfo(files.constFirst()).isSymLink() && !target.isEmpty()) {
+        QFileDialog::accept();
+        return;
+    }
     const QFileInfo replaced(target);
     // A link to a folder opens it, and a link to nothing replaces nothing:
     // the dialog's own handling fits both.

@@ -7,10 +7,10 @@
 #include <memory>
 
 // The program runs once per user: a lock file named after the instance name
-// in the user's private runtime folder (XDG_RUNTIME_DIR, else a folder of
-// the user's own that only the user may enter). The lock of a copy that died
-// is taken over. A shared folder is never used, so nobody else can hold the
-// lock.
+// in the user's private runtime folder (XDG_RUNTIME_DIR, else the user's
+// state folder). The lock of a copy that died is taken over. A shared folder
+// is never used, so nobody else can hold the lock; a folder or an unreadable
+// file at the lock's path is a failure that names it, not a running copy.
 class SingleInstance
 {
 public:
@@ -30,6 +30,8 @@ public:
     [[nodiscard]] QString failureText() const;
 
 private:
+    [[nodiscard]] Outcome heldLock();
+
     QString m_name;
     QString m_path;
     QString m_reason;

@@ -169,15 +169,16 @@ void LogRecorder::LogSaveButtClick()
     SaveLogStep();
 }
 
-void LogRecorder::SaveLogStep()
+bool LogRecorder::SaveLogStep()
 {
     const QString path = m_view.chooseFile(View::FileDialog::SaveLog);
     if (path.isEmpty())
-        return;
+        return false;
     // Throws "Cannot create file" and leaves LogList as it was.
     WriteTextLines(path, m_logList);
     m_logList.clear();
     m_logRecovery.remove();
+    return true;
 }
 
 // The question before a new run clears the lines of the last one.
@@ -191,8 +192,10 @@ bool LogRecorder::askToSaveLog()
         return false;
     case View::Answer::Yes:
         // A failed write ends the click here, before the new run could
-        // clear the lines that were not saved.
-        SaveLogStep();
+        // clear the lines that were not saved; so does a cancelled dialog,
+        // which keeps them and their safety copy as Cancel would.
+        if (!SaveLogStep())
+            return false;
         break;
     default:
         break;

@@ -66,7 +66,8 @@ public:
     // The logger window on the time window; true when the user changed it.
     [[nodiscard]] bool LogEditButtClick();
     // The log save step: the save dialog, then the write that empties LogList.
-    void SaveLogStep();
+    // False when the dialog was cancelled: LogList and its copy stay.
+    bool SaveLogStep();
 
     // Start-up: no time window yet.
     void clearTimes();

@@ -26,7 +26,8 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
                          QObject* parent)
     : QObject(parent), m_config(std::move(config)), m_journal(journal), m_stateFolder(stateFolder),
       m_view(m_config.name, &journal),
-      m_logFile([this](const QString& problem) { log(Level::Error, problem); })
+      m_logFile([this](const QString& problem) { log(Level::Error, problem); },
+                [this](const QString& note) { log(Level::Info, note); })
 {
     // The board link as the desktop program sets it up: 9600 baud, 8 data
     // bits, no parity, 1 stop bit; port problems are the controller's to say.
@@ -165,6 +166,11 @@ void BoardRunner::reload(const BoardConfig& config)
     } else if (m_state == State::Halted) {
         attempt();
     }
+}
+
+void BoardRunner::reopenLogFile()
+{
+    m_logFile.reopen();
 }
 
 void BoardRunner::stop(std::function<void()> onStopped)

@@ -60,6 +60,8 @@ public:
     // board whose port changed), with a project that has passed its checks:
     // the new project runs from now on.
     void reload(const BoardConfig& config);
+    // SIGHUP: the log file is opened again at its path, after a rotation.
+    void reopenLogFile();
     // SIGTERM: with stop-state off an active board is deactivated with its
     // all-off command; onStopped runs once the board is stopped.
     void stop(std::function<void()> onStopped);

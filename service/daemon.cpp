@@ -53,7 +53,7 @@ Daemon::Daemon(Options options, Journal& journal)
 Daemon::~Daemon()
 {
     if (m_signals) {
-        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1})
             std::signal(signal, SIG_DFL);
         m_signals.reset();
         ::close(g_signalFds[0]);
@@ -133,7 +133,7 @@ void Daemon::start()
         action.sa_handler = onSignalCaught;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESTART;
-        for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1})
             ::sigaction(signal, &action, nullptr);
     } else {
         log(Level::Error, QStringLiteral("cannot take the signals: %1")
@@ -162,10 +162,14 @@ void Daemon::onSignal()
     char signals[16];
     const ssize_t got = ::read(g_signalFds[1], signals, sizeof signals);
     for (ssize_t i = 0; i < got; ++i) {
-        if (signals[i] == SIGHUP)
+        if (signals[i] == SIGHUP) {
             reload();
-        else
+        } else if (signals[i] == SIGUSR1) {
+            log(Level::Info, QStringLiteral("opening the log files anew"));
+            reopenLogFiles();
+        } else {
             shutDown();
+        }
     }
 }
 
@@ -175,6 +179,9 @@ void Daemon::reload()
         return;
     notify("RELOADING=1");
     log(Level::Info, QStringLiteral("reloading"));
+    // logrotate's convention: after a rotation moved or removed the log
+    // files, SIGHUP makes the next lines go to new files at their paths.
+    reopenLogFiles();
     QList<BoardConfig> configs;
     if (const std::optional<ConfigError> error = readBoards(configs)) {
         log(Level::Error, error->text() + QStringLiteral("; the running configuration stays"));
@@ -213,6 +220,12 @@ void Daemon::reload()
     }
     m_boards = std::move(kept);
     notify("READY=1");
+}
+
+void Daemon::reopenLogFiles()
+{
+    for (const auto& board : m_boards)
+        board->reopenLogFile();
 }
 
 void Daemon::retire(std::unique_ptr<BoardRunner> board)

@@ -14,9 +14,10 @@
 #include <vector>
 
 // The service: the boards of its configuration, the signals (SIGTERM and
-// SIGINT stop, SIGHUP reloads) taken through a socket pair into the event
-// loop, and the service manager's readiness and watchdog messages, sent
-// from the event loop so they stop when it stops.
+// SIGINT stop, SIGHUP reopens the log files and reloads, SIGUSR1 only
+// reopens the log files) taken through a socket pair into the event loop,
+// and the service manager's readiness and watchdog messages, sent from the
+// event loop so they stop when it stops.
 namespace service {
 
 class Daemon : public QObject
@@ -42,6 +43,7 @@ public:
 private:
     void onSignal();
     void reload();
+    void reopenLogFiles();
     void shutDown();
     void retire(std::unique_ptr<BoardRunner> board);
     void finishWhenStopped();

@@ -396,8 +396,8 @@ Options:
   --version            the version
 
 Signals: SIGTERM and SIGINT stop (within 2 s), SIGHUP reloads the
-configuration and the projects. Exit status 2 for a bad option,
-configuration or project.
+configuration and the projects. SIGHUP and SIGUSR1 reopen the log files
+after a rotation. Exit status 2 for a bad option, configuration or project.
 )");
 }
 

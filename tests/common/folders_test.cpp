@@ -76,19 +76,27 @@ TEST(Folders, TheRuntimeFolderIsTheUsersPrivateOne)
     EXPECT_EQ(RuntimeFolder(), runtime.path());
 }
 
+// Without a private XDG_RUNTIME_DIR (unset, open to others, or a plain
+// file) the lock's folder is the state folder, made readable by the user
+// alone, never one in the shared temp folder.
 TEST(Folders, TheRuntimeFolderIsNeverTheSharedTempFolder)
 {
-    // A temp folder that is a plain file: no private folder can be made in it.
     QTemporaryDir scratch;
     ASSERT_TRUE(scratch.isValid());
-    QFile notAFolder(scratch.filePath(QStringLiteral("tmp")));
+    const ScopedVariable tmp("TMPDIR", scratch.path().toUtf8());
+    const QString state = scratch.filePath(QStringLiteral("state"));
+    const ScopedVariable stateHome("XDG_STATE_HOME", state.toUtf8());
+    const QString open = scratch.filePath(QStringLiteral("open"));
+    ASSERT_TRUE(QDir().mkdir(open));
+    QFile notAFolder(scratch.filePath(QStringLiteral("file")));
     ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
     notAFolder.close();
-    const ScopedVariable tmp("TMPDIR", notAFolder.fileName().toUtf8());
-    const ScopedVariable variable("XDG_RUNTIME_DIR", "");
-    EXPECT_TRUE(RuntimeFolder().isEmpty());
-    EXPECT_TRUE(
-        RuntimeFallbackFolder().startsWith(notAFolder.fileName() + QStringLiteral("/runtime-")));
+    for (const QString& runtime : {QString(), open, notAFolder.fileName()}) {
+        const ScopedVariable variable("XDG_RUNTIME_DIR", runtime.toUtf8());
+        EXPECT_EQ(RuntimeFolder(), state + QStringLiteral("/qmx-v217")) << runtime.toStdString();
+    }
+    EXPECT_EQ(RuntimeFallbackFolder(), state + QStringLiteral("/qmx-v217"));
+    EXPECT_EQ(QFile::permissions(state) & 0x0FF, 0);
 }
 
 } // namespace

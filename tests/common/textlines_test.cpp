@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/conversions.h"
+#include "common/savefile.h"
 #include "common/textlines.h"
 #include "support/stranger.h"
 
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -129,6 +131,51 @@ TEST(TextLines, LinksInASharedFolderAreFollowedAsTheKernelWould)
     EXPECT_EQ(contentOf(notes), QByteArray("open\r\n"));
 }
 
+// The same rule holds for every link on the way, not only the last: a link
+// to a folder of the user's, planted in a shared folder, sends no save into
+// that folder, however the path reaches it.
+TEST(TextLines, ALinkToAFolderInASharedFolderIsFollowedAsTheKernelWould)
+{
+    QTemporaryDir dir;
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    const QString home = dir.filePath(QStringLiteral("home"));
+    ASSERT_TRUE(QDir().mkdir(shared));
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/sub")));
+    setMode(shared, 01777);
+    const QString own = shared + QStringLiteral("/own");
+    ASSERT_TRUE(QFile::link(home, own));
+    WriteTextLines(own + QStringLiteral("/x.txt"), {QStringLiteral("mine")});
+    EXPECT_EQ(contentOf(home + QStringLiteral("/x.txt")), QByteArray("mine\r\n"));
+
+    if (!stranger::canGiveAway())
+        GTEST_SKIP() << "only root can make a link of another user";
+    const QString planted = shared + QStringLiteral("/d");
+    ASSERT_TRUE(QFile::link(home, planted));
+    ASSERT_TRUE(stranger::giveAway(planted));
+    const QString via = dir.filePath(QStringLiteral("via"));
+    ASSERT_TRUE(QFile::link(planted, via));
+    const QString up = dir.filePath(QStringLiteral("up"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("shared/d/sub/.."), up));
+    const QString chain = dir.filePath(QStringLiteral("chain.txt"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("via/sub/y.txt"), chain));
+    // Through the link itself, deeper down, through a link of the user's own
+    // to it, back up with "..", and as the target of another link.
+    for (const QString& path :
+         {planted + QStringLiteral("/x.txt"), planted + QStringLiteral("/sub/y.txt"),
+          via + QStringLiteral("/x.txt"), up + QStringLiteral("/x.txt"), chain}) {
+        EXPECT_EQ(FollowSaveLinks(path), QString()) << path.toStdString();
+        EXPECT_EQ(failureOf(path, {QStringLiteral("*")}),
+                  QStringLiteral("Cannot create file ") + path);
+    }
+    EXPECT_EQ(contentOf(home + QStringLiteral("/x.txt")), QByteArray("mine\r\n"));
+    EXPECT_FALSE(QFileInfo::exists(home + QStringLiteral("/sub/y.txt")));
+
+    // The folder's owner's link is followed.
+    ASSERT_TRUE(stranger::giveAway(shared));
+    WriteTextLines(via + QStringLiteral("/x.txt"), {QStringLiteral("owner")});
+    EXPECT_EQ(contentOf(home + QStringLiteral("/x.txt")), QByteArray("owner\r\n"));
+}
+
 // The new file takes the place of the old one with its owner and mode.
 TEST(TextLines, ASaveKeepsTheOwnerAndTheMode)
 {
@@ -147,6 +194,55 @@ TEST(TextLines, ASaveKeepsTheOwnerAndTheMode)
     EXPECT_EQ(stranger::ownerOf(path), stranger::kUid);
     EXPECT_EQ(modeOf(path), 02640u);
     EXPECT_EQ(contentOf(path), QByteArray("theirs\r\n"));
+}
+
+// Runs save in a child process as the stranger, who is no root and so has
+// the kernel clear set-ID bits on every write; true when the save succeeded.
+bool savedAsStranger(const QString& path, const QStringList& lines)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(stranger::kUid) != 0 ||
+            ::setuid(stranger::kUid) != 0)
+            ::_exit(2);
+        ::_exit(failureOf(path, lines).isEmpty() ? 0 : 1);
+    }
+    int status = -1;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// The owner of a set-user-ID, set-group-ID program saves it, replaced through
+// a new file or, in a folder that takes no new file, written in place: the
+// bits stay. Root saves as the stranger, in a child process; any other user
+// as themselves.
+TEST(TextLines, ASaveByANormalUserKeepsTheSetIdBits)
+{
+    const bool root = stranger::canGiveAway();
+    QTemporaryDir dir;
+    if (root) {
+        ASSERT_TRUE(stranger::giveAway(dir.path()));
+    }
+    const QString closed = dir.filePath(QStringLiteral("closed"));
+    ASSERT_TRUE(QDir().mkdir(closed));
+    for (const QString& path :
+         {dir.filePath(QStringLiteral("replaced.sh")), closed + QStringLiteral("/in-place.sh")}) {
+        SCOPED_TRACE(path.toStdString());
+        setMode(closed, 0755);
+        WriteTextLines(path, {QStringLiteral("old")});
+        if (root) {
+            ASSERT_TRUE(stranger::giveAway(path));
+        }
+        setMode(path, 06755);
+        setMode(closed, 0555);
+        EXPECT_TRUE(root ? savedAsStranger(path, {QStringLiteral("new")})
+                         : failureOf(path, {QStringLiteral("new")}).isEmpty());
+        EXPECT_EQ(contentOf(path), QByteArray("new\r\n"));
+        EXPECT_EQ(modeOf(path), 06755u);
+        EXPECT_EQ(stranger::ownerOf(path), root ? stranger::kUid : ::geteuid());
+    }
+    EXPECT_EQ(QDir(closed).entryList(QDir::Files), QStringList{QStringLiteral("in-place.sh")});
+    setMode(closed, 0755);
 }
 
 // Saved by a user who could not give a new file the old one's owner (a file

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controller/lamppictures.h"
 #include "help/helpwindow.h"
+#include "support/stranger.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest/QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -382,6 +385,47 @@ TEST_F(FileDialogs, TheOverwriteQuestionNamesTheFileALinkLeadsTo)
         EXPECT_EQ(question, real + QStringLiteral(" already exists.\nDo you want to replace it?"));
         EXPECT_EQ(chosen, answer == QMessageBox::Yes ? link : QString());
     }
+}
+
+// A file reached through a link to a folder that another user planted in a
+// shared folder is not replaced: the dialog asks nothing about it, and the
+// save then says that it cannot create the file.
+TEST_F(FileDialogs, NoOverwriteQuestionForAFileBehindAPlantedFolderLink)
+{
+    if (!stranger::canGiveAway())
+        GTEST_SKIP() << "only root can make a link of another user";
+    const QString shared = folder.filePath(QStringLiteral("shared"));
+    const QString home = folder.filePath(QStringLiteral("home"));
+    ASSERT_TRUE(QDir().mkdir(shared));
+    ASSERT_TRUE(QDir().mkdir(home));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    {
+        QFile file(home + QStringLiteral("/notes.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const QString planted = shared + QStringLiteral("/d");
+    ASSERT_TRUE(QFile::link(home, planted));
+    ASSERT_TRUE(stranger::giveAway(planted));
+    const QString chosen = planted + QStringLiteral("/notes.txt");
+    QStringList questions;
+    QTimer::singleShot(0, &window, [&questions, &chosen] {
+        auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        QTimer::singleShot(0, box, [&questions] {
+            auto* ask = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!ask)
+                return;
+            questions.append(ask->text());
+            ask->button(QMessageBox::No)->click();
+        });
+        box->selectFile(chosen);
+        box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+        if (box->isVisible())
+            box->reject();
+    });
+    EXPECT_EQ(window.chooseFile(View::FileDialog::SaveLog), chosen);
+    EXPECT_TRUE(questions.isEmpty()) << questions.join(QLatin1Char('|')).toStdString();
 }
 
 } // namespace

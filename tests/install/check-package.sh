@@ -148,6 +148,12 @@ for line in Type=notify WatchdogSec= Restart=on-failure DynamicUser=yes \
   grep -q "^$line" "$unit" || fail "the unit lacks $line"
 done
 [ -f "$usr/share/doc/qmxv217/examples/qmxv217d.conf" ] || fail "no example configuration"
+logrotate=${root%/}/etc/logrotate.d/qmxv217d
+grep -q '^/var/lib/qmxv217/\*\.log {' "$logrotate" || fail "no logrotate snippet for the log files"
+grep -q 'signal=USR1 qmxv217d.service' "$logrotate" || fail "the logrotate snippet does not reopen the log files"
+if [ "$root" = / ] && command -v logrotate >/dev/null; then
+  logrotate --debug "$logrotate" >"$scratch/logrotate.log" 2>&1 || { cat "$scratch/logrotate.log" >&2; fail "logrotate rejects its snippet"; }
+fi
 rules=$usr/share/doc/qmxv217/examples/99-qmxv217.rules.example
 [ -f "$rules" ] || fail "no example udev rule"
 grep -v '^#' "$rules" | grep 'SYMLINK+="v217-tank"' | grep -q 'ENV{ID_MM_DEVICE_IGNORE}="1"' \

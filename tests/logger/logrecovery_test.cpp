@@ -176,6 +176,42 @@ TEST_F(SafetyCopy, IsNeverDeletedWithoutAnAnswer)
     }
 }
 
+// The offer declined, then a new run asked for: Yes to the question about
+// the recovered lines and Esc in the save dialog keep both the lines and the
+// copy, which the new run would have replaced.
+TEST_F(SafetyCopy, ACancelledSaveBeforeTheNextRunKeepsTheRecoveredLines)
+{
+    const QString state = file(QStringLiteral("state"));
+    QStringList lines;
+    QByteArray copied;
+    {
+        LogRig ended;
+        ended.core.logRecovery().setFolder(state);
+        startRun(ended);
+        ended.timedCycles(2);
+        lines = ended.core.logger().LogList();
+        copied = readBytes(copyPath(ended.core));
+    }
+    // Declined at the start: the lines wait in memory.
+    LogRig next([&state](LogRig& r) {
+        r.core.logRecovery().setFolder(state);
+        r.view.answers.push_back(View::Answer::No);
+    });
+    ASSERT_EQ(next.core.logger().LogList(), lines);
+    ASSERT_EQ(next.confirmSchedule(next.at(12, 0, 0), next.at(13, 0, 0), "0.2"), QString());
+    next.activate();
+    next.view.boxes.clear();
+    next.view.answers.push_back(View::Answer::Yes);
+    next.core.run([&next] { next.core.InputNowSBClick(); });
+    EXPECT_EQ(next.view.boxTexts(),
+              QStringList{QStringLiteral("Log data available in memory.\r\rSave?")});
+    EXPECT_EQ(next.view.fileDialogs, QList{View::FileDialog::SaveLog});
+    EXPECT_FALSE(next.core.logger().LogNow());
+    EXPECT_EQ(next.core.logger().LogList(), lines);
+    next.timedCycles(2);
+    EXPECT_EQ(readBytes(copyPath(next.core)), copied);
+}
+
 // While one controller runs, another neither writes over its copy nor
 // offers or removes it.
 TEST_F(SafetyCopy, TwoControllersKeepApart)

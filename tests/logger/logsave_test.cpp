@@ -197,14 +197,15 @@ TEST_F(SaveQuestion, YesSavesAndStarts)
     EXPECT_EQ(rig.core.logger().LogList().size(), 7);
 }
 
-TEST_F(SaveQuestion, YesStartsAlsoWhenTheDialogIsCancelled)
+TEST_F(SaveQuestion, YesAndACancelledDialogKeepTheLinesAndStartNothing)
 {
     finishedRun();
+    const QStringList lines = rig.core.logger().LogList();
     rig.view.answers.push_back(View::Answer::Yes);
     startAgain();
     EXPECT_EQ(rig.view.fileDialogs.size(), 1);
-    EXPECT_TRUE(rig.core.logger().LogNow());
-    EXPECT_EQ(rig.core.logger().LogList().size(), 7);
+    EXPECT_FALSE(rig.core.logger().LogNow());
+    EXPECT_EQ(rig.core.logger().LogList(), lines);
 }
 
 TEST_F(SaveQuestion, AFailedSaveDoesNotStartTheRun)

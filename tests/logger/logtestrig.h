@@ -6,13 +6,19 @@
 
 #include <QDateTime>
 
+#include <functional>
+
 // A rig whose clock moves 100 ms with every tick, with the logger schedule
 // confirmed through the logger Edit button as a user would.
 struct LogRig : Rig
 {
-    LogRig()
+    // beforeStart sets up what the start-up finds, such as a safety copy
+    // left behind and the answer to its offer.
+    explicit LogRig(const std::function<void(LogRig&)>& beforeStart = {})
     {
         clock.set(QDateTime(QDate(2014, 7, 3), QTime(12, 0)));
+        if (beforeStart)
+            beforeStart(*this);
         startUp();
         view.boxes.clear();
     }

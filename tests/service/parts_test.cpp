@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The service's smaller parts: the recovery waits, the log line form, the
 // headless view's answers and the device watch.
+#include "common/savefile.h"
 #include "service/backoff.h"
 #include "service/devicewatch.h"
 #include "service/headlessview.h"
@@ -15,6 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -113,7 +119,8 @@ TEST(ServiceLogFile, AppendsEachLineAndReportsAFileItCannotWriteOnce)
 {
     QTemporaryDir dir;
     QStringList problems;
-    service::LogFile log([&](const QString& problem) { problems.append(problem); });
+    service::LogFile log([&](const QString& problem) { problems.append(problem); },
+                         [](const QString&) {});
     log.setPath(dir.filePath(QStringLiteral("logs/tank.log")));
     log.append(QStringLiteral("Log Now initiated"));
     QFile file(log.path());
@@ -127,7 +134,185 @@ TEST(ServiceLogFile, AppendsEachLineAndReportsAFileItCannotWriteOnce)
     log.append(QStringLiteral("a"));
     log.append(QStringLiteral("b"));
     ASSERT_EQ(problems.size(), 1);
-    EXPECT_TRUE(problems.first().startsWith(QStringLiteral("cannot write the log file")));
+    EXPECT_TRUE(problems.first().startsWith(
+        QStringLiteral("cannot open the log file %1: Is a directory;").arg(log.path())))
+        << problems.first().toStdString();
+    EXPECT_EQ(log.waiting(), 2);
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+TEST(ServiceLogFile, AReopeningAfterARotationWritesTheNextLinesToTheFileAtThePath)
+{
+    QTemporaryDir dir;
+    service::LogFile log([](const QString&) {}, [](const QString&) {});
+    log.setPath(dir.filePath(QStringLiteral("tank.log")));
+    const QString rotated = dir.filePath(QStringLiteral("tank.log.1"));
+
+    log.append(QStringLiteral("1"));
+    ASSERT_TRUE(QFile::rename(log.path(), rotated));
+    // Until the reopening the lines follow the open file, as logrotate
+    // expects of a program that reopens on SIGHUP.
+    log.append(QStringLiteral("2"));
+    log.reopen();
+    log.append(QStringLiteral("3"));
+    EXPECT_EQ(contentOf(rotated), QByteArray("1\r\n2\r\n"));
+    EXPECT_EQ(contentOf(log.path()), QByteArray("3\r\n"));
+
+    ASSERT_TRUE(QFile::remove(log.path()));
+    log.reopen();
+    log.append(QStringLiteral("4"));
+    EXPECT_EQ(contentOf(log.path()), QByteArray("4\r\n"));
+}
+
+// The file-size limit (ulimit -f) makes the kernel cut a write short at a
+// byte count the test chooses and lets it be lifted again, as room coming
+// back on a full disk would; /dev/full gives the full disk's own reason.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        IgnoreFileSizeSignal();
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { lift(); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    void lift() { ::setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old = {};
+};
+
+TEST(ServiceLogFile, AFullDiskTakesWholeLinesOnlyAndTheWaitingLinesFollowWhenThereIsRoom)
+{
+    QTemporaryDir dir;
+    QStringList problems;
+    QStringList notes;
+    service::LogFile log([&](const QString& problem) { problems.append(problem); },
+                         [&](const QString& note) { notes.append(note); });
+
+    log.setPath(QStringLiteral("/dev/full"));
+    log.append(QStringLiteral("lost"));
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems.first().startsWith(
+        QStringLiteral("cannot write the log file /dev/full: No space left on device;")))
+        << problems.first().toStdString();
+
+    problems.clear();
+    log.setPath(dir.filePath(QStringLiteral("tank.log")));
+    // The waiting line goes to the new path at once.
+    EXPECT_EQ(contentOf(log.path()), "lost\r\n");
+    EXPECT_EQ(notes,
+              QStringList{QStringLiteral("the log file %1 is written again").arg(log.path())});
+    const QByteArray line = "0123456789\r\n";
+    {
+        FileSizeLimit limit(6 + 2 * line.size() + 5);
+        for (int i = 0; i < 4; ++i)
+            log.append(QString::fromLatin1(line.chopped(2)));
+        // Two lines fitted and the third was cut back; nothing of it stays.
+        EXPECT_EQ(contentOf(log.path()), "lost\r\n" + line.repeated(2));
+        EXPECT_EQ(log.waiting(), 2);
+        ASSERT_EQ(problems.size(), 1);
+        EXPECT_TRUE(problems.first().contains(QStringLiteral(": File too large;")))
+            << problems.first().toStdString();
+        limit.lift();
+        log.append(QStringLiteral("after"));
+    }
+    EXPECT_EQ(contentOf(log.path()), "lost\r\n" + line.repeated(4) + "after\r\n");
+    EXPECT_EQ(notes.size(), 2);
+    EXPECT_EQ(log.waiting(), 0);
+
+    // Past the bound the oldest waiting lines go, and the journal says how
+    // many.
+    log.setPath(QStringLiteral("/dev/full"));
+    for (qsizetype i = 0; i < service::LogFile::kMaxWaiting + 3; ++i)
+        log.append(QString::number(i));
+    EXPECT_EQ(log.waiting(), service::LogFile::kMaxWaiting);
+    log.setPath(dir.filePath(QStringLiteral("other.log")));
+    EXPECT_EQ(notes.last(),
+              QStringLiteral("the log file %1 is written again; 3 line(s) captured meanwhile are "
+                             "lost")
+                  .arg(log.path()));
+    EXPECT_TRUE(contentOf(log.path()).startsWith("3\r\n4\r\n"));
+}
+
+// A real full disk: a small tmpfs, mounted in a mount namespace of a child
+// process of its own (root, as on CI; skipped where that is not allowed),
+// filled by the log and by another file whose removal makes room. The
+// child's exit status names the first check that failed.
+int fullDiskChild(const QString& folder)
+{
+    const QByteArray dir = QFile::encodeName(folder);
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("v217-full", dir.constData(), "tmpfs", 0, "size=32k") != 0)
+        return 77;
+    QFile filler(folder + QStringLiteral("/filler"));
+    if (!filler.open(QIODevice::WriteOnly) || filler.write(QByteArray(16384, 'x')) != 16384)
+        return 1;
+    filler.close();
+    QStringList problems;
+    QStringList notes;
+    service::LogFile log([&](const QString& problem) { problems.append(problem); },
+                         [&](const QString& note) { notes.append(note); });
+    log.setPath(folder + QStringLiteral("/tank.log"));
+    // 50 characters and CR LF: the line that reaches past the last free
+    // page is cut short by the kernel.
+    const auto line = [](int i) { return QString::number(i).rightJustified(50, QLatin1Char('.')); };
+    int appended = 0;
+    while (log.waiting() == 0 && appended < 10000)
+        log.append(line(appended++));
+    for (int i = 0; i < 5; ++i)
+        log.append(line(appended++));
+    if (log.waiting() != 6)
+        return 2;
+    if (contentOf(log.path()).size() != (appended - 6) * 52)
+        return 3;
+    if (problems.size() != 1 ||
+        !problems.first().contains(QStringLiteral(": No space left on device;")))
+        return 4;
+    if (!filler.remove())
+        return 5;
+    log.append(line(appended++));
+    QByteArray expected;
+    for (int i = 0; i < appended; ++i)
+        expected += line(i).toLatin1() + "\r\n";
+    if (log.waiting() != 0 || contentOf(log.path()) != expected)
+        return 6;
+    return notes.size() == 1 ? 0 : 7;
+}
+
+TEST(ServiceLogFile, OnARealFullDiskTheLinesWaitWholeAndFollowOnceThereIsRoom)
+{
+    QTemporaryDir dir;
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(fullDiskChild(dir.path()));
+    ASSERT_GT(child, 0);
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    if (WEXITSTATUS(status) == 77)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const char* const checks[] = {"passed",
+                                  "the filler fitted",
+                                  "6 lines wait",
+                                  "the file holds the whole lines written",
+                                  "one problem, with the system's reason",
+                                  "the filler went",
+                                  "every line in the file, in order, after the room came back",
+                                  "one note that writing goes on"};
+    const int failed = WEXITSTATUS(status);
+    EXPECT_EQ(failed, 0) << "failed: " << (failed < 8 ? checks[failed] : "?");
 }
 
 } // namespace

@@ -422,4 +422,50 @@ TEST_F(ServiceEndToEnd, LogLinesOnDiskEqualTheCapturedLinesAfterAKill)
         << written.last().toStdString();
 }
 
+// What logrotate does: rename, then a signal: SIGUSR1, which the package's
+// snippet sends and which only reopens the log files, or SIGHUP, which
+// reloads as well.
+TEST_F(ServiceEndToEnd, ASignalAfterARotationSendsTheNextLinesToANewLogFile)
+{
+    SimulatedBoard& sim = board(4, 5);
+    const QString logFile = work.filePath(QStringLiteral("tank.log"));
+    service.start(
+        {"--name", "tank", "--port", "4", "--log-file", logFile, "--project",
+         project(QStringLiteral("log.iom"), {}, {"1H=01H"}, today() - 1, today() + 1, 0.2)});
+    ASSERT_GE(service.waitForLine(QStringLiteral("Logging activated")), 0) << service.log();
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(received(sim, "I0\\r"));
+    const QList<std::pair<int, QString>> rotations{
+        {SIGUSR1, QStringLiteral("opening the log files anew")},
+        {SIGHUP, QStringLiteral("reloading")}};
+    QList<QByteArray> written;
+    for (const auto& [signal, said] : rotations) {
+        const QString rotated = logFile + QStringLiteral(".%1").arg(signal);
+        ASSERT_TRUE(QFile::rename(logFile, rotated)) << said.toStdString();
+        service.signal(signal);
+        ASSERT_GE(service.waitForLine(said), 0) << service.log();
+        for (int i = 0; i < 5; ++i)
+            ASSERT_TRUE(received(sim, "I0\\r"));
+        QFile before(rotated);
+        ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+        written += wholeLines(before.readAll());
+        ASSERT_TRUE(QFileInfo::exists(logFile)) << "no new log file after " << said.toStdString();
+    }
+    service.signal(SIGKILL);
+    ASSERT_TRUE(service.waitForExit());
+    QFile after(logFile);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    const QList<QByteArray> fresh = wholeLines(after.readAll());
+    ASSERT_GE(fresh.size(), 3);
+    written += fresh;
+
+    // Together the files hold the run, each line once.
+    QFile copy(state.path() + QStringLiteral("/qmx-v217/tank/log-recovery.txt"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    const QList<QByteArray> captured = wholeLines(copy.readAll());
+    EXPECT_LE(std::abs(written.size() - captured.size()), 1);
+    const qsizetype common = std::min(written.size(), captured.size());
+    EXPECT_EQ(written.mid(0, common), captured.mid(0, common));
+}
+
 } // namespace
