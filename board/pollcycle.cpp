@@ -39,7 +39,8 @@ void PollCycle::sendingStep()
     if (m_commState != board::CommState::RelayWrite && m_commState != board::CommState::InputRead)
         return;
     // The board is given a whole tick for its reply, also when this tick
-    // catches up after a late one.
+    // catches up after a late one. A board that answers later than that
+    // still has the command sent again, and its two echoes are invalid data.
     const TickClock::time_point now = m_tickClock->now();
     if (m_sentAt && now - *m_sentAt < kTickPeriod - kTickAllowance)
         return;
