@@ -10,6 +10,9 @@
 //  - CPU time and resident memory while active and while idle;
 //  - the same figures of qmxv217d beside it, on a board of its own with the
 //    same project and the same input changes, in the same minutes.
+//  - with --load N, N busy loops run on the machine while active, and the
+//    invalid-data reports of both programs (boxes and journal lines) are
+//    counted: a board that answers at once must never be one.
 // Run it under xvfb-run (or on a desktop); see docs/performance.md.
 #include "common/textlines.h"
 #include "controller/program.h"
@@ -23,6 +26,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
@@ -31,6 +35,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 #include <unistd.h>
 
@@ -115,7 +121,11 @@ int main(int argc, char** argv)
     const QCommandLineOption trace(
         QStringLiteral("trace"),
         QStringLiteral("Keep the Trace window open over the last 10 minutes while active."));
-    parser.addOptions({minutes, idle, trace});
+    const QCommandLineOption load(
+        QStringLiteral("load"),
+        QStringLiteral("Busy loops to run on the machine while active (default 0)."),
+        QStringLiteral("n"), QStringLiteral("0"));
+    parser.addOptions({minutes, idle, trace, load});
     parser.process(app);
     const auto activeTime =
         std::chrono::milliseconds(static_cast<qint64>(parser.value(minutes).toDouble() * 60000));
@@ -214,11 +224,15 @@ int main(int argc, char** argv)
     });
     sampler.start(1s);
     int stops = 0;
+    int invalidBoxes = 0;
     // A stop (a box of the poll cycle) would end the figures: close it,
     // count it and activate again.
     QTimer guard;
     QObject::connect(&guard, &QTimer::timeout, &board, [&] {
         if (QWidget* box = QApplication::activeModalWidget()) {
+            if (auto* message = qobject_cast<QMessageBox*>(box);
+                message && message->text().contains(QStringLiteral("Invalid data")))
+                ++invalidBoxes;
             box->close();
             ++stops;
         }
@@ -236,6 +250,13 @@ int main(int argc, char** argv)
                 program.desktop.traceFm.findChild<QComboBox*>(QStringLiteral("MinutesBox")))
             span->setCurrentIndex(1);
     }
+    // The load: shells that never wait, one core each.
+    std::vector<std::unique_ptr<QProcess>> busyLoops;
+    for (int i = 0; i < parser.value(load).toInt(); ++i) {
+        busyLoops.push_back(std::make_unique<QProcess>());
+        busyLoops.back()->start(QStringLiteral("/bin/sh"),
+                                {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+    }
     const Usage activeFrom = Usage::now();
     const Usage serviceFrom = Usage::of(service.processId());
     measuring = true;
@@ -245,6 +266,10 @@ int main(int argc, char** argv)
     inputs.stop();
     const Usage activeTo = Usage::now();
     const Usage serviceTo = Usage::of(service.processId());
+    for (const std::unique_ptr<QProcess>& loop : busyLoops) {
+        loop->kill();
+        loop->waitForFinished(1000);
+    }
     service.terminate();
     const bool serviceStopped = service.waitForFinished(5000) &&
                                 service.exitStatus() == QProcess::NormalExit &&
@@ -258,16 +283,20 @@ int main(int argc, char** argv)
     runEventsFor(idleTime);
     const Usage idleTo = Usage::now();
 
-    std::printf("poll cycle with the main window shown%s (%.0f s active)\n",
+    std::printf("poll cycle with the main window shown%s (%.0f s active, %zu busy loops)\n",
                 parser.isSet(trace) ? " and the Trace window open" : "",
-                activeTo.wall - activeFrom.wall);
+                activeTo.wall - activeFrom.wall, busyLoops.size());
     figures.print();
-    std::printf("  stops (message boxes)  %d\n", stops);
+    std::printf("  stops (message boxes)  %d, of them invalid data %d\n", stops, invalidBoxes);
     std::printf("the program's process\n");
     printUsage("active", activeFrom, activeTo, peakRss);
     printUsage("idle", idleFrom, idleTo, peakRss);
     std::printf("qmxv217d beside it, in the same minutes (one board, the same project)\n");
     serviceFigures.print();
+    QFile serviceLog(work.path() + QStringLiteral("/service.log"));
+    const QByteArray journal = serviceLog.open(QIODevice::ReadOnly) ? serviceLog.readAll() : "";
+    std::printf("  invalid data reports   %lld\n",
+                static_cast<long long>(journal.count("Invalid data received")));
     printUsage("active", serviceFrom, serviceTo, servicePeakRss);
     if (!closed)
         std::fprintf(stderr, "the system did not close on the second Activate\n");

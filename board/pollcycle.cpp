@@ -18,6 +18,13 @@ void PollCycle::fail(Failure failure, const QString& status, const QString& box)
 
 void PollCycle::sendingStep()
 {
+    // A reply that waits unread when the tick comes (the program was held
+    // up, and its notification has not run yet) came in time: it is judged
+    // before the command could go out again and make it look too long.
+    if (m_commState != board::CommState::Idle && readWaiting()) {
+        m_noReplyTicks = 0;
+        judge();
+    }
     if (m_commState != board::CommState::Idle) {
         ++m_noReplyTicks;
         if (m_noReplyTicks == kWatchdogTicks) {
@@ -29,6 +36,14 @@ void PollCycle::sendingStep()
             return;
         }
     }
+    if (m_commState != board::CommState::RelayWrite && m_commState != board::CommState::InputRead)
+        return;
+    // The board is given a whole tick for its reply, also when this tick
+    // catches up after a late one. A board that answers later than that
+    // still has the command sent again, and its two echoes are invalid data.
+    const TickClock::time_point now = m_tickClock->now();
+    if (m_sentAt && now - *m_sentAt < kTickPeriod - kTickAllowance)
+        return;
     if (m_commState == board::CommState::RelayWrite) {
         if (m_relayWord && !m_relayWord(m_portOut)) {
             fail(Failure::TimeData, QStringLiteral("System error..."),
@@ -37,9 +52,10 @@ void PollCycle::sendingStep()
         }
         m_relayCommand = RelayCommandFor(m_portOut);
         m_serial.WriteString(m_relayCommand);
-    } else if (m_commState == board::CommState::InputRead) {
+    } else {
         m_serial.WriteString(kInputQuery);
     }
+    m_sentAt = now;
 }
 
 void PollCycle::ResetSerial()
@@ -49,6 +65,7 @@ void PollCycle::ResetSerial()
     m_rxText.clear();
     m_commState = board::CommState::Idle;
     m_noReplyTicks = 0;
+    m_sentAt.reset();
     m_lastPortOut = 0;
     m_lastPortIn = 0;
     m_portOut = 0;
@@ -62,6 +79,13 @@ void PollCycle::ResetSerial()
 
 void PollCycle::activate()
 {
+    // Still idle: the board's prompt shows "Board online...", and 1 to 3
+    // stray bytes (noise as the port opened, the rest of a garbled reply)
+    // are dropped instead of spoiling the first echo.
+    if (readWaiting())
+        judge();
+    m_rxText.clear();
+    m_sentAt.reset();
     m_systemActive = true;
     m_lastFailure = Failure::None;
     m_commState = board::CommState::RelayWrite;
@@ -107,15 +131,30 @@ Verdict judgeLength(qsizetype length, int expected)
 
 } // namespace
 
+bool PollCycle::readWaiting()
+{
+    char c = 0;
+    int count = 0;
+    while (count < kReadLimit && m_serial.ReadChar(c) > 0) {
+        m_rxText += c;
+        ++count;
+    }
+    return count > 0;
+}
+
 void PollCycle::Serial1RxData()
 {
     m_noReplyTicks = 0;
-    char c = 0;
-    while (m_serial.ReadChar(c) > 0)
-        m_rxText += c;
+    readWaiting();
+    judge();
+}
+
+void PollCycle::judge()
+{
     if (m_rxText.isEmpty())
         return;
 
+    const board::CommState before = m_commState;
     bool invalid = false;
     switch (m_commState) {
     case board::CommState::Idle:
@@ -194,6 +233,9 @@ void PollCycle::Serial1RxData()
         break;
     }
 
+    // The next state's command has not gone out yet.
+    if (m_commState != before)
+        m_sentAt.reset();
     if (invalid) {
         observe(Observation::InvalidData);
         fail(Failure::InvalidData, QStringLiteral("Comms error..."),

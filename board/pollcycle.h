@@ -2,11 +2,14 @@
 #pragma once
 
 #include "board/commstate.h"
+#include "board/tickclock.h"
 #include "common/view.h"
 
 #include <QByteArray>
 
+#include <chrono>
 #include <functional>
+#include <optional>
 
 class SerialLink;
 
@@ -22,6 +25,19 @@ class PollCycle
 public:
     // Ticks without a receive notification before the board counts as silent.
     static constexpr int kWatchdogTicks = 15;
+    // The period of the tick that runs the sending step.
+    static constexpr std::chrono::milliseconds kTickPeriod{100};
+    // A command unanswered is sent again once a whole tick has passed since it
+    // went out; a tick that comes this much sooner still counts as a whole
+    // one, so the ordinary jitter of a timer does not hold a re-send back to
+    // the tick after. A tick that catches up after a late one comes far
+    // sooner and sends nothing.
+    static constexpr std::chrono::milliseconds kTickAllowance{10};
+    // One receive step reads at most this many bytes, the serial component's
+    // input queue: a board that sends without pause cannot keep the handler
+    // reading, and the text, too long by then, is judged at once. What came
+    // beyond waits for the next notification.
+    static constexpr int kReadLimit = 1024;
 
     // Asked on every relay-write tick before the command goes out; it may
     // switch relays of the word. False when the time data is faulty: the
@@ -62,6 +78,9 @@ public:
     void setInputReadHook(InputReadHook hook) { m_inputRead = std::move(hook); }
     void setResetHook(ResetHook hook) { m_reset = std::move(hook); }
     void setObserverHook(ObserverHook hook) { m_observer = std::move(hook); }
+    // The time source of the re-sends; the owner keeps it alive. A steady
+    // clock of the cycle's own until one is set.
+    void setTickClock(const TickClock& clock) { m_tickClock = &clock; }
 
     [[nodiscard]] board::CommState CommState() const { return m_commState; }
     [[nodiscard]] int NoReplyTicks() const { return m_noReplyTicks; }
@@ -77,15 +96,19 @@ public:
     [[nodiscard]] int LastPortOut() const { return m_lastPortOut; }
     [[nodiscard]] int LastPortIn() const { return m_lastPortIn; }
 
-    // The poll step of a tick: the watchdog, then the relay command or the
-    // input query.
+    // The poll step of a tick: what the board has sent already and nobody
+    // has read yet is judged first; then the watchdog, then the relay command
+    // or the input query, which an unanswered command repeats only once a
+    // whole tick has passed since it went out.
     void sendingStep();
     // The receive handler: collects the reply and judges it.
     void Serial1RxData();
     // Back to idle: the cycle stops, the words clear, the indicators show it.
     void ResetSerial();
 
-    // Activation: the cycle starts with a relay write.
+    // Activation: the cycle starts with a relay write. What the board sent
+    // before is let in as the idle state lets it in, and what is left of it
+    // is not taken for the start of the first reply.
     void activate();
     // The user asked to deactivate: the next input reply ends the cycle.
     void requestClose() { m_closeRequested = true; }
@@ -98,6 +121,10 @@ public:
     void UpdatePortInIndicators();
 
 private:
+    // Appends what has arrived, at most kReadLimit bytes; true when any came.
+    bool readWaiting();
+    // Judges RxText in the current state.
+    void judge();
     void fail(Failure failure, const QString& status, const QString& box);
     void observe(Observation what)
     {
@@ -111,6 +138,8 @@ private:
     InputReadHook m_inputRead;
     ResetHook m_reset;
     ObserverHook m_observer;
+    SteadyTickClock m_steadyClock;
+    const TickClock* m_tickClock = &m_steadyClock;
 
     board::CommState m_commState = board::CommState::Idle;
     int m_noReplyTicks = 0;
@@ -119,6 +148,8 @@ private:
     bool m_systemActive = false;
     bool m_closeRequested = false;
     Failure m_lastFailure = Failure::None;
+    // When the command of the current state went out; empty until it has.
+    std::optional<TickClock::time_point> m_sentAt;
     int m_portOut = 0;
     int m_portIn = 0;
     int m_lastPortOut = 0;

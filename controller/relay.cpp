@@ -80,12 +80,17 @@ void Controller::ActiveButtClick()
         m_poll.requestClose();
         return;
     }
-    if (m_serial.HungUp() && !reopenHungUpPort())
+    // A port whose device hung up is opened again first, so a board that was
+    // plugged back in runs without its port being chosen again; a failed open
+    // has shown the port problem, and the system stays idle.
+    if (m_serial.HungUp() && !m_port.reopen())
         return;
+    // First, so what the board sent before (its prompt) is judged while still
+    // idle and "System opened" is the last word.
+    m_poll.activate();
     m_view.setLamp(View::Lamp::Activate, true);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("System opened"));
     m_timers.startRun();
-    m_poll.activate();
 }
 
 void Controller::ResetSerial()
@@ -126,20 +131,6 @@ void Controller::OpenSerialPort(const QString& text)
 void Controller::Serial1HangUp()
 {
     m_port.hungUp();
-}
-
-// Activation on a port whose device hung up opens the same port again first,
-// so a board that was plugged back in runs without its port being chosen
-// again. A failed open has shown the port problem, and the system stays
-// idle. What the board sent before this open (its prompt as it powered up)
-// is judged while still idle, as after choosing the port, so it is not taken
-// for the start of the first reply.
-bool Controller::reopenHungUpPort()
-{
-    if (!m_port.reopen())
-        return false;
-    Serial1RxData();
-    return true;
 }
 
 int Controller::ExecutePortTimerList(int& portOut)

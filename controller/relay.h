@@ -36,7 +36,7 @@ struct Regional;
 class Controller
 {
 public:
-    static constexpr std::chrono::milliseconds kTickPeriod{100};
+    static constexpr std::chrono::milliseconds kTickPeriod = board::PollCycle::kTickPeriod;
     // Ticks without a receive notification before the board counts as silent.
     static constexpr int kWatchdogTicks = board::PollCycle::kWatchdogTicks;
     static inline const QString kTitle = QStringLiteral("QMX V217");
@@ -147,7 +147,6 @@ private:
     void startUp();
     void resetForStart();
     [[nodiscard]] ProjectParts projectParts();
-    [[nodiscard]] bool reopenHungUpPort();
 
     View& m_view;
     SerialLink& m_serial;

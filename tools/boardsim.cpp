@@ -67,6 +67,8 @@ Standard input, one control command per line:
                   "split 1" sends replies whole again
   garbage         replace the next reply by as many "?" characters
   lowercase       answer the next input query with the digits "1a"
+  flood on|off    send "?" without pause, as fast as the terminal takes it
+                  (commands are still received and answered in between)
   send TEXT       send TEXT at once (\r \n \\ \xHH understood)
   prompt          send the prompt CR LF "#"
   hangup          close the terminal: the board is unplugged
@@ -173,6 +175,8 @@ public:
     int splitGapMs = 10;
     bool garbageNext = false;
     bool lowercaseNext = false;
+    bool flooding = false;
+    long long floodBytes = 0;
 
     // Opens a new terminal and, unless the board runs unlinked, links it.
     bool link()
@@ -314,6 +318,16 @@ public:
         return static_cast<int>(std::max<milliseconds::rep>(1, wait.count()));
     }
 
+    // Fills the terminal while flooding; no event line per piece, which
+    // would flood the log instead.
+    void floodMore()
+    {
+        static const QByteArray kFlood(256, '?');
+        const ssize_t put = write(master, kFlood.constData(), static_cast<size_t>(kFlood.size()));
+        if (put > 0)
+            floodBytes += put;
+    }
+
     int master = -1;
     int slave = -1;
     QString terminal;
@@ -386,6 +400,13 @@ bool control(Board& board, const QByteArray& line)
     } else if (verb == "lowercase") {
         board.lowercaseNext = true;
         say("info", "next input reply lower case");
+    } else if (verb == "flood") {
+        if (!onOff(rest, board.flooding))
+            return bad(), true;
+        say("info", board.flooding
+                        ? std::string("flooding")
+                        : "flood off, " + std::to_string(board.floodBytes) + " bytes sent");
+        board.floodBytes = 0;
     } else if (verb == "send") {
         board.send(unescaped(rest));
         say("info", "sent " + escaped(unescaped(rest)));
@@ -469,7 +490,8 @@ int main(int argc, char** argv)
     bool stdinOpen = true;
     bool running = true;
     while (running && !g_stop) {
-        pollfd fds[2] = {{board.master, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const auto boardEvents = static_cast<short>(board.flooding ? POLLIN | POLLOUT : POLLIN);
+        pollfd fds[2] = {{board.master, boardEvents, 0}, {STDIN_FILENO, POLLIN, 0}};
         if (!stdinOpen)
             fds[1].fd = -1;
         const int timeout = board.flush();
@@ -480,6 +502,8 @@ int main(int argc, char** argv)
             continue;
         if (board.master >= 0 && (fds[0].revents & POLLIN))
             board.onReadable();
+        if (board.master >= 0 && board.flooding && (fds[0].revents & POLLOUT))
+            board.floodMore();
         if (fds[1].revents & (POLLIN | POLLHUP)) {
             char buffer[512];
             const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);

@@ -160,12 +160,107 @@ TEST_F(PollCycle, IdlePromptAndLeftovers)
     EXPECT_TRUE(rig.core.poll().RxText().isEmpty());
     EXPECT_TRUE(rig.view.boxes.isEmpty());
 
-    // One to three other characters stay and spoil the first echo.
+    // One to three other characters stay while idle, as the start of a
+    // prompt, but activation drops them: the first echo is judged alone.
     rig.link.receive("\r\n");
     EXPECT_EQ(rig.core.poll().RxText(), QByteArray("\r\n"));
     activate();
+    EXPECT_TRUE(rig.core.poll().RxText().isEmpty());
     rig.link.receive("R0000\r\n#");
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::InputRead);
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+}
+
+// Bytes on the port whose notification has not run yet when Activate is
+// clicked (the port was opened a moment ago) are let in as the idle state
+// lets them in, not taken for the start of the first echo.
+TEST_F(PollCycle, WhatWaitsUnreadAtActivationIsJudgedAsIdle)
+{
+    rig.link.arrive("\r\n#");
+    rig.core.ActiveButtClick();
+    EXPECT_EQ(rig.view.statusHistory[1].mid(rig.view.statusHistory[1].size() - 2),
+              (QStringList{QStringLiteral("Board online..."), QStringLiteral("System opened")}));
+    rig.cycle(1);
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+    rig.core.ActiveButtClick();
+    rig.cycle(2);
+    ASSERT_EQ(rig.view.status[1], QStringLiteral("System closed"));
+
+    rig.link.autoReply = false;
+    rig.link.arrive("\xFF");
+    activate();
+    EXPECT_TRUE(rig.core.poll().RxText().isEmpty());
+    rig.link.receive("R0000\r\n#");
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::InputRead);
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+}
+
+// The program was held up right after it wrote (a loaded machine): when the
+// tick comes, the board's answer waits unread and its notification has not
+// run. The answer is judged before anything is sent.
+TEST_F(PollCycle, AReplyWaitingUnreadWhenTheTickComesIsJudgedFirst)
+{
+    activate();
+    rig.link.arrive("R0000\r\n#");
+    rig.tick(std::chrono::milliseconds(150));
+    EXPECT_EQ(rig.link.written, (QList<QByteArray>{"R0000\r", "I0\r"}));
+    EXPECT_EQ(rig.core.poll().CommState(), board::CommState::InputRead);
+    EXPECT_EQ(rig.core.poll().NoReplyTicks(), 1);
+    // Its notification comes late and finds nothing left.
+    rig.link.receive({});
+
+    rig.link.arrive("I0\r\n11\r\n#");
+    rig.tick(std::chrono::milliseconds(150));
+    EXPECT_EQ(rig.core.poll().PortIn(), 9);
+    EXPECT_EQ(rig.link.written.last(), QByteArray("R0000\r"));
+    EXPECT_EQ(rig.link.written.size(), 3);
+
+    // A reply that is wrong is still wrong, and nothing more goes out.
+    rig.link.arrive("R0001\r\n#");
+    rig.tick(std::chrono::milliseconds(150));
+    EXPECT_EQ(rig.link.written.size(), 3);
     expectIdleAfter(kInvalid, QStringLiteral("Comms error..."));
+}
+
+// A late tick is followed by one that catches up, sooner than a tick: the
+// command sent on the late one is not sent again on it. A tick that is only
+// a little early after its late predecessor still counts as whole.
+TEST_F(PollCycle, ACommandIsSentAgainOnlyAWholeTickAfterItWentOut)
+{
+    using std::chrono::milliseconds;
+    activate();
+    rig.link.receive("R0000\r\n#");
+    rig.tick(milliseconds(150)); // late: the input query goes out
+    rig.tick(milliseconds(50));  // catching up
+    EXPECT_EQ(rig.link.count("I0\r"), 1);
+    EXPECT_EQ(rig.core.poll().NoReplyTicks(), 2);
+    rig.link.receive("I0\r\n11\r\n#");
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+
+    rig.tick(milliseconds(150)); // late again: the relay command goes out
+    rig.tick(milliseconds(50));
+    EXPECT_EQ(rig.link.count("R0000\r"), 2);
+    rig.tick(milliseconds(100));
+    EXPECT_EQ(rig.link.count("R0000\r"), 3);
+    // A tick a little early, as a timer's jitter makes it, still counts.
+    rig.tick(Controller::kTickPeriod - board::PollCycle::kTickAllowance);
+    EXPECT_EQ(rig.link.count("R0000\r"), 4);
+}
+
+// A board that floods the line: one notification reads no more than the
+// input queue holds, and the text, far too long, is invalid data at once.
+TEST_F(PollCycle, ANotificationReadsAtMostOneInputQueue)
+{
+    activate();
+    rig.link.receive(QByteArray(5000, '?'));
+    EXPECT_EQ(rig.link.waiting(), 5000 - board::PollCycle::kReadLimit);
+    expectIdleAfter(kInvalid, QStringLiteral("Comms error..."));
+
+    // While idle, each notification drops what it read.
+    rig.link.receive({});
+    EXPECT_EQ(rig.link.waiting(), 5000 - 2 * board::PollCycle::kReadLimit);
+    EXPECT_TRUE(rig.core.poll().RxText().isEmpty());
+    EXPECT_EQ(rig.view.boxes.size(), 1);
 }
 
 TEST_F(PollCycle, WatchdogFiresOnceAfterFifteenSilentTicks)

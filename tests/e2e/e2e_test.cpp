@@ -176,6 +176,37 @@ TEST_F(EndToEnd, ALateBoardSendsTwoEchoesAndIsInvalidData)
     EXPECT_EQ(view.boxes.at(0).text, kInvalid);
 }
 
+// Noise on the line while idle (a byte the board sent as the port opened)
+// stays collected as the start of a prompt; activation drops it, and the
+// first echo is judged alone.
+TEST_F(EndToEnd, AStrayByteBeforeActivationDoesNotSpoilTheFirstEcho)
+{
+    ASSERT_TRUE(sim.commandAndWait("send \\xFF", "tx"));
+    ASSERT_TRUE(waitUntil([&] { return !core.poll().RxText().isEmpty(); }));
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    EXPECT_TRUE(view.boxes.isEmpty());
+}
+
+// A board that sends without pause: each receive notification reads one
+// input queue at most and returns, so the event loop goes on, and the reply,
+// too long, is invalid data at once.
+TEST_F(EndToEnd, AFloodingBoardIsInvalidDataAndTheEventLoopGoesOn)
+{
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    ASSERT_TRUE(sim.commandAndWait("flood on"));
+    ASSERT_TRUE(tickUntil([&] { return !view.boxes.isEmpty(); }, milliseconds(3000)));
+    ASSERT_EQ(view.boxes.size(), 1);
+    EXPECT_EQ(view.boxes.at(0).text, kInvalid);
+    EXPECT_FALSE(core.poll().SystemActive());
+    bool fired = false;
+    QTimer::singleShot(milliseconds(50), &serial, [&] { fired = true; });
+    EXPECT_TRUE(waitUntil([&] { return fired; }, milliseconds(2000)));
+    EXPECT_LE(core.poll().RxText().size(), 3);
+    ASSERT_TRUE(sim.commandAndWait("flood off", "info", "flood off"));
+}
+
 TEST_F(EndToEnd, AHangUpWhileActiveEndsInTheWatchdogAndTheProgramGoesOn)
 {
     core.ActiveButtClick();

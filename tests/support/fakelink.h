@@ -48,9 +48,12 @@ public:
     // Bytes arrive and the receive notification fires.
     void receive(const QByteArray& bytes)
     {
-        m_rx += bytes;
+        arrive(bytes);
         notifyRxData();
     }
+    // Bytes arrive, and their notification has not come yet.
+    void arrive(const QByteArray& bytes) { m_rx += bytes; }
+    [[nodiscard]] qsizetype waiting() const { return m_rx.size(); }
     // The device goes away, as an unplugged adapter does; the port stays
     // open.
     void hangUp()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "board/tickclock.h"
 #include "common/clock.h"
 
 // A clock the test sets and advances.
@@ -17,4 +18,15 @@ public:
 
 private:
     QDateTime m_now;
+};
+
+// A monotonic clock the test advances, for the poll cycle's re-sends.
+class ManualTickClock final : public board::TickClock
+{
+public:
+    [[nodiscard]] time_point now() const override { return m_now; }
+    void advance(std::chrono::milliseconds by) { m_now += by; }
+
+private:
+    time_point m_now;
 };

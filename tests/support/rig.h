@@ -22,12 +22,15 @@ struct Rig
         core.lastRunFolders().setProgramFolder(lastRunFolder.filePath(QStringLiteral("program")));
         core.lastRunFolders().setConfigFolder(lastRunFolder.filePath(QStringLiteral("config")));
         core.logRecovery().setFolder(lastRunFolder.filePath(QStringLiteral("state")));
+        core.poll().setTickClock(tickClock);
     }
 
     QTemporaryDir lastRunFolder;
     FakeView view;
     FakeLink link;
     ManualClock clock;
+    // What the poll cycle's re-sends are measured by: tick() steps it.
+    ManualTickClock tickClock;
     // The controller formats with these; a test may change them, and the
     // controller follows from its next text on.
     Regional regional = Regional::fixed();
@@ -35,8 +38,10 @@ struct Rig
 
     // The first tick: the start-up work.
     void startUp() { core.Timer1Timer(); }
-    void tick()
+    // A tick, `after` the one before on the tick clock.
+    void tick(std::chrono::milliseconds after = Controller::kTickPeriod)
     {
+        tickClock.advance(after);
         core.run([this] { core.Timer1Timer(); });
     }
     // Activates and runs n full poll cycles against the auto-replying board.
