@@ -4,6 +4,7 @@
 #include "common/conversions.h"
 #include "common/daynumber.h"
 #include "timers/chantimer.h"
+#include "timers/timerpass.h"
 
 #include <algorithm>
 #include <array>
@@ -391,7 +392,97 @@ Schedule ComputeSchedule(const QStringList& records, const Span& span)
         }
         RecordWalk(span, settings, state, record, result.intervals).run(segments);
     }
+    result.relays = RelayIntervals(records, span, result.intervals);
     return result;
+}
+
+QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
+                              const QList<Interval>& windows)
+{
+    // The passes at which the engine may switch: where a window opens or
+    // closes, and every pass of a toggling window. Stretches, merged.
+    QList<std::pair<qint64, qint64>> busy;
+    for (const Interval& w : windows) {
+        if (w.toggle) {
+            busy.append({w.openPassMs, w.closePassMs});
+            continue;
+        }
+        busy.append({w.openPassMs, w.openPassMs});
+        if (w.closes)
+            busy.append({w.closePassMs, w.closePassMs});
+    }
+    std::sort(busy.begin(), busy.end());
+    QList<std::pair<qint64, qint64>> merged;
+    for (const auto& stretch : busy) {
+        if (!merged.isEmpty() && stretch.first <= merged.last().second + kPassMs)
+            merged.last().second = std::max(merged.last().second, stretch.second);
+        else
+            merged.append(stretch);
+    }
+
+    QStringList state = records;
+    int word = 0;
+    for (qsizetype first = 0; first + kRecordLines <= state.size(); first += kRecordLines) {
+        const int relay = StrToIntDef(state.at(first + Channel), 0);
+        if (relay < 1 || relay > 16 || state.at(first + Running) != QLatin1String("1"))
+            continue;
+        if (state.at(first + TogState) == QLatin1String("1"))
+            word |= 1 << (relay - 1);
+        else
+            word &= ~(1 << (relay - 1));
+    }
+    std::array<qint64, 16> since{};
+    std::array<int, 16> onBy{};
+    since.fill(span.fromMs);
+    onBy.fill(-1);
+    QList<RelayOn> out;
+
+    const QList<Segment> segments = segmentsOf(span);
+    qsizetype segment = 0;
+    for (const auto& [from, to] : merged) {
+        for (qint64 pass = std::max(from, span.fromMs); pass <= to && pass < span.toMs;
+             pass += kPassMs) {
+            while (pass >= segments.at(segment).toMs)
+                ++segment;
+            const QStringList before = state;
+            int next = word;
+            if (ExecuteTimerPass(state, next, dayNumberOf(pass + segments.at(segment).wallShiftMs),
+                                 u'.') < 0)
+                return out;
+            if (next == word)
+                continue;
+            // The record that switched a relay in this pass is the last one
+            // on it, in list order, whose window or toggle phase changed.
+            std::array<int, 16> by{};
+            by.fill(-1);
+            for (qsizetype first = 0; first < state.size(); first += kRecordLines) {
+                if (state.at(first + Running) != before.at(first + Running) ||
+                    state.at(first + TogState) != before.at(first + TogState))
+                    by[static_cast<size_t>(StrToIntDef(state.at(first + Channel), 1) - 1)] =
+                        static_cast<int>(first / kRecordLines);
+            }
+            for (int relay = 0; relay < 16; ++relay) {
+                const int mask = 1 << relay;
+                const auto r = static_cast<size_t>(relay);
+                if ((next & mask) && !(word & mask)) {
+                    since[r] = pass;
+                    onBy[r] = by[r];
+                } else if (!(next & mask) && (word & mask)) {
+                    out.append({relay + 1, since[r], pass, onBy[r], by[r]});
+                }
+            }
+            word = next;
+        }
+    }
+    for (int relay = 0; relay < 16; ++relay) {
+        if (word & (1 << relay))
+            out.append({relay + 1, since[static_cast<size_t>(relay)], span.toMs,
+                        onBy[static_cast<size_t>(relay)], -1});
+    }
+    std::stable_sort(out.begin(), out.end(), [](const RelayOn& a, const RelayOn& b) {
+        return std::tie(a.relay, a.fromMs) < std::tie(b.relay, b.fromMs);
+    });
+    return out;
 }
 
 Span DaySpan(const QDate& from, int days, const QTimeZone& zone)
@@ -516,6 +607,21 @@ QByteArray ToCsv(const QList<Interval>& intervals, const QTimeZone& zone)
             csv += ',';
         csv += "\r\n";
     }
+    return csv;
+}
+
+QByteArray RelaysToCsv(const QList<RelayOn>& relays, const QTimeZone& zone)
+{
+    const auto time = [&](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms, zone)
+            .toString(ms % 1000 == 0 ? Qt::ISODate : Qt::ISODateWithMs)
+            .toUtf8();
+    };
+    const auto record = [](int r) { return r < 0 ? QByteArray() : QByteArray::number(r); };
+    QByteArray csv("relay,on,off,on_record,off_record\r\n");
+    for (const RelayOn& r : relays)
+        csv += QByteArray::number(r.relay).rightJustified(2, '0') + ',' + time(r.fromMs) + ',' +
+               time(r.toMs) + ',' + record(r.onBy) + ',' + record(r.offBy) + "\r\n";
     return csv;
 }
 
