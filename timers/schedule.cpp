@@ -6,6 +6,8 @@
 #include "timers/chantimer.h"
 #include "timers/timerpass.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -22,6 +24,9 @@ constexpr qint64 kDayMs = 86'400'000;
 // Milliseconds from the day numbers' epoch (30 December 1899) to 1970.
 constexpr qint64 kEpochShiftMs = 25'569 * kDayMs;
 constexpr double kPassSeconds = 0.2;
+// The states of the records remembered while looking for the period of
+// their toggling: a toggle of an hour ON and an hour OFF.
+constexpr qsizetype kMaxRemembered = 36'000;
 
 qint64 floorDiv(qint64 a, qint64 b)
 {
@@ -420,6 +425,17 @@ QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
             merged.append(stretch);
     }
 
+    // The passes at which the clock matters to the engine: where a window
+    // opens or closes. Between two of them it goes on from its records
+    // alone.
+    QList<qint64> events;
+    for (const Interval& w : windows) {
+        events.append(w.openPassMs);
+        if (w.closes)
+            events.append(w.closePassMs);
+    }
+    std::sort(events.begin(), events.end());
+
     QStringList state = records;
     int word = 0;
     for (qsizetype first = 0; first + kRecordLines <= state.size(); first += kRecordLines) {
@@ -437,11 +453,81 @@ QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
     onBy.fill(-1);
     QList<RelayOn> out;
 
+    // A change of the word at a pass, and for each relay the record that
+    // made it: the last one on it, in list order, whose window or toggle
+    // phase changed in that pass.
+    struct Switch
+    {
+        qint64 pass;
+        int word;
+        std::array<int, 16> by;
+    };
+    const auto apply = [&](const Switch& change) {
+        for (int relay = 0; relay < 16; ++relay) {
+            const int mask = 1 << relay;
+            const auto r = static_cast<size_t>(relay);
+            if ((change.word & mask) && !(word & mask)) {
+                since[r] = change.pass;
+                onBy[r] = change.by[r];
+            } else if (!(change.word & mask) && (word & mask)) {
+                out.append({relay + 1, since[r], change.pass, onBy[r], change.by[r]});
+            }
+        }
+        word = change.word;
+    };
+
+    // While windows toggle and none opens or closes, the records come back
+    // to a state they had (each phase reloads its count from the same
+    // text): from then on the engine does what it did since, period after
+    // period. Those periods are taken over as the engine made them, up to
+    // the next pass at which the clock matters again.
+    QHash<QString, qint64> seen;
+    QList<Switch> switches;
+    const auto snapshot = [&] {
+        return state.join(QLatin1Char('\n')) + QLatin1Char('\n') + QString::number(word);
+    };
+
     const QList<Segment> segments = segmentsOf(span);
     qsizetype segment = 0;
+    qsizetype event = 0;
     for (const auto& [from, to] : merged) {
+        seen.clear();
+        switches.clear();
         for (qint64 pass = std::max(from, span.fromMs); pass <= to && pass < span.toMs;
              pass += kPassMs) {
+            while (event < events.size() && events.at(event) < pass)
+                ++event;
+            if (event < events.size() && events.at(event) == pass) {
+                seen.clear();
+                switches.clear();
+            } else {
+                const qint64 nextEvent =
+                    std::min(event < events.size() ? events.at(event) : span.toMs, span.toMs);
+                const QString now = snapshot();
+                const auto earlier = seen.constFind(now);
+                if (earlier != seen.constEnd()) {
+                    const qint64 period = pass - *earlier;
+                    const qint64 periods = (nextEvent - pass) / period;
+                    QList<Switch> cycle;
+                    for (const Switch& change : switches) {
+                        if (change.pass >= *earlier)
+                            cycle.append(change);
+                    }
+                    for (qint64 k = 1; k <= periods; ++k) {
+                        for (Switch change : cycle) {
+                            change.pass += k * period;
+                            apply(change);
+                        }
+                    }
+                    pass += periods * period;
+                    seen.clear();
+                    switches.clear();
+                    if (pass > to || pass >= span.toMs)
+                        break;
+                } else if (seen.size() < kMaxRemembered) {
+                    seen.insert(now, pass);
+                }
+            }
             while (pass >= segments.at(segment).toMs)
                 ++segment;
             const QStringList before = state;
@@ -451,27 +537,16 @@ QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
                 return out;
             if (next == word)
                 continue;
-            // The record that switched a relay in this pass is the last one
-            // on it, in list order, whose window or toggle phase changed.
-            std::array<int, 16> by{};
-            by.fill(-1);
+            Switch change{pass, next, {}};
+            change.by.fill(-1);
             for (qsizetype first = 0; first < state.size(); first += kRecordLines) {
                 if (state.at(first + Running) != before.at(first + Running) ||
                     state.at(first + TogState) != before.at(first + TogState))
-                    by[static_cast<size_t>(StrToIntDef(state.at(first + Channel), 1) - 1)] =
+                    change.by[static_cast<size_t>(StrToIntDef(state.at(first + Channel), 1) - 1)] =
                         static_cast<int>(first / kRecordLines);
             }
-            for (int relay = 0; relay < 16; ++relay) {
-                const int mask = 1 << relay;
-                const auto r = static_cast<size_t>(relay);
-                if ((next & mask) && !(word & mask)) {
-                    since[r] = pass;
-                    onBy[r] = by[r];
-                } else if (!(next & mask) && (word & mask)) {
-                    out.append({relay + 1, since[r], pass, onBy[r], by[r]});
-                }
-            }
-            word = next;
+            switches.append(change);
+            apply(change);
         }
     }
     for (int relay = 0; relay < 16; ++relay) {

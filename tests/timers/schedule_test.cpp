@@ -122,16 +122,22 @@ TEST(ScheduleAgreesWithTheEngine, AtEveryPass)
         ManualClock clock(c.zone == "UTC"
                               ? QDateTime::fromMSecsSinceEpoch(span.fromMs, QTimeZone::utc())
                               : QDateTime::fromMSecsSinceEpoch(span.fromMs));
+        // Where the relays the schedule gives switch, in time order.
+        QList<std::pair<qint64, int>> edges;
+        for (const RelayOn& r : schedule.relays) {
+            edges.append({r.fromMs, 1 << (r.relay - 1)});
+            edges.append({r.toMs, 1 << (r.relay - 1)});
+        }
+        std::sort(edges.begin(), edges.end());
+        qsizetype edge = 0;
+        int relaysOn = 0;
         int portOut = 0;
         int passesOn = 0;
         for (qint64 pass = span.fromMs; pass < span.toMs; pass += kPassMs) {
             ASSERT_NE(ExecuteTimerPass(records, portOut, dayNumber(clock.now()), u'.'), -1);
             const int expected = RelayWordAt(schedule.intervals, pass);
-            int relaysOn = 0;
-            for (const RelayOn& r : schedule.relays) {
-                if (r.fromMs <= pass && pass < r.toMs)
-                    relaysOn |= 1 << (r.relay - 1);
-            }
+            for (; edge < edges.size() && edges.at(edge).first <= pass; ++edge)
+                relaysOn ^= edges.at(edge).second;
             if (portOut != expected || portOut != relaysOn) {
                 ADD_FAILURE() << "at " << clock.now().toString(Qt::ISODateWithMs).toStdString()
                               << ": engine " << std::hex << portOut << ", schedule " << expected
