@@ -401,8 +401,12 @@ Schedule ComputeSchedule(const QStringList& records, const Span& span)
     return result;
 }
 
-QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
-                              const QList<Interval>& windows)
+namespace {
+
+// The engine on one list of records over the span: the record numbers in
+// the result count in that list.
+QList<RelayOn> runEngine(const QStringList& records, const Span& span,
+                         const QList<Interval>& windows)
 {
     // The passes at which the engine may switch: where a window opens or
     // closes, and every pass of a toggling window. Stretches, merged.
@@ -557,6 +561,40 @@ QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
     std::stable_sort(out.begin(), out.end(), [](const RelayOn& a, const RelayOn& b) {
         return std::tie(a.relay, a.fromMs) < std::tie(b.relay, b.fromMs);
     });
+    return out;
+}
+
+} // namespace
+
+QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
+                              const QList<Interval>& windows)
+{
+    // A record switches only its own relay, and the records of other relays
+    // never change what it does: the engine runs on the records of each
+    // relay apart, where each toggle finds its period on its own.
+    QList<RelayOn> out;
+    for (int relay = 1; relay <= 16; ++relay) {
+        QStringList own;
+        QList<int> numbers;
+        for (qsizetype first = 0; first + kRecordLines <= records.size(); first += kRecordLines) {
+            if (StrToIntDef(records.at(first + Channel), 0) == relay) {
+                own += records.mid(first, kRecordLines);
+                numbers.append(static_cast<int>(first / kRecordLines));
+            }
+        }
+        if (own.isEmpty())
+            continue;
+        QList<Interval> ownWindows;
+        for (const Interval& w : windows) {
+            if (w.relay == relay)
+                ownWindows.append(w);
+        }
+        for (RelayOn r : runEngine(own, span, ownWindows)) {
+            r.onBy = r.onBy < 0 ? -1 : numbers.at(r.onBy);
+            r.offBy = r.offBy < 0 ? -1 : numbers.at(r.offBy);
+            out.append(r);
+        }
+    }
     return out;
 }
 

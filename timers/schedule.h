@@ -111,7 +111,8 @@ struct Span
 
 // What the relays do over the span: the engine itself (ExecuteTimerPass)
 // run on the span's passes with the wall clock of its zone, from the
-// records' run-time state. Passes at which nothing can switch (no window of
+// records' run-time state, on the records of each relay apart (a record
+// switches its own relay only). Passes at which nothing can switch (no window of
 // `windows` opens, closes or toggles there) are left out: the engine would
 // leave the records and the relays as they are. A relay that a running
 // record holds on (TogState "1") is on at the start, the later record
