@@ -25,6 +25,8 @@ constexpr std::chrono::milliseconds kFollowPeriod{250};
 // top: the room between rows (0.65) is larger than the step (0.35).
 constexpr double kHighPart = 0.45;
 constexpr double kLowPart = 0.8;
+// The least room between two time labels.
+constexpr double kLabelGap = 4;
 
 // Rows 0 to 5 are the inputs, 6 to 21 the relays.
 bool levelOf(const SignalTrace::Entry& e, int row)
@@ -159,9 +161,19 @@ QList<TraceStrip::TimeLabel> TraceStrip::timeLabels() const
         const QString text = QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("HH:mm:ss"));
         const double x = xOf(t);
         QRectF rect(x + 2, 0, metrics.horizontalAdvance(text), kHeaderHeight - 2);
-        // A tick near the right edge has its label on its left.
-        if (rect.right() > width() - 1)
+        // A tick near the right edge has its label on its left. Where two
+        // labels would meet (a narrow strip) the later one is left out, but
+        // the one at the end stays.
+        const bool atEnd = rect.right() > width() - 1;
+        if (atEnd)
             rect.moveRight(x - 2);
+        const auto meets = [&] {
+            return !labels.isEmpty() && labels.last().rect.right() + kLabelGap > rect.left();
+        };
+        if (meets() && !atEnd)
+            continue;
+        while (meets())
+            labels.removeLast();
         labels.append({rect, text});
     }
     return labels;

@@ -2,6 +2,8 @@
 #include "logger/tracewindow.h"
 #include "support/manualclock.h"
 
+#include <QApplication>
+
 #include <gtest/gtest.h>
 
 // The cursor tells the time and the 22 levels of the last read up to it;
@@ -65,6 +67,18 @@ TEST(TraceWindow, LabelsRowsAndGapsAfterAFault)
     EXPECT_EQ(labels.last().text, QStringLiteral("10:01:00"));
     for (const TraceStrip::TimeLabel& label : labels)
         EXPECT_TRUE(QRectF(strip.rect()).contains(label.rect)) << label.text.toStdString();
+    // As narrow as the window goes: still inside, and apart.
+    window.resize(window.minimumSizeHint());
+    QApplication::sendPostedEvents();
+    const QList<TraceStrip::TimeLabel> narrow = strip.timeLabels();
+    ASSERT_FALSE(narrow.isEmpty());
+    EXPECT_EQ(narrow.last().text, QStringLiteral("10:01:00"));
+    for (qsizetype i = 0; i < narrow.size(); ++i) {
+        EXPECT_TRUE(QRectF(strip.rect()).contains(narrow[i].rect));
+        if (i > 0) {
+            EXPECT_LT(narrow[i - 1].rect.right(), narrow[i].rect.left());
+        }
+    }
 
     for (int row = 1; row < TraceStrip::kSignals; ++row) {
         const double step = strip.levelY(row, false) - strip.levelY(row, true);
