@@ -584,8 +584,17 @@ void TTimelineFm::exportClick()
         &filter);
     if (typed.isEmpty())
         return;
+    // The dialog asked about replacing the file the user typed; one whose
+    // name gets the suffix here is asked about as the dialog would.
+    const QString path = exportPath(typed, filter);
+    if (path != typed && QFileInfo::exists(path) &&
+        QMessageBox::question(
+            this, tr("Export the timeline"),
+            tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName())) !=
+            QMessageBox::Yes)
+        return;
     QString error;
-    if (!exportTo(exportPath(typed, filter), error, filter == recordsFilter))
+    if (!exportTo(path, error, filter == recordsFilter))
         QMessageBox::warning(this, windowTitle(), error);
 }
 
