@@ -403,8 +403,8 @@ Schedule ComputeSchedule(const QStringList& records, const Span& span)
 
 namespace {
 
-// The engine on one list of records over the span: the record numbers in
-// the result count in that list.
+// The engine on the records of one relay over the span: the record numbers
+// in the result count in that list.
 QList<RelayOn> runEngine(const QStringList& records, const Span& span,
                          const QList<Interval>& windows)
 {
@@ -487,8 +487,14 @@ QList<RelayOn> runEngine(const QStringList& records, const Span& span,
     // the next pass at which the clock matters again.
     QHash<QString, qint64> seen;
     QList<Switch> switches;
+    // Only the run-time lines change, and the word.
+    QString now;
     const auto snapshot = [&] {
-        return state.join(QLatin1Char('\n')) + QLatin1Char('\n') + QString::number(word);
+        now = QString::number(word);
+        for (qsizetype first = 0; first < state.size(); first += kRecordLines) {
+            for (const Line line : {Running, TogState, TogCount})
+                now += QLatin1Char('\n') + state.at(first + line);
+        }
     };
 
     const QList<Segment> segments = segmentsOf(span);
@@ -507,7 +513,7 @@ QList<RelayOn> runEngine(const QStringList& records, const Span& span,
             } else {
                 const qint64 nextEvent =
                     std::min(event < events.size() ? events.at(event) : span.toMs, span.toMs);
-                const QString now = snapshot();
+                snapshot();
                 const auto earlier = seen.constFind(now);
                 if (earlier != seen.constEnd()) {
                     const qint64 period = pass - *earlier;
@@ -558,9 +564,8 @@ QList<RelayOn> runEngine(const QStringList& records, const Span& span,
             out.append({relay + 1, since[static_cast<size_t>(relay)], span.toMs,
                         onBy[static_cast<size_t>(relay)], -1});
     }
-    std::stable_sort(out.begin(), out.end(), [](const RelayOn& a, const RelayOn& b) {
-        return std::tie(a.relay, a.fromMs) < std::tie(b.relay, b.fromMs);
-    });
+    // The relay is on in one stretch at a time, each noted when it ends: the
+    // list is in time order.
     return out;
 }
 
