@@ -403,23 +403,53 @@ Schedule ComputeSchedule(const QStringList& records, const Span& span)
 
 namespace {
 
-// The engine on the records of one relay over the span: the record numbers
-// in the result count in that list.
-QList<RelayOn> runEngine(const QStringList& records, const Span& span,
+// The engine on the records of one relay over the span; the windows' and
+// the result's record numbers count in that list.
+QList<RelayOn> runEngine(int relay, const QStringList& records, const Span& span,
                          const QList<Interval>& windows)
 {
-    // The passes at which the engine may switch: where a window opens or
-    // closes, and every pass of a toggling window. Stretches, merged.
+    const auto count = static_cast<int>(records.size() / kRecordLines);
+    const int mask = 1 << (relay - 1);
+
+    // The passes at which a record may act: where one of its windows opens
+    // or closes, and every pass of a toggling window. At any other pass the
+    // engine leaves it as it is, so a pass runs the engine on the records
+    // that may act in it alone (in list order, as the later one decides),
+    // and passes at which none may act are left out.
+    struct Edge
+    {
+        qint64 pass;
+        bool starts;
+        int record;
+    };
+    QList<Edge> edges;
     QList<std::pair<qint64, qint64>> busy;
+    // The passes at which the clock matters: where a window opens or
+    // closes. Between two of them the engine goes on from the records alone.
+    QList<qint64> events;
+    const auto mayAct = [&](int record, qint64 from, qint64 to) {
+        edges.append({from, true, record});
+        edges.append({to + kPassMs, false, record});
+        busy.append({from, to});
+    };
     for (const Interval& w : windows) {
+        events.append(w.openPassMs);
+        if (w.closes)
+            events.append(w.closePassMs);
         if (w.toggle) {
-            busy.append({w.openPassMs, w.closePassMs});
+            mayAct(w.record, w.openPassMs, w.closePassMs);
             continue;
         }
-        busy.append({w.openPassMs, w.openPassMs});
+        mayAct(w.record, w.openPassMs, w.openPassMs);
         if (w.closes)
-            busy.append({w.closePassMs, w.closePassMs});
+            mayAct(w.record, w.closePassMs, w.closePassMs);
     }
+    std::sort(events.begin(), events.end());
+    // Ends before starts at one pass, so a record that ends one stretch and
+    // starts another there stays counted.
+    std::sort(edges.begin(), edges.end(), [](const Edge& x, const Edge& y) {
+        return std::tie(x.pass, x.starts) < std::tie(y.pass, y.starts);
+    });
     std::sort(busy.begin(), busy.end());
     QList<std::pair<qint64, qint64>> merged;
     for (const auto& stretch : busy) {
@@ -429,55 +459,33 @@ QList<RelayOn> runEngine(const QStringList& records, const Span& span,
             merged.append(stretch);
     }
 
-    // The passes at which the clock matters to the engine: where a window
-    // opens or closes. Between two of them it goes on from its records
-    // alone.
-    QList<qint64> events;
-    for (const Interval& w : windows) {
-        events.append(w.openPassMs);
-        if (w.closes)
-            events.append(w.closePassMs);
-    }
-    std::sort(events.begin(), events.end());
-
     QStringList state = records;
-    int word = 0;
-    for (qsizetype first = 0; first + kRecordLines <= state.size(); first += kRecordLines) {
-        const int relay = StrToIntDef(state.at(first + Channel), 0);
-        if (relay < 1 || relay > 16 || state.at(first + Running) != QLatin1String("1"))
-            continue;
-        if (state.at(first + TogState) == QLatin1String("1"))
-            word |= 1 << (relay - 1);
-        else
-            word &= ~(1 << (relay - 1));
+    // The relay as the running records leave it, the later deciding.
+    bool on = false;
+    for (qsizetype first = 0; first < state.size(); first += kRecordLines) {
+        if (state.at(first + Running) == QLatin1String("1"))
+            on = state.at(first + TogState) == QLatin1String("1");
     }
-    std::array<qint64, 16> since{};
-    std::array<int, 16> onBy{};
-    since.fill(span.fromMs);
-    onBy.fill(-1);
+    qint64 since = span.fromMs;
+    int onBy = -1;
     QList<RelayOn> out;
 
-    // A change of the word at a pass, and for each relay the record that
-    // made it: the last one on it, in list order, whose window or toggle
-    // phase changed in that pass.
+    // A switch of the relay at a pass, and the record that made it: the
+    // last one, in list order, whose window or toggle phase changed then.
     struct Switch
     {
         qint64 pass;
-        int word;
-        std::array<int, 16> by;
+        bool on;
+        int by;
     };
     const auto apply = [&](const Switch& change) {
-        for (int relay = 0; relay < 16; ++relay) {
-            const int mask = 1 << relay;
-            const auto r = static_cast<size_t>(relay);
-            if ((change.word & mask) && !(word & mask)) {
-                since[r] = change.pass;
-                onBy[r] = change.by[r];
-            } else if (!(change.word & mask) && (word & mask)) {
-                out.append({relay + 1, since[r], change.pass, onBy[r], change.by[r]});
-            }
+        if (change.on && !on) {
+            since = change.pass;
+            onBy = change.by;
+        } else if (!change.on && on) {
+            out.append({relay, since, change.pass, onBy, change.by});
         }
-        word = change.word;
+        on = change.on;
     };
 
     // While windows toggle and none opens or closes, the records come back
@@ -487,27 +495,43 @@ QList<RelayOn> runEngine(const QStringList& records, const Span& span,
     // the next pass at which the clock matters again.
     QHash<QString, qint64> seen;
     QList<Switch> switches;
-    // Only the run-time lines change, and the word.
+    QList<int> acting(count, 0); // stretches in which each record may act now
+    QList<int> active;           // those records, in list order
+    QStringList passRecords;
     QString now;
     const auto snapshot = [&] {
-        now = QString::number(word);
-        for (qsizetype first = 0; first < state.size(); first += kRecordLines) {
+        now = on ? QStringLiteral("1") : QStringLiteral("0");
+        for (const int record : active) {
             for (const Line line : {Running, TogState, TogCount})
-                now += QLatin1Char('\n') + state.at(first + line);
+                now += QLatin1Char('\n') + state.at(record * kRecordLines + line);
         }
     };
 
     const QList<Segment> segments = segmentsOf(span);
     qsizetype segment = 0;
     qsizetype event = 0;
+    qsizetype edge = 0;
     for (const auto& [from, to] : merged) {
         seen.clear();
         switches.clear();
         for (qint64 pass = std::max(from, span.fromMs); pass <= to && pass < span.toMs;
              pass += kPassMs) {
+            bool activeChanged = false;
+            for (; edge < edges.size() && edges.at(edge).pass <= pass; ++edge) {
+                acting[edges.at(edge).record] += edges.at(edge).starts ? 1 : -1;
+                activeChanged = true;
+            }
+            if (activeChanged) {
+                active.clear();
+                for (int record = 0; record < count; ++record) {
+                    if (acting.at(record) > 0)
+                        active.append(record);
+                }
+            }
             while (event < events.size() && events.at(event) < pass)
                 ++event;
-            if (event < events.size() && events.at(event) == pass) {
+            // A state is compared with one of the same records only.
+            if (activeChanged || (event < events.size() && events.at(event) == pass)) {
                 seen.clear();
                 switches.clear();
             } else {
@@ -538,32 +562,36 @@ QList<RelayOn> runEngine(const QStringList& records, const Span& span,
                     seen.insert(now, pass);
                 }
             }
+            if (active.isEmpty())
+                continue;
             while (pass >= segments.at(segment).toMs)
                 ++segment;
-            const QStringList before = state;
-            int next = word;
-            if (ExecuteTimerPass(state, next, dayNumberOf(pass + segments.at(segment).wallShiftMs),
-                                 u'.') < 0)
+            passRecords.clear();
+            for (const int record : active)
+                passRecords += state.mid(record * kRecordLines, kRecordLines);
+            int word = on ? mask : 0;
+            if (ExecuteTimerPass(passRecords, word,
+                                 dayNumberOf(pass + segments.at(segment).wallShiftMs), u'.') < 0)
                 return out;
-            if (next == word)
-                continue;
-            Switch change{pass, next, {}};
-            change.by.fill(-1);
-            for (qsizetype first = 0; first < state.size(); first += kRecordLines) {
-                if (state.at(first + Running) != before.at(first + Running) ||
-                    state.at(first + TogState) != before.at(first + TogState))
-                    change.by[static_cast<size_t>(StrToIntDef(state.at(first + Channel), 1) - 1)] =
-                        static_cast<int>(first / kRecordLines);
+            int by = -1;
+            for (qsizetype i = 0; i < active.size(); ++i) {
+                const qsizetype first = active.at(i) * kRecordLines;
+                const qsizetype mine = i * kRecordLines;
+                if (passRecords.at(mine + Running) != state.at(first + Running) ||
+                    passRecords.at(mine + TogState) != state.at(first + TogState))
+                    by = active.at(i);
+                for (const Line line : {Running, TogState, TogCount})
+                    state[first + line] = passRecords.at(mine + line);
             }
+            if (((word & mask) != 0) == on)
+                continue;
+            const Switch change{pass, (word & mask) != 0, by};
             switches.append(change);
             apply(change);
         }
     }
-    for (int relay = 0; relay < 16; ++relay) {
-        if (word & (1 << relay))
-            out.append({relay + 1, since[static_cast<size_t>(relay)], span.toMs,
-                        onBy[static_cast<size_t>(relay)], -1});
-    }
+    if (on)
+        out.append({relay, since, span.toMs, onBy, -1});
     // The relay is on in one stretch at a time, each noted when it ends: the
     // list is in time order.
     return out;
@@ -578,23 +606,32 @@ QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
     // never change what it does: the engine runs on the records of each
     // relay apart, where each toggle finds its period on its own.
     QList<RelayOn> out;
+    const auto count = static_cast<int>(records.size() / kRecordLines);
+    QList<int> local(count, -1); // each record's number among those of its relay
+    QList<int> relays(count);
+    for (int record = 0; record < count; ++record)
+        relays[record] = StrToIntDef(records.at(record * kRecordLines + Channel), 0);
     for (int relay = 1; relay <= 16; ++relay) {
         QStringList own;
         QList<int> numbers;
-        for (qsizetype first = 0; first + kRecordLines <= records.size(); first += kRecordLines) {
-            if (StrToIntDef(records.at(first + Channel), 0) == relay) {
-                own += records.mid(first, kRecordLines);
-                numbers.append(static_cast<int>(first / kRecordLines));
+        for (int record = 0; record < count; ++record) {
+            if (relays.at(record) == relay) {
+                local[record] = static_cast<int>(numbers.size());
+                own += records.mid(record * kRecordLines, kRecordLines);
+                numbers.append(record);
             }
         }
         if (own.isEmpty())
             continue;
         QList<Interval> ownWindows;
-        for (const Interval& w : windows) {
-            if (w.relay == relay)
+        for (Interval w : windows) {
+            if (w.relay == relay) {
+                w.record = local.at(w.record);
                 ownWindows.append(w);
+            }
         }
-        for (RelayOn r : runEngine(own, span, ownWindows)) {
+        const QList<RelayOn> stretches = runEngine(relay, own, span, ownWindows);
+        for (RelayOn r : stretches) {
             r.onBy = r.onBy < 0 ? -1 : numbers.at(r.onBy);
             r.offBy = r.offBy < 0 ? -1 : numbers.at(r.offBy);
             out.append(r);
