@@ -58,7 +58,7 @@ public:
     explicit TimelineChart(QWidget* parent = nullptr);
 
     void setSchedule(const schedule::Span& span, const QList<schedule::Interval>& intervals,
-                     const QList<schedule::RelayOn>& relays = {});
+                     const QList<schedule::RelayOn>& relays);
     void setRuleRelays(int relays);
     // The "now" line, or none for a negative value.
     void setNow(qint64 nowMs);
