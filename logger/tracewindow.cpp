@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -20,6 +21,12 @@ namespace {
 constexpr int kLabelWidth = 32;
 constexpr int kHeaderHeight = 16;
 constexpr std::chrono::milliseconds kFollowPeriod{250};
+// A signal's low and high level, as parts of its row's height from the
+// top: the room between rows (0.65) is larger than the step (0.35).
+constexpr double kHighPart = 0.45;
+constexpr double kLowPart = 0.8;
+// The least room between two time labels.
+constexpr double kLabelGap = 4;
 
 // Rows 0 to 5 are the inputs, 6 to 21 the relays.
 bool levelOf(const SignalTrace::Entry& e, int row)
@@ -91,11 +98,85 @@ QString TraceStrip::cursorText() const
     const std::optional<SignalTrace::Entry> e = m_trace.levelsAt(m_cursorMs);
     if (!e)
         return time + QStringLiteral("  no reads yet");
+    if (e->fault())
+        return time + (e->kind == SignalTrace::Kind::Watchdog
+                           ? QStringLiteral("  no reads since the watchdog")
+                           : QStringLiteral("  no reads since invalid data"));
     QString inputs;
     QString relays;
     for (int row = 0; row < kSignals; ++row)
         (row < 6 ? inputs : relays) += levelOf(*e, row) ? QLatin1Char('1') : QLatin1Char('0');
     return QStringLiteral("%1  I1-I6 %2  01-16 %3").arg(time, inputs, relays);
+}
+
+double TraceStrip::levelY(int row, bool high) const
+{
+    const QRectF area = plotArea();
+    const double height = area.height() / kSignals;
+    return area.top() + height * (row + (high ? kHighPart : kLowPart));
+}
+
+QList<TraceStrip::LevelRun> TraceStrip::levelRuns(int row) const
+{
+    QList<LevelRun> runs;
+    const qint64 from = m_endMs - m_lengthMs;
+    const std::optional<SignalTrace::Entry> start = m_trace.levelsAt(from);
+    bool known = start && !start->fault();
+    LevelRun run{from, from, known && levelOf(*start, row)};
+    for (qsizetype i = m_trace.firstFrom(from); i < m_trace.size() && m_trace.at(i).ms <= m_endMs;
+         ++i) {
+        const SignalTrace::Entry& e = m_trace.at(i);
+        if (e.fault()) {
+            if (known) {
+                run.toMs = e.ms;
+                runs.append(run);
+                known = false;
+            }
+            continue;
+        }
+        const bool level = levelOf(e, row);
+        if (!known) {
+            known = true;
+            run = {e.ms, e.ms, level};
+            continue;
+        }
+        run.toMs = e.ms;
+        if (level != run.high) {
+            runs.append(run);
+            run = {e.ms, e.ms, level};
+        }
+    }
+    if (known)
+        runs.append(run);
+    return runs;
+}
+
+QList<TraceStrip::TimeLabel> TraceStrip::timeLabels() const
+{
+    QList<TimeLabel> labels;
+    const QFontMetricsF metrics(font());
+    const qint64 from = m_endMs - m_lengthMs;
+    const qint64 step = m_lengthMs <= 60'000 ? 10'000 : (m_lengthMs <= 600'000 ? 60'000 : 600'000);
+    for (qint64 t = (from / step + 1) * step; t <= m_endMs; t += step) {
+        const QString text = QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("HH:mm:ss"));
+        const double x = xOf(t);
+        QRectF rect(x + 2, 0, metrics.horizontalAdvance(text), kHeaderHeight - 2);
+        // A tick near the right edge has its label on its left. Where two
+        // labels would meet (a narrow strip) the later one is left out, but
+        // the one at the end stays.
+        const bool atEnd = rect.right() > width() - 1;
+        if (atEnd)
+            rect.moveRight(x - 2);
+        const auto meets = [&] {
+            return !labels.isEmpty() && labels.last().rect.right() + kLabelGap > rect.left();
+        };
+        if (meets() && !atEnd)
+            continue;
+        while (meets())
+            labels.removeLast();
+        labels.append({rect, text});
+    }
+    return labels;
 }
 
 void TraceStrip::mouseMoveEvent(QMouseEvent* event)
@@ -123,6 +204,8 @@ void TraceStrip::paintEvent(QPaintEvent*)
 
     for (int r = 0; r < kSignals; ++r) {
         const QRectF band(0, area.top() + row * r, width(), row);
+        if (r % 2 == 1)
+            p.fillRect(band, palette().alternateBase());
         if (r == 6) {
             p.setPen(grid);
             p.drawLine(band.topLeft(), band.topRight());
@@ -133,50 +216,31 @@ void TraceStrip::paintEvent(QPaintEvent*)
 
     // Minute ticks across the top.
     const qint64 step = m_lengthMs <= 60'000 ? 10'000 : (m_lengthMs <= 600'000 ? 60'000 : 600'000);
-    for (qint64 t = (from / step + 1) * step; t <= m_endMs; t += step) {
-        const double x = xOf(t);
-        p.setPen(QPen(grid, 0, Qt::DotLine));
-        p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        p.setPen(text);
-        p.drawText(QPointF(x + 2, kHeaderHeight - 4),
-                   QDateTime::fromMSecsSinceEpoch(t).toString(QStringLiteral("HH:mm:ss")));
-    }
+    p.setPen(QPen(grid, 0, Qt::DotLine));
+    for (qint64 t = (from / step + 1) * step; t <= m_endMs; t += step)
+        p.drawLine(QPointF(xOf(t), area.top()), QPointF(xOf(t), area.bottom()));
+    p.setPen(text);
+    for (const TimeLabel& label : timeLabels())
+        p.drawText(label.rect, Qt::AlignLeft | Qt::AlignVCenter, label.text);
 
     // Each signal as a step line, drawn from one change to the next: the
-    // work grows with the changes, not with the reads.
-    const qsizetype first = m_trace.firstFrom(from);
-    const std::optional<SignalTrace::Entry> start = m_trace.levelsAt(from);
+    // work grows with the changes, not with the reads. Where a fault broke
+    // the reads, the line breaks too.
     const QColor line = palette().color(QPalette::Highlight);
     p.setPen(QPen(line, 1.5));
     for (int r = 0; r < kSignals; ++r) {
-        const double high = area.top() + row * r + row * 0.2;
-        const double low = area.top() + row * (r + 1) - row * 0.2;
-        bool level = start && levelOf(*start, r);
-        bool known = start.has_value();
-        double x = area.left();
-        for (qsizetype i = first; i < m_trace.size() && m_trace.at(i).ms <= m_endMs; ++i) {
-            const SignalTrace::Entry& e = m_trace.at(i);
-            if (e.fault())
-                continue;
-            const bool next = levelOf(e, r);
-            const double ex = xOf(e.ms);
-            if (!known) {
-                known = true;
-                level = next;
-                x = ex;
-                continue;
-            }
-            if (next == level)
-                continue;
-            p.drawLine(QPointF(x, level ? high : low), QPointF(ex, level ? high : low));
-            p.drawLine(QPointF(ex, high), QPointF(ex, low));
-            x = ex;
-            level = next;
-        }
-        if (known) {
-            const qsizetype n = m_trace.size();
-            const double end = n > 0 ? std::min(xOf(m_trace.at(n - 1).ms), area.right()) : x;
-            p.drawLine(QPointF(x, level ? high : low), QPointF(end, level ? high : low));
+        const double high = levelY(r, true);
+        const double low = levelY(r, false);
+        const QList<LevelRun> runs = levelRuns(r);
+        for (qsizetype i = 0; i < runs.size(); ++i) {
+            const LevelRun& run = runs.at(i);
+            const double left = std::max(xOf(run.fromMs), area.left());
+            const double right = std::min(xOf(run.toMs), area.right());
+            if (i > 0 && runs.at(i - 1).toMs == run.fromMs)
+                p.drawLine(QPointF(left, high), QPointF(left, low));
+            if (right >= left)
+                p.drawLine(QPointF(left, run.high ? high : low),
+                           QPointF(right, run.high ? high : low));
         }
     }
 

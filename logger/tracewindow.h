@@ -38,6 +38,29 @@ public:
     [[nodiscard]] QString cursorText() const;
     [[nodiscard]] static QString signalName(int row);
 
+    // Where a row draws its low and its high level: the step of a row is
+    // smaller than the room between rows, so a high level never comes near
+    // the low line of the row above.
+    [[nodiscard]] double levelY(int row, bool high) const;
+    // A stretch in which a signal keeps one level, in the strip's window.
+    struct LevelRun
+    {
+        qint64 fromMs = 0;
+        qint64 toMs = 0;
+        bool high = false;
+    };
+    // The stretches of a row's signal from one read to the next. A fault
+    // ends them: while the board is silent or the system idle after it,
+    // nothing is read, and nothing is drawn until the next read.
+    [[nodiscard]] QList<LevelRun> levelRuns(int row) const;
+    // The time labels across the top, each inside the strip.
+    struct TimeLabel
+    {
+        QRectF rect;
+        QString text;
+    };
+    [[nodiscard]] QList<TimeLabel> timeLabels() const;
+
 Q_SIGNALS:
     void cursorMoved();
 

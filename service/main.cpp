@@ -42,8 +42,11 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.printSchedule) {
-        const auto csv = service::ScheduleCsv(options.boards.constFirst().project,
-                                              options.scheduleFrom, options.scheduleDays);
+        const auto csv =
+            service::ScheduleCsv(options.boards.constFirst().project, options.scheduleFrom,
+                                 options.scheduleDays, QTimeZone::systemTimeZone(),
+                                 options.scheduleRecords ? service::ScheduleRows::Records
+                                                         : service::ScheduleRows::Relays);
         if (const auto* error = std::get_if<service::ConfigError>(&csv))
             return fail(*error);
         std::fwrite(std::get<QByteArray>(csv).constData(), 1,

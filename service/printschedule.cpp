@@ -9,7 +9,8 @@
 namespace service {
 
 std::variant<QByteArray, ConfigError> ScheduleCsv(const QString& project, const QDate& from,
-                                                  int days, const QTimeZone& zone)
+                                                  int days, const QTimeZone& zone,
+                                                  ScheduleRows rows)
 {
     const auto checked = CheckProject(project);
     if (const auto* error = std::get_if<ConfigError>(&checked))
@@ -22,7 +23,8 @@ std::variant<QByteArray, ConfigError> ScheduleCsv(const QString& project, const 
         return ConfigError{
             project, 0,
             QStringLiteral("timer record %1: %2").arg(result.faultyRecord).arg(result.error)};
-    return schedule::ToCsv(result.intervals, zone);
+    return rows == ScheduleRows::Records ? schedule::ToCsv(result.intervals, zone)
+                                         : schedule::RelaysToCsv(result.relays, zone);
 }
 
 } // namespace service

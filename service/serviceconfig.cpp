@@ -198,6 +198,11 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
             options.printSchedule = true;
             continue;
         }
+        if (arg == QStringLiteral("--records")) {
+            options.scheduleRecords = true;
+            scheduleOptions = true;
+            continue;
+        }
         const QString key = arg.mid(2);
         const bool scheduleKey = key == QStringLiteral("from") || key == QStringLiteral("days");
         if (!arg.startsWith(QStringLiteral("--")) ||
@@ -249,7 +254,8 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
     if (options.help || options.version)
         return options;
     if (scheduleOptions && !options.printSchedule)
-        return ConfigError{{}, 0, QStringLiteral("--from and --days go with --print-schedule")};
+        return ConfigError{
+            {}, 0, QStringLiteral("--from, --days and --records go with --print-schedule")};
     if (options.printSchedule) {
         if (board.project.isEmpty() || !options.configFile.isEmpty())
             return ConfigError{
@@ -354,6 +360,7 @@ QString HelpText()
         R"(Usage: qmxv217d --port N|PATH --project FILE [board options]
        qmxv217d --config FILE
        qmxv217d --print-schedule --project FILE [--from DATE] [--days N]
+                [--records]
 
 Runs V217 relay boards unattended: opens each port, loads its project,
 switches TIMERS and INPUT RULES on as the project has records and rules,
@@ -387,9 +394,11 @@ Options:
                        homeassistant)
   --mqtt-discovery on|off  announce the board to Home Assistant
   --print-schedule     print what the project's timer records will switch
-                       as CSV (relay, record, on, off, toggle seconds;
-                       local times with their UTC offset) and exit; needs
-                       no board
+                       as CSV (relay, on, off, the records that switched
+                       it on and off; local times with their UTC offset)
+                       and exit; needs no board
+  --records            with --print-schedule: the records' own windows
+                       instead (relay, record, on, off, toggle seconds)
   --from DATE          the first day of the schedule (YYYY-MM-DD; today)
   --days N             the days of the schedule (1 to 366; 7)
   --help               this text

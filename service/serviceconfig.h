@@ -80,6 +80,8 @@ struct Options
     bool printSchedule = false;
     QDate scheduleFrom = QDate::currentDate();
     int scheduleDays = 7;
+    // --records: the records' windows instead of what the relays do.
+    bool scheduleRecords = false;
     // Empty when the boards came from the command line.
     QString configFile;
     QList<BoardConfig> boards;

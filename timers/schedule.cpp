@@ -4,6 +4,9 @@
 #include "common/conversions.h"
 #include "common/daynumber.h"
 #include "timers/chantimer.h"
+#include "timers/timerpass.h"
+
+#include <QHash>
 
 #include <algorithm>
 #include <array>
@@ -21,6 +24,9 @@ constexpr qint64 kDayMs = 86'400'000;
 // Milliseconds from the day numbers' epoch (30 December 1899) to 1970.
 constexpr qint64 kEpochShiftMs = 25'569 * kDayMs;
 constexpr double kPassSeconds = 0.2;
+// The states of the records remembered while looking for the period of
+// their toggling: a toggle of an hour ON and an hour OFF.
+constexpr qsizetype kMaxRemembered = 36'000;
 
 qint64 floorDiv(qint64 a, qint64 b)
 {
@@ -391,7 +397,247 @@ Schedule ComputeSchedule(const QStringList& records, const Span& span)
         }
         RecordWalk(span, settings, state, record, result.intervals).run(segments);
     }
+    result.relays = RelayIntervals(records, span, result.intervals);
     return result;
+}
+
+namespace {
+
+// The engine on the records of one relay over the span; the windows' and
+// the result's record numbers count in that list.
+QList<RelayOn> runEngine(int relay, const QStringList& records, const Span& span,
+                         const QList<Interval>& windows)
+{
+    const auto count = static_cast<int>(records.size() / kRecordLines);
+    const int mask = 1 << (relay - 1);
+
+    // The passes at which a record may act: where one of its windows opens
+    // or closes, and every pass of a toggling window. At any other pass the
+    // engine leaves it as it is, so a pass runs the engine on the records
+    // that may act in it alone (in list order, as the later one decides),
+    // and passes at which none may act are left out.
+    struct Edge
+    {
+        qint64 pass;
+        bool starts;
+        int record;
+    };
+    QList<Edge> edges;
+    QList<std::pair<qint64, qint64>> busy;
+    // The passes at which the clock matters: where a window opens or
+    // closes. Between two of them the engine goes on from the records alone.
+    QList<qint64> events;
+    const auto mayAct = [&](int record, qint64 from, qint64 to) {
+        edges.append({from, true, record});
+        edges.append({to + kPassMs, false, record});
+        busy.append({from, to});
+    };
+    for (const Interval& w : windows) {
+        events.append(w.openPassMs);
+        if (w.closes)
+            events.append(w.closePassMs);
+        if (w.toggle) {
+            mayAct(w.record, w.openPassMs, w.closePassMs);
+            continue;
+        }
+        mayAct(w.record, w.openPassMs, w.openPassMs);
+        if (w.closes)
+            mayAct(w.record, w.closePassMs, w.closePassMs);
+    }
+    std::sort(events.begin(), events.end());
+    // Ends before starts at one pass, so a record that ends one stretch and
+    // starts another there stays counted.
+    std::sort(edges.begin(), edges.end(), [](const Edge& x, const Edge& y) {
+        return std::tie(x.pass, x.starts) < std::tie(y.pass, y.starts);
+    });
+    std::sort(busy.begin(), busy.end());
+    QList<std::pair<qint64, qint64>> merged;
+    for (const auto& stretch : busy) {
+        if (!merged.isEmpty() && stretch.first <= merged.last().second + kPassMs)
+            merged.last().second = std::max(merged.last().second, stretch.second);
+        else
+            merged.append(stretch);
+    }
+
+    QStringList state = records;
+    // The relay as the running records leave it, the later deciding.
+    bool on = false;
+    for (qsizetype first = 0; first < state.size(); first += kRecordLines) {
+        if (state.at(first + Running) == QLatin1String("1"))
+            on = state.at(first + TogState) == QLatin1String("1");
+    }
+    qint64 since = span.fromMs;
+    int onBy = -1;
+    QList<RelayOn> out;
+
+    // A switch of the relay at a pass, and the record that made it: the
+    // last one, in list order, whose window or toggle phase changed then.
+    struct Switch
+    {
+        qint64 pass;
+        bool on;
+        int by;
+    };
+    const auto apply = [&](const Switch& change) {
+        if (change.on && !on) {
+            since = change.pass;
+            onBy = change.by;
+        } else if (!change.on && on) {
+            out.append({relay, since, change.pass, onBy, change.by});
+        }
+        on = change.on;
+    };
+
+    // While windows toggle and none opens or closes, the records come back
+    // to a state they had (each phase reloads its count from the same
+    // text): from then on the engine does what it did since, period after
+    // period. Those periods are taken over as the engine made them, up to
+    // the next pass at which the clock matters again.
+    QHash<QString, qint64> seen;
+    QList<Switch> switches;
+    QList<int> acting(count, 0); // stretches in which each record may act now
+    QList<int> active;           // those records, in list order
+    QStringList passRecords;
+    QString now;
+    const auto snapshot = [&] {
+        now = on ? QStringLiteral("1") : QStringLiteral("0");
+        for (const int record : active) {
+            for (const Line line : {Running, TogState, TogCount})
+                now += QLatin1Char('\n') + state.at(record * kRecordLines + line);
+        }
+    };
+
+    const QList<Segment> segments = segmentsOf(span);
+    qsizetype segment = 0;
+    qsizetype event = 0;
+    qsizetype edge = 0;
+    for (const auto& [from, to] : merged) {
+        seen.clear();
+        switches.clear();
+        for (qint64 pass = std::max(from, span.fromMs); pass <= to && pass < span.toMs;
+             pass += kPassMs) {
+            bool activeChanged = false;
+            for (; edge < edges.size() && edges.at(edge).pass <= pass; ++edge) {
+                acting[edges.at(edge).record] += edges.at(edge).starts ? 1 : -1;
+                activeChanged = true;
+            }
+            if (activeChanged) {
+                active.clear();
+                for (int record = 0; record < count; ++record) {
+                    if (acting.at(record) > 0)
+                        active.append(record);
+                }
+            }
+            while (event < events.size() && events.at(event) < pass)
+                ++event;
+            // A state is compared with one of the same records only.
+            if (activeChanged || (event < events.size() && events.at(event) == pass)) {
+                seen.clear();
+                switches.clear();
+            } else {
+                const qint64 nextEvent =
+                    std::min(event < events.size() ? events.at(event) : span.toMs, span.toMs);
+                snapshot();
+                const auto earlier = seen.constFind(now);
+                if (earlier != seen.constEnd()) {
+                    const qint64 period = pass - *earlier;
+                    const qint64 periods = (nextEvent - pass) / period;
+                    QList<Switch> cycle;
+                    for (const Switch& change : switches) {
+                        if (change.pass >= *earlier)
+                            cycle.append(change);
+                    }
+                    for (qint64 k = 1; k <= periods; ++k) {
+                        for (Switch change : cycle) {
+                            change.pass += k * period;
+                            apply(change);
+                        }
+                    }
+                    pass += periods * period;
+                    seen.clear();
+                    switches.clear();
+                    if (pass > to || pass >= span.toMs)
+                        break;
+                } else if (seen.size() < kMaxRemembered) {
+                    seen.insert(now, pass);
+                }
+            }
+            if (active.isEmpty())
+                continue;
+            while (pass >= segments.at(segment).toMs)
+                ++segment;
+            passRecords.clear();
+            for (const int record : active)
+                passRecords += state.mid(record * kRecordLines, kRecordLines);
+            int word = on ? mask : 0;
+            if (ExecuteTimerPass(passRecords, word,
+                                 dayNumberOf(pass + segments.at(segment).wallShiftMs), u'.') < 0)
+                return out;
+            int by = -1;
+            for (qsizetype i = 0; i < active.size(); ++i) {
+                const qsizetype first = active.at(i) * kRecordLines;
+                const qsizetype mine = i * kRecordLines;
+                if (passRecords.at(mine + Running) != state.at(first + Running) ||
+                    passRecords.at(mine + TogState) != state.at(first + TogState))
+                    by = active.at(i);
+                for (const Line line : {Running, TogState, TogCount})
+                    state[first + line] = passRecords.at(mine + line);
+            }
+            if (((word & mask) != 0) == on)
+                continue;
+            const Switch change{pass, (word & mask) != 0, by};
+            switches.append(change);
+            apply(change);
+        }
+    }
+    if (on)
+        out.append({relay, since, span.toMs, onBy, -1});
+    // The relay is on in one stretch at a time, each noted when it ends: the
+    // list is in time order.
+    return out;
+}
+
+} // namespace
+
+QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
+                              const QList<Interval>& windows)
+{
+    // A record switches only its own relay, and the records of other relays
+    // never change what it does: the engine runs on the records of each
+    // relay apart, where each toggle finds its period on its own.
+    QList<RelayOn> out;
+    const auto count = static_cast<int>(records.size() / kRecordLines);
+    QList<int> local(count, -1); // each record's number among those of its relay
+    QList<int> relays(count);
+    for (int record = 0; record < count; ++record)
+        relays[record] = StrToIntDef(records.at(record * kRecordLines + Channel), 0);
+    for (int relay = 1; relay <= 16; ++relay) {
+        QStringList own;
+        QList<int> numbers;
+        for (int record = 0; record < count; ++record) {
+            if (relays.at(record) == relay) {
+                local[record] = static_cast<int>(numbers.size());
+                own += records.mid(record * kRecordLines, kRecordLines);
+                numbers.append(record);
+            }
+        }
+        if (own.isEmpty())
+            continue;
+        QList<Interval> ownWindows;
+        for (Interval w : windows) {
+            if (w.relay == relay) {
+                w.record = local.at(w.record);
+                ownWindows.append(w);
+            }
+        }
+        const QList<RelayOn> stretches = runEngine(relay, own, span, ownWindows);
+        for (RelayOn r : stretches) {
+            r.onBy = r.onBy < 0 ? -1 : numbers.at(r.onBy);
+            r.offBy = r.offBy < 0 ? -1 : numbers.at(r.offBy);
+            out.append(r);
+        }
+    }
+    return out;
 }
 
 Span DaySpan(const QDate& from, int days, const QTimeZone& zone)
@@ -516,6 +762,21 @@ QByteArray ToCsv(const QList<Interval>& intervals, const QTimeZone& zone)
             csv += ',';
         csv += "\r\n";
     }
+    return csv;
+}
+
+QByteArray RelaysToCsv(const QList<RelayOn>& relays, const QTimeZone& zone)
+{
+    const auto time = [&](qint64 ms) {
+        return QDateTime::fromMSecsSinceEpoch(ms, zone)
+            .toString(ms % 1000 == 0 ? Qt::ISODate : Qt::ISODateWithMs)
+            .toUtf8();
+    };
+    const auto record = [](int r) { return r < 0 ? QByteArray() : QByteArray::number(r); };
+    QByteArray csv("relay,on,off,on_record,off_record\r\n");
+    for (const RelayOn& r : relays)
+        csv += QByteArray::number(r.relay).rightJustified(2, '0') + ',' + time(r.fromMs) + ',' +
+               time(r.toMs) + ',' + record(r.onBy) + ',' + record(r.offBy) + "\r\n";
     return csv;
 }
 

@@ -66,9 +66,28 @@ struct Phase
     bool on = true;
 };
 
+// A stretch in which the engine holds a relay on, in milliseconds since
+// 1970 UTC, from the pass that set it to the pass that cleared it, with the
+// records whose passes did so: -1 where the relay was on at the start of
+// the span or is still on at its end.
+struct RelayOn
+{
+    int relay = 0; // 1 to 16
+    qint64 fromMs = 0;
+    qint64 toMs = 0;
+    int onBy = -1;
+    int offBy = -1;
+
+    friend bool operator==(const RelayOn&, const RelayOn&) = default;
+};
+
 struct Schedule
 {
     QList<Interval> intervals; // by record, then by time
+    // What the relays do: the engine's own word over the span, where
+    // windows of one relay that overlap give way to the later switch.
+    // By relay, then by time.
+    QList<RelayOn> relays;
     // A record the engine would stop at (it then switches nothing at all):
     // its number and what is wrong with it; -1 when the list is sound.
     int faultyRecord = -1;
@@ -84,10 +103,22 @@ struct Span
     qint64 passOriginMs = 0;
 };
 
-// The intervals of the records over the span. The records' run-time lines
-// are taken as the state they start from: a list fresh from the editor
-// starts with every window closed, the running copy where the engine is.
+// The intervals of the records over the span, and what the relays do. The
+// records' run-time lines are taken as the state they start from: a list
+// fresh from the editor starts with every window closed and every relay
+// off, the running copy where the engine is.
 [[nodiscard]] Schedule ComputeSchedule(const QStringList& records, const Span& span);
+
+// What the relays do over the span: the engine itself (ExecuteTimerPass)
+// run on the span's passes with the wall clock of its zone, from the
+// records' run-time state, on the records of each relay apart (a record
+// switches its own relay only). Passes at which nothing can switch (no window of
+// `windows` opens, closes or toggles there) are left out: the engine would
+// leave the records and the relays as they are. A relay that a running
+// record holds on (TogState "1") is on at the start, the later record
+// deciding, as the engine leaves it.
+[[nodiscard]] QList<RelayOn> RelayIntervals(const QStringList& records, const Span& span,
+                                            const QList<Interval>& windows);
 
 // The span from the start of `from` (local time of the zone) for `days`
 // days, passes on whole seconds.
@@ -111,5 +142,11 @@ struct Span
 // the first), times as ISO-8601 local times of the zone with their offset
 // from UTC.
 [[nodiscard]] QByteArray ToCsv(const QList<Interval>& intervals, const QTimeZone& zone);
+
+// What the relays do as CSV: relay, on, off (times as in ToCsv, with
+// milliseconds where a toggle phase needs them) and the records that
+// switched it on and off (empty where it was on at the start of the span or
+// is still on at its end).
+[[nodiscard]] QByteArray RelaysToCsv(const QList<RelayOn>& relays, const QTimeZone& zone);
 
 } // namespace schedule

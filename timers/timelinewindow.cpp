@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
@@ -17,10 +19,12 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <tuple>
 
@@ -31,6 +35,14 @@ using schedule::Interval;
 constexpr int kRelays = 16;
 constexpr int kLabelWidth = 40;
 constexpr int kHeaderHeight = 20;
+// A row from top to bottom: a gap, the relay's bar, the record windows, a
+// gap; as parts of the row's height.
+constexpr double kRelayTop = 0.1;
+constexpr double kRelayPart = 0.5;
+constexpr double kWindowsPart = 0.3;
+// The least room between two hour lines, and between two header labels.
+constexpr double kHourLineRoom = 12;
+constexpr double kLabelGap = 4;
 // The phases a tooltip lists before it says how many more there are.
 constexpr int kListedPhases = 6;
 constexpr std::chrono::milliseconds kRefreshPeriod{500};
@@ -57,10 +69,12 @@ TimelineChart::TimelineChart(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TimelineChart::setSchedule(const schedule::Span& span, const QList<Interval>& intervals)
+void TimelineChart::setSchedule(const schedule::Span& span, const QList<Interval>& intervals,
+                                const QList<schedule::RelayOn>& relays)
 {
     m_span = span;
     m_intervals = intervals;
+    m_relays = relays;
     m_overlapping = QList<bool>(intervals.size(), false);
     for (const auto& [a, b] : schedule::Overlaps(intervals)) {
         m_overlapping[a] = true;
@@ -121,6 +135,8 @@ double TimelineChart::xOf(qint64 ms) const
     return area.left() + area.width() * static_cast<double>(ms - m_span.fromMs) / length;
 }
 
+// A row holds the relay's bar in its upper part and the record windows in
+// lanes below it.
 QRectF TimelineChart::barRect(int i) const
 {
     const Interval& interval = m_intervals.at(i);
@@ -130,8 +146,9 @@ QRectF TimelineChart::barRect(int i) const
     // A window of a few seconds in a week still shows as a stroke.
     const double right = std::max(xOf(interval.offMs), left + 2.0);
     const double lanes = m_lanes[static_cast<size_t>(interval.relay - 1)];
-    const double lane = row * 0.8 / lanes;
-    const double top = area.top() + row * (interval.relay - 1) + row * 0.1 + lane * m_lane.at(i);
+    const double lane = row * kWindowsPart / lanes;
+    const double top = area.top() + row * (interval.relay - 1) + row * (kRelayTop + kRelayPart) +
+                       lane * m_lane.at(i);
     return QRectF(left, top, right - left, lane);
 }
 
@@ -142,6 +159,58 @@ int TimelineChart::barAt(QPointF point) const
             return i;
     }
     return -1;
+}
+
+QRectF TimelineChart::relayRect(int i) const
+{
+    const schedule::RelayOn& r = m_relays.at(i);
+    const QRectF area = plotArea();
+    const double row = area.height() / kRelays;
+    const double left = xOf(r.fromMs);
+    const double right = std::max(xOf(r.toMs), left + 1.0);
+    return QRectF(left, area.top() + row * (r.relay - 1 + kRelayTop), right - left,
+                  row * kRelayPart);
+}
+
+int TimelineChart::relayAt(QPointF point) const
+{
+    const QRectF area = plotArea();
+    const int relay =
+        static_cast<int>(std::floor((point.y() - area.top()) / (area.height() / kRelays))) + 1;
+    // By relay, then by time: the last stretch of the row that starts
+    // before the point (or within a pixel after it).
+    const auto first =
+        std::partition_point(m_relays.begin(), m_relays.end(),
+                             [&](const schedule::RelayOn& r) { return r.relay < relay; });
+    const auto last = std::partition_point(
+        first, m_relays.end(), [&](const schedule::RelayOn& r) { return r.relay == relay; });
+    const auto after = std::partition_point(
+        first, last, [&](const schedule::RelayOn& r) { return xOf(r.fromMs) <= point.x() + 1.0; });
+    if (after == first)
+        return -1;
+    const int i = static_cast<int>(after - m_relays.begin()) - 1;
+    return relayRect(i).adjusted(-1, 0, 1, 0).contains(point) ? i : -1;
+}
+
+QString TimelineChart::relayText(int i) const
+{
+    const schedule::RelayOn& r = m_relays.at(i);
+    QStringList lines;
+    lines << tr("Relay %1 on").arg(r.relay, 2, 10, QLatin1Char('0'));
+    lines << (r.onBy >= 0
+                  ? tr("ON  %1 by record %2").arg(timeText(r.fromMs, m_span.zone, true)).arg(r.onBy)
+                  : tr("on at the start of the span"));
+    lines << (r.offBy >= 0
+                  ? tr("OFF %1 by record %2").arg(timeText(r.toMs, m_span.zone, true)).arg(r.offBy)
+                  : tr("still on at the end of the span"));
+    for (const Interval& window : m_intervals) {
+        if (window.relay == r.relay && window.onMs < r.toMs && window.offMs > r.fromMs)
+            lines << tr("Window of record %1: %2 to %3")
+                         .arg(window.record)
+                         .arg(timeText(window.onMs, m_span.zone),
+                              timeText(window.offMs, m_span.zone));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString TimelineChart::rowLabel(int relay) const
@@ -184,8 +253,11 @@ bool TimelineChart::event(QEvent* event)
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int i = barAt(help->pos());
+        const int r = i < 0 ? relayAt(help->pos()) : -1;
         if (i >= 0)
             QToolTip::showText(help->globalPos(), barText(i), this, barRect(i).toAlignedRect());
+        else if (r >= 0)
+            QToolTip::showText(help->globalPos(), relayText(r), this, relayRect(r).toAlignedRect());
         else
             QToolTip::hideText();
         return true;
@@ -196,8 +268,69 @@ bool TimelineChart::event(QEvent* event)
 void TimelineChart::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const int i = barAt(event->position());
-    if (i >= 0)
+    if (i >= 0) {
         Q_EMIT recordActivated(m_intervals.at(i).record);
+        return;
+    }
+    const int r = relayAt(event->position());
+    if (r >= 0) {
+        const schedule::RelayOn& on = m_relays.at(r);
+        if (on.onBy >= 0 || on.offBy >= 0)
+            Q_EMIT recordActivated(on.onBy >= 0 ? on.onBy : on.offBy);
+    }
+}
+
+TimeGrid TimelineChart::timeGrid() const
+{
+    TimeGrid grid;
+    const QRectF area = plotArea();
+    const QFontMetricsF metrics(font());
+    const double hourWidth =
+        area.width() / (static_cast<double>(m_span.toMs - m_span.fromMs) / 3'600'000.0);
+    static constexpr std::array<int, 6> kSteps{1, 2, 3, 6, 12, 24};
+    const auto stepFor = [&](double room) {
+        const auto fits = std::find_if(kSteps.begin(), kSteps.end(),
+                                       [&](int step) { return hourWidth * step >= room; });
+        return fits == kSteps.end() ? 24 : *fits;
+    };
+    const int lineStep = stepFor(kHourLineRoom);
+    const int labelStep = stepFor(metrics.horizontalAdvance(QStringLiteral("00")) + 2 * kLabelGap);
+
+    // The hours are the wall clock's: on a daylight-saving day the skipped
+    // hour has no line, and the lines after it stand an hour closer.
+    QList<std::pair<double, int>> hours; // x, hour of day
+    const QDate last = QDateTime::fromMSecsSinceEpoch(m_span.toMs, m_span.zone).date();
+    for (QDate day = QDateTime::fromMSecsSinceEpoch(m_span.fromMs, m_span.zone).date(); day <= last;
+         day = day.addDays(1)) {
+        for (int hour = 0; hour < 24; hour += lineStep) {
+            const qint64 ms = QDateTime(day, QTime(hour, 0), m_span.zone).toMSecsSinceEpoch();
+            const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms, m_span.zone);
+            if (t.time() != QTime(hour, 0) || ms < m_span.fromMs || ms >= m_span.toMs)
+                continue;
+            grid.lines.append({xOf(ms), hour == 0});
+            if (hour == 0) {
+                const QString text = t.toString(QStringLiteral("ddd d MMM"));
+                grid.labels.append(
+                    {QRectF(xOf(ms) + 3, 0, metrics.horizontalAdvance(text), kHeaderHeight - 2),
+                     text});
+            } else if (hour % labelStep == 0) {
+                hours.append({xOf(ms), hour});
+            }
+        }
+    }
+    // An hour gets its label where that stands clear of the days' labels
+    // and of the hour before.
+    for (const auto& [x, hour] : hours) {
+        const QString text = QStringLiteral("%1").arg(hour, 2, 10, QLatin1Char('0'));
+        const QRectF rect(x + 2, 0, metrics.horizontalAdvance(text), kHeaderHeight - 2);
+        const QRectF room = rect.adjusted(-kLabelGap, 0, kLabelGap, 0);
+        if (rect.right() > area.right() ||
+            std::any_of(grid.labels.begin(), grid.labels.end(),
+                        [&](const HeaderLabel& l) { return l.rect.intersects(room); }))
+            continue;
+        grid.labels.append({rect, text});
+    }
+    return grid;
 }
 
 void TimelineChart::paintEvent(QPaintEvent*)
@@ -219,41 +352,53 @@ void TimelineChart::paintEvent(QPaintEvent*)
                    rowLabel(relay));
     }
 
-    // Days across, with hours on a span of one or two days.
-    const qint64 length = m_span.toMs - m_span.fromMs;
-    QDateTime day = QDateTime::fromMSecsSinceEpoch(m_span.fromMs, m_span.zone);
-    day = QDateTime(day.date(), QTime(0, 0), m_span.zone);
-    const bool hours = length <= 2 * 86'400'000LL;
-    for (QDateTime t = day; t.toMSecsSinceEpoch() < m_span.toMs;
-         t = hours ? t.addSecs(3600) : t.addDays(1)) {
-        const qint64 ms = t.toMSecsSinceEpoch();
-        if (ms < m_span.fromMs)
-            continue;
-        const double x = xOf(ms);
-        const bool midnight = t.time() == QTime(0, 0);
+    // Days and hours across.
+    const TimeGrid timeLines = timeGrid();
+    for (const auto& [x, midnight] : timeLines.lines) {
         p.setPen(QPen(grid, 0, midnight ? Qt::SolidLine : Qt::DotLine));
         p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-        p.setPen(text);
-        if (midnight)
-            p.drawText(QPointF(x + 3, kHeaderHeight - 6), t.toString(QStringLiteral("ddd d MMM")));
-        else if (t.time().hour() % 3 == 0 && area.width() / (length / 3'600'000.0) > 6)
-            p.drawText(QPointF(x + 2, kHeaderHeight - 6), t.toString(QStringLiteral("HH")));
     }
+    p.setPen(text);
+    for (const HeaderLabel& label : timeLines.labels)
+        p.drawText(label.rect, Qt::AlignLeft | Qt::AlignVCenter, label.text);
 
-    // The bars: plain for a window that holds the relay on, hatched where it
-    // toggles, outlined in red where windows of the same relay overlap.
+    // What the relays do: a bar per stretch a relay is on. Stretches closer
+    // than a pixel (the phases of a toggle in a week's view) are drawn as
+    // one, dotted where it holds such gaps.
     const QColor bar = palette().color(QPalette::Highlight);
+    QRectF pending;
+    bool gaps = false;
+    const auto draw = [&] {
+        if (!pending.isNull())
+            p.fillRect(pending, gaps ? QBrush(bar, Qt::Dense3Pattern) : QBrush(bar));
+    };
+    for (int i = 0; i < m_relays.size(); ++i) {
+        const QRectF r = relayRect(i);
+        if (!pending.isNull() && r.top() == pending.top() && r.left() <= pending.right() + 1) {
+            gaps = gaps || r.left() > pending.right();
+            pending.setRight(std::max(pending.right(), r.right()));
+            continue;
+        }
+        draw();
+        pending = r;
+        gaps = false;
+    }
+    draw();
+
+    // The record windows: plain for a window that holds the relay on,
+    // hatched where it toggles, outlined in red where windows of the same
+    // relay overlap.
     for (int i = 0; i < m_intervals.size(); ++i) {
         const QRectF r = barRect(i);
         if (m_intervals.at(i).toggle) {
             p.fillRect(r, bar.lighter(170));
             p.fillRect(r, QBrush(bar.darker(120), Qt::BDiagPattern));
         } else {
-            p.fillRect(r, bar);
+            p.fillRect(r, bar.lighter(140));
         }
         if (m_overlapping.at(i)) {
-            p.setPen(QPen(Qt::red, 2));
-            p.drawRect(r.adjusted(1, 1, -1, -1));
+            p.setPen(QPen(Qt::red, 1));
+            p.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
         }
     }
 
@@ -378,7 +523,7 @@ void TTimelineFm::refresh()
         m_shownRecords = records;
         m_shownSpan = s;
         m_schedule = schedule::ComputeSchedule(records, s);
-        m_chart->setSchedule(s, m_schedule.intervals);
+        m_chart->setSchedule(s, m_schedule.intervals, m_schedule.relays);
         if (m_schedule.faultyRecord >= 0)
             m_message->setText(tr("Record %1 stops the timers: %2")
                                    .arg(m_schedule.faultyRecord)
@@ -393,7 +538,7 @@ void TTimelineFm::refresh()
     m_chart->setNow(running ? m_clock.now().toMSecsSinceEpoch() : -1);
 }
 
-bool TTimelineFm::exportTo(const QString& path, QString& error)
+bool TTimelineFm::exportTo(const QString& path, QString& error, bool records)
 {
     QByteArray bytes;
     if (path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
@@ -405,8 +550,10 @@ bool TTimelineFm::exportTo(const QString& path, QString& error)
             error = tr("The picture could not be made.");
             return false;
         }
-    } else {
+    } else if (records) {
         bytes = schedule::ToCsv(m_schedule.intervals, m_shownSpan.zone);
+    } else {
+        bytes = schedule::RelaysToCsv(m_schedule.relays, m_shownSpan.zone);
     }
     const QString target = FollowSaveLinks(path);
     if (target.isEmpty() || !ReplaceFile(target, bytes)) {
@@ -416,16 +563,38 @@ bool TTimelineFm::exportTo(const QString& path, QString& error)
     return true;
 }
 
+QString TTimelineFm::exportPath(const QString& typed, const QString& filter)
+{
+    if (typed.isEmpty() || !QFileInfo(typed).suffix().isEmpty())
+        return typed;
+    static const QRegularExpression kPattern(QStringLiteral("\\(\\*(\\.[^ )]+)"));
+    const QRegularExpressionMatch suffix = kPattern.match(filter);
+    return suffix.hasMatch() ? typed + suffix.captured(1) : typed;
+}
+
 void TTimelineFm::exportClick()
 {
+    const QString relaysFilter = tr("Relays as CSV (*.csv)");
+    const QString recordsFilter = tr("Record windows as CSV (*.csv)");
+    const QString pictureFilter = tr("Picture (*.png)");
     QString filter;
-    const QString path =
-        QFileDialog::getSaveFileName(this, tr("Export the timeline"), QString(),
-                                     tr("Intervals as CSV (*.csv);;Picture (*.png)"), &filter);
-    if (path.isEmpty())
+    const QString typed = QFileDialog::getSaveFileName(
+        this, tr("Export the timeline"), QString(),
+        QStringList{relaysFilter, recordsFilter, pictureFilter}.join(QStringLiteral(";;")),
+        &filter);
+    if (typed.isEmpty())
+        return;
+    // The dialog asked about replacing the file the user typed; one whose
+    // name gets the suffix here is asked about as the dialog would.
+    const QString path = exportPath(typed, filter);
+    if (path != typed && QFileInfo::exists(path) &&
+        QMessageBox::question(
+            this, tr("Export the timeline"),
+            tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(path).fileName())) !=
+            QMessageBox::Yes)
         return;
     QString error;
-    if (!exportTo(path, error))
+    if (!exportTo(path, error, filter == recordsFilter))
         QMessageBox::warning(this, windowTitle(), error);
 }
 

@@ -30,8 +30,26 @@ struct TimelineFeed
     std::function<void(int record)> openRecord;
 };
 
-// The chart: one row per relay, time across, a bar per interval; windows of
-// one relay that are open at once are drawn one above the other.
+// A text of the chart's header and where it goes.
+struct HeaderLabel
+{
+    QRectF rect;
+    QString text;
+};
+
+// The chart's grid across the span: a line per day and per hour (solid at
+// midnight), and the labels that have room: the days always, the hours
+// where they stand clear of every other label.
+struct TimeGrid
+{
+    QList<std::pair<double, bool>> lines; // x, midnight
+    QList<HeaderLabel> labels;
+};
+
+// The chart: one row per relay, time across. The main bar of a row is what
+// the relay does, as the timer engine switches it; under it, a thin bar per
+// record window, windows of one relay that are open at once one above the
+// other.
 class TimelineChart : public QWidget
 {
     Q_OBJECT
@@ -39,18 +57,28 @@ class TimelineChart : public QWidget
 public:
     explicit TimelineChart(QWidget* parent = nullptr);
 
-    void setSchedule(const schedule::Span& span, const QList<schedule::Interval>& intervals);
+    void setSchedule(const schedule::Span& span, const QList<schedule::Interval>& intervals,
+                     const QList<schedule::RelayOn>& relays);
     void setRuleRelays(int relays);
     // The "now" line, or none for a negative value.
     void setNow(qint64 nowMs);
 
     [[nodiscard]] const QList<schedule::Interval>& intervals() const { return m_intervals; }
-    // Where interval i is drawn, in the chart's coordinates.
+    [[nodiscard]] const QList<schedule::RelayOn>& relays() const { return m_relays; }
+    // Where record window i is drawn, in the chart's coordinates.
     [[nodiscard]] QRectF barRect(int i) const;
-    // The interval drawn at a point (the last drawn on top), or -1.
+    // The record window drawn at a point (the last drawn on top), or -1.
     [[nodiscard]] int barAt(QPointF point) const;
-    // The text shown on hovering interval i.
+    // The text shown on hovering record window i.
     [[nodiscard]] QString barText(int i) const;
+    // Where stretch i of a relay being on is drawn, the stretch at a point
+    // (or -1), and its text: when and by which records it switched, and
+    // the record windows of the relay it lies in.
+    [[nodiscard]] QRectF relayRect(int i) const;
+    [[nodiscard]] int relayAt(QPointF point) const;
+    [[nodiscard]] QString relayText(int i) const;
+    // The grid and header labels for the chart's present size and span.
+    [[nodiscard]] TimeGrid timeGrid() const;
     [[nodiscard]] bool overlaps(int i) const { return m_overlapping.value(i); }
     // The label of a relay's row: "01" ... "16", with a mark when rules
     // drive it.
@@ -70,6 +98,7 @@ private:
 
     schedule::Span m_span;
     QList<schedule::Interval> m_intervals;
+    QList<schedule::RelayOn> m_relays;
     QList<bool> m_overlapping;
     QList<int> m_lane;
     std::array<int, 16> m_lanes{};
@@ -104,9 +133,13 @@ public:
 
     [[nodiscard]] TimelineChart& chart() { return *m_chart; }
     [[nodiscard]] const schedule::Schedule& currentSchedule() const { return m_schedule; }
-    // Writes the intervals as CSV, or the chart as PNG for a path ending in
-    // ".png"; false, with the reason in error, when the file was not written.
-    bool exportTo(const QString& path, QString& error);
+    // Writes what the relays do as CSV (with records, the record windows),
+    // or the chart as PNG for a path ending in ".png"; false, with the
+    // reason in error, when the file was not written.
+    bool exportTo(const QString& path, QString& error, bool records = false);
+    // The path to write for what the user typed in the export dialog with
+    // the filter chosen there: a name with no suffix gets the filter's.
+    [[nodiscard]] static QString exportPath(const QString& typed, const QString& filter);
 
     static inline const QString kPlaceName = QStringLiteral("timeline");
 

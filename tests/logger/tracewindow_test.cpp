@@ -2,6 +2,8 @@
 #include "logger/tracewindow.h"
 #include "support/manualclock.h"
 
+#include <QApplication>
+
 #include <gtest/gtest.h>
 
 // The cursor tells the time and the 22 levels of the last read up to it;
@@ -34,4 +36,66 @@ TEST(TraceWindow, CursorLevelsAndPause)
     EXPECT_EQ(strip.endMs(), t0 + 40'000);
     strip.setCursor(-1);
     EXPECT_TRUE(strip.cursorText().isEmpty());
+}
+
+// The strip's drawing: every time label inside the strip, rows whose step
+// is smaller than the room between them, and no level drawn where the
+// board was not read.
+TEST(TraceWindow, LabelsRowsAndGapsAfterAFault)
+{
+    SignalTrace trace;
+    const QDateTime start(QDate(2014, 7, 3), QTime(10, 0));
+    ManualClock clock(start);
+    const qint64 t0 = start.toMSecsSinceEpoch();
+    // Polled for 10 s with input 1 high, then silent: the watchdog, and the
+    // system idle for 20 s until it is activated again with input 1 low.
+    for (qint64 ms = 0; ms < 10'000; ms += 200)
+        trace.addInputs(t0 + ms, 0x01);
+    trace.addFault(t0 + 11'500, SignalTrace::Kind::Watchdog);
+    for (qint64 ms = 31'500; ms <= 60'000; ms += 200)
+        trace.addInputs(t0 + ms, 0x00);
+    clock.advanceMs(60'000);
+    TTraceFm window(trace, clock);
+    window.setMinutes(1);
+    window.resize(760, 420);
+    window.show();
+    TraceStrip& strip = window.strip();
+
+    // The tick at the strip's end has its label too, inside the strip.
+    const QList<TraceStrip::TimeLabel> labels = strip.timeLabels();
+    ASSERT_FALSE(labels.isEmpty());
+    EXPECT_EQ(labels.last().text, QStringLiteral("10:01:00"));
+    for (const TraceStrip::TimeLabel& label : labels)
+        EXPECT_TRUE(QRectF(strip.rect()).contains(label.rect)) << label.text.toStdString();
+    // As narrow as the window goes: still inside, and apart.
+    window.resize(window.minimumSizeHint());
+    QApplication::sendPostedEvents();
+    const QList<TraceStrip::TimeLabel> narrow = strip.timeLabels();
+    ASSERT_FALSE(narrow.isEmpty());
+    EXPECT_EQ(narrow.last().text, QStringLiteral("10:01:00"));
+    for (qsizetype i = 0; i < narrow.size(); ++i) {
+        EXPECT_TRUE(QRectF(strip.rect()).contains(narrow[i].rect));
+        if (i > 0) {
+            EXPECT_LT(narrow[i - 1].rect.right(), narrow[i].rect.left());
+        }
+    }
+
+    for (int row = 1; row < TraceStrip::kSignals; ++row) {
+        const double step = strip.levelY(row, false) - strip.levelY(row, true);
+        EXPECT_GT(step, 0);
+        EXPECT_GT(strip.levelY(row, true) - strip.levelY(row - 1, false), step) << row;
+    }
+
+    // Input 1: high up to the watchdog, nothing in the gap, low from the
+    // first read after it.
+    const QList<TraceStrip::LevelRun> runs = strip.levelRuns(0);
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_TRUE(runs[0].high);
+    EXPECT_EQ(runs[0].toMs, t0 + 11'500);
+    EXPECT_FALSE(runs[1].high);
+    EXPECT_EQ(runs[1].fromMs, t0 + 31'500);
+    EXPECT_EQ(runs[1].toMs, t0 + 59'900);
+    strip.setCursor(t0 + 20'000);
+    EXPECT_TRUE(strip.cursorText().endsWith("no reads since the watchdog"))
+        << strip.cursorText().toStdString();
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/manualclock.h"
+#include "support/rig.h"
 #include "support/timezone.h"
 #include "timers/chantimer.h"
 #include "timers/schedule.h"
@@ -121,14 +122,26 @@ TEST(ScheduleAgreesWithTheEngine, AtEveryPass)
         ManualClock clock(c.zone == "UTC"
                               ? QDateTime::fromMSecsSinceEpoch(span.fromMs, QTimeZone::utc())
                               : QDateTime::fromMSecsSinceEpoch(span.fromMs));
+        // Where the relays the schedule gives switch, in time order.
+        QList<std::pair<qint64, int>> edges;
+        for (const RelayOn& r : schedule.relays) {
+            edges.append({r.fromMs, 1 << (r.relay - 1)});
+            edges.append({r.toMs, 1 << (r.relay - 1)});
+        }
+        std::sort(edges.begin(), edges.end());
+        qsizetype edge = 0;
+        int relaysOn = 0;
         int portOut = 0;
         int passesOn = 0;
         for (qint64 pass = span.fromMs; pass < span.toMs; pass += kPassMs) {
             ASSERT_NE(ExecuteTimerPass(records, portOut, dayNumber(clock.now()), u'.'), -1);
             const int expected = RelayWordAt(schedule.intervals, pass);
-            if (portOut != expected) {
+            for (; edge < edges.size() && edges.at(edge).first <= pass; ++edge)
+                relaysOn ^= edges.at(edge).second;
+            if (portOut != expected || portOut != relaysOn) {
                 ADD_FAILURE() << "at " << clock.now().toString(Qt::ISODateWithMs).toStdString()
-                              << ": engine " << std::hex << portOut << ", schedule " << expected;
+                              << ": engine " << std::hex << portOut << ", schedule " << expected
+                              << ", relays " << relaysOn;
                 break;
             }
             passesOn += portOut != 0;
@@ -136,6 +149,73 @@ TEST(ScheduleAgreesWithTheEngine, AtEveryPass)
         }
         EXPECT_GT(passesOn, 0);
     }
+}
+
+// Two records on relay 3, the second opening and closing inside the first:
+// the relay is what the controller writes to the board, pass for pass.
+TEST(RelayIntervals, AreWhatTheControllerWritesToTheBoard)
+{
+    const QStringList records =
+        joined({dateRecord("03", at(2026, 3, 28, 4, 50, 0), at(2026, 3, 28, 4, 51, 48)),
+                dateRecord("03", at(2026, 3, 28, 4, 50, 30), at(2026, 3, 28, 4, 51, 8)),
+                dateRecord("04", at(2026, 3, 28, 4, 51, 0), at(2026, 3, 28, 4, 51, 3), "0000000",
+                           "0.4", "0.6")});
+    const Schedule s = ComputeSchedule(records, DaySpan(QDate(2026, 3, 28), 1, QTimeZone::utc()));
+    ASSERT_EQ(s.faultyRecord, -1);
+
+    Rig rig;
+    rig.startUp();
+    rig.link.autoReply = true;
+    rig.clock.set(at(2026, 3, 28, 4, 49, 50));
+    rig.core.timers().setTimerList(records);
+    rig.core.TimerSBClick();
+    rig.core.ActiveButtClick();
+    // The stretches in which each relay command holds a relay on, from the
+    // moment of the command that set it to that of the one that cleared it.
+    std::array<qint64, 16> since{};
+    since.fill(-1);
+    QList<RelayOn> wire;
+    for (int tick = 0; tick < 2 * 5 * 130; ++tick) {
+        const qsizetype before = rig.link.written.size();
+        rig.tick();
+        rig.link.deliver();
+        if (rig.link.written.size() > before && rig.link.written.last().startsWith('R')) {
+            const int word = rig.link.written.last().mid(1, 4).toInt(nullptr, 16);
+            const qint64 now = rig.clock.now().toMSecsSinceEpoch();
+            for (int relay = 0; relay < 16; ++relay) {
+                const bool on = word & (1 << relay);
+                qint64& from = since[static_cast<size_t>(relay)];
+                if (on && from < 0) {
+                    from = now;
+                } else if (!on && from >= 0) {
+                    wire.append({relay + 1, from, now, -1, -1});
+                    from = -1;
+                }
+            }
+        }
+        rig.clock.advanceMs(100);
+    }
+    ASSERT_TRUE(std::all_of(since.begin(), since.end(), [](qint64 t) { return t < 0; }));
+    std::stable_sort(wire.begin(), wire.end(), [](const RelayOn& a, const RelayOn& b) {
+        return std::tie(a.relay, a.fromMs) < std::tie(b.relay, b.fromMs);
+    });
+
+    QList<RelayOn> shown = s.relays;
+    ASSERT_FALSE(shown.isEmpty());
+    // Relay 3 goes off at 04:51:08, when the second record closes, and stays
+    // off: the first record's window closing later switches nothing. (Its
+    // ON line lies a hair after 04:50:00, so it opens on the next pass.)
+    EXPECT_EQ(shown.first(), (RelayOn{3, at(2026, 3, 28, 4, 50, 0).toMSecsSinceEpoch() + kPassMs,
+                                      at(2026, 3, 28, 4, 51, 8).toMSecsSinceEpoch(), 0, 1}));
+    for (RelayOn& r : shown)
+        r.onBy = r.offBy = -1;
+    EXPECT_EQ(shown, wire);
+    // Relay 4 toggles 0.4 s on, 0.6 s off, a stretch per ON phase.
+    const auto toggled =
+        std::find_if(shown.begin(), shown.end(), [](const RelayOn& r) { return r.relay == 4; });
+    ASSERT_NE(toggled, shown.end());
+    EXPECT_EQ(toggled->toMs - toggled->fromMs, 400);
+    EXPECT_EQ((toggled + 1)->fromMs - toggled->toMs, 600);
 }
 
 TEST(Schedule, IntervalsOfTheDaylightSavingDays)

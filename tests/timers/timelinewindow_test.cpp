@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/manualclock.h"
+#include "support/timezone.h"
 #include "timers/timelinewindow.h"
 #include "timertest.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -128,8 +133,20 @@ TEST_F(Timeline, ExportWritesCsvAndPngAndSaysWhyNot)
     QFile csv(csvPath);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().split('\n');
-    EXPECT_EQ(lines.size(), 1 + 3 + 1);
-    EXPECT_TRUE(lines.at(1).startsWith("05,0,2014-07-03T17:30:00")) << lines.at(1).toStdString();
+    // What the relays do: relay 5 from the first pass after 17:30 (the ON
+    // line lies a hair after it) until the first record closes at 18:00,
+    // the third record's window open or not.
+    EXPECT_EQ(lines.at(0), "relay,on,off,on_record,off_record\r");
+    EXPECT_EQ(lines.at(1), "05,2014-07-03T17:30:00.200+00:00,2014-07-03T18:00:00+00:00,0,0\r")
+        << lines.at(1).toStdString();
+    csv.close();
+    // The record windows, one line each.
+    ASSERT_TRUE(window->exportTo(csvPath, error, true)) << error.toStdString();
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> windows = csv.readAll().split('\n');
+    EXPECT_EQ(windows.size(), 1 + 3 + 1);
+    EXPECT_TRUE(windows.at(1).startsWith("05,0,2014-07-03T17:30:00"))
+        << windows.at(1).toStdString();
 
     const QString pngPath = folder.filePath("week.png");
     ASSERT_TRUE(window->exportTo(pngPath, error)) << error.toStdString();
@@ -192,4 +209,106 @@ TEST_F(Timeline, FirstShownOverItsParentAndInsideTheScreen)
         qunsetenv("XDG_CONFIG_HOME");
     else
         qputenv("XDG_CONFIG_HOME", saved);
+}
+
+// The main bar of a row is what the relay does: with two windows on relay 3
+// the later switch wins, and the bar ends where the second window closes,
+// while both windows stay shown and told under it.
+TEST_F(Timeline, MainBarIsWhatTheRelayDoesAndWindowsStayUnderIt)
+{
+    edited = dateRecord("03", at(2014, 7, 3, 4, 50, 0), at(2014, 7, 3, 4, 51, 48)) +
+             dateRecord("03", at(2014, 7, 3, 4, 50, 30), at(2014, 7, 3, 4, 51, 8));
+    window->setRange(TTimelineFm::Range::Today);
+    TimelineChart& chart = window->chart();
+    ASSERT_EQ(chart.relays().size(), 1);
+    const schedule::RelayOn& on = chart.relays().first();
+    EXPECT_EQ(on.toMs, at(2014, 7, 3, 4, 51, 8).toMSecsSinceEpoch());
+
+    const QRectF bar = chart.relayRect(0);
+    const QRectF first = chart.barRect(barOf(0));
+    EXPECT_LT(bar.right(), first.right());
+    EXPECT_LE(bar.bottom(), first.top());
+    EXPECT_EQ(chart.relayAt(bar.center()), 0);
+    EXPECT_EQ(chart.barAt(bar.center()), -1);
+    const QString text = chart.relayText(0);
+    EXPECT_TRUE(text.contains("OFF 2014-07-03 04:51:08.000 by record 1")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Window of record 0: 2014-07-03 04:50:00 to 2014-07-03 04:51:48"));
+
+    QTest::mouseDClick(&chart, Qt::LeftButton, {}, bar.center().toPoint());
+    EXPECT_EQ(opened, QList<int>{0});
+}
+
+// On the day the clocks go forward the skipped hour has no line and no
+// label, and no hour label runs into the day's; the week has an hour grid.
+TEST_F(Timeline, DayAndHourLabelsStandClearAndTheWeekHasHours)
+{
+    const ScopedTimeZone berlin("Europe/Berlin");
+    window->show();
+    for (const int width : {500, 800, 1600}) {
+        SCOPED_TRACE(width);
+        window->resize(width, 400);
+        QApplication::sendPostedEvents();
+        window->setRange(TTimelineFm::Range::Dates, QDate(2026, 3, 29), QDate(2026, 3, 29));
+        const TimeGrid grid = window->chart().timeGrid();
+        QStringList texts;
+        for (const HeaderLabel& label : grid.labels)
+            texts << label.text;
+        EXPECT_TRUE(texts.contains("Sun 29 Mar")) << texts.join(' ').toStdString();
+        EXPECT_FALSE(texts.contains("02"));
+        EXPECT_TRUE(texts.contains("12")) << texts.join(' ').toStdString();
+        for (int a = 0; a < grid.labels.size(); ++a) {
+            for (int b = a + 1; b < grid.labels.size(); ++b)
+                EXPECT_FALSE(grid.labels[a].rect.intersects(grid.labels[b].rect))
+                    << texts[a].toStdString() << " and " << texts[b].toStdString();
+        }
+        // 23 hours, 23 lines at the widest.
+        if (width == 1600) {
+            EXPECT_EQ(grid.lines.size(), 23);
+        }
+    }
+
+    window->resize(800, 400);
+    QApplication::sendPostedEvents();
+    window->setRange(TTimelineFm::Range::Week);
+    const TimeGrid week = window->chart().timeGrid();
+    const auto midnights = std::count_if(week.lines.begin(), week.lines.end(),
+                                         [](const auto& line) { return line.second; });
+    EXPECT_EQ(midnights, 7);
+    EXPECT_GE(week.lines.size() - midnights, 7 * 3);
+}
+
+// The file dialog gives what the user typed; a name without a suffix gets
+// the chosen filter's.
+TEST_F(Timeline, ExportAddsTheSuffixOfTheChosenFilter)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    window->setRange(TTimelineFm::Range::Week);
+    window->show();
+    const auto answer = [&](const QString& name, const QString& filter) {
+        QTimer::singleShot(0, window.get(), [&, name, filter] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            dialog->setDirectory(folder.path());
+            dialog->selectNameFilter(filter);
+            dialog->selectFile(name);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        window->findChild<QPushButton*>("ExportButt")->click();
+    };
+    answer("week", "Relays as CSV (*.csv)");
+    EXPECT_TRUE(QFile::exists(folder.filePath("week.csv")));
+    EXPECT_FALSE(QFile::exists(folder.filePath("week")));
+    answer("windows", "Record windows as CSV (*.csv)");
+    QFile windows(folder.filePath("windows.csv"));
+    ASSERT_TRUE(windows.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(windows.readLine().startsWith("relay,record,on,off"));
+    answer("chart", "Picture (*.png)");
+    EXPECT_FALSE(QImage(folder.filePath("chart.png")).isNull());
+    answer("notes.txt", "Relays as CSV (*.csv)");
+    EXPECT_TRUE(QFile::exists(folder.filePath("notes.txt")));
+
+    EXPECT_EQ(TTimelineFm::exportPath("/tmp/a", "Picture (*.png)"), "/tmp/a.png");
+    EXPECT_EQ(TTimelineFm::exportPath("/tmp/a.b/c", "Relays as CSV (*.csv)"), "/tmp/a.b/c.csv");
 }
