@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/logfile.h"
 
+#include "common/savefile.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -21,11 +23,14 @@ void LogFile::append(const QString& line)
         return;
     if (!m_file.isOpen()) {
         QDir().mkpath(QFileInfo(m_path).absolutePath());
-        m_file.setFileName(m_path);
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        QString problem;
+        const int fd = OpenAppendFile(m_path, problem);
+        if (fd < 0 ||
+            !m_file.open(fd, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                         QFileDevice::AutoCloseHandle)) {
             m_failed = true;
             m_onFailure(QStringLiteral("cannot write the log file %1: %2")
-                            .arg(m_path, m_file.errorString()));
+                            .arg(m_path, fd < 0 ? problem : m_file.errorString()));
             return;
         }
     }

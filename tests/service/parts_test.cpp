@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The service's smaller parts: the recovery waits, the log line form, the
-// headless view's answers and the device watch.
+// headless view's answers, the device watch and the log file.
 #include "service/backoff.h"
 #include "service/devicewatch.h"
 #include "service/headlessview.h"
@@ -15,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -128,6 +131,66 @@ TEST(ServiceLogFile, AppendsEachLineAndReportsAFileItCannotWriteOnce)
     log.append(QStringLiteral("b"));
     ASSERT_EQ(problems.size(), 1);
     EXPECT_TRUE(problems.first().startsWith(QStringLiteral("cannot write the log file")));
+}
+
+TEST(ServiceLogFile, NeverWritesThroughALinkOrIntoAFileAnotherUserPutInASharedFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a link or a file to another user needs root";
+    constexpr uid_t kOtherUser = 65534;
+    QTemporaryDir dir;
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    const QString victim = dir.filePath(QStringLiteral("victim"));
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep\n");
+    }
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    };
+    const auto giveAway = [&](const QString& path) {
+        return ::lchown(QFile::encodeName(path).constData(), kOtherUser, kOtherUser) == 0;
+    };
+    QStringList problems;
+    service::LogFile log([&](const QString& problem) { problems.append(problem); });
+
+    const QString planted = shared + QStringLiteral("/tank.log");
+    ASSERT_TRUE(QFile::link(victim, planted));
+    ASSERT_TRUE(giveAway(planted));
+    log.setPath(planted);
+    log.append(QStringLiteral("Log Now initiated"));
+    EXPECT_EQ(contents(victim), QByteArray("keep\n"));
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems.first(), QStringLiteral("cannot write the log file %1: it leads through a "
+                                               "link of another user in a shared folder, which "
+                                               "is not followed")
+                                    .arg(planted));
+
+    const QString theirs = shared + QStringLiteral("/pump.log");
+    {
+        QFile file(theirs);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(giveAway(theirs));
+    log.setPath(theirs);
+    log.append(QStringLiteral("Log Now initiated"));
+    EXPECT_EQ(contents(theirs), QByteArray());
+    ASSERT_EQ(problems.size(), 2);
+    EXPECT_EQ(problems.last(), QStringLiteral("cannot write the log file %1: %1 is a file of "
+                                              "another user in a shared folder")
+                                   .arg(theirs));
+
+    // A link of the user's own there is the user's choice.
+    const QString own = shared + QStringLiteral("/own.log");
+    ASSERT_TRUE(QFile::link(victim, own));
+    log.setPath(own);
+    log.append(QStringLiteral("Log Now initiated"));
+    EXPECT_EQ(contents(victim), QByteArray("keep\nLog Now initiated\r\n"));
+    EXPECT_EQ(problems.size(), 2);
 }
 
 } // namespace
