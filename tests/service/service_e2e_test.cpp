@@ -162,6 +162,35 @@ TEST_F(ServiceEndToEnd, EachFaultEndsInItsMessageAndAResumedCycleWithNobodyThere
     }
 }
 
+TEST_F(ServiceEndToEnd, ComNumberTakesTheLinkBesideTheConfigurationFirstAndSaysWhichDevice)
+{
+    // COM 1 of the user's port folder, which must not be the one opened.
+    SimulatedBoard& users = board(1);
+    SimulatedBoard beside(config_.path(), 0, QStringLiteral(V217_BOARDSIM));
+    beside.keepEvents();
+    ASSERT_TRUE(beside.start());
+    const QString ports = work.filePath(QStringLiteral("ports"));
+    ASSERT_TRUE(QDir().mkpath(ports));
+    ASSERT_TRUE(QFile::link(beside.terminal(), ports + QStringLiteral("/com1")));
+    followProject();
+    service.start({"--config", config(QStringLiteral("[tank]\nport = 1\nproject = follow.iom\n"))});
+    ASSERT_TRUE(received(beside, "I0\\r")) << service.log();
+    EXPECT_EQ(service.count(QStringLiteral("tank: info: COM 1 is %1 (the link %2/com1)")
+                                .arg(beside.terminal(), ports)),
+              1)
+        << service.log();
+    EXPECT_TRUE(users.commands().isEmpty()) << users.log();
+
+    // With no link anywhere the usual device is named, with where no link was.
+    ServiceProcess plain(config_.path(), state.path());
+    plain.start({"--port", "9", "--project", work.filePath(QStringLiteral("follow.iom"))});
+    EXPECT_GE(plain.waitForLine(QStringLiteral("board: info: COM 9 is /dev/ttyACM1 (no link com9 "
+                                               "in %1/qmx-v217/ports)")
+                                    .arg(config_.path())),
+              0)
+        << plain.log();
+}
+
 TEST_F(ServiceEndToEnd, DeviceThatNeverComesBackIsNotOpenedAgainUntilItIs)
 {
     SimulatedBoard& sim = board(4, 1);
