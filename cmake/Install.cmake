@@ -111,6 +111,8 @@ install(CODE "
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/qmxv217d.service\" @ONLY)
   message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/qmxv217d.service\")
   " COMPONENT ${V217_INSTALL_COMPONENT})
+install(FILES ${V217_PACKAGING_DIR}/qmxv217d-modules.conf
+  DESTINATION lib/modules-load.d RENAME qmxv217d.conf COMPONENT ${V217_INSTALL_COMPONENT})
 install(FILES ${V217_PACKAGING_DIR}/qmxv217d.conf ${V217_PACKAGING_DIR}/99-qmxv217.rules.example
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT ${V217_INSTALL_COMPONENT})
 

@@ -72,9 +72,14 @@ TEST(ServiceUnit, SystemdAnalyzeFindsTheUnitExposedAtMostTwoAndAHalf)
 // /etc and /var/lib, which the test gives names of its own.
 QStringList sandboxProperties(const QString& stateDirectory)
 {
-    const QStringList leftOut{"ExecStart",         "ExecReload",     "Restart",
-                              "RestartSec",        "TimeoutStopSec", "RestartPreventExitStatus",
-                              "ConfigurationDirectory", "StateDirectory"};
+    const QStringList leftOut{"ExecStart",
+                              "ExecReload",
+                              "Restart",
+                              "RestartSec",
+                              "TimeoutStopSec",
+                              "RestartPreventExitStatus",
+                              "ConfigurationDirectory",
+                              "StateDirectory"};
     QStringList properties;
     bool service = false;
     for (const QByteArray& raw : installedUnit().split('\n')) {
@@ -114,11 +119,9 @@ TEST(ServiceUnit, HardenedServiceOpensABoardOnAPseudoTerminalAndReachesTheBroker
     // Outside /tmp, which the unit's private /tmp hides, and readable by
     // the unit's dynamic user.
     QTemporaryDir work(QDir::current().filePath(QStringLiteral("unit-XXXXXX")));
-    ASSERT_TRUE(QFile::setPermissions(work.path(), QFileDevice::ReadOwner |
-                                                       QFileDevice::WriteOwner |
-                                                       QFileDevice::ExeOwner |
-                                                       QFileDevice::ReadOther |
-                                                       QFileDevice::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(
+        work.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                         QFileDevice::ReadOther | QFileDevice::ExeOther));
     const QString project = work.filePath(QStringLiteral("p.iom"));
     WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
 
@@ -128,21 +131,22 @@ TEST(ServiceUnit, HardenedServiceOpensABoardOnAPseudoTerminalAndReachesTheBroker
     settings.clientId = QStringLiteral("watcher");
     network::MqttClient watcher(settings);
     QByteArray availability;
-    watcher.setOnMessage([&](const QString&, const QByteArray& payload) { availability = payload; });
+    watcher.setOnMessage(
+        [&](const QString&, const QByteArray& payload) { availability = payload; });
     watcher.subscribe(QStringLiteral("qmxv217/tank/availability"));
     watcher.start();
 
     const QString unit = QStringLiteral("qmxv217d-test-%1").arg(::getpid());
     const QString state = unit;
     QByteArray output;
-    const int started = run(
-        QStringLiteral("systemd-run"),
-        QStringList{QStringLiteral("--unit=") + unit, "--collect", "--quiet"} +
-            sandboxProperties(state) +
-            QStringList{"--", V217_SERVICE, "--name", "tank", "--port", sim.terminal(),
-                        "--project", project, "--mqtt",
-                        QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port())},
-        &output);
+    const int started =
+        run(QStringLiteral("systemd-run"),
+            QStringList{QStringLiteral("--unit=") + unit, "--collect", "--quiet"} +
+                sandboxProperties(state) +
+                QStringList{"--", V217_SERVICE, "--name", "tank", "--port", sim.terminal(),
+                            "--project", project, "--mqtt",
+                            QStringLiteral("mqtt://127.0.0.1:%1").arg(broker.port())},
+            &output);
     const auto journal = [&] {
         QByteArray lines;
         (void)run(QStringLiteral("journalctl"), {"--no-pager", "-u", unit}, &lines);
