@@ -102,6 +102,10 @@ TEST(ServiceUnit, HardenedServiceOpensABoardOnAPseudoTerminalAndReachesTheBroker
         GTEST_SKIP() << "systemd is not the service manager here: nothing to run the unit in";
     if (::geteuid() != 0)
         GTEST_SKIP() << "starting a system service with systemd-run needs root";
+    for (const char* hidden : {"/home/", "/root/", "/run/user/"}) {
+        if (QString::fromUtf8(V217_SERVICE).startsWith(QLatin1String(hidden)))
+            GTEST_SKIP() << "this build is in a home folder, which the unit hides (ProtectHome=)";
+    }
 
     Broker broker;
     ASSERT_TRUE(broker.start());
