@@ -114,6 +114,8 @@ install(CODE "
 # logrotate reads only /etc/logrotate.d, whatever the prefix.
 install(FILES ${V217_PACKAGING_DIR}/qmxv217d.logrotate
   DESTINATION /etc/logrotate.d RENAME qmxv217d COMPONENT ${V217_INSTALL_COMPONENT})
+install(FILES ${V217_PACKAGING_DIR}/qmxv217d-modules.conf
+  DESTINATION lib/modules-load.d RENAME qmxv217d.conf COMPONENT ${V217_INSTALL_COMPONENT})
 install(FILES ${V217_PACKAGING_DIR}/qmxv217d.conf ${V217_PACKAGING_DIR}/99-qmxv217.rules.example
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT ${V217_INSTALL_COMPONENT})
 

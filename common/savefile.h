@@ -34,6 +34,15 @@
 // the old file's mode was.
 [[nodiscard]] bool ReplacePrivateFile(const QString& path, const QByteArray& bytes);
 
+// Opens path to append to, made when missing (mode 0644 under the umask),
+// for a program that may run as root. Its links are followed only as a save
+// follows them (FollowSaveLinks), and in a world-writable sticky folder only
+// a file of the user or of the folder's owner is opened (the kernel's rule
+// fs.protected_regular): a link or a file another user planted there cannot
+// aim the writes at a file of theirs choosing. The descriptor, or -1 with the
+// reason in problem.
+[[nodiscard]] int OpenAppendFile(const QString& path, QString& problem);
+
 // Makes a write past the file-size limit (ulimit -f) fail as a write, instead
 // of ending the process with the signal the kernel sends by default.
 void IgnoreFileSizeSignal();

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -24,7 +25,8 @@ QByteArray encoded(const QString& path)
     return QFile::encodeName(path);
 }
 
-// The rule of fs.protected_symlinks for a link in folder.
+// The rule of fs.protected_symlinks for a link in folder, which
+// fs.protected_regular applies to a file there too.
 bool mayFollow(const struct stat& link, const QString& folder)
 {
     struct stat dir = {};
@@ -199,6 +201,30 @@ bool IsLinkOrOthersFile(const QString& path)
     struct stat st = {};
     return ::lstat(encoded(path).constData(), &st) == 0 &&
            (S_ISLNK(st.st_mode) || st.st_uid != ::geteuid());
+}
+
+int OpenAppendFile(const QString& path, QString& problem)
+{
+    const QString target = FollowSaveLinks(path);
+    if (target.isEmpty()) {
+        problem = QStringLiteral("it leads through a link of another user in a shared folder, "
+                                 "which is not followed");
+        return -1;
+    }
+    // O_NOFOLLOW: a link put in the file's place since it was looked at.
+    const int fd = ::open(encoded(target).constData(),
+                          O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        problem = QString::fromLocal8Bit(std::strerror(errno));
+        return -1;
+    }
+    struct stat st = {};
+    if (::fstat(fd, &st) != 0 || !mayFollow(st, QFileInfo(target).path())) {
+        ::close(fd);
+        problem = QStringLiteral("%1 is a file of another user in a shared folder").arg(target);
+        return -1;
+    }
+    return fd;
 }
 
 namespace {

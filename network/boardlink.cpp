@@ -2,7 +2,6 @@
 #include "network/boardlink.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 namespace network {
 
@@ -39,12 +38,9 @@ void BoardLink::start()
     s.user = m_config.user;
     s.password = m_config.password;
     if (!m_config.passwordFile.isEmpty()) {
-        QFile file(m_config.passwordFile);
-        if (file.open(QIODevice::ReadOnly))
-            s.password = QString::fromUtf8(file.readLine()).trimmed();
-        else
-            log(Level::Error, QStringLiteral("cannot read the MQTT password file %1: %2")
-                                  .arg(m_config.passwordFile, file.errorString()));
+        const QString problem = ReadPasswordFile(m_config.passwordFile, s.password);
+        if (!problem.isEmpty())
+            log(Level::Error, problem);
     }
     s.clientId = m_clientId;
     s.caFile = m_config.caFile;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "network/mqttconfig.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 namespace network {
@@ -32,6 +33,30 @@ bool ValidBoardName(const QString& name)
     static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_.-]{1,32}$"));
     return pattern.match(name).hasMatch() && name != QStringLiteral(".") &&
            name != QStringLiteral("..");
+}
+
+QString ReadPasswordFile(const QString& path, QString& password)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read the MQTT password file %1: %2")
+            .arg(path, file.errorString());
+    const QFileDevice::Permissions p = file.permissions();
+    const auto bits = [p](QFileDevice::Permission read, QFileDevice::Permission write,
+                          QFileDevice::Permission execute) {
+        return (p.testFlag(read) ? 4 : 0) | (p.testFlag(write) ? 2 : 0) |
+               (p.testFlag(execute) ? 1 : 0);
+    };
+    const int owner = bits(QFileDevice::ReadOwner, QFileDevice::WriteOwner, QFileDevice::ExeOwner);
+    const int group = bits(QFileDevice::ReadGroup, QFileDevice::WriteGroup, QFileDevice::ExeGroup);
+    const int others = bits(QFileDevice::ReadOther, QFileDevice::WriteOther, QFileDevice::ExeOther);
+    if (group != 0 || others != 0)
+        return QStringLiteral("the MQTT password file %1 is open to other users (mode %2); it "
+                              "is not used: chmod 600 %1")
+            .arg(path)
+            .arg(owner * 64 + group * 8 + others, 4, 8, QLatin1Char('0'));
+    password = QString::fromUtf8(file.readLine()).trimmed();
+    return {};
 }
 
 QString ParseMqttUrl(MqttConfig& mqtt, const QString& value)

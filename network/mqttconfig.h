@@ -43,6 +43,12 @@ struct MqttConfig
 [[nodiscard]] QString SetMqttOption(MqttConfig& mqtt, const QString& key, const QString& value,
                                     const std::function<QString(const QString&)>& absolute);
 
+// The password in a password file: its first line. A file the group or
+// others may read or write is refused, as ssh refuses such a private key:
+// its password is no secret any more. The problem text, naming the file;
+// empty when password was read.
+[[nodiscard]] QString ReadPasswordFile(const QString& path, QString& password);
+
 // mqtt://[user@]host[:port]; the problem text when it is not that.
 [[nodiscard]] QString ParseMqttUrl(MqttConfig& mqtt, const QString& value);
 // The URL ParseMqttUrl reads back: mqtt://[user@]host[:port].

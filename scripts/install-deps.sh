@@ -14,6 +14,7 @@ packages=(
   tzdata
   libmosquitto-dev mosquitto openssl
   logrotate
+  systemd
 )
 
 missing=()

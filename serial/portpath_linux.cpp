@@ -20,13 +20,20 @@ constexpr std::array<const char*, 9> kDefaultDevices{
 
 QString PortDevicePath(int port)
 {
+    return PortDevicePath(port, {PortFolder()});
+}
+
+QString PortDevicePath(int port, const QStringList& folders)
+{
     if (port < 1 || port > static_cast<int>(kDefaultDevices.size()))
         return {};
-    const QString link = PortFolder() + QStringLiteral("/com%1").arg(port);
-    // A dangling link still counts: it is the user's choice of device (an
-    // adapter that is unplugged right now), and opening it reports that.
-    const QFileInfo info(link);
-    if (info.isSymLink() || info.exists())
-        return link;
+    for (const QString& folder : folders) {
+        const QString link = folder + QStringLiteral("/com%1").arg(port);
+        // A dangling link still counts: it is the user's choice of device (an
+        // adapter that is unplugged right now), and opening it reports that.
+        const QFileInfo info(link);
+        if (info.isSymLink() || info.exists())
+            return link;
+    }
     return QString::fromLatin1(kDefaultDevices.at(static_cast<size_t>(port - 1)));
 }

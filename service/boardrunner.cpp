@@ -2,9 +2,13 @@
 #include "service/boardrunner.h"
 
 #include "common/daynumber.h"
+#include "common/folders.h"
+#include "serial/portpath.h"
 #include "timers/chantimer.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace service {
 
@@ -69,6 +73,39 @@ QString BoardRunner::logPath() const
     if (!m_config.logFile.isEmpty())
         return m_config.logFile;
     return m_stateFolder + QLatin1Char('/') + m_config.name + QStringLiteral(".log");
+}
+
+// The service keeps its own port folder, ports/ beside the configuration
+// file: under a dynamic user the user's folder is under HOME=/, and no one
+// links a COM number there. The device is logged whenever it changes, so a
+// COM number that fell back to its usual device (an on-board UART) says so.
+QString BoardRunner::comDevice(int com)
+{
+    QStringList folders;
+    if (!m_config.file.isEmpty())
+        folders.append(QFileInfo(m_config.file).absolutePath() + QStringLiteral("/ports"));
+    folders.append(PortFolder());
+    const QString path = PortDevicePath(com, folders);
+    const bool linked = std::any_of(folders.cbegin(), folders.cend(), [&](const QString& folder) {
+        return path.startsWith(folder + QLatin1Char('/'));
+    });
+    const QFileInfo info(path);
+    QString note;
+    if (!linked)
+        note = QStringLiteral("COM %1 is %2 (no link com%1 in %3)")
+                   .arg(com)
+                   .arg(path, folders.join(QStringLiteral(" or ")));
+    else if (info.exists())
+        note = QStringLiteral("COM %1 is %2 (the link %3)")
+                   .arg(com)
+                   .arg(info.canonicalFilePath(), path);
+    else
+        note = QStringLiteral("COM %1 is %2, which leads to no device").arg(com).arg(path);
+    if (note != m_comNote) {
+        m_comNote = note;
+        log(Level::Info, note);
+    }
+    return path;
 }
 
 void BoardRunner::log(Level level, const QString& text)
@@ -250,6 +287,8 @@ void BoardRunner::attempt()
         return;
     if (!m_serial.Active() || m_serial.HungUp()) {
         m_serial.setActive(false);
+        if (const std::optional<int> com = m_config.comNumber())
+            m_serial.setDevicePath(comDevice(*com));
         const QString path = m_serial.OpenPath();
         if (!QFileInfo::exists(path)) {
             waitForDevice(path);

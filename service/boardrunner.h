@@ -87,6 +87,7 @@ private:
     void setState(State state);
     void log(Level level, const QString& text);
     [[nodiscard]] QString logPath() const;
+    [[nodiscard]] QString comDevice(int com);
 
     BoardConfig m_config;
     Journal& m_journal;
@@ -106,6 +107,8 @@ private:
     QElapsedTimer m_activeFor;
     State m_state = State::Retrying;
     int m_openAttempts = 0;
+    // What the journal was last told about the device of the COM number.
+    QString m_comNote;
     int m_settleTicks = 0;
     // The watch has just seen the device come back.
     bool m_justBack = false;

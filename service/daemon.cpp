@@ -102,6 +102,15 @@ std::optional<ConfigError> checkBoard(const BoardConfig& board)
         return ConfigError{board.file, board.line,
                            QStringLiteral("board '%1': rules = on, but %2 has no rules")
                                .arg(board.name, board.project)};
+    // Told at start, not only in a log line at each connection: a password
+    // file others may read is a fault of the configuration.
+    if (!board.mqtt.passwordFile.isEmpty()) {
+        QString password;
+        const QString problem = network::ReadPasswordFile(board.mqtt.passwordFile, password);
+        if (!problem.isEmpty())
+            return ConfigError{board.file, board.line,
+                               QStringLiteral("board '%1': %2").arg(board.name, problem)};
+    }
     return std::nullopt;
 }
 

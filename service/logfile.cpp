@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/logfile.h"
 
+#include "common/savefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -89,7 +91,7 @@ void LogFile::append(const QString& line)
     writeWaiting();
 }
 
-void LogFile::fail(const QString& what, int error)
+void LogFile::fail(const QString& what, const QString& reason)
 {
     if (!m_retry.isActive())
         m_retry.start();
@@ -98,7 +100,7 @@ void LogFile::fail(const QString& what, int error)
     m_failed = true;
     m_onFailure(QStringLiteral("%1 the log file %2: %3; its lines wait in memory (up to %4) "
                                "and are written once it takes them again")
-                    .arg(what, m_path, QString::fromLocal8Bit(std::strerror(error)))
+                    .arg(what, m_path, reason)
                     .arg(kMaxWaiting));
 }
 
@@ -108,10 +110,10 @@ void LogFile::writeWaiting()
         return;
     if (m_fd < 0) {
         QDir().mkpath(QFileInfo(m_path).absolutePath());
-        m_fd = ::open(QFile::encodeName(m_path).constData(),
-                      O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        QString problem;
+        m_fd = OpenAppendFile(m_path, problem);
         if (m_fd < 0) {
-            fail(QStringLiteral("cannot open"), errno);
+            fail(QStringLiteral("cannot open"), problem);
             return;
         }
     }
@@ -121,7 +123,7 @@ void LogFile::writeWaiting()
     const int error = errno;
     m_waiting.remove(0, written);
     if (!m_waiting.isEmpty()) {
-        fail(QStringLiteral("cannot write"), error);
+        fail(QStringLiteral("cannot write"), QString::fromLocal8Bit(std::strerror(error)));
         return;
     }
     m_retry.stop();

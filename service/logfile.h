@@ -51,7 +51,7 @@ public:
 private:
     void writeWaiting();
     void close();
-    void fail(const QString& what, int error);
+    void fail(const QString& what, const QString& reason);
 
     QString m_path;
     int m_fd = -1;

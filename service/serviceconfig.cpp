@@ -303,6 +303,10 @@ std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& pat
         QByteArray raw = lines.at(i);
         if (raw.endsWith('\r'))
             raw.chop(1);
+        // The system's calls end a path at a NUL byte: "/dev/ttyUSB0\0..."
+        // would open another device than the one written.
+        if (raw.contains('\0'))
+            return fault(QStringLiteral("the line holds a NUL byte, which no path or value may"));
         bool utf8 = true;
         const QString line = [&] {
             QString decoded = QString::fromUtf8(raw);

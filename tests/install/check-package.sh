@@ -147,6 +147,16 @@ for line in Type=notify WatchdogSec= Restart=on-failure DynamicUser=yes \
   "ExecStart=/usr/bin/qmxv217d "; do
   grep -q "^$line" "$unit" || fail "the unit lacks $line"
 done
+# The unit opens only the serial device groups that exist when it starts:
+# the USB serial drivers are loaded at boot, so an adapter plugged in later
+# opens too.
+modules=$usr/lib/modules-load.d/qmxv217d.conf
+for module in usbserial cdc_acm; do
+  grep -qx "$module" "$modules" 2>/dev/null || fail "$modules does not load $module"
+done
+for group in ttyS ttyUSB ttyACM pts; do
+  grep -q "^DeviceAllow=char-$group rw$" "$unit" || fail "the unit does not allow char-$group"
+done
 [ -f "$usr/share/doc/qmxv217/examples/qmxv217d.conf" ] || fail "no example configuration"
 logrotate=${root%/}/etc/logrotate.d/qmxv217d
 grep -q '^/var/lib/qmxv217/\*\.log {' "$logrotate" || fail "no logrotate snippet for the log files"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The service's smaller parts: the recovery waits, the log line form, the
-// headless view's answers and the device watch.
+// headless view's answers, the device watch and the log file.
 #include "common/savefile.h"
 #include "service/backoff.h"
 #include "service/devicewatch.h"
@@ -19,6 +19,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -313,6 +314,73 @@ TEST(ServiceLogFile, OnARealFullDiskTheLinesWaitWholeAndFollowOnceThereIsRoom)
                                   "one note that writing goes on"};
     const int failed = WEXITSTATUS(status);
     EXPECT_EQ(failed, 0) << "failed: " << (failed < 8 ? checks[failed] : "?");
+}
+
+TEST(ServiceLogFile, NeverWritesThroughALinkOrIntoAFileAnotherUserPutInASharedFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving a link or a file to another user needs root";
+    constexpr uid_t kOtherUser = 65534;
+    QTemporaryDir dir;
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkpath(shared));
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+    const QString victim = dir.filePath(QStringLiteral("victim"));
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep\n");
+    }
+    const auto contents = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    };
+    const auto giveAway = [&](const QString& path) {
+        return ::lchown(QFile::encodeName(path).constData(), kOtherUser, kOtherUser) == 0;
+    };
+    // Each case on a log of its own: a log keeps the lines a file refused
+    // for the next file it is given.
+    const auto problemOf = [](const QString& path) {
+        QStringList problems;
+        service::LogFile log([&](const QString& problem) { problems.append(problem); },
+                             [](const QString&) {});
+        log.setPath(path);
+        log.append(QStringLiteral("Log Now initiated"));
+        return problems;
+    };
+    const auto refusal = [](const QString& path, const QString& reason) {
+        return QStringLiteral("cannot open the log file %1: %2;").arg(path, reason);
+    };
+
+    const QString planted = shared + QStringLiteral("/tank.log");
+    ASSERT_TRUE(QFile::link(victim, planted));
+    ASSERT_TRUE(giveAway(planted));
+    QStringList problems = problemOf(planted);
+    EXPECT_EQ(contents(victim), QByteArray("keep\n"));
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems.first().startsWith(refusal(
+        planted, QStringLiteral("it leads through a link of another user in a shared folder, "
+                                "which is not followed"))))
+        << problems.first().toStdString();
+
+    const QString theirs = shared + QStringLiteral("/pump.log");
+    {
+        QFile file(theirs);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(giveAway(theirs));
+    problems = problemOf(theirs);
+    EXPECT_EQ(contents(theirs), QByteArray());
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems.first().startsWith(refusal(
+        theirs, QStringLiteral("%1 is a file of another user in a shared folder").arg(theirs))))
+        << problems.first().toStdString();
+
+    // A link of the user's own there is the user's choice.
+    const QString own = shared + QStringLiteral("/own.log");
+    ASSERT_TRUE(QFile::link(victim, own));
+    EXPECT_TRUE(problemOf(own).isEmpty());
+    EXPECT_EQ(contents(victim), QByteArray("keep\nLog Now initiated\r\n"));
 }
 
 } // namespace

@@ -162,6 +162,35 @@ TEST_F(ServiceEndToEnd, EachFaultEndsInItsMessageAndAResumedCycleWithNobodyThere
     }
 }
 
+TEST_F(ServiceEndToEnd, ComNumberTakesTheLinkBesideTheConfigurationFirstAndSaysWhichDevice)
+{
+    // COM 1 of the user's port folder, which must not be the one opened.
+    SimulatedBoard& users = board(1);
+    SimulatedBoard beside(config_.path(), 0, QStringLiteral(V217_BOARDSIM));
+    beside.keepEvents();
+    ASSERT_TRUE(beside.start());
+    const QString ports = work.filePath(QStringLiteral("ports"));
+    ASSERT_TRUE(QDir().mkpath(ports));
+    ASSERT_TRUE(QFile::link(beside.terminal(), ports + QStringLiteral("/com1")));
+    followProject();
+    service.start({"--config", config(QStringLiteral("[tank]\nport = 1\nproject = follow.iom\n"))});
+    ASSERT_TRUE(received(beside, "I0\\r")) << service.log();
+    EXPECT_EQ(service.count(QStringLiteral("tank: info: COM 1 is %1 (the link %2/com1)")
+                                .arg(beside.terminal(), ports)),
+              1)
+        << service.log();
+    EXPECT_TRUE(users.commands().isEmpty()) << users.log();
+
+    // With no link anywhere the usual device is named, with where no link was.
+    ServiceProcess plain(config_.path(), state.path());
+    plain.start({"--port", "9", "--project", work.filePath(QStringLiteral("follow.iom"))});
+    EXPECT_GE(plain.waitForLine(QStringLiteral("board: info: COM 9 is /dev/ttyACM1 (no link com9 "
+                                               "in %1/qmx-v217/ports)")
+                                    .arg(config_.path())),
+              0)
+        << plain.log();
+}
+
 TEST_F(ServiceEndToEnd, DeviceThatNeverComesBackIsNotOpenedAgainUntilItIs)
 {
     SimulatedBoard& sim = board(4, 1);
@@ -371,12 +400,33 @@ TEST_F(ServiceEndToEnd, BadConfigurationOrProjectExitsTwoNamingFileAndLine)
     const QString conf = config(QStringLiteral("[tank]\nport = 4\nproject = follow.iom\n"
                                                "stop-state = later\n"));
     const QString broken = project(QStringLiteral("broken.iom"), {}, {"1H=01H", "7H=02H"});
+    const QString nul = work.filePath(QStringLiteral("nul.conf"));
+    {
+        QFile file(nul);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const char text[] = "[tank]\nproject = follow.iom\nport = /dev/v217-none\0/x\n";
+        file.write(text, sizeof text - 1);
+    }
+    const QString secret = work.filePath(QStringLiteral("mqtt-password"));
+    {
+        QFile file(secret);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("s3cret\n");
+        ASSERT_TRUE(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    }
     const QList<Case> cases{
         {{"--config", conf}, conf + QStringLiteral(":4: stop-state 'later'")},
+        {{"--config", nul}, nul + QStringLiteral(":3: the line holds a NUL byte")},
         {{"--port", "4", "--project", broken}, broken + QStringLiteral(":7: rule '7H=02H'")},
         {{"--port", "4", "--project", work.filePath("none.iom")}, QStringLiteral("no such")},
         {{"--port", "COM4", "--project", good}, QStringLiteral("option --port")},
         {{"--port", "4"}, QStringLiteral("give --port and --project")},
+        {{"--port", "4", "--project", good, "--mqtt", "mqtt://127.0.0.1", "--mqtt-password-file",
+          secret},
+         QStringLiteral("board 'board': the MQTT password file %1 is open to other users (mode "
+                        "0644); it is not used: chmod 600 %1")
+             .arg(secret)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected.toStdString());

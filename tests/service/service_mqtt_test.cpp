@@ -9,10 +9,12 @@
 #include "tools/waituntil.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -193,6 +195,104 @@ TEST(ServiceMqtt, CommandsSwitchRelaysAfterTheEchoInputsAndDiscoveryArePublished
                watcher.says(prefix + "input/3/state", "ON") &&
                watcher.says(prefix + "input/2/state", "OFF");
     }));
+}
+
+// The indented block of the README that starts with the comment line
+// `# <file>`, as a reader copies it.
+QStringList readmeBlock(const QString& file)
+{
+    QStringList block;
+    bool inside = false;
+    for (const QString& line : ReadTextLines(QStringLiteral(V217_README))) {
+        if (!inside) {
+            inside = line == QStringLiteral("    # ") + file;
+            continue;
+        }
+        if (!line.isEmpty() && !line.startsWith(QStringLiteral("    ")))
+            break;
+        block.append(line.mid(4));
+    }
+    while (!block.isEmpty() && block.last().isEmpty())
+        block.removeLast();
+    return block;
+}
+
+TEST(ServiceMqtt, TheReadmesBrokerAccessLetsOnlyTheCommandingLoginSwitchRelays)
+{
+    QTemporaryDir work;
+    const QString passwd = work.filePath(QStringLiteral("passwd"));
+    const QString acl = work.filePath(QStringLiteral("qmxv217.acl"));
+    const QStringList aclLines = readmeBlock(QStringLiteral("/etc/mosquitto/qmxv217.acl"));
+    QStringList conf = readmeBlock(QStringLiteral("/etc/mosquitto/conf.d/qmxv217.conf"));
+    ASSERT_FALSE(aclLines.isEmpty());
+    ASSERT_FALSE(conf.isEmpty());
+    {
+        QFile file(acl);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write((aclLines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    }
+    conf.replaceInStrings(QStringLiteral("/etc/mosquitto/passwd"), passwd);
+    conf.replaceInStrings(QStringLiteral("/etc/mosquitto/qmxv217.acl"), acl);
+    for (const char* login : {"qmxv217d", "homeassistant", "viewer"}) {
+        QProcess make;
+        // -c makes the file, with the first login.
+        const QStringList create = QFileInfo::exists(passwd) ? QStringList() : QStringList{"-c"};
+        make.start(QStringLiteral("mosquitto_passwd"),
+                   create + QStringList{"-b", passwd, login, QStringLiteral("pw-") + login});
+        ASSERT_TRUE(make.waitForFinished() && make.exitCode() == 0)
+            << make.readAllStandardError().constData();
+    }
+    Broker broker(conf);
+    ASSERT_TRUE(broker.start());
+
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard sim(configHome.path(), 4, QStringLiteral(V217_BOARDSIM));
+    sim.keepEvents();
+    ASSERT_TRUE(sim.start());
+    const QString project = work.filePath(QStringLiteral("p.iom"));
+    WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
+    const QString password = work.filePath(QStringLiteral("mqtt-password"));
+    WriteTextLines(password, {"pw-qmxv217d"});
+    ASSERT_TRUE(QFile::setPermissions(password, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    ServiceProcess service(configHome.path(), stateHome.path());
+    service.start({"--name", "tank", "--port", "4", "--project", project, "--mqtt",
+                   QStringLiteral("mqtt://qmxv217d@127.0.0.1:%1").arg(broker.port()),
+                   "--mqtt-password-file", password});
+
+    const auto client = [&](const QString& login) {
+        network::MqttClient::Settings s;
+        s.host = QStringLiteral("127.0.0.1");
+        s.port = broker.port();
+        s.clientId = login.isEmpty() ? QStringLiteral("nobody") : login;
+        s.user = login;
+        s.password = login.isEmpty() ? QString() : QStringLiteral("pw-") + login;
+        return std::make_unique<network::MqttClient>(s);
+    };
+    const auto commander = client(QStringLiteral("homeassistant"));
+    const auto viewer = client(QStringLiteral("viewer"));
+    const auto anonymous = client({});
+    QByteArray relay1;
+    commander->setOnMessage([&](const QString&, const QByteArray& payload) { relay1 = payload; });
+    commander->subscribe(QStringLiteral("qmxv217/tank/relay/01/state"));
+    for (network::MqttClient* c : {commander.get(), viewer.get(), anonymous.get()})
+        c->start();
+    ASSERT_TRUE(waitUntil([&] { return relay1 == "OFF" && viewer->connected(); }, seconds(10)))
+        << service.log() << broker.output().constData();
+    EXPECT_FALSE(anonymous->connected());
+
+    const qsizetype mark = sim.events().size();
+    ASSERT_TRUE(viewer->publish(QStringLiteral("qmxv217/tank/relay/01/set"), "ON", false));
+    ASSERT_TRUE(viewer->publish(QStringLiteral("qmxv217/tank/relays/set"), "FFFF", false));
+    ASSERT_TRUE(commander->publish(QStringLiteral("qmxv217/tank/relay/02/set"), "ON", false));
+    ASSERT_TRUE(sim.waitFor("rx", "R0002\\r", 5000)) << sim.log() << service.log();
+    // A second command of the commander's comes after whatever the viewer
+    // sent has reached the broker.
+    ASSERT_TRUE(commander->publish(QStringLiteral("qmxv217/tank/relay/03/set"), "ON", false));
+    ASSERT_TRUE(sim.waitFor("rx", "R0006\\r", 5000)) << sim.log();
+    for (const QByteArray& command : sim.commands(mark))
+        EXPECT_TRUE(command.startsWith("I") || command == "R0002\\r" || command == "R0006\\r")
+            << command.toStdString();
 }
 
 TEST(ServiceMqtt, BoardRemovedOnReloadTakesItsDiscoveryMessagesAlong)

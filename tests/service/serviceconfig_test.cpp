@@ -96,6 +96,17 @@ TEST(ServiceConfig, EachBadLineIsReportedWithItsNumber)
     }
 }
 
+TEST(ServiceConfig, ANulByteIsRefusedBeforeItCanCutAPathShort)
+{
+    const char raw[] = "[a]\nproject = a.iom\nport = /dev/ttyUSB0\0/../ttyS0\n";
+    const auto parsed = service::ParseConfigText(QStringLiteral("/etc/qmxv217/qmxv217d.conf"),
+                                                 QByteArray(raw, sizeof raw - 1));
+    ASSERT_TRUE(std::holds_alternative<ConfigError>(parsed));
+    EXPECT_EQ(std::get<ConfigError>(parsed).text(),
+              QStringLiteral("/etc/qmxv217/qmxv217d.conf:3: the line holds a NUL byte, which no "
+                             "path or value may"));
+}
+
 TEST(ServiceConfig, CommandLineNamesOneBoardOrAFile)
 {
     const auto one = service::ParseCommandLine(
