@@ -2,6 +2,7 @@
 #include "network/mqttconfig.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace network {
@@ -50,7 +51,13 @@ QString ReadPasswordFile(const QString& path, QString& password)
     const int owner = bits(QFileDevice::ReadOwner, QFileDevice::WriteOwner, QFileDevice::ExeOwner);
     const int group = bits(QFileDevice::ReadGroup, QFileDevice::WriteGroup, QFileDevice::ExeGroup);
     const int others = bits(QFileDevice::ReadOther, QFileDevice::WriteOther, QFileDevice::ExeOther);
-    if (group != 0 || others != 0)
+    // systemd's credentials folder is the unit's alone; it lends the file to
+    // a dynamic user through an ACL, which shows as group bits.
+    const QString credentials = qEnvironmentVariable("CREDENTIALS_DIRECTORY");
+    const bool lent = !credentials.isEmpty() &&
+                      QFileInfo(path).canonicalFilePath().startsWith(
+                          QFileInfo(credentials).canonicalFilePath() + QLatin1Char('/'));
+    if (!lent && (group != 0 || others != 0))
         return QStringLiteral("the MQTT password file %1 is open to other users (mode %2); it "
                               "is not used: chmod 600 %1")
             .arg(path)

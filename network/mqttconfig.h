@@ -45,7 +45,9 @@ struct MqttConfig
 
 // The password in a password file: its first line. A file the group or
 // others may read or write is refused, as ssh refuses such a private key:
-// its password is no secret any more. The problem text, naming the file;
+// its password is no secret any more; a file in systemd's credentials
+// folder of the unit ($CREDENTIALS_DIRECTORY) is the unit's alone, whatever
+// its bits. The problem text, naming the file;
 // empty when password was read.
 [[nodiscard]] QString ReadPasswordFile(const QString& path, QString& password);
 
