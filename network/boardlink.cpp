@@ -73,8 +73,8 @@ void BoardLink::start()
         publishAvailability(true);
         m_topics->connected();
     });
-    m_client->setOnMessage(
-        [this](const QString& topic, const QByteArray& payload) { message(topic, payload); });
+    m_client->setOnMessage([this](const QString& topic, const QByteArray& payload,
+                                  bool retained) { message(topic, payload, retained); });
     m_echoed = false;
     m_online.reset();
     m_client->start();
@@ -99,8 +99,15 @@ bool BoardLink::responding() const
     return m_echoed && active() && m_poll.LastFailure() == board::PollCycle::Failure::None;
 }
 
-void BoardLink::message(const QString& topic, const QByteArray& payload)
+void BoardLink::message(const QString& topic, const QByteArray& payload, bool retained)
 {
+    // A command is an event: one that someone published with the retain
+    // flag would be handed out again on every connection, switching a
+    // relay that has since been switched otherwise.
+    if (retained) {
+        log(Level::Warning, QStringLiteral("ignored retained command on %1").arg(topic));
+        return;
+    }
     // A board activated again after a fault but still silent runs, yet does
     // not take commands: one arriving now would be dropped with the next
     // fault unseen, or act whenever the board came back.

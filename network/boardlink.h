@@ -17,7 +17,9 @@
 // (retained): online only once the board has echoed a relay word in this
 // activation and while it runs without a fault, offline otherwise and as
 // the will. Commands that arrive while the board is not responding are
-// refused, so none of them acts whenever the board comes back.
+// refused, so none of them acts whenever the board comes back; a command
+// the broker kept (published with the retain flag) is ignored, so it does
+// not act again on every connection.
 //
 // The owner keeps the poll cycle's one observer and forwards what it sees
 // to observe(), and calls check() from its own tick.
@@ -77,7 +79,7 @@ public:
 private:
     [[nodiscard]] bool active() const;
     void publishAvailability(bool force);
-    void message(const QString& topic, const QByteArray& payload);
+    void message(const QString& topic, const QByteArray& payload, bool retained);
     void log(Level level, const QString& text) const;
     [[nodiscard]] QString availabilityTopic() const;
 

@@ -301,7 +301,8 @@ void MqttClient::messageCallback(struct mosquitto*, void* self, const struct mos
     if (!client->m_onMessage || m->topic == nullptr)
         return;
     client->m_onMessage(QString::fromUtf8(m->topic),
-                        QByteArray(static_cast<const char*>(m->payload), m->payloadlen));
+                        QByteArray(static_cast<const char*>(m->payload), m->payloadlen),
+                        m->retain);
 }
 
 } // namespace network

@@ -69,10 +69,19 @@ public:
 
     // Called once the broker has accepted the connection (every time).
     void setOnConnected(std::function<void()> handler) { m_onConnected = std::move(handler); }
-    // A message on a subscribed topic.
-    void setOnMessage(std::function<void(const QString& topic, const QByteArray& payload)> handler)
+    // A message on a subscribed topic; retained: the broker kept it from
+    // before this subscription was made (a new connection, a new
+    // subscription), rather than passing it on as it was published.
+    void setOnMessage(
+        std::function<void(const QString& topic, const QByteArray& payload, bool retained)> handler)
     {
         m_onMessage = std::move(handler);
+    }
+    void setOnMessage(std::function<void(const QString& topic, const QByteArray& payload)> handler)
+    {
+        m_onMessage = [handler = std::move(handler)](const QString& topic,
+                                                     const QByteArray& payload,
+                                                     bool) { handler(topic, payload); };
     }
     // A line for the log: connection made, lost, refused.
     void setOnLog(std::function<void(bool warning, const QString& text)> handler)
@@ -125,7 +134,7 @@ private:
     // The library's error lines since the last attempt.
     QStringList m_libraryErrors;
     std::function<void()> m_onConnected;
-    std::function<void(const QString&, const QByteArray&)> m_onMessage;
+    std::function<void(const QString&, const QByteArray&, bool)> m_onMessage;
     std::function<void(bool, const QString&)> m_onLog;
     std::function<void(const QString&)> m_onRefused;
 };

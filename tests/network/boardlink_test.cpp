@@ -161,6 +161,30 @@ TEST_F(BoardLinkTest, EachConnectionRepublishesAvailability)
     ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
 }
 
+TEST_F(BoardLinkTest, ARetainedCommandActsOnlyAsItIsPublishedNeverOnAReconnect)
+{
+    makeLink();
+    link->start();
+    rig.activateAndCycle(1);
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+    // Passed on as it is published: an event like any other.
+    watcher->publish(QStringLiteral("desk/relay/03/set"), "ON", true);
+    ASSERT_TRUE(cycleUntil([&] { return says("relay/03/state", "ON"); }));
+    watcher->publish(QStringLiteral("desk/relay/03/set"), "OFF", false);
+    ASSERT_TRUE(cycleUntil([&] { return says("relay/03/state", "OFF"); }));
+
+    // The broker hands the kept ON out again with the new subscription.
+    const QString line = QStringLiteral("ignored retained command on desk/relay/03/set");
+    link->stop();
+    link->start();
+    ASSERT_TRUE(cycleUntil([&] { return count(line) == 1; }));
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+    rig.cycle(4);
+    EXPECT_EQ(rig.core.poll().PortOut() & 0x0004, 0);
+    EXPECT_TRUE(says("relay/03/state", "OFF"));
+    EXPECT_EQ(count(QStringLiteral("relay/03/set")), 1);
+}
+
 TEST_F(BoardLinkTest, AnUnreadablePasswordFileIsToldOncePerStartAndThePasswordNever)
 {
     config.user = QStringLiteral("desk");

@@ -373,6 +373,37 @@ TEST(ServiceMqtt, BrokerKilledAndStartedAgainGetsEveryRetainedStateAnew)
     EXPECT_TRUE(waitUntil([&] { return r.says("relay/03/state", "OFF"); })) << r.logs();
 }
 
+TEST(ServiceMqtt, ARetainedCommandIsIgnoredWhenTheServiceConnectsAgain)
+{
+    TankOnBroker r;
+    ASSERT_TRUE(r.start()) << r.logs();
+    r.watcher->client.publish(QStringLiteral("qmxv217/tank/relay/03/set"), "ON", true);
+    ASSERT_TRUE(waitUntil([&] { return r.says("relay/03/state", "ON"); })) << r.logs();
+    r.publish("relay/03/set", "OFF");
+    ASSERT_TRUE(waitUntil([&] { return r.says("relay/03/state", "OFF"); })) << r.logs();
+
+    // Another client takes the service's client id: the broker closes the
+    // service's connection, and the service connects again a second later.
+    const qsizetype mark = r.sim.events().size();
+    const qsizetype logMark = r.service.lines().size();
+    {
+        network::MqttClient::Settings s;
+        s.host = QStringLiteral("127.0.0.1");
+        s.port = r.broker.port();
+        s.clientId = QStringLiteral("qmxv217d-tank");
+        network::MqttClient intruder(s);
+        intruder.start();
+        ASSERT_TRUE(waitUntil([&] { return intruder.connected(); })) << r.logs();
+    }
+    const qsizetype ignored = r.service.waitForLine(
+        QStringLiteral("ignored retained command on qmxv217/tank/relay/03/set"), logMark);
+    ASSERT_GE(ignored, 0) << r.logs();
+    EXPECT_TRUE(r.service.lines().at(ignored).text.startsWith(QStringLiteral("tank: warning: ")));
+    ASSERT_TRUE(waitUntil([&] { return r.relayWrites("R0000\\r", mark) >= 10; })) << r.logs();
+    EXPECT_EQ(r.relayWrites("R0004\\r", mark), 0) << r.logs();
+    EXPECT_EQ(r.service.count(QStringLiteral("ignored retained command"), logMark), 1);
+}
+
 TEST(ServiceMqtt, CommandWhileTheBoardIsNotRespondingIsRefusedAndNeverActsLater)
 {
     TankOnBroker r;
