@@ -34,6 +34,13 @@ bool ValidBoardName(const QString& name)
            name != QStringLiteral("..");
 }
 
+QString DiscoveryNodeId(const QString& board)
+{
+    QString id = QStringLiteral("qmxv217_") + board;
+    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_-]"));
+    return id.replace(other, QStringLiteral("_"));
+}
+
 QString ParseMqttUrl(MqttConfig& mqtt, const QString& value)
 {
     static const QRegularExpression pattern(QStringLiteral(

@@ -114,8 +114,7 @@ void BoardRunner::startMqtt()
         }
     };
     m_mqtt = std::make_unique<network::BoardLink>(
-        c, c.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + m_config.name : c.clientId,
-        m_config.topicPrefix(), m_config.name, m_controller.poll(),
+        c, m_config.clientId(), m_config.topicPrefix(), m_config.name, m_controller.poll(),
         [this] { return m_state == State::Running; }, std::move(hooks));
     m_controller.poll().setObserverHook(
         [this](board::PollCycle::Observation what, int portIn, int portOut) {
