@@ -38,13 +38,16 @@ void BoardLink::start()
     s.port = m_config.port;
     s.user = m_config.user;
     s.password = m_config.password;
+    m_filePassword.clear();
     if (!m_config.passwordFile.isEmpty()) {
-        QFile file(m_config.passwordFile);
-        if (file.open(QIODevice::ReadOnly))
-            s.password = QString::fromUtf8(file.readLine()).trimmed();
-        else
-            log(Level::Error, QStringLiteral("cannot read the MQTT password file %1: %2")
-                                  .arg(m_config.passwordFile, file.errorString()));
+        QString problem;
+        if (const std::optional<QString> password =
+                readPasswordFile(m_config.passwordFile, &problem)) {
+            m_filePassword = *password;
+            s.password = *password;
+        } else {
+            log(Level::Error, problem);
+        }
     }
     s.clientId = m_clientId;
     s.caFile = m_config.caFile;
@@ -73,11 +76,33 @@ void BoardLink::start()
         publishAvailability(true);
         m_topics->connected();
     });
-    m_client->setOnMessage([this](const QString& topic, const QByteArray& payload,
-                                  bool retained) { message(topic, payload, retained); });
+    m_client->setOnMessage([this](const QString& topic, const QByteArray& payload, bool retained) {
+        message(topic, payload, retained);
+    });
     m_echoed = false;
     m_online.reset();
     m_client->start();
+}
+
+std::optional<QString> BoardLink::readPasswordFile(const QString& path, QString* problem)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (problem)
+            *problem = QStringLiteral("cannot read the MQTT password file %1: %2")
+                           .arg(path, file.errorString());
+        return std::nullopt;
+    }
+    return QString::fromUtf8(file.readLine()).trimmed();
+}
+
+bool BoardLink::connectsAs(const MqttConfig& config, const QString& clientId,
+                           const QString& prefix) const
+{
+    if (config != m_config || clientId != m_clientId || prefix != m_prefix)
+        return false;
+    return config.passwordFile.isEmpty() ||
+           readPasswordFile(config.passwordFile, nullptr).value_or(QString()) == m_filePassword;
 }
 
 void BoardLink::stop()

@@ -63,6 +63,10 @@ public:
     // A clean disconnect: availability offline first, and no will.
     void stop();
     [[nodiscard]] bool connected() const { return m_client && m_client->connected(); }
+    // Whether a link started with these settings would connect as this one
+    // did: the same settings, and the same password in the password file.
+    [[nodiscard]] bool connectsAs(const MqttConfig& config, const QString& clientId,
+                                  const QString& prefix) const;
     // The owner runs the board, the cycle is active without a fault and the
     // board has echoed a relay word since it was last seen otherwise.
     [[nodiscard]] bool responding() const;
@@ -81,6 +85,8 @@ private:
     void publishAvailability(bool force);
     void message(const QString& topic, const QByteArray& payload, bool retained);
     void log(Level level, const QString& text) const;
+    [[nodiscard]] static std::optional<QString> readPasswordFile(const QString& path,
+                                                                 QString* problem);
     [[nodiscard]] QString availabilityTopic() const;
 
     MqttConfig m_config;
@@ -89,6 +95,8 @@ private:
     QString m_board;
     board::PollCycle& m_poll;
     std::function<bool()> m_runsBoard;
+    // What start() read from the password file.
+    QString m_filePassword;
     Hooks m_hooks;
     std::unique_ptr<MqttClient> m_client;
     std::unique_ptr<BoardTopics> m_topics;

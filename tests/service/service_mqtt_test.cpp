@@ -242,6 +242,64 @@ TEST(ServiceMqtt, BoardRemovedOnReloadTakesItsDiscoveryMessagesAlong)
     EXPECT_FALSE(watcher.last.value(tankRelay).isEmpty());
 }
 
+TEST(ServiceMqtt, ReloadAppliesChangedMqttSettings)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    QTemporaryDir work;
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard sim(configHome.path(), 4, QStringLiteral(V217_BOARDSIM));
+    sim.keepEvents();
+    ASSERT_TRUE(sim.start());
+    WriteTextLines(work.filePath(QStringLiteral("p.iom")), {"0", "0", "0", "[t]", "[r]"});
+    const QString config = work.filePath(QStringLiteral("qmxv217d.conf"));
+    const auto writeConfig = [&](const QString& mqtt) {
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QStringLiteral("[tank]\nport = 4\nproject = p.iom\n%1")
+                       .arg(mqtt.arg(broker.port()))
+                       .toUtf8());
+    };
+    writeConfig(QStringLiteral("mqtt = mqtt://127.0.0.1:%1\nmqtt-topic-prefix = site/a\n"));
+    Watcher watcher(broker, QStringLiteral("#"));
+    ServiceProcess service(configHome.path(), stateHome.path());
+    service.start({"--config", config});
+    const QString discovery = QStringLiteral("homeassistant/switch/qmxv217_tank/relay03/config");
+    ASSERT_TRUE(waitUntil([&] { return watcher.says("site/a/availability", "online"); }))
+        << service.log();
+
+    // A new topic prefix: offline on the old topics, the board on the new
+    // ones and discovery pointing there, commands taken there.
+    writeConfig(QStringLiteral("mqtt = mqtt://127.0.0.1:%1\nmqtt-topic-prefix = site/b\n"));
+    service.signal(SIGHUP);
+    ASSERT_TRUE(waitUntil([&] {
+        return watcher.says("site/a/availability", "offline") &&
+               watcher.says("site/b/availability", "online") &&
+               watcher.last.value(discovery).contains("site/b/relay/03/set");
+    })) << service.log();
+    EXPECT_EQ(service.count(QStringLiteral("connected to MQTT broker")), 2) << service.log();
+    watcher.client.publish(QStringLiteral("site/b/relay/03/set"), "ON", false);
+    ASSERT_TRUE(sim.waitFor("rx", "R0004\\r", 5000)) << sim.log() << service.log();
+
+    // The same settings again: nothing to do.
+    const qsizetype mark = service.lines().size();
+    service.signal(SIGHUP);
+    const qsizetype reloading = service.waitForLine(QStringLiteral("reloading"), mark);
+    ASSERT_GE(reloading, 0) << service.log();
+    ASSERT_GE(service.waitForLine(QStringLiteral("timer records"), reloading), 0);
+
+    // No broker any more: offline, and the entities go.
+    writeConfig(QString());
+    service.signal(SIGHUP);
+    ASSERT_TRUE(waitUntil([&] {
+        return watcher.says("site/b/availability", "offline") && watcher.last.contains(discovery) &&
+               watcher.last.value(discovery).isEmpty();
+    })) << service.log();
+    EXPECT_EQ(service.count(QStringLiteral("connected to MQTT broker")), 2) << service.log();
+    EXPECT_EQ(service.count(QStringLiteral("MQTT settings changed")), 1) << service.log();
+}
+
 TEST(ServiceMqtt, TlsWithTheCaFileBringsTheDiscoveryMessages)
 {
     QTemporaryDir certificates;
