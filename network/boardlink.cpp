@@ -68,8 +68,8 @@ void BoardLink::start()
     names.discovery = m_config.discovery;
     names.board = m_board;
     names.version = QCoreApplication::applicationVersion();
-    m_topics = std::make_unique<BoardTopics>(
-        *m_client, m_poll, names, [this](const QString& text) { log(Level::Warning, text); });
+    m_topics = std::make_unique<BoardTopics>(*m_client, m_poll, names,
+                                             [this](const QString& text) { refuse(text); });
     m_client->setOnConnected([this] {
         if (m_hooks.connected)
             m_hooks.connected();
@@ -105,8 +105,50 @@ bool BoardLink::connectsAs(const MqttConfig& config, const QString& clientId,
            readPasswordFile(config.passwordFile, nullptr).value_or(QString()) == m_filePassword;
 }
 
+std::chrono::steady_clock::time_point BoardLink::now() const
+{
+    return m_hooks.now ? m_hooks.now() : std::chrono::steady_clock::now();
+}
+
+void BoardLink::refuse(const QString& text)
+{
+    const std::chrono::steady_clock::time_point at = now();
+    tellHeldBack(at, false);
+    if (m_refusalLine) {
+        ++m_heldBack;
+        m_lastHeldBack = text;
+        return;
+    }
+    log(Level::Warning, text);
+    m_refusalLine = at;
+}
+
+// The refusals held back are told once their period has passed, or as the
+// link closes; each such line starts a period of its own, so a flood that
+// goes on is told once per period.
+void BoardLink::tellHeldBack(std::chrono::steady_clock::time_point at, bool closing)
+{
+    if (!m_refusalLine || (!closing && at - *m_refusalLine < kRefusalPeriod))
+        return;
+    if (m_heldBack == 0) {
+        m_refusalLine.reset();
+        return;
+    }
+    const qsizetype more = m_heldBack - 1;
+    log(Level::Warning, more == 0 ? m_lastHeldBack
+                                  : QStringLiteral("%1 (and %2 more refused in the last second)")
+                                        .arg(m_lastHeldBack)
+                                        .arg(more));
+    m_heldBack = 0;
+    m_lastHeldBack.clear();
+    m_refusalLine = at;
+    if (closing)
+        m_refusalLine.reset();
+}
+
 void BoardLink::stop()
 {
+    tellHeldBack(now(), true);
     if (m_client && m_client->connected())
         m_client->publish(availabilityTopic(), "offline", true);
     m_topics.reset();
@@ -130,15 +172,14 @@ void BoardLink::message(const QString& topic, const QByteArray& payload, bool re
     // flag would be handed out again on every connection, switching a
     // relay that has since been switched otherwise.
     if (retained) {
-        log(Level::Warning, QStringLiteral("ignored retained command on %1").arg(topic));
+        refuse(QStringLiteral("ignored retained command on %1").arg(topic));
         return;
     }
     // A board activated again after a fault but still silent runs, yet does
     // not take commands: one arriving now would be dropped with the next
     // fault unseen, or act whenever the board came back.
     if (!responding()) {
-        log(Level::Warning,
-            QStringLiteral("MQTT %1: the board is not responding; nothing changed").arg(topic));
+        refuse(QStringLiteral("MQTT %1: the board is not responding; nothing changed").arg(topic));
         return;
     }
     m_topics->message(topic, payload);
@@ -170,6 +211,7 @@ void BoardLink::check()
 {
     if (!m_client)
         return;
+    tellHeldBack(now(), false);
     if (!active())
         m_echoed = false;
     publishAvailability(false);

@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -44,7 +45,15 @@ public:
         std::function<void()> connected;
         // Optional: the broker refused the connection, in its words.
         std::function<void(const QString& reason)> refused;
+        // Optional: the time that paces the lines of refused commands; the
+        // steady clock when not given.
+        std::function<std::chrono::steady_clock::time_point()> now;
     };
+
+    // A flood of refused commands is told in one line per this period: the
+    // first refusal at once, then what followed it as one line with the
+    // count ("... (and N more refused in the last second)").
+    static constexpr std::chrono::milliseconds kRefusalPeriod{1000};
 
     // config: the broker and the discovery settings (its topic prefix and
     // client id are the owner's to default); prefix: the board's topics;
@@ -73,7 +82,8 @@ public:
 
     // From the owner's poll-cycle observer.
     void observe(board::PollCycle::Observation what, int portIn, int portOut);
-    // From the owner's tick: availability follows the board.
+    // From the owner's tick: availability follows the board, and the
+    // refusals held back in the last period are told.
     void check();
     // A message of the board's panel, on <prefix>/status.
     void publishStatus(const QString& text);
@@ -85,6 +95,10 @@ private:
     void publishAvailability(bool force);
     void message(const QString& topic, const QByteArray& payload, bool retained);
     void log(Level level, const QString& text) const;
+    // A command refused or ignored: told, at most one line per period.
+    void refuse(const QString& text);
+    void tellHeldBack(std::chrono::steady_clock::time_point now, bool closing);
+    [[nodiscard]] std::chrono::steady_clock::time_point now() const;
     [[nodiscard]] static std::optional<QString> readPasswordFile(const QString& path,
                                                                  QString* problem);
     [[nodiscard]] QString availabilityTopic() const;
@@ -106,6 +120,11 @@ private:
     bool m_echoed = false;
     // What availability last said; nothing before the first connection.
     std::optional<bool> m_online;
+    // When the last refusal line was written, while refusals are paced.
+    std::optional<std::chrono::steady_clock::time_point> m_refusalLine;
+    // Refusals since then, not yet told, and the last of them.
+    qsizetype m_heldBack = 0;
+    QString m_lastHeldBack;
 };
 
 } // namespace network
