@@ -17,9 +17,14 @@ struct mosquitto_message;
 // An MQTT client on libmosquitto that lives in the thread of the Qt event
 // loop which created it: its socket is watched by QSocketNotifiers, its
 // housekeeping (keep-alive pings, resends) runs on a QTimer, and every
-// callback below is called from that loop. No call waits for the network,
-// except the name lookup of the broker's host when a connection starts and
-// the short flush of the last messages on destruction.
+// callback below is called from that loop. No call waits for the network:
+// the library's connect, which looks the broker's host name up with the
+// blocking getaddrinfo, runs on a thread of its own while the client leaves
+// the library alone, and hands the connection back to the event loop; the
+// last messages of a client destroyed while the event loop runs leave from
+// the event loop after it is gone (within kDrainTime). Only a client
+// destroyed after its event loop has ended writes them before it returns,
+// each wait bounded.
 //
 // A connection that cannot be made or is lost is made again after 1 s,
 // doubling up to 30 s. What was published while not connected is dropped:
@@ -59,6 +64,8 @@ public:
     // such an attempt (a host that holds TCP connections but no broker, a
     // network that drops what comes back).
     static constexpr std::chrono::milliseconds kAnswerTime{10000};
+    // How long the last messages of a destroyed client may take to leave.
+    static constexpr std::chrono::milliseconds kDrainTime{5000};
 
     explicit MqttClient(Settings settings, QObject* parent = nullptr);
     // A connected client publishes what it was asked to last, sends the
@@ -105,8 +112,11 @@ public:
     void subscribe(const QString& topic);
 
 private:
+    struct Connecting;
+
     bool setUpTls();
     void attempt();
+    void connectStarted();
     void watchSocket();
     void unwatchSocket();
     void lost(const QString& why);
@@ -118,10 +128,15 @@ private:
 
     static void connectCallback(struct mosquitto*, void* self, int rc);
     static void logCallback(struct mosquitto*, void* self, int level, const char* text);
+    static void connectingLogCallback(struct mosquitto*, void* connecting, int level,
+                                      const char* text);
     static void messageCallback(struct mosquitto*, void* self, const mosquitto_message* m);
 
     Settings m_settings;
     struct mosquitto* m_mosq = nullptr;
+    // While the library connects on its own thread: nothing here touches
+    // m_mosq then.
+    std::shared_ptr<Connecting> m_connecting;
     std::unique_ptr<QSocketNotifier> m_read;
     std::unique_ptr<QSocketNotifier> m_write;
     QTimer m_misc;
