@@ -468,6 +468,38 @@ TEST(ServiceMqtt, ARetainedCommandIsIgnoredWhenTheServiceConnectsAgain)
     EXPECT_EQ(r.service.count(QStringLiteral("ignored retained command"), logMark), 1);
 }
 
+// A broker whose name takes 3 s to look up: the board is polled all the
+// while, and the service connects once the name is known.
+TEST(ServiceMqtt, ASlowNameLookupOfTheBrokerDoesNotHoldUpTheBoard)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    QTemporaryDir work;
+    QTemporaryDir configHome;
+    QTemporaryDir stateHome;
+    SimulatedBoard sim(configHome.path(), 4, QStringLiteral(V217_BOARDSIM));
+    sim.keepEvents();
+    ASSERT_TRUE(sim.start());
+    const QString project = work.filePath(QStringLiteral("p.iom"));
+    WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
+    ServiceProcess service(configHome.path(), stateHome.path());
+    service.setEnvironment(QStringLiteral("LD_PRELOAD"), QStringLiteral(V217_SLOW_LOOKUP));
+    service.setEnvironment(QStringLiteral("V217_SLOW_HOST"), QStringLiteral("broker.slow.test"));
+    service.setEnvironment(QStringLiteral("V217_SLOW_MS"), QStringLiteral("3000"));
+    // A sanitizer build's runtime would otherwise refuse to come second.
+    service.setEnvironment(QStringLiteral("ASAN_OPTIONS"),
+                           qEnvironmentVariable("ASAN_OPTIONS") +
+                               QStringLiteral(":verify_asan_link_order=0"));
+    service.start({"--name", "tank", "--port", "4", "--project", project, "--mqtt",
+                   QStringLiteral("mqtt://broker.slow.test:%1").arg(broker.port())});
+    ASSERT_GE(service.waitForLine(QStringLiteral("connected to MQTT broker broker.slow.test"), 0,
+                                  seconds(15)),
+              0)
+        << service.log();
+    // 3 s of the poll cycle: a command every 0.1 s.
+    EXPECT_GE(sim.commands(0).size(), 10) << sim.log() << service.log();
+}
+
 TEST(ServiceMqtt, CommandWhileTheBoardIsNotRespondingIsRefusedAndNeverActsLater)
 {
     TankOnBroker r;
