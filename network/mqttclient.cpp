@@ -158,7 +158,7 @@ MqttClient::~MqttClient()
     }
     if (m_connected) {
         mosquitto_disconnect(m_mosq);
-        if (mosquitto_want_write(m_mosq)) {
+        if (mosquitto_want_write(m_mosq) && mosquitto_socket(m_mosq) >= 0) {
             // While the event loop runs, nothing in it waits for the broker.
             if (QCoreApplication::instance() != nullptr &&
                 QThread::currentThread()->loopLevel() > 0) {
