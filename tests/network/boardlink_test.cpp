@@ -7,7 +7,9 @@
 #include "tools/broker.h"
 #include "tools/waituntil.h"
 
+#include <QFile>
 #include <QHash>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -227,6 +229,30 @@ TEST_F(BoardLinkTest, AFloodOfRefusedCommandsIsToldOncePerSecondWithItsCount)
     flood(1);
     ASSERT_TRUE(cycleUntil([&] { return (rig.core.poll().PortOut() & 1) == before; }));
     EXPECT_EQ(refusals(), 3);
+}
+
+// What a reload compares: a link connects again only for other settings
+// or another password in its password file.
+TEST_F(BoardLinkTest, ConnectsAsTheSameSettingsAndThePasswordOfTheFile)
+{
+    QTemporaryDir folder;
+    config.passwordFile = folder.filePath(QStringLiteral("password"));
+    const auto writePassword = [&](const QByteArray& password) {
+        QFile file(config.passwordFile);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(password + "\n") > 0;
+    };
+    ASSERT_TRUE(writePassword("one"));
+    makeLink();
+    link->start();
+    EXPECT_TRUE(link->connectsAs(config, QStringLiteral("desk-link"), QStringLiteral("desk")));
+    EXPECT_FALSE(link->connectsAs(config, QStringLiteral("desk-link"), QStringLiteral("desk2")));
+    EXPECT_FALSE(link->connectsAs(config, QStringLiteral("other"), QStringLiteral("desk")));
+    network::MqttConfig changed = config;
+    changed.discovery = true;
+    EXPECT_FALSE(link->connectsAs(changed, QStringLiteral("desk-link"), QStringLiteral("desk")));
+    ASSERT_TRUE(writePassword("two"));
+    EXPECT_FALSE(link->connectsAs(config, QStringLiteral("desk-link"), QStringLiteral("desk")));
 }
 
 TEST_F(BoardLinkTest, AnUnreadablePasswordFileIsToldOncePerStartAndThePasswordNever)
