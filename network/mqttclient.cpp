@@ -249,6 +249,9 @@ void MqttClient::attempt()
 void MqttClient::connectStarted()
 {
     const std::shared_ptr<Connecting> connecting = std::exchange(m_connecting, nullptr);
+    // Taken after the thread has let it go: what the thread did to the
+    // handle is seen here.
+    const std::lock_guard guard(connecting->lock);
     mosquitto_user_data_set(m_mosq, this);
     mosquitto_log_callback_set(m_mosq, &MqttClient::logCallback);
     m_libraryErrors = connecting->errors;
