@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include <poll.h>
 
@@ -22,7 +23,20 @@ namespace network {
 // library's handle itself.
 struct MqttClient::Connecting
 {
+    // The client's hold and the thread's; the last to let go deletes it.
+    static void release(Connecting* connecting)
+    {
+        bool last = false;
+        {
+            const std::lock_guard guard(connecting->lock);
+            last = --connecting->holders == 0;
+        }
+        if (last)
+            delete connecting;
+    }
+
     std::mutex lock;
+    int holders = 2;
     // Null once the client is gone.
     MqttClient* client = nullptr;
     // The connect has returned and its result is on its way to the client.
@@ -149,11 +163,16 @@ MqttClient::~MqttClient()
     m_read.reset();
     m_write.reset();
     if (m_connecting) {
-        const std::lock_guard guard(m_connecting->lock);
-        m_connecting->client = nullptr;
+        bool done = false;
+        {
+            const std::lock_guard guard(m_connecting->lock);
+            m_connecting->client = nullptr;
+            done = m_connecting->done;
+        }
+        Connecting::release(std::exchange(m_connecting, nullptr));
         // Still connecting: the handle is the thread's to destroy. Else its
         // result waits in the event queue, which drops it with this object.
-        if (!m_connecting->done)
+        if (!done)
             return;
     }
     if (m_connected) {
@@ -223,45 +242,54 @@ void MqttClient::attempt()
     // socket, TLS set up to check the broker's certificate against this
     // host name) does not wait. So the whole connect runs on a thread of
     // its own, and the handle comes back to the event loop with its result.
-    auto connecting = std::make_shared<Connecting>();
+    auto* connecting = new Connecting;
     connecting->client = this;
     m_connecting = connecting;
     mosquitto_log_callback_set(m_mosq, &MqttClient::connectingLogCallback);
-    mosquitto_user_data_set(m_mosq, connecting.get());
+    mosquitto_user_data_set(m_mosq, connecting);
     std::thread([connecting, mosq = m_mosq, host = m_settings.host.toUtf8(),
                  port = m_settings.port] {
         const int rc = mosquitto_connect_async(mosq, host.constData(), port, kKeepAliveSeconds);
         const int error = errno;
-        const std::lock_guard guard(connecting->lock);
-        if (connecting->client == nullptr) {
-            mosquitto_destroy(mosq);
-            return;
+        {
+            const std::lock_guard guard(connecting->lock);
+            if (connecting->client == nullptr) {
+                mosquitto_destroy(mosq);
+            } else {
+                connecting->rc = rc;
+                connecting->error = error;
+                connecting->done = true;
+                MqttClient* client = connecting->client;
+                QMetaObject::invokeMethod(
+                    client, [client] { client->connectStarted(); }, Qt::QueuedConnection);
+            }
         }
-        connecting->rc = rc;
-        connecting->error = error;
-        connecting->done = true;
-        MqttClient* client = connecting->client;
-        QMetaObject::invokeMethod(
-            client, [client] { client->connectStarted(); }, Qt::QueuedConnection);
+        Connecting::release(connecting);
     }).detach();
 }
 
 void MqttClient::connectStarted()
 {
-    const std::shared_ptr<Connecting> connecting = std::exchange(m_connecting, nullptr);
-    // Taken after the thread has let it go: what the thread did to the
-    // handle is seen here.
-    const std::lock_guard guard(connecting->lock);
+    Connecting* connecting = std::exchange(m_connecting, nullptr);
+    int rc = MOSQ_ERR_SUCCESS;
+    int error = 0;
+    {
+        // Taken after the thread has let it go: what the thread did to the
+        // handle is seen here.
+        const std::lock_guard guard(connecting->lock);
+        rc = connecting->rc;
+        error = connecting->error;
+        m_libraryErrors = connecting->errors;
+    }
+    Connecting::release(connecting);
     mosquitto_user_data_set(m_mosq, this);
     mosquitto_log_callback_set(m_mosq, &MqttClient::logCallback);
-    m_libraryErrors = connecting->errors;
-    if (connecting->rc != MOSQ_ERR_SUCCESS) {
+    if (rc != MOSQ_ERR_SUCCESS) {
         lost(QStringLiteral("cannot connect to %1:%2: %3")
                  .arg(m_settings.host)
                  .arg(m_settings.port)
-                 .arg(connecting->rc == MOSQ_ERR_ERRNO
-                          ? QString::fromLocal8Bit(std::strerror(connecting->error))
-                          : errorText(connecting->rc)));
+                 .arg(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(error))
+                                           : errorText(rc)));
         return;
     }
     m_answer.start(m_settings.answerTime);

@@ -136,7 +136,7 @@ private:
     struct mosquitto* m_mosq = nullptr;
     // While the library connects on its own thread: nothing here touches
     // m_mosq then.
-    std::shared_ptr<Connecting> m_connecting;
+    Connecting* m_connecting = nullptr;
     std::unique_ptr<QSocketNotifier> m_read;
     std::unique_ptr<QSocketNotifier> m_write;
     QTimer m_misc;
