@@ -5,6 +5,17 @@
 
 namespace network {
 
+namespace {
+
+// The password a file holds now; empty when it cannot be used.
+QString passwordOf(const QString& path)
+{
+    QString password;
+    return ReadPasswordFile(path, password).isEmpty() ? password : QString();
+}
+
+} // namespace
+
 BoardLink::BoardLink(MqttConfig config, QString clientId, QString prefix, QString board,
                      board::PollCycle& poll, std::function<bool()> runsBoard, Hooks hooks)
     : m_config(std::move(config)), m_clientId(std::move(clientId)), m_prefix(std::move(prefix)),
@@ -37,9 +48,12 @@ void BoardLink::start()
     s.port = m_config.port;
     s.user = m_config.user;
     s.password = m_config.password;
+    m_filePassword.clear();
     if (!m_config.passwordFile.isEmpty()) {
         const QString problem = ReadPasswordFile(m_config.passwordFile, s.password);
-        if (!problem.isEmpty())
+        if (problem.isEmpty())
+            m_filePassword = s.password;
+        else
             log(Level::Error, problem);
     }
     s.clientId = m_clientId;
@@ -61,23 +75,74 @@ void BoardLink::start()
     names.discovery = m_config.discovery;
     names.board = m_board;
     names.version = QCoreApplication::applicationVersion();
-    m_topics = std::make_unique<BoardTopics>(
-        *m_client, m_poll, names, [this](const QString& text) { log(Level::Warning, text); });
+    m_topics = std::make_unique<BoardTopics>(*m_client, m_poll, names,
+                                             [this](const QString& text) { refuse(text); });
     m_client->setOnConnected([this] {
         if (m_hooks.connected)
             m_hooks.connected();
         publishAvailability(true);
         m_topics->connected();
     });
-    m_client->setOnMessage(
-        [this](const QString& topic, const QByteArray& payload) { message(topic, payload); });
+    m_client->setOnMessage([this](const QString& topic, const QByteArray& payload, bool retained) {
+        message(topic, payload, retained);
+    });
     m_echoed = false;
     m_online.reset();
     m_client->start();
 }
 
+bool BoardLink::connectsAs(const MqttConfig& config, const QString& clientId,
+                           const QString& prefix) const
+{
+    if (config != m_config || clientId != m_clientId || prefix != m_prefix)
+        return false;
+    return config.passwordFile.isEmpty() || passwordOf(config.passwordFile) == m_filePassword;
+}
+
+std::chrono::steady_clock::time_point BoardLink::now() const
+{
+    return m_hooks.now ? m_hooks.now() : std::chrono::steady_clock::now();
+}
+
+void BoardLink::refuse(const QString& text)
+{
+    const std::chrono::steady_clock::time_point at = now();
+    tellHeldBack(at, false);
+    if (m_refusalLine) {
+        ++m_heldBack;
+        m_lastHeldBack = text;
+        return;
+    }
+    log(Level::Warning, text);
+    m_refusalLine = at;
+}
+
+// The refusals held back are told once their period has passed, or as the
+// link closes; each such line starts a period of its own, so a flood that
+// goes on is told once per period.
+void BoardLink::tellHeldBack(std::chrono::steady_clock::time_point at, bool closing)
+{
+    if (!m_refusalLine || (!closing && at - *m_refusalLine < kRefusalPeriod))
+        return;
+    if (m_heldBack == 0) {
+        m_refusalLine.reset();
+        return;
+    }
+    const qsizetype more = m_heldBack - 1;
+    log(Level::Warning, more == 0 ? m_lastHeldBack
+                                  : QStringLiteral("%1 (and %2 more refused in the last second)")
+                                        .arg(m_lastHeldBack)
+                                        .arg(more));
+    m_heldBack = 0;
+    m_lastHeldBack.clear();
+    m_refusalLine = at;
+    if (closing)
+        m_refusalLine.reset();
+}
+
 void BoardLink::stop()
 {
+    tellHeldBack(now(), true);
     if (m_client && m_client->connected())
         m_client->publish(availabilityTopic(), "offline", true);
     m_topics.reset();
@@ -95,14 +160,20 @@ bool BoardLink::responding() const
     return m_echoed && active() && m_poll.LastFailure() == board::PollCycle::Failure::None;
 }
 
-void BoardLink::message(const QString& topic, const QByteArray& payload)
+void BoardLink::message(const QString& topic, const QByteArray& payload, bool retained)
 {
+    // A command is an event: one that someone published with the retain
+    // flag would be handed out again on every connection, switching a
+    // relay that has since been switched otherwise.
+    if (retained) {
+        refuse(QStringLiteral("ignored retained command on %1").arg(topic));
+        return;
+    }
     // A board activated again after a fault but still silent runs, yet does
     // not take commands: one arriving now would be dropped with the next
     // fault unseen, or act whenever the board came back.
     if (!responding()) {
-        log(Level::Warning,
-            QStringLiteral("MQTT %1: the board is not responding; nothing changed").arg(topic));
+        refuse(QStringLiteral("MQTT %1: the board is not responding; nothing changed").arg(topic));
         return;
     }
     m_topics->message(topic, payload);
@@ -134,6 +205,7 @@ void BoardLink::check()
 {
     if (!m_client)
         return;
+    tellHeldBack(now(), false);
     if (!active())
         m_echoed = false;
     publishAvailability(false);

@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,7 +18,9 @@
 // (retained): online only once the board has echoed a relay word in this
 // activation and while it runs without a fault, offline otherwise and as
 // the will. Commands that arrive while the board is not responding are
-// refused, so none of them acts whenever the board comes back.
+// refused, so none of them acts whenever the board comes back; a command
+// the broker kept (published with the retain flag) is ignored, so it does
+// not act again on every connection.
 //
 // The owner keeps the poll cycle's one observer and forwards what it sees
 // to observe(), and calls check() from its own tick.
@@ -42,7 +45,15 @@ public:
         std::function<void()> connected;
         // Optional: the broker refused the connection, in its words.
         std::function<void(const QString& reason)> refused;
+        // Optional: the time that paces the lines of refused commands; the
+        // steady clock when not given.
+        std::function<std::chrono::steady_clock::time_point()> now;
     };
+
+    // A flood of refused commands is told in one line per this period: the
+    // first refusal at once, then what followed it as one line with the
+    // count ("... (and N more refused in the last second)").
+    static constexpr std::chrono::milliseconds kRefusalPeriod{1000};
 
     // config: the broker and the discovery settings (its topic prefix and
     // client id are the owner's to default); prefix: the board's topics;
@@ -61,13 +72,18 @@ public:
     // A clean disconnect: availability offline first, and no will.
     void stop();
     [[nodiscard]] bool connected() const { return m_client && m_client->connected(); }
+    // Whether a link started with these settings would connect as this one
+    // did: the same settings, and the same password in the password file.
+    [[nodiscard]] bool connectsAs(const MqttConfig& config, const QString& clientId,
+                                  const QString& prefix) const;
     // The owner runs the board, the cycle is active without a fault and the
     // board has echoed a relay word since it was last seen otherwise.
     [[nodiscard]] bool responding() const;
 
     // From the owner's poll-cycle observer.
     void observe(board::PollCycle::Observation what, int portIn, int portOut);
-    // From the owner's tick: availability follows the board.
+    // From the owner's tick: availability follows the board, and the
+    // refusals held back in the last period are told.
     void check();
     // A message of the board's panel, on <prefix>/status.
     void publishStatus(const QString& text);
@@ -77,8 +93,12 @@ public:
 private:
     [[nodiscard]] bool active() const;
     void publishAvailability(bool force);
-    void message(const QString& topic, const QByteArray& payload);
+    void message(const QString& topic, const QByteArray& payload, bool retained);
     void log(Level level, const QString& text) const;
+    // A command refused or ignored: told, at most one line per period.
+    void refuse(const QString& text);
+    void tellHeldBack(std::chrono::steady_clock::time_point now, bool closing);
+    [[nodiscard]] std::chrono::steady_clock::time_point now() const;
     [[nodiscard]] QString availabilityTopic() const;
 
     MqttConfig m_config;
@@ -87,6 +107,8 @@ private:
     QString m_board;
     board::PollCycle& m_poll;
     std::function<bool()> m_runsBoard;
+    // What start() read from the password file.
+    QString m_filePassword;
     Hooks m_hooks;
     std::unique_ptr<MqttClient> m_client;
     std::unique_ptr<BoardTopics> m_topics;
@@ -96,6 +118,11 @@ private:
     bool m_echoed = false;
     // What availability last said; nothing before the first connection.
     std::optional<bool> m_online;
+    // When the last refusal line was written, while refusals are paced.
+    std::optional<std::chrono::steady_clock::time_point> m_refusalLine;
+    // Refusals since then, not yet told, and the last of them.
+    qsizetype m_heldBack = 0;
+    QString m_lastHeldBack;
 };
 
 } // namespace network

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "network/boardtopics.h"
 
+#include "network/mqttconfig.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -32,9 +34,7 @@ BoardTopics::BoardTopics(MqttClient& client, board::PollCycle& poll, Names names
 
 QString BoardTopics::nodeId() const
 {
-    QString id = QStringLiteral("qmxv217_") + m_names.board;
-    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_-]"));
-    return id.replace(other, QStringLiteral("_"));
+    return DiscoveryNodeId(m_names.board);
 }
 
 void BoardTopics::connected()

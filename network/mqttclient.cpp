@@ -1,18 +1,108 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "network/mqttclient.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
 #include <mosquitto.h>
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include <poll.h>
 
 namespace network {
 
+// What the client and the thread of its connect share. The client may be
+// destroyed before the connect returns: the thread then destroys the
+// library's handle itself.
+struct MqttClient::Connecting
+{
+    // The client's hold and the thread's; the last to let go deletes it.
+    static void release(Connecting* connecting)
+    {
+        bool last = false;
+        {
+            const std::lock_guard guard(connecting->lock);
+            last = --connecting->holders == 0;
+        }
+        if (last)
+            delete connecting;
+    }
+
+    std::mutex lock;
+    int holders = 2;
+    // Null once the client is gone.
+    MqttClient* client = nullptr;
+    // The connect has returned and its result is on its way to the client.
+    bool done = false;
+    int rc = MOSQ_ERR_SUCCESS;
+    int error = 0;
+    // The library's error lines during the connect.
+    QStringList errors;
+};
+
 namespace {
+
+// Writes what the library still holds for the socket, each wait bounded,
+// for kDrainTime at most.
+void flushBlocking(struct mosquitto* mosq, std::chrono::milliseconds limit)
+{
+    const int fd = mosquitto_socket(mosq);
+    QElapsedTimer spent;
+    spent.start();
+    while (fd >= 0 && mosquitto_want_write(mosq) && spent.elapsed() < limit.count()) {
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, 50) < 0 || mosquitto_loop_write(mosq, 1) != MOSQ_ERR_SUCCESS)
+            break;
+    }
+}
+
+// The last messages and the disconnect of a client that is gone, written
+// from the event loop as the socket takes them; the handle is destroyed
+// once they are out, after kDrainTime, or when the application's event loop
+// ends (writing what is left then, bounded, as nothing waits any more).
+class Drain : public QObject
+{
+public:
+    explicit Drain(struct mosquitto* mosq)
+        : m_mosq(mosq), m_write(mosquitto_socket(mosq), QSocketNotifier::Write)
+    {
+        connect(&m_write, &QSocketNotifier::activated, this, &Drain::writeReady);
+        m_limit.setSingleShot(true);
+        connect(&m_limit, &QTimer::timeout, this, &Drain::finish);
+        m_limit.start(MqttClient::kDrainTime);
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, [this] {
+            flushBlocking(m_mosq, std::chrono::milliseconds(1000));
+            finish();
+        });
+    }
+    ~Drain() override { mosquitto_destroy(m_mosq); }
+    Drain(const Drain&) = delete;
+    Drain& operator=(const Drain&) = delete;
+
+private:
+    void writeReady()
+    {
+        if (mosquitto_loop_write(m_mosq, 1) != MOSQ_ERR_SUCCESS || !mosquitto_want_write(m_mosq))
+            finish();
+    }
+    void finish()
+    {
+        m_write.setEnabled(false);
+        m_limit.stop();
+        deleteLater();
+    }
+
+    struct mosquitto* m_mosq;
+    QSocketNotifier m_write;
+    QTimer m_limit;
+};
 
 // Debian's folder of the CA certificates the system trusts (ca-certificates).
 constexpr const char* kSystemCaFolder = "/etc/ssl/certs";
@@ -70,19 +160,33 @@ MqttClient::~MqttClient()
     m_misc.stop();
     m_retry.stop();
     m_answer.stop();
-    if (m_connected) {
-        mosquitto_disconnect(m_mosq);
-        // What is still queued goes out now, each wait bounded: the event
-        // loop is not there to finish it later.
-        const int fd = mosquitto_socket(m_mosq);
-        for (int i = 0; i < 20 && fd >= 0 && mosquitto_want_write(m_mosq); ++i) {
-            pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, 50) <= 0 || mosquitto_loop_write(m_mosq, 1) != MOSQ_ERR_SUCCESS)
-                break;
-        }
-    }
     m_read.reset();
     m_write.reset();
+    if (m_connecting) {
+        bool done = false;
+        {
+            const std::lock_guard guard(m_connecting->lock);
+            m_connecting->client = nullptr;
+            done = m_connecting->done;
+        }
+        Connecting::release(std::exchange(m_connecting, nullptr));
+        // Still connecting: the handle is the thread's to destroy. Else its
+        // result waits in the event queue, which drops it with this object.
+        if (!done)
+            return;
+    }
+    if (m_connected) {
+        mosquitto_disconnect(m_mosq);
+        if (mosquitto_want_write(m_mosq) && mosquitto_socket(m_mosq) >= 0) {
+            // While the event loop runs, nothing in it waits for the broker.
+            if (QCoreApplication::instance() != nullptr &&
+                QThread::currentThread()->loopLevel() > 0) {
+                new Drain(m_mosq);
+                return;
+            }
+            flushBlocking(m_mosq, std::chrono::milliseconds(1000));
+        }
+    }
     mosquitto_destroy(m_mosq);
 }
 
@@ -133,14 +237,58 @@ void MqttClient::attempt()
     if ((m_settings.tls || !m_settings.caFile.isEmpty()) && !m_tlsReady && !setUpTls())
         return;
     m_libraryErrors.clear();
-    const QByteArray host = m_settings.host.toUtf8();
-    const int rc =
-        mosquitto_connect_async(m_mosq, host.constData(), m_settings.port, kKeepAliveSeconds);
+    // The library's connect looks the host name up with getaddrinfo, which
+    // may wait seconds for a resolver; the rest of it (a non-blocking
+    // socket, TLS set up to check the broker's certificate against this
+    // host name) does not wait. So the whole connect runs on a thread of
+    // its own, and the handle comes back to the event loop with its result.
+    auto* connecting = new Connecting;
+    connecting->client = this;
+    m_connecting = connecting;
+    mosquitto_log_callback_set(m_mosq, &MqttClient::connectingLogCallback);
+    mosquitto_user_data_set(m_mosq, connecting);
+    std::thread([connecting, mosq = m_mosq, host = m_settings.host.toUtf8(),
+                 port = m_settings.port] {
+        const int rc = mosquitto_connect_async(mosq, host.constData(), port, kKeepAliveSeconds);
+        const int error = errno;
+        {
+            const std::lock_guard guard(connecting->lock);
+            if (connecting->client == nullptr) {
+                mosquitto_destroy(mosq);
+            } else {
+                connecting->rc = rc;
+                connecting->error = error;
+                connecting->done = true;
+                MqttClient* client = connecting->client;
+                QMetaObject::invokeMethod(
+                    client, [client] { client->connectStarted(); }, Qt::QueuedConnection);
+            }
+        }
+        Connecting::release(connecting);
+    }).detach();
+}
+
+void MqttClient::connectStarted()
+{
+    Connecting* connecting = std::exchange(m_connecting, nullptr);
+    int rc = MOSQ_ERR_SUCCESS;
+    int error = 0;
+    {
+        // Taken after the thread has let it go: what the thread did to the
+        // handle is seen here.
+        const std::lock_guard guard(connecting->lock);
+        rc = connecting->rc;
+        error = connecting->error;
+        m_libraryErrors = connecting->errors;
+    }
+    Connecting::release(connecting);
+    mosquitto_user_data_set(m_mosq, this);
+    mosquitto_log_callback_set(m_mosq, &MqttClient::logCallback);
     if (rc != MOSQ_ERR_SUCCESS) {
         lost(QStringLiteral("cannot connect to %1:%2: %3")
                  .arg(m_settings.host)
                  .arg(m_settings.port)
-                 .arg(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
+                 .arg(rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(error))
                                            : errorText(rc)));
         return;
     }
@@ -295,13 +443,23 @@ void MqttClient::logCallback(struct mosquitto*, void* self, int level, const cha
         client->m_libraryErrors.append(QString::fromUtf8(text));
 }
 
+// On the thread of the connect: into what the client reads back with the
+// result.
+void MqttClient::connectingLogCallback(struct mosquitto*, void* connecting, int level,
+                                       const char* text)
+{
+    auto* c = static_cast<Connecting*>(connecting);
+    if ((level & (MOSQ_LOG_ERR | MOSQ_LOG_WARNING)) != 0 && text != nullptr && c->errors.size() < 4)
+        c->errors.append(QString::fromUtf8(text));
+}
+
 void MqttClient::messageCallback(struct mosquitto*, void* self, const struct mosquitto_message* m)
 {
     auto* client = static_cast<MqttClient*>(self);
     if (!client->m_onMessage || m->topic == nullptr)
         return;
     client->m_onMessage(QString::fromUtf8(m->topic),
-                        QByteArray(static_cast<const char*>(m->payload), m->payloadlen));
+                        QByteArray(static_cast<const char*>(m->payload), m->payloadlen), m->retain);
 }
 
 } // namespace network

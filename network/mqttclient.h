@@ -17,9 +17,14 @@ struct mosquitto_message;
 // An MQTT client on libmosquitto that lives in the thread of the Qt event
 // loop which created it: its socket is watched by QSocketNotifiers, its
 // housekeeping (keep-alive pings, resends) runs on a QTimer, and every
-// callback below is called from that loop. No call waits for the network,
-// except the name lookup of the broker's host when a connection starts and
-// the short flush of the last messages on destruction.
+// callback below is called from that loop. No call waits for the network:
+// the library's connect, which looks the broker's host name up with the
+// blocking getaddrinfo, runs on a thread of its own while the client leaves
+// the library alone, and hands the connection back to the event loop; the
+// last messages of a client destroyed while the event loop runs leave from
+// the event loop after it is gone (within kDrainTime). Only a client
+// destroyed after its event loop has ended writes them before it returns,
+// each wait bounded.
 //
 // A connection that cannot be made or is lost is made again after 1 s,
 // doubling up to 30 s. What was published while not connected is dropped:
@@ -59,6 +64,8 @@ public:
     // such an attempt (a host that holds TCP connections but no broker, a
     // network that drops what comes back).
     static constexpr std::chrono::milliseconds kAnswerTime{10000};
+    // How long the last messages of a destroyed client may take to leave.
+    static constexpr std::chrono::milliseconds kDrainTime{5000};
 
     explicit MqttClient(Settings settings, QObject* parent = nullptr);
     // A connected client publishes what it was asked to last, sends the
@@ -69,10 +76,19 @@ public:
 
     // Called once the broker has accepted the connection (every time).
     void setOnConnected(std::function<void()> handler) { m_onConnected = std::move(handler); }
-    // A message on a subscribed topic.
-    void setOnMessage(std::function<void(const QString& topic, const QByteArray& payload)> handler)
+    // A message on a subscribed topic; retained: the broker kept it from
+    // before this subscription was made (a new connection, a new
+    // subscription), rather than passing it on as it was published.
+    void setOnMessage(
+        std::function<void(const QString& topic, const QByteArray& payload, bool retained)> handler)
     {
         m_onMessage = std::move(handler);
+    }
+    void setOnMessage(std::function<void(const QString& topic, const QByteArray& payload)> handler)
+    {
+        m_onMessage = [handler = std::move(handler)](const QString& topic,
+                                                     const QByteArray& payload,
+                                                     bool) { handler(topic, payload); };
     }
     // A line for the log: connection made, lost, refused.
     void setOnLog(std::function<void(bool warning, const QString& text)> handler)
@@ -96,8 +112,11 @@ public:
     void subscribe(const QString& topic);
 
 private:
+    struct Connecting;
+
     bool setUpTls();
     void attempt();
+    void connectStarted();
     void watchSocket();
     void unwatchSocket();
     void lost(const QString& why);
@@ -109,10 +128,15 @@ private:
 
     static void connectCallback(struct mosquitto*, void* self, int rc);
     static void logCallback(struct mosquitto*, void* self, int level, const char* text);
+    static void connectingLogCallback(struct mosquitto*, void* connecting, int level,
+                                      const char* text);
     static void messageCallback(struct mosquitto*, void* self, const mosquitto_message* m);
 
     Settings m_settings;
     struct mosquitto* m_mosq = nullptr;
+    // While the library connects on its own thread: nothing here touches
+    // m_mosq then.
+    Connecting* m_connecting = nullptr;
     std::unique_ptr<QSocketNotifier> m_read;
     std::unique_ptr<QSocketNotifier> m_write;
     QTimer m_misc;
@@ -125,7 +149,7 @@ private:
     // The library's error lines since the last attempt.
     QStringList m_libraryErrors;
     std::function<void()> m_onConnected;
-    std::function<void(const QString&, const QByteArray&)> m_onMessage;
+    std::function<void(const QString&, const QByteArray&, bool)> m_onMessage;
     std::function<void(bool, const QString&)> m_onLog;
     std::function<void(const QString&)> m_onRefused;
 };

@@ -66,6 +66,13 @@ QString ReadPasswordFile(const QString& path, QString& password)
     return {};
 }
 
+QString DiscoveryNodeId(const QString& board)
+{
+    QString id = QStringLiteral("qmxv217_") + board;
+    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_-]"));
+    return id.replace(other, QStringLiteral("_"));
+}
+
 QString ParseMqttUrl(MqttConfig& mqtt, const QString& value)
 {
     static const QRegularExpression pattern(QStringLiteral(

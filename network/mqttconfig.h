@@ -60,6 +60,9 @@ struct MqttConfig
 [[nodiscard]] bool ValidTopic(const QString& topic);
 // A board name: it goes into log lines, file names and topics.
 [[nodiscard]] bool ValidBoardName(const QString& name);
+// The board's device in Home Assistant discovery: qmxv217_<name> with
+// every character other than letters, digits, '_' and '-' made '_'.
+[[nodiscard]] QString DiscoveryNodeId(const QString& board);
 // The words a board name may hold, for messages.
 inline const QString kBoardNameRule = QStringLiteral("1 to 32 letters, digits, '.', '_' or '-'");
 

@@ -152,8 +152,7 @@ void BoardRunner::startMqtt()
         }
     };
     m_mqtt = std::make_unique<network::BoardLink>(
-        c, c.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + m_config.name : c.clientId,
-        m_config.topicPrefix(), m_config.name, m_controller.poll(),
+        c, m_config.clientId(), m_config.topicPrefix(), m_config.name, m_controller.poll(),
         [this] { return m_state == State::Running; }, std::move(hooks));
     m_controller.poll().setObserverHook(
         [this](board::PollCycle::Observation what, int portIn, int portOut) {
@@ -194,7 +193,27 @@ void BoardRunner::applySwitches()
 
 void BoardRunner::reload(const BoardConfig& config)
 {
+    const bool mqttChanged =
+        m_mqtt ? !m_mqtt->connectsAs(config.mqtt, config.clientId(), config.topicPrefix())
+               : config.mqtt.enabled();
+    if (mqttChanged && m_mqtt) {
+        // Entities that the new settings do not announce again go from the
+        // old broker; availability says offline on the old topics as the
+        // link closes.
+        const MqttConfig& was = m_config.mqtt;
+        const MqttConfig& now = config.mqtt;
+        log(Level::Info, now.enabled() ? QStringLiteral("MQTT settings changed: connecting again")
+                                       : QStringLiteral("MQTT settings removed: disconnecting"));
+        if (!now.enabled() || !now.discovery || now.host != was.host || now.port != was.port ||
+            now.discoveryPrefix != was.discoveryPrefix)
+            m_mqtt->clearDiscovery();
+        m_controller.poll().setObserverHook(nullptr);
+        m_view.setMessageObserver(nullptr);
+        m_mqtt.reset();
+    }
     m_config = config;
+    if (mqttChanged)
+        startMqtt();
     m_logFile.setPath(logPath());
     loadProject();
     if (m_controller.poll().SystemActive()) {

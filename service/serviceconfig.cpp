@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QSysInfo>
 
 namespace service {
 
@@ -113,8 +115,15 @@ QString setOption(BoardConfig& board, const QString& key, const QString& value,
 // What every set of boards must hold, wherever it came from.
 std::optional<ConfigError> checkBoards(const QList<BoardConfig>& boards)
 {
-    QSet<QString> names;
+    QHash<QString, const BoardConfig*> names;
+    // What two boards on one broker must not share: the client id (the
+    // broker would close one connection whenever the other connects), the
+    // topics and the Home Assistant device.
+    QHash<QString, const BoardConfig*> mqttNames;
     QSet<QString> ports;
+    const auto where = [](const BoardConfig& b) {
+        return b.line > 0 ? QStringLiteral(" (line %1)").arg(b.line) : QString();
+    };
     for (const BoardConfig& b : boards) {
         if (b.port.isEmpty())
             return ConfigError{b.file, b.line,
@@ -122,9 +131,12 @@ std::optional<ConfigError> checkBoards(const QList<BoardConfig>& boards)
         if (b.project.isEmpty())
             return ConfigError{b.file, b.line,
                                QStringLiteral("board '%1' has no project").arg(b.name)};
-        if (names.contains(b.name))
+        if (const BoardConfig* first = names.value(b.name))
             return ConfigError{b.file, b.line,
-                               QStringLiteral("a second board named '%1'").arg(b.name)};
+                               QStringLiteral("a second board named '%1'%2: each board needs "
+                                              "a name of its own, for its log lines, its log "
+                                              "file and its MQTT topics")
+                                   .arg(b.name, where(*first))};
         if (ports.contains(b.port))
             return ConfigError{
                 b.file, b.line,
@@ -143,7 +155,35 @@ std::optional<ConfigError> checkBoards(const QList<BoardConfig>& boards)
             return ConfigError{
                 b.file, b.line,
                 QStringLiteral("board '%1' has mqtt-* keys but no mqtt = URL").arg(b.name)};
-        names.insert(b.name);
+        if (b.mqtt.enabled()) {
+            const QString broker = QStringLiteral("%1:%2 ").arg(b.mqtt.host).arg(b.mqtt.port);
+            const QString node = network::DiscoveryNodeId(b.name);
+            const struct
+            {
+                QString what;
+                QString value;
+                QString key;
+            } identities[] = {
+                {QStringLiteral("client id"), b.clientId(), b.clientId()},
+                {QStringLiteral("topic prefix"), b.topicPrefix(), b.topicPrefix()},
+                {QStringLiteral("Home Assistant device"), node,
+                 b.mqtt.discovery ? b.mqtt.discoveryPrefix + QLatin1Char('/') + node : QString()},
+            };
+            for (const auto& identity : identities) {
+                if (identity.key.isEmpty())
+                    continue;
+                const QString key = broker + identity.what + QLatin1Char(' ') + identity.key;
+                if (const BoardConfig* first = mqttNames.value(key))
+                    return ConfigError{
+                        b.file, b.line,
+                        QStringLiteral("boards '%1'%2 and '%3' have one MQTT %4 (%5) on %6: "
+                                       "give each its own")
+                            .arg(first->name, where(*first), b.name, identity.what, identity.value,
+                                 broker.trimmed())};
+                mqttNames.insert(key, &b);
+            }
+        }
+        names.insert(b.name, &b);
         ports.insert(b.port);
     }
     return std::nullopt;
@@ -163,6 +203,30 @@ QString BoardConfig::topicPrefix() const
     return mqtt.topicPrefix.isEmpty() ? QStringLiteral("qmxv217/") + name : mqtt.topicPrefix;
 }
 
+QString BoardConfig::clientId() const
+{
+    return mqtt.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + name : mqtt.clientId;
+}
+
+QString DefaultBoardName(const QString& host, const QString& port)
+{
+    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_.-]"));
+    const auto valid = [](QString text) { return text.replace(other, QStringLiteral("_")); };
+    QString machine = valid(host.section(QLatin1Char('.'), 0, 0));
+    if (machine.isEmpty())
+        machine = QStringLiteral("qmxv217d");
+    const bool com = port.size() == 1 && port.at(0).isDigit();
+    const QString device = com ? QStringLiteral("com") + port : valid(QFileInfo(port).fileName());
+    constexpr qsizetype kLength = 32;
+    if (machine.size() + 1 + device.size() <= kLength)
+        return machine + QLatin1Char('-') + device;
+    // A stable device name ends in what tells adapters apart: the serial
+    // number and the interface (usb-FTDI_..._A12345-if00-port0), or the
+    // socket of a /dev/serial/by-path name.
+    machine = machine.left(12);
+    return machine + QLatin1Char('-') + device.right(kLength - 1 - machine.size());
+}
+
 QString ConfigError::text() const
 {
     if (file.isEmpty())
@@ -176,7 +240,7 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
 {
     Options options;
     BoardConfig board;
-    board.name = kCommandLineBoard;
+    bool named = false;
     bool boardOptions = false;
     bool scheduleOptions = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -250,6 +314,7 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
         if (!problem.isEmpty())
             return ConfigError{{}, 0, QStringLiteral("option %1: %2").arg(arg, problem)};
         boardOptions = true;
+        named = named || key == QStringLiteral("name");
     }
     if (options.help || options.version)
         return options;
@@ -274,6 +339,8 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
     if (board.port.isEmpty() || board.project.isEmpty())
         return ConfigError{
             {}, 0, QStringLiteral("give --port and --project, or --config (see --help)")};
+    if (!named)
+        board.name = DefaultBoardName(QSysInfo::machineHostName(), board.port);
     if (const std::optional<ConfigError> error = checkBoards({board}))
         return *error;
     options.boards.append(board);
@@ -379,7 +446,9 @@ Options:
   --port N|PATH        COM number 1 to 9 or a device path
                        (/dev/serial/by-id/...)
   --project FILE       the project (*.iom) to run
-  --name NAME          the board's name in log lines (default: board)
+  --name NAME          the board's name in log lines, its log file and
+                       its MQTT topics (default: <host>-com<N>, or
+                       <host>-<device file name> for a device path)
   --timers auto|on|off TIMERS at start (auto: on when there are records)
   --rules auto|on|off  INPUT RULES at start (auto: on when there are rules)
   --start-state off|HHHH  the relays of the first relay write (hex word)

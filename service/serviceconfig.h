@@ -58,6 +58,8 @@ struct BoardConfig
     [[nodiscard]] std::optional<int> comNumber() const;
     // The MQTT topic prefix, its default filled in.
     [[nodiscard]] QString topicPrefix() const;
+    // The MQTT client id, its default (qmxv217d-<name>) filled in.
+    [[nodiscard]] QString clientId() const;
 };
 
 // A fault in the command line or in a configuration file: the file (empty
@@ -87,8 +89,12 @@ struct Options
     QList<BoardConfig> boards;
 };
 
-// The name of the board of the command line.
-inline const QString kCommandLineBoard = QStringLiteral("board");
+// The name of the board of the command line without --name: the machine's
+// host name and the port, "<host>-com<N>" or "<host>-<device file name>"
+// (for /dev/serial/by-id/... the stable name of the adapter), cut to a
+// valid board name. Two services on one broker, each left at the default,
+// so get client ids, topics and Home Assistant devices of their own.
+[[nodiscard]] QString DefaultBoardName(const QString& host, const QString& port);
 
 // The command line without the program name.
 [[nodiscard]] std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments);

@@ -5,6 +5,7 @@
 
 #include <QFile>
 
+#include <csignal>
 #include <cstdio>
 
 #include <netinet/in.h>
@@ -127,6 +128,18 @@ void Broker::kill()
         return;
     m_process.kill();
     waitForEnd();
+}
+
+void Broker::pause() const
+{
+    if (m_process.state() != QProcess::NotRunning)
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGSTOP);
+}
+
+void Broker::resume() const
+{
+    if (m_process.state() != QProcess::NotRunning)
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGCONT);
 }
 
 void Broker::waitForEnd()

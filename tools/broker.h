@@ -41,6 +41,10 @@ public:
     void stop();
     // SIGKILL: the connections just die, as when the broker's machine fails.
     void kill();
+    // SIGSTOP and SIGCONT: a broker that stops reading, as a hung one
+    // does; what clients send piles up in their sockets.
+    void pause() const;
+    void resume() const;
     // Logs no line per message from the next start() on, for a run that
     // counts time.
     void setQuiet(bool quiet) { m_quiet = quiet; }

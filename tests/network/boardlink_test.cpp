@@ -7,7 +7,9 @@
 #include "tools/broker.h"
 #include "tools/waituntil.h"
 
+#include <QFile>
 #include <QHash>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -51,6 +53,7 @@ protected:
         hooks.log = [this](BoardLink::Level level, const QString& text) {
             lines.append({level, text});
         };
+        hooks.now = [this] { return now; };
         link = std::make_unique<BoardLink>(
             config, QStringLiteral("desk-link"), QStringLiteral("desk"), QStringLiteral("desk"),
             rig.core.poll(), [this] { return runs; }, std::move(hooks));
@@ -87,6 +90,7 @@ protected:
                                             "nothing changed")
                                  .arg(topic);
         const qsizetype before = count(line);
+        now += BoardLink::kRefusalPeriod;
         watcher->publish(QStringLiteral("desk/") + topic, "ON", false);
         return waitUntil([&] { return count(line) == before + 1; });
     }
@@ -98,6 +102,7 @@ protected:
     network::MqttConfig config;
     bool runs = true;
     QList<Line> lines;
+    std::chrono::steady_clock::time_point now;
     std::unique_ptr<BoardLink> link;
 };
 
@@ -159,6 +164,96 @@ TEST_F(BoardLinkTest, EachConnectionRepublishesAvailability)
     link->stop();
     link->start();
     ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+}
+
+TEST_F(BoardLinkTest, ARetainedCommandActsOnlyAsItIsPublishedNeverOnAReconnect)
+{
+    makeLink();
+    link->start();
+    rig.activateAndCycle(1);
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+    // Passed on as it is published: an event like any other.
+    watcher->publish(QStringLiteral("desk/relay/03/set"), "ON", true);
+    ASSERT_TRUE(cycleUntil([&] { return says("relay/03/state", "ON"); }));
+    watcher->publish(QStringLiteral("desk/relay/03/set"), "OFF", false);
+    ASSERT_TRUE(cycleUntil([&] { return says("relay/03/state", "OFF"); }));
+
+    // The broker hands the kept ON out again with the new subscription.
+    const QString line = QStringLiteral("ignored retained command on desk/relay/03/set");
+    link->stop();
+    link->start();
+    ASSERT_TRUE(cycleUntil([&] { return count(line) == 1; }));
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+    rig.cycle(4);
+    EXPECT_EQ(rig.core.poll().PortOut() & 0x0004, 0);
+    EXPECT_TRUE(says("relay/03/state", "OFF"));
+    EXPECT_EQ(count(QStringLiteral("relay/03/set")), 1);
+}
+
+TEST_F(BoardLinkTest, AFloodOfRefusedCommandsIsToldOncePerSecondWithItsCount)
+{
+    makeLink();
+    link->start();
+    rig.activateAndCycle(1);
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+    const auto flood = [&](int commands) {
+        for (int i = 0; i < commands; ++i)
+            watcher->publish(QStringLiteral("desk/relay/%1/set").arg(17 + i % 80), "ON", false);
+        // Taken in order: once the relay is on, every refusal has come.
+        watcher->publish(QStringLiteral("desk/relay/01/set"), "TOGGLE", false);
+    };
+    const auto refusals = [&] { return count(QStringLiteral("nothing changed")); };
+
+    const int before = rig.core.poll().PortOut() & 1;
+    flood(1000);
+    ASSERT_TRUE(cycleUntil([&] { return (rig.core.poll().PortOut() & 1) != before; }));
+    EXPECT_EQ(refusals(), 1);
+    EXPECT_EQ(lines.last().text,
+              QStringLiteral("MQTT desk/relay/17/set: no relay 17; nothing changed"));
+
+    // A second on: the rest in one line, with the last of them.
+    now += BoardLink::kRefusalPeriod - std::chrono::milliseconds(1);
+    link->check();
+    EXPECT_EQ(refusals(), 1);
+    now += std::chrono::milliseconds(1);
+    link->check();
+    ASSERT_EQ(refusals(), 2);
+    EXPECT_EQ(lines.last().text,
+              QStringLiteral("MQTT desk/relay/56/set: no relay 56; nothing changed "
+                             "(and 998 more refused in the last second)"));
+    EXPECT_EQ(lines.last().level, BoardLink::Level::Warning);
+
+    // Nothing held back in the next second; a refusal after it is told at once.
+    now += BoardLink::kRefusalPeriod;
+    link->check();
+    flood(1);
+    ASSERT_TRUE(cycleUntil([&] { return (rig.core.poll().PortOut() & 1) == before; }));
+    EXPECT_EQ(refusals(), 3);
+}
+
+// What a reload compares: a link connects again only for other settings
+// or another password in its password file.
+TEST_F(BoardLinkTest, ConnectsAsTheSameSettingsAndThePasswordOfTheFile)
+{
+    QTemporaryDir folder;
+    config.passwordFile = folder.filePath(QStringLiteral("password"));
+    const auto writePassword = [&](const QByteArray& password) {
+        QFile file(config.passwordFile);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+               file.write(password + "\n") > 0;
+    };
+    ASSERT_TRUE(writePassword("one"));
+    makeLink();
+    link->start();
+    EXPECT_TRUE(link->connectsAs(config, QStringLiteral("desk-link"), QStringLiteral("desk")));
+    EXPECT_FALSE(link->connectsAs(config, QStringLiteral("desk-link"), QStringLiteral("desk2")));
+    EXPECT_FALSE(link->connectsAs(config, QStringLiteral("other"), QStringLiteral("desk")));
+    network::MqttConfig changed = config;
+    changed.discovery = true;
+    EXPECT_FALSE(link->connectsAs(changed, QStringLiteral("desk-link"), QStringLiteral("desk")));
+    ASSERT_TRUE(writePassword("two"));
+    EXPECT_FALSE(link->connectsAs(config, QStringLiteral("desk-link"), QStringLiteral("desk")));
 }
 
 TEST_F(BoardLinkTest, AnUnreadablePasswordFileIsToldOncePerStartAndThePasswordNever)

@@ -2,13 +2,19 @@
 // The MQTT client against Debian's mosquitto: a broker that goes away and
 // comes back, a refused login, a host that takes the connection and never
 // answers, and TLS with the right CA, another CA and a
-// CA file that is not there. The service's tests carry the messages.
+// CA file that is not there; a slow name lookup and a broker that stops
+// reading, neither of which stops the event loop. The service's tests
+// carry the messages.
 #include "network/mqttclient.h"
+#include "slowresolver.h"
 #include "tools/broker.h"
 #include "tools/waituntil.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -248,6 +254,125 @@ TEST(MqttClient, AHostThatNeverAnswersCountsAsLostAndIsTriedAgain)
     EXPECT_TRUE(probe.warnings.at(1).endsWith(QStringLiteral("connecting again in 2 s")))
         << probe.warnings.at(1).toStdString();
     EXPECT_EQ(probe.connections, 0);
+}
+
+} // namespace
+
+namespace {
+
+// A 10 ms timer and how often it has fired.
+struct Ticker
+{
+    Ticker()
+    {
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &timer, [this] { ++ticks; });
+        timer.start(std::chrono::milliseconds(10));
+    }
+    QTimer timer;
+    int ticks = 0;
+};
+
+TEST(MqttClient, TheBrokersNameIsLookedUpWhileTheEventLoopGoesOn)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    slowresolver::hold("broker.slow.test");
+    MqttClient::Settings s = on(broker, QStringLiteral("slow"));
+    s.host = QStringLiteral("broker.slow.test");
+    Ticker ticker;
+    Probe probe(s);
+    probe.client.start();
+    ASSERT_TRUE(waitUntil([&] { return slowresolver::begun() == 1; }));
+    const int from = ticker.ticks;
+    EXPECT_TRUE(waitUntil([&] { return ticker.ticks >= from + 20 || slowresolver::waiting() == 0; },
+                          seconds(2)));
+    // The ticks came while the lookup was still waiting for its answer.
+    EXPECT_EQ(slowresolver::waiting(), 1);
+    EXPECT_FALSE(probe.client.connected());
+
+    // A client that goes while its lookup waits leaves the rest to the lookup.
+    MqttClient::Settings gone = s;
+    gone.clientId = QStringLiteral("gone");
+    auto leaving = std::make_unique<Probe>(gone);
+    leaving->client.start();
+    ASSERT_TRUE(waitUntil([&] { return slowresolver::waiting() == 2; }));
+    leaving.reset();
+
+    slowresolver::release();
+    ASSERT_TRUE(waitUntil([&] { return probe.connections == 1; }))
+        << probe.logLines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(waitUntil([&] { return slowresolver::waiting() == 0; }));
+}
+
+TEST(MqttClient, ALookupOnItsOwnThreadStillHasTlsCheckTheBrokersName)
+{
+    TlsSetup tls;
+    ASSERT_TRUE(tls.make());
+    // The certificate names localhost and 127.0.0.1, not broker.slow.test,
+    // although that name leads to the same broker.
+    MqttClient::Settings named = tls.settings(QStringLiteral("named"), tls.right.caFile());
+    named.host = QStringLiteral("localhost");
+    MqttClient::Settings other = tls.settings(QStringLiteral("other"), tls.right.caFile());
+    other.host = QStringLiteral("broker.slow.test");
+    slowresolver::hold("localhost");
+    Probe good(named);
+    good.client.start();
+    ASSERT_TRUE(waitUntil([&] { return slowresolver::waiting() == 1; }));
+    slowresolver::release();
+    ASSERT_TRUE(waitUntil([&] { return good.connections == 1; }, seconds(10)))
+        << good.logLines.join(QLatin1Char('\n')).toStdString();
+
+    Probe wrong(other);
+    wrong.client.start();
+    ASSERT_TRUE(waitUntil([&] { return !wrong.warnings.isEmpty(); }, seconds(10)));
+    EXPECT_TRUE(wrong.warnings.first().contains(QStringLiteral("certificate verify failed")))
+        << wrong.warnings.first().toStdString();
+    EXPECT_EQ(wrong.connections, 0);
+}
+
+// A broker that stops reading while a client has much to send: the client
+// destroyed in the event loop returns at once, and its messages leave from
+// the loop when the broker reads again, neither dropped nor waited for.
+TEST(MqttClient, ADestroyedClientsLastMessagesLeaveWithoutStoppingTheLoop)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Probe watcher(on(broker, QStringLiteral("watcher")));
+    watcher.client.subscribe(QStringLiteral("t/last"));
+    watcher.client.start();
+    auto sender = std::make_unique<Probe>(on(broker, QStringLiteral("sender")));
+    sender->client.start();
+    ASSERT_TRUE(waitUntil([&] { return watcher.connections == 1 && sender->connections == 1; }));
+
+    broker.pause();
+    // Far more than the sockets of both ends hold.
+    const QByteArray big(1024 * 1024, 'x');
+    for (int i = 0; i < 24; ++i)
+        ASSERT_TRUE(sender->client.publish(QStringLiteral("t/big"), big, false));
+    ASSERT_TRUE(sender->client.publish(QStringLiteral("t/last"), "bye", false));
+
+    Ticker ticker;
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QObject::connect(&ticker.timer, &QTimer::timeout, &ticker.timer, [&] {
+        if (sinceTick.isValid())
+            longestGap = std::max(longestGap, sinceTick.elapsed());
+        sinceTick.start();
+    });
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, [&] {
+        sender.reset();
+        loop.quit();
+    });
+    loop.exec();
+    const int from = ticker.ticks;
+    ASSERT_TRUE(waitUntil([&] { return ticker.ticks >= from + 10; }));
+    EXPECT_LT(longestGap, 500) << "the event loop stood still for " << longestGap << " ms";
+
+    broker.resume();
+    EXPECT_TRUE(
+        waitUntil([&] { return watcher.has(QStringLiteral("t/last"), "bye"); }, seconds(10)));
 }
 
 } // namespace

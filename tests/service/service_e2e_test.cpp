@@ -183,7 +183,8 @@ TEST_F(ServiceEndToEnd, ComNumberTakesTheLinkBesideTheConfigurationFirstAndSaysW
 
     // With no link anywhere the usual device is named, with where no link was.
     ServiceProcess plain(config_.path(), state.path());
-    plain.start({"--port", "9", "--project", work.filePath(QStringLiteral("follow.iom"))});
+    plain.start({"--name", "board", "--port", "9", "--project",
+                 work.filePath(QStringLiteral("follow.iom"))});
     EXPECT_GE(plain.waitForLine(QStringLiteral("board: info: COM 9 is /dev/ttyACM1 (no link com9 "
                                                "in %1/qmx-v217/ports)")
                                     .arg(config_.path())),
@@ -422,8 +423,8 @@ TEST_F(ServiceEndToEnd, BadConfigurationOrProjectExitsTwoNamingFileAndLine)
         {{"--port", "4", "--project", work.filePath("none.iom")}, QStringLiteral("no such")},
         {{"--port", "COM4", "--project", good}, QStringLiteral("option --port")},
         {{"--port", "4"}, QStringLiteral("give --port and --project")},
-        {{"--port", "4", "--project", good, "--mqtt", "mqtt://127.0.0.1", "--mqtt-password-file",
-          secret},
+        {{"--name", "board", "--port", "4", "--project", good, "--mqtt", "mqtt://127.0.0.1",
+          "--mqtt-password-file", secret},
          QStringLiteral("board 'board': the MQTT password file %1 is open to other users (mode "
                         "0644); it is not used: chmod 600 %1")
              .arg(secret)},

@@ -3,6 +3,8 @@
 // file, line and problem of each fault.
 #include "service/serviceconfig.h"
 
+#include <QSysInfo>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,7 +77,7 @@ TEST(ServiceConfig, EachBadLineIsReportedWithItsNumber)
         {"[a\n", 1, "ends with ']'"},
         {"[a]\nport = 3\nproject = a.iom\n\n[b]\nproject = b.iom\n", 5, "board 'b' has no port"},
         {"[a]\nport = 3\nproject = a.iom\n[a]\nport = 4\nproject = b.iom\n", 4,
-         "a second board named 'a'"},
+         "a second board named 'a' (line 1): each board needs a name of its own"},
         {"[a]\nport = 3\nproject = a.iom\n[b]\nport = 3\nproject = b.iom\n", 4,
          "uses port 3 of another board"},
         {"[a]\nproject = \xff\n", 2, "not UTF-8"},
@@ -114,7 +116,8 @@ TEST(ServiceConfig, CommandLineNamesOneBoardOrAFile)
     ASSERT_TRUE(std::holds_alternative<Options>(one));
     const Options& options = std::get<Options>(one);
     ASSERT_EQ(options.boards.size(), 1);
-    EXPECT_EQ(options.boards.first().name, service::kCommandLineBoard);
+    EXPECT_EQ(options.boards.first().name,
+              service::DefaultBoardName(QSysInfo::machineHostName(), "/dev/ttyUSB0"));
     EXPECT_EQ(options.boards.first().port, QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(options.boards.first().project, QStringLiteral("/srv/tank.iom"));
     EXPECT_EQ(options.boards.first().stopState, service::StopState::Keep);
@@ -204,6 +207,71 @@ TEST(ServiceConfig, MqttKeysSetTheBrokerAndRefuseWhatWouldLeakOrMislead)
     ASSERT_TRUE(std::holds_alternative<ConfigError>(leak));
     EXPECT_FALSE(std::get<ConfigError>(leak).text().contains(QStringLiteral("hunter2")));
     EXPECT_FALSE(service::HelpText().contains(QStringLiteral("--mqtt-password ")));
+}
+
+TEST(ServiceConfig, DefaultNameIsTheHostAndThePortAndAGivenNameStays)
+{
+    using service::DefaultBoardName;
+    EXPECT_EQ(DefaultBoardName("pi", "4"), QStringLiteral("pi-com4"));
+    EXPECT_EQ(DefaultBoardName("pi.fritz.box", "/dev/v217-tank"), QStringLiteral("pi-v217-tank"));
+    EXPECT_EQ(DefaultBoardName("", "/dev/ttyUSB0"), QStringLiteral("qmxv217d-ttyUSB0"));
+    // A stable adapter name is cut from the front: its end tells adapters apart.
+    const QString byId =
+        QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0");
+    EXPECT_EQ(DefaultBoardName("greenhouse-controller", byId),
+              QStringLiteral("greenhouse-c-T_A12345-if00-port0"));
+    for (const QString& name : {DefaultBoardName("greenhouse-controller", byId),
+                                DefaultBoardName("pi", byId), DefaultBoardName("my host", "3")})
+        EXPECT_TRUE(network::ValidBoardName(name)) << name.toStdString();
+    EXPECT_NE(DefaultBoardName("pi", "3"), DefaultBoardName("pi", "4"));
+    EXPECT_NE(DefaultBoardName("pi", "3"), DefaultBoardName("pi2", "3"));
+
+    const auto name = [](const QStringList& arguments) {
+        const auto parsed =
+            service::ParseCommandLine(arguments + QStringList{"--project", "a.iom"});
+        return std::get<Options>(parsed).boards.first().name;
+    };
+    EXPECT_EQ(name({"--port", "3"}), DefaultBoardName(QSysInfo::machineHostName(), "3"));
+    EXPECT_EQ(name({"--port", "3", "--name", "tank"}), QStringLiteral("tank"));
+}
+
+TEST(ServiceConfig, TwoBoardsOnOneBrokerNeedTheirOwnClientIdTopicsAndDevice)
+{
+    const QByteArray a = "[a]\nport = 3\nproject = a.iom\nmqtt = mqtt://broker\n";
+    const struct
+    {
+        QByteArray second;
+        const char* problem;
+    } cases[] = {
+        {"[b]\nport = 4\nproject = b.iom\nmqtt = mqtt://broker\nmqtt-client-id = qmxv217d-a\n",
+         "boards 'a' (line 1) and 'b' have one MQTT client id (qmxv217d-a) on broker:1883: "
+         "give each its own"},
+        {"[b]\nport = 4\nproject = b.iom\nmqtt = mqtt://broker\nmqtt-topic-prefix = qmxv217/a\n",
+         "MQTT topic prefix (qmxv217/a)"},
+        {"[a.]\nport = 4\nproject = b.iom\nmqtt = mqtt://broker\n",
+         "MQTT Home Assistant device (qmxv217_a_)"},
+    };
+    const QByteArray underscore = "[a_]\nport = 3\nproject = a.iom\nmqtt = mqtt://broker\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.problem);
+        const auto parsed =
+            parse(((c.second.startsWith("[a.]") ? underscore : a) + c.second).constData());
+        ASSERT_TRUE(std::holds_alternative<ConfigError>(parsed));
+        EXPECT_EQ(std::get<ConfigError>(parsed).line, 5);
+        EXPECT_TRUE(std::get<ConfigError>(parsed).problem.contains(QString::fromUtf8(c.problem)))
+            << std::get<ConfigError>(parsed).problem.toStdString();
+    }
+    // Each on a broker of its own, or without discovery, they do not meet.
+    for (const QByteArray& second :
+         {QByteArray(
+              "[b]\nport = 4\nproject = b.iom\nmqtt = mqtt://other\nmqtt-client-id = qmxv217d-a\n"),
+          QByteArray(
+              "[a.]\nport = 4\nproject = b.iom\nmqtt = mqtt://broker\nmqtt-discovery = off\n")}) {
+        const auto parsed =
+            parse(((second.startsWith("[a.]") ? underscore : a) + second).constData());
+        EXPECT_TRUE(std::holds_alternative<QList<BoardConfig>>(parsed))
+            << std::get<ConfigError>(parsed).text().toStdString();
+    }
 }
 
 } // namespace
