@@ -50,9 +50,11 @@ public:
     // anything less is a fault of the test's set-up.
     void send(const QByteArray& bytes) const
     {
-        const ssize_t sent = ::write(m_master, bytes.constData(), static_cast<size_t>(bytes.size()));
+        const ssize_t sent =
+            ::write(m_master, bytes.constData(), static_cast<size_t>(bytes.size()));
         if (sent != bytes.size())
-            ADD_FAILURE() << "the board could send only " << sent << " of " << bytes.size() << " bytes";
+            ADD_FAILURE() << "the board could send only " << sent << " of " << bytes.size()
+                          << " bytes";
     }
     // What the program has sent so far.
     QByteArray received()
