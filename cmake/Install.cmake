@@ -113,6 +113,7 @@ install(CODE "
   message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/qmxv217d.service\")
   " COMPONENT ${V217_INSTALL_COMPONENT})
 install(FILES ${V217_PACKAGING_DIR}/qmxv217d.conf ${V217_PACKAGING_DIR}/99-qmxv217.rules.example
+  ${V217_PACKAGING_DIR}/example.iom
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT ${V217_INSTALL_COMPONENT})
 
 # Documentation where Debian keeps it: the README, and the help window's
