@@ -318,7 +318,8 @@ TEST(SerialDevices, AddedPseudoTerminalIsListedAndThenAsGone)
 
     ::close(slave);
     ::close(master);
-    const SerialDeviceInfo* gone = find(devices.survey(), terminal);
+    const DeviceSurvey after = devices.survey();
+    const SerialDeviceInfo* gone = find(after, terminal);
     ASSERT_NE(gone, nullptr);
     EXPECT_EQ(gone->access, DeviceAccess::Gone);
     EXPECT_TRUE(gone->addedByPath);
