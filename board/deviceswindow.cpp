@@ -64,7 +64,7 @@ QTableWidget* makeTable(QWidget* parent, const QString& name, const QStringList&
 
 // The widest every column but State may be for all of them to fit in room:
 // the narrow ones keep their width and the wide ones share what is left.
-int widthCap(std::vector<int> widths, int room)
+[[nodiscard]] int widthCap(std::vector<int> widths, int room)
 {
     std::ranges::sort(widths);
     for (size_t i = 0; i < widths.size(); ++i) {
