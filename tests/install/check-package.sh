@@ -166,8 +166,10 @@ status=0
 # of a Monday has the lights' window.
 example=$usr/share/doc/qmxv217/examples/example.iom
 [ -f "$example" ] || fail "no example project"
-"$usr/bin/qmxv217d" --print-schedule --project "$example" --from 2027-01-11 --days 1 \
-  | grep -q '^02,12,2027-01-11T07:00:00' || fail "qmxv217d --print-schedule on the example project"
+schedule=$("$usr/bin/qmxv217d" --print-schedule --project "$example" --from 2027-01-11 --days 1) \
+  || fail "qmxv217d --print-schedule on the example project: $schedule"
+grep -q '^02,12,2027-01-11T07:00:00' <<<"$schedule" \
+  || fail "the example project's Monday has no lights: $schedule"
 
 desktop=$usr/share/applications/qmxv217.desktop
 [ -f "$desktop" ] || fail "no desktop entry"
