@@ -12,8 +12,16 @@ QString AccessText(const SerialDeviceInfo& device)
     case DeviceAccess::Open:
         return QStringLiteral("Can be opened");
     case DeviceAccess::NoPermission:
+        if (!device.accessGroup.isEmpty())
+            return QStringLiteral(
+                       "No permission: add yourself to the group %1, then log out and in")
+                .arg(device.accessGroup);
+        if (!device.accessOwner.isEmpty())
+            return QStringLiteral("No permission: only %1 and root may open it; a udev rule can "
+                                  "give it a group")
+                .arg(device.accessOwner);
         return QStringLiteral(
-            "No permission: add yourself to the group dialout, then log out and in");
+            "No permission: only root may open it; a udev rule can give it a group");
     case DeviceAccess::InUse:
         return device.holder.isEmpty() ? QStringLiteral("In use by another program")
                                        : QStringLiteral("In use by %1").arg(device.holder);

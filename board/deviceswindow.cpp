@@ -10,6 +10,7 @@
 #include "windowkit/placememory.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -19,6 +20,9 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -58,6 +62,20 @@ QTableWidget* makeTable(QWidget* parent, const QString& name, const QStringList&
     return table;
 }
 
+// The widest every column but State may be for all of them to fit in room:
+// the narrow ones keep their width and the wide ones share what is left.
+[[nodiscard]] int widthCap(std::vector<int> widths, int room)
+{
+    std::ranges::sort(widths);
+    for (size_t i = 0; i < widths.size(); ++i) {
+        const int share = room / static_cast<int>(widths.size() - i);
+        if (widths[i] > share)
+            return share;
+        room -= widths[i];
+    }
+    return widths.empty() ? room : widths.back();
+}
+
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text)
 {
     auto* button = new QPushButton(text, parent);
@@ -86,6 +104,15 @@ TDevicesFm::TDevicesFm(SerialDevices& devices, const QString& root, board::PortS
                   {tr("Device"), tr("Stable name"), tr("USB id"), tr("Manufacturer / Product"),
                    tr("Serial number"), tr("Driver"), tr("COM"), tr("State")});
     layout->addWidget(m_deviceTable, 3);
+    // Paths differ at their ends: a cut one keeps both.
+    m_deviceTable->setTextElideMode(Qt::ElideMiddle);
+    // State takes the room the others leave (fitColumns), which the
+    // header's own stretching of the last column does not give exactly.
+    m_deviceTable->horizontalHeader()->setStretchLastSection(false);
+    // A few letters and the ellipsis; the style's default is wider.
+    m_deviceTable->horizontalHeader()->setMinimumSectionSize(
+        m_deviceTable->fontMetrics().averageCharWidth() * 4);
+    m_deviceTable->viewport()->installEventFilter(this);
 
     auto* actions = new QHBoxLayout;
     layout->addLayout(actions);
@@ -153,7 +180,7 @@ void TDevicesFm::refresh()
         }
         m_deviceTable->item(row, DeviceColumn)->setData(Qt::UserRole, device.node);
     }
-    m_deviceTable->resizeColumnsToContents();
+    fitColumns();
 
     m_linkTable->clearContents();
     m_linkTable->setRowCount(static_cast<int>(m_survey.links.size()));
@@ -165,6 +192,48 @@ void TDevicesFm::refresh()
         m_comNumber->setValue(board::FirstFreeCom(m_survey.links));
     }
     select(selected);
+}
+
+// A column that no device has anything for (a pseudo-terminal tells no USB
+// id, maker, serial number or driver) is hidden, and when the rest are
+// wider than the table the widest give up room until State, which says
+// what to do about a device, is shown whole. A cut text is whole in its
+// tooltip.
+void TDevicesFm::fitColumns()
+{
+    QTableWidget& table = *m_deviceTable;
+    for (int column = 0; column < ColumnCount; ++column) {
+        bool empty = column != DeviceColumn && column != StateColumn;
+        for (int row = 0; row < table.rowCount() && empty; ++row)
+            empty = table.item(row, column)->text().isEmpty();
+        table.setColumnHidden(column, empty);
+    }
+    table.resizeColumnsToContents();
+    std::vector<int> widths;
+    for (int column = 0; column < StateColumn; ++column)
+        if (!table.isColumnHidden(column))
+            widths.push_back(table.columnWidth(column));
+    // QTableView keeps the hint protected; the item view's is public.
+    const int stateWidth =
+        std::max(static_cast<const QAbstractItemView&>(table).sizeHintForColumn(StateColumn),
+                 table.horizontalHeader()->sectionSizeHint(StateColumn));
+    const int room = table.viewport()->width() - stateWidth;
+    const int cap =
+        std::max(widthCap(widths, room), table.horizontalHeader()->minimumSectionSize());
+    int used = 0;
+    for (int column = 0; column < StateColumn; ++column) {
+        if (table.columnWidth(column) > cap)
+            table.setColumnWidth(column, cap);
+        used += table.isColumnHidden(column) ? 0 : table.columnWidth(column);
+    }
+    table.setColumnWidth(StateColumn, std::max(stateWidth, table.viewport()->width() - used));
+}
+
+bool TDevicesFm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_deviceTable->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 const SerialDeviceInfo* TDevicesFm::selectedDevice() const

@@ -48,6 +48,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void LinkButtonClick();
@@ -56,6 +57,7 @@ private:
     void showProbeResult();
     void select(const QString& node);
     void updateButtons();
+    void fitColumns();
     [[nodiscard]] bool isActiveBoardPort(const QString& node) const;
     // Where a path as the system names it is found under the root.
     [[nodiscard]] QString underRoot(const QString& path) const;

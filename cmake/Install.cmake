@@ -43,6 +43,7 @@ set(V217_ICON_SIZES 16 32 48 64 128 256)
 if(V217_ICON_SOURCES)
   qt_add_executable(v217-iconsizes ${V217_PACKAGING_DIR}/iconsizes.cpp)
   target_link_libraries(v217-iconsizes PRIVATE Qt6::Gui v217_warnings)
+  v217_build_tool(v217-iconsizes)
 
   set(icon_dir ${CMAKE_CURRENT_BINARY_DIR}/icons)
   set(icon_files)
@@ -117,12 +118,18 @@ install(FILES ${V217_PACKAGING_DIR}/qmxv217d.logrotate
 install(FILES ${V217_PACKAGING_DIR}/qmxv217d-modules.conf
   DESTINATION lib/modules-load.d RENAME qmxv217d.conf COMPONENT ${V217_INSTALL_COMPONENT})
 install(FILES ${V217_PACKAGING_DIR}/qmxv217d.conf ${V217_PACKAGING_DIR}/99-qmxv217.rules.example
+  ${V217_PACKAGING_DIR}/example.iom
   DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples COMPONENT ${V217_INSTALL_COMPONENT})
 
 # Documentation where Debian keeps it: the README, and the help window's
 # usage notes as a text file written at build time from the program's own text.
-qt_add_executable(v217-helptext ${V217_PACKAGING_DIR}/helptext.cpp)
-target_link_libraries(v217-helptext PRIVATE v217widgets v217_warnings)
+# The tool compiles the text's one QtCore-only source itself rather than
+# linking the windows' library, which a sanitizer build instruments.
+qt_add_executable(v217-helptext ${V217_PACKAGING_DIR}/helptext.cpp
+  ${PROJECT_SOURCE_DIR}/help/helptext.cpp)
+target_include_directories(v217-helptext PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(v217-helptext PRIVATE Qt6::Core v217_warnings)
+v217_build_tool(v217-helptext)
 set(V217_HELP_FILE ${CMAKE_CURRENT_BINARY_DIR}/doc/help.txt)
 add_custom_command(OUTPUT ${V217_HELP_FILE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/doc

@@ -6,7 +6,9 @@
 #   V217_FUZZ      builds the libFuzzer targets in tests/fuzz (clang only);
 #                  every target gets the fuzzer's coverage instrumentation.
 # The flags go on before any target is created, so the whole project (the
-# core library, the tests, the tools) is built the same way.
+# core library, the tests, the simulator and the other tools the tests run) is
+# built the same way; the build-time tools take them off again
+# (v217_build_tool below).
 
 set(V217_SANITIZE "" CACHE STRING
   "Sanitizers for every target, comma-separated (address,undefined or thread)")
@@ -38,3 +40,21 @@ if(V217_FUZZ)
   # fuzzer's own main.
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
+
+# v217_build_tool(<target>...): a tool that runs while building (the icon
+# sizes, the help text) is built without the sanitizer and fuzzer flags. It
+# is not what the sanitizers check, and instrumented it halts the build on
+# reports from inside Qt, which is not built with them (ThreadSanitizer does
+# not see Qt's own locking). Such a tool links nothing instrumented: only Qt
+# and sources of its own.
+function(v217_build_tool)
+  foreach(target IN LISTS ARGV)
+    foreach(property IN ITEMS COMPILE_OPTIONS LINK_OPTIONS)
+      get_target_property(options ${target} ${property})
+      if(options)
+        list(FILTER options EXCLUDE REGEX "^-f(no-)?sanitize")
+        set_property(TARGET ${target} PROPERTY ${property} ${options})
+      endif()
+    endforeach()
+  endforeach()
+endfunction()

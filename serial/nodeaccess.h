@@ -3,6 +3,8 @@
 
 #include "serial/serialdevices.h"
 
+#include <QString>
+
 #include <vector>
 
 #include <sys/stat.h>
@@ -25,3 +27,15 @@ struct NodeUser
 };
 
 [[nodiscard]] DeviceAccess ModeAccess(const struct stat& node, const NodeUser& user);
+
+// Who besides root may open the node, for the advice to a user it refuses:
+// the owner group when the group's bits let it read and write (root's own
+// group does not count: nobody is told to join it), and the owner when the
+// owner's bits do and the owner is not root. Empty names where neither may.
+struct NodeOpeners
+{
+    QString group;
+    QString owner;
+};
+
+[[nodiscard]] NodeOpeners Openers(const struct stat& node);

@@ -138,6 +138,9 @@ public:
     [[nodiscard]] static DeviceError errorFor(int code);
     // The code and text a hang-up is reported with.
     [[nodiscard]] static DeviceError hangUpError();
+    // EACCES for the device at path, with advice that names who may open it:
+    // the group to join, or that only its owner and root may.
+    [[nodiscard]] static DeviceError permissionError(const QString& path);
 
 private:
     struct Impl;

@@ -4,6 +4,8 @@
 #include "serial/serialdevice.h"
 
 #include "serial/baudrate.h"
+#include "serial/nodeaccess.h"
+#include "serial/serialdevices.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -64,6 +66,28 @@ DeviceError SerialDevice::errorFor(int code)
     return error;
 }
 
+DeviceError SerialDevice::permissionError(const QString& path)
+{
+    struct stat node
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &node) != 0)
+        return errorFor(EACCES);
+    const NodeOpeners openers = Openers(node);
+    DeviceError error{EACCES, QString::fromLocal8Bit(std::strerror(EACCES))};
+    if (!openers.group.isEmpty())
+        error.text += QStringLiteral(". The device belongs to the group '%1': add yourself with "
+                                     "'sudo adduser $USER %1', then log out and in again")
+                          .arg(openers.group);
+    else if (!openers.owner.isEmpty())
+        error.text +=
+            QStringLiteral(". Only %1 and root may open it; a udev rule can give it a group")
+                .arg(openers.owner);
+    else
+        error.text += QStringLiteral(". Only root may open it; a udev rule can give it a group");
+    return error;
+}
+
 DeviceError SerialDevice::hangUpError()
 {
     DeviceError error = errorFor(EIO);
@@ -79,8 +103,10 @@ DeviceError SerialDevice::open(const QString& path)
         return errorFor(ENOENT);
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errorFor(errno);
+    if (fd < 0) {
+        const int code = errno;
+        return code == EACCES ? permissionError(path) : errorFor(code);
+    }
     const auto fail = [fd](int code) {
         ::close(fd);
         return errorFor(code);
@@ -89,6 +115,11 @@ DeviceError SerialDevice::open(const QString& path)
     // is what every copy of this program respects.
     if (flock(fd, LOCK_EX | LOCK_NB) < 0)
         return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+    // A program that holds the device open without the lock (a terminal
+    // program, a shell's redirection) is using it all the same: a serial
+    // port is one program's at a time.
+    if (OtherHolder(path))
+        return fail(EBUSY);
     termios tio{};
     if (tcgetattr(fd, &tio) < 0)
         return fail(errno);

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // The serial devices of this machine, as the system knows them: each device
 // node with its stable names, what the USB side tells of it, whether this
@@ -46,6 +47,10 @@ struct SerialDeviceInfo
     DeviceAccess access = DeviceAccess::Open;
     // The process holding the device open, where /proc tells it (InUse).
     QString holder;
+    // Who else may open it (NoPermission): the group whose members may, and
+    // the user owning it; each empty where none but root may.
+    QString accessGroup;
+    QString accessOwner;
     // The COM numbers whose link in the port folder leads to this device.
     QList<int> comNumbers;
     // True for a device the user added by path, which discovery cannot know.
@@ -84,8 +89,8 @@ public:
     // Reads the devices and the links now.
     [[nodiscard]] DeviceSurvey survey() const;
     // Adds a device discovery cannot know (a pseudo-terminal, a serial
-    // server's port); it is listed in every survey from now on while its
-    // node exists, with addedByPath set.
+    // server's port); it is listed in every survey from now on, with
+    // addedByPath set, and as Gone once its node has gone.
     void addPath(const QString& path);
 
     // Writes the link com<n> in the port folder to target, replacing any
@@ -103,6 +108,12 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };
+
+// Another program holding open the device that path leads to, found in
+// /proc as the survey finds it (this program, and the maker of a
+// pseudo-terminal, do not count): its name, which may be empty where /proc
+// does not tell it; nothing when no other program holds the device.
+[[nodiscard]] std::optional<QString> OtherHolder(const QString& path);
 
 // The reason a device failed to open, in a few words for the message
 // panel: "no permission", "in use", "no such device", or the system's text.

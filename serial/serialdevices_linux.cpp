@@ -209,22 +209,29 @@ QHash<QString, QString> holders(const Tree& tree)
     return held;
 }
 
-// Whether this user may open the node (a system name), without opening it.
-DeviceAccess nodeAccess(const Tree& tree, const QString& node)
+// Whether this user may open the node (a system name), without opening it,
+// and who may where this user may not.
+void readAccess(const Tree& tree, SerialDeviceInfo& info)
 {
-    const QByteArray path = encoded(tree.real(node));
+    const QByteArray path = encoded(tree.real(info.node));
     struct stat st
     {
     };
-    if (::stat(path.constData(), &st) != 0)
-        return errno == ENOENT || errno == ENOTDIR ? DeviceAccess::Gone
-                                                   : DeviceAccess::NoPermission;
-    const DeviceAccess byMode = ModeAccess(st, NodeUser::current());
+    if (::stat(path.constData(), &st) != 0) {
+        info.access =
+            errno == ENOENT || errno == ENOTDIR ? DeviceAccess::Gone : DeviceAccess::NoPermission;
+        return;
+    }
+    info.access = ModeAccess(st, NodeUser::current());
     // The mode may refuse where an access list grants (udev's uaccess tag
     // gives the seat's user such an entry): the kernel has the last word.
-    if (byMode == DeviceAccess::NoPermission && ::access(path.constData(), R_OK | W_OK) == 0)
-        return DeviceAccess::Open;
-    return byMode;
+    if (info.access == DeviceAccess::NoPermission && ::access(path.constData(), R_OK | W_OK) == 0)
+        info.access = DeviceAccess::Open;
+    if (info.access == DeviceAccess::NoPermission) {
+        const NodeOpeners openers = Openers(st);
+        info.accessGroup = openers.group;
+        info.accessOwner = openers.owner;
+    }
 }
 
 // The first link, in name order, of a /dev/serial folder that leads to
@@ -472,14 +479,17 @@ DeviceSurvey SerialDevices::survey() const
         nodes.append(device.info.node);
         result.devices.append(device.info);
     }
+    // An added device that went away stays listed, as Gone: it may come
+    // back, and the user should not be left wondering where it went.
     for (const QString& path : d.added) {
         const QString node = d.tree.resolve(path);
-        if (node.isEmpty() || nodes.contains(node))
+        if (!node.isEmpty() && nodes.contains(node))
             continue;
         SerialDeviceInfo info;
         info.node = path;
         info.addedByPath = true;
-        nodes.append(node);
+        if (!node.isEmpty())
+            nodes.append(node);
         result.devices.append(info);
     }
 
@@ -490,7 +500,7 @@ DeviceSurvey SerialDevices::survey() const
         for (const PortLink& link : std::as_const(result.links))
             if (!node.isEmpty() && link.node == node)
                 info.comNumbers.append(link.com);
-        info.access = nodeAccess(d.tree, info.node);
+        readAccess(d.tree, info);
         if (info.access == DeviceAccess::Open && held.contains(node)) {
             info.access = DeviceAccess::InUse;
             info.holder = held.value(node);
@@ -568,6 +578,19 @@ void SerialDevices::watch()
     connect(d.files, &QFileSystemWatcher::directoryChanged, this,
             [this] { m_impl->somethingChanged(); });
     d.rearm();
+}
+
+std::optional<QString> OtherHolder(const QString& path)
+{
+    const Tree tree(QStringLiteral("/"));
+    const QString node = tree.resolve(path);
+    if (node.isEmpty())
+        return std::nullopt;
+    const QHash<QString, QString> held = holders(tree);
+    const auto found = held.constFind(node);
+    if (found == held.constEnd())
+        return std::nullopt;
+    return found.value();
 }
 
 QString OpenFailureReason(int errorCode)

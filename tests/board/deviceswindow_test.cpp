@@ -16,13 +16,17 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -43,8 +47,12 @@ public:
         char name[256] = {};
         termios raw{};
         cfmakeraw(&raw);
-        if (openpty(&m_master, &m_slave, name, &raw, nullptr) == 0)
+        if (openpty(&m_master, &m_slave, name, &raw, nullptr) == 0) {
             m_path = QString::fromLocal8Bit(name);
+            // A program the test starts must not hold it by inheritance.
+            for (int fd : {m_master, m_slave})
+                fcntl(fd, F_SETFD, FD_CLOEXEC);
+        }
     }
     ~SilentTerminal()
     {
@@ -257,8 +265,8 @@ TEST_F(DevicesWindow, TheTableListsWhatEachDeviceTells)
     // Root may open a node of mode 000, and the survey says so to root.
     EXPECT_EQ(deviceCell(ch341, 7), ::getuid() == 0
                                         ? QStringLiteral("Can be opened")
-                                        : QStringLiteral("No permission: add yourself to the group "
-                                                         "dialout, then log out and in"));
+                                        : QStringLiteral("No permission: only root may open it; a "
+                                                         "udev rule can give it a group"));
     EXPECT_EQ(find<QSpinBox>("ComNumber")->value(), 1);
 
     // Selecting survives a refresh, which follows the device by its node.
@@ -364,6 +372,102 @@ TEST_F(DevicesWindow, AFailedOpenTellsItsReasonInTheMessagePanel)
     EXPECT_EQ(find<QSpinBox>("ComNumber")->value(), 1);
 }
 
+// A terminal held open by another program (a shell's redirection, which
+// takes no lock) is in use: the window says by whom, and opening its COM
+// number fails as for a locked port, until the program lets it go.
+TEST_F(DevicesWindow, ADeviceAnotherProgramHoldsOpenIsRefusedAsInUse)
+{
+    SilentTerminal terminal;
+    ASSERT_FALSE(terminal.path().isEmpty());
+    ASSERT_TRUE(QFile::link(terminal.path(), PortFolder() + QStringLiteral("/com3")));
+    // The window finds the processes of the machine under its scratch root.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/proc"), root.filePath(QStringLiteral("proc"))));
+    QProcess holder;
+    holder.start(QStringLiteral("sh"),
+                 {QStringLiteral("-c"), QStringLiteral("exec sleep 60 <\"$0\""), terminal.path()});
+    ASSERT_TRUE(holder.waitForStarted());
+    ASSERT_TRUE(waitUntil([&] { return OtherHolder(terminal.path()) == QStringLiteral("sleep"); }));
+
+    window.show();
+    addByPath(terminal.path());
+    const int row = rowOf(terminal.path());
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(deviceCell(row, 7), QStringLiteral("In use by sleep"));
+
+    core.OpenSerialPort(QStringLiteral("3"));
+    EXPECT_EQ(view.boxTexts(), QStringList{kPortProblem});
+    EXPECT_FALSE(serial.Active());
+    EXPECT_EQ(view.status[0], QStringLiteral("COM x"));
+    EXPECT_EQ(view.status[1], QStringLiteral("COM 3: in use"));
+
+    holder.kill();
+    ASSERT_TRUE(holder.waitForFinished());
+    view.boxes.clear();
+    core.OpenSerialPort(QStringLiteral("3"));
+    EXPECT_TRUE(view.boxes.isEmpty()) << qPrintable(view.boxTexts().join('\n'));
+    EXPECT_TRUE(serial.Active());
+}
+
+// A device added by path that goes away stays in the table as Gone.
+TEST_F(DevicesWindow, ATerminalAddedByPathThatGoesIsListedAsGone)
+{
+    auto terminal = std::make_unique<SilentTerminal>();
+    const QString path = terminal->path();
+    ASSERT_FALSE(path.isEmpty());
+    window.show();
+    addByPath(path);
+    ASSERT_GE(rowOf(path), 0);
+    EXPECT_EQ(deviceCell(rowOf(path), 7), QStringLiteral("Can be opened"));
+    terminal.reset();
+    window.refresh();
+    ASSERT_GE(rowOf(path), 0);
+    EXPECT_EQ(deviceCell(rowOf(path), 7), QStringLiteral("Gone"));
+}
+
+// The State column is shown whole, at the window's first size and in a
+// narrow one (a screen scaled 2x): the columns nothing is known for are
+// hidden, and the long ones give up room.
+TEST_F(DevicesWindow, TheStateColumnIsShownWholeAndEmptyColumnsGiveTheirRoom)
+{
+    const QString usb = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2");
+    const QString byId =
+        QStringLiteral("/dev/serial/by-id/usb-Silicon_Labs_CP2102N_USB_to_UART_Bridge_Controller_"
+                       "8a6c3e1f2b4d5e6f7a8b9c0d1e2f3a4b-if00-port0");
+    usbSerial(QStringLiteral("ttyUSB0"), usb, "10c4", "ea60", "Silicon Labs",
+              "CP2102N USB to UART Bridge Controller", "8a6c3e1f2b4d5e6f7a8b9c0d1e2f3a4b",
+              QStringLiteral("/sys/bus/usb-serial/drivers/cp210x"));
+    link(byId, QStringLiteral("/dev/ttyUSB0"));
+    SilentTerminal terminal;
+    ASSERT_FALSE(terminal.path().isEmpty());
+    window.show();
+    auto* table = find<QTableWidget>("DeviceTable");
+    QHeaderView* header = table->horizontalHeader();
+    for (int column = 2; column <= 5; ++column)
+        EXPECT_FALSE(table->isColumnHidden(column)) << column;
+    for (const int width : {900, 520}) {
+        window.resize(width, 480);
+        ASSERT_TRUE(waitUntil([&] { return window.width() == width; }));
+        const int state = 7;
+        EXPECT_LE(header->sectionViewportPosition(state) + header->sectionSize(state),
+                  table->viewport()->width())
+            << width;
+        EXPECT_GE(header->sectionSize(state),
+                  static_cast<QAbstractItemView*>(table)->sizeHintForColumn(state))
+            << width;
+        EXPECT_EQ(table->item(0, 1)->toolTip(), byId);
+    }
+
+    // Only a pseudo-terminal: no USB id, maker, serial number or driver.
+    ASSERT_TRUE(QFile::remove(root.filePath(QStringLiteral("sys/class/tty/ttyUSB0"))));
+    addByPath(terminal.path());
+    ASSERT_EQ(table->rowCount(), 1);
+    for (int column = 2; column <= 5; ++column)
+        EXPECT_TRUE(table->isColumnHidden(column)) << column;
+    EXPECT_FALSE(table->isColumnHidden(0));
+    EXPECT_FALSE(table->isColumnHidden(1));
+    EXPECT_FALSE(table->isColumnHidden(7));
+}
+
 TEST(BoardProbe, FindsTheInputReplyInWhatCameBack)
 {
     EXPECT_TRUE(board::BoardProbe::HoldsInputReply("I0\r\n09\r\n#"));
@@ -379,10 +483,18 @@ TEST(DeviceTexts, StatesLinksAndTheFirstFreeNumber)
 {
     SerialDeviceInfo device;
     EXPECT_EQ(board::AccessText(device), QStringLiteral("Can be opened"));
+    // The advice names who may open the node.
     device.access = DeviceAccess::NoPermission;
     EXPECT_EQ(board::AccessText(device),
-              QStringLiteral("No permission: add yourself to the group dialout, then log out "
-                             "and in"));
+              QStringLiteral("No permission: only root may open it; a udev rule can give it a "
+                             "group"));
+    device.accessOwner = QStringLiteral("pi");
+    EXPECT_EQ(board::AccessText(device),
+              QStringLiteral("No permission: only pi and root may open it; a udev rule can give "
+                             "it a group"));
+    device.accessGroup = QStringLiteral("uucp");
+    EXPECT_EQ(board::AccessText(device),
+              QStringLiteral("No permission: add yourself to the group uucp, then log out and in"));
     device.access = DeviceAccess::InUse;
     EXPECT_EQ(board::AccessText(device), QStringLiteral("In use by another program"));
     device.holder = QStringLiteral("minicom");

@@ -427,6 +427,34 @@ TEST_F(Load, FrequencyOneLogsEveryFiveReads)
     EXPECT_EQ(run10Reads(edited), 2);
 }
 
+// The example project of the package: a pump on relay 1 for 5 minutes every
+// 2 hours, lights on relay 2 from 07:00 to 19:00 on weekdays, an alarm on
+// relay 3 toggling 1 s on, 1 s off from 18:55 to 18:56 on weekdays.
+TEST_F(Load, TheShippedExampleLoadsAsTheProgramWouldSaveIt)
+{
+    const QString example = QStringLiteral(V217_EXAMPLE_PROJECT);
+    load(example);
+    EXPECT_TRUE(rig.view.boxes.isEmpty());
+    EXPECT_EQ(rig.view.caption, QStringLiteral("QMX V217 v140703 <example.iom>"));
+    const QStringList& timers = rig.core.timers().TimerList();
+    ASSERT_EQ(timers.size(), 14 * 9);
+    for (int k = 0; k < 12; ++k) {
+        EXPECT_EQ(timers.at(9 * k), QStringLiteral("01"));
+        EXPECT_EQ(timers.at(9 * k + 5), QStringLiteral("1111111"));
+    }
+    EXPECT_EQ(timers.mid(9 * 12, 6),
+              (QStringList{"02", "46391.2916666667", "46391.7916666667", "0", "0", "0111110"}));
+    EXPECT_EQ(timers.mid(9 * 13, 6),
+              (QStringList{"03", "46391.7881944444", "46391.7888888889", "1", "1", "0111110"}));
+    EXPECT_TRUE(rig.core.rules().RulesList().isEmpty());
+    EXPECT_FALSE(rig.core.loggerForm().LogDataValid);
+
+    // Saved again it is the same file, byte for byte.
+    const QString copy = file(QStringLiteral("example.iom"));
+    save(copy);
+    EXPECT_EQ(bytes(copy), bytes(example));
+}
+
 TEST(ProjectLines, ParseSplitsAtTheFirstRulesLine)
 {
     const auto parsed = ParseProjectLines({"1", "2", "3", "[t]", "a", "[r]", "b", "[r]", "c"});

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
@@ -44,10 +46,15 @@ public:
 
     [[nodiscard]] bool ok() const { return m_master >= 0 && !m_terminal.isEmpty(); }
     [[nodiscard]] int slave() const { return m_slave; }
-    // The board sends.
+    // The board sends. A terminal's queue takes a test's few bytes at once;
+    // anything less is a fault of the test's set-up.
     void send(const QByteArray& bytes) const
     {
-        (void)::write(m_master, bytes.constData(), static_cast<size_t>(bytes.size()));
+        const ssize_t sent =
+            ::write(m_master, bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (sent != bytes.size())
+            ADD_FAILURE() << "the board could send only " << sent << " of " << bytes.size()
+                          << " bytes";
     }
     // What the program has sent so far.
     QByteArray received()

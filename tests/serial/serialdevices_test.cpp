@@ -5,6 +5,7 @@
 // watch. Nothing of the machine's own devices is read, but for the one
 // test of a real pseudo-terminal.
 #include "serial/nodeaccess.h"
+#include "serial/serialdevice.h"
 #include "serial/serialdevices.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@
 
 #include <cerrno>
 
+#include <grp.h>
 #include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -291,7 +293,7 @@ TEST(SerialDevices, LinkWritesAndReplacesButNeverOverAFileOrFolder)
               (QStringList{"com4", "com5", "com6"}));
 }
 
-TEST(SerialDevices, AddedPseudoTerminalIsListedWhileItExists)
+TEST(SerialDevices, AddedPseudoTerminalIsListedAndThenAsGone)
 {
     int master = -1;
     int slave = -1;
@@ -316,7 +318,67 @@ TEST(SerialDevices, AddedPseudoTerminalIsListedWhileItExists)
 
     ::close(slave);
     ::close(master);
-    EXPECT_EQ(find(devices.survey(), terminal), nullptr);
+    const DeviceSurvey after = devices.survey();
+    const SerialDeviceInfo* gone = find(after, terminal);
+    ASSERT_NE(gone, nullptr);
+    EXPECT_EQ(gone->access, DeviceAccess::Gone);
+    EXPECT_TRUE(gone->addedByPath);
+}
+
+// A refused open tells whom the device lets in: the group to join, or that
+// only root may.
+TEST(SerialDevices, APermissionErrorNamesTheGroupOfTheDevice)
+{
+    if (::getuid() != 0)
+        GTEST_SKIP() << "giving a file to another group needs root";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ttyUSB0"));
+    QFile node(path);
+    ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+    node.close();
+    const QByteArray name = QFile::encodeName(path);
+    for (const char* groupName : {"dialout", "uucp"}) {
+        const group* owner = getgrnam(groupName);
+        ASSERT_NE(owner, nullptr) << groupName;
+        ASSERT_EQ(::chown(name.constData(), 0, owner->gr_gid), 0);
+        ASSERT_EQ(::chmod(name.constData(), 0660), 0);
+        const DeviceError error = SerialDevice::permissionError(path);
+        EXPECT_EQ(error.code, EACCES);
+        EXPECT_TRUE(error.text.endsWith(
+            QStringLiteral(". The device belongs to the group '%1': add yourself with 'sudo "
+                           "adduser $USER %1', then log out and in again")
+                .arg(QString::fromLatin1(groupName))))
+            << error.text.toStdString();
+    }
+    ASSERT_EQ(::chown(name.constData(), 0, 0), 0);
+    ASSERT_EQ(::chmod(name.constData(), 0600), 0);
+    EXPECT_TRUE(SerialDevice::permissionError(path).text.endsWith(
+        QStringLiteral(". Only root may open it; a udev rule can give it a group")));
+}
+
+// The advice to a refused user names who may open the node.
+TEST(SerialDevices, OpenersAreTheGroupAndTheOwnerTheModeLetsIn)
+{
+    const group* dialout = getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    struct stat node
+    {
+    };
+    node.st_mode = S_IFCHR | 0660;
+    node.st_gid = dialout->gr_gid;
+    EXPECT_EQ(Openers(node).group, QStringLiteral("dialout"));
+    EXPECT_EQ(Openers(node).owner, QString());
+    // Root's own group is no advice, and neither is a group that may only read.
+    node.st_gid = 0;
+    EXPECT_EQ(Openers(node).group, QString());
+    node.st_gid = dialout->gr_gid;
+    node.st_mode = S_IFCHR | 0640;
+    EXPECT_EQ(Openers(node).group, QString());
+    // A user's own node; a number stands for a user the system has no name for.
+    node.st_uid = 4242424;
+    node.st_mode = S_IFCHR | 0600;
+    EXPECT_EQ(Openers(node).owner, QStringLiteral("4242424"));
+    EXPECT_EQ(Openers(node).group, QString());
 }
 
 TEST(SerialDevices, WatchTellsOfNodesAndOfLinksInAByIdFolderThatCameLater)

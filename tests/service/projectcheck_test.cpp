@@ -3,6 +3,7 @@
 // the line it is on.
 #include "common/daynumber.h"
 #include "common/textlines.h"
+#include "service/printschedule.h"
 #include "service/projectcheck.h"
 #include "timers/chantimer.h"
 
@@ -104,6 +105,45 @@ TEST_F(ProjectCheck, NamesTheLineOfEachFault)
     const auto missing = service::CheckProject(dir.filePath(QStringLiteral("none.iom")));
     ASSERT_TRUE(std::holds_alternative<ConfigError>(missing));
     EXPECT_TRUE(std::get<ConfigError>(missing).problem.contains(QStringLiteral("no such")));
+}
+
+// The example project of the package passes the service's checks and
+// switches what it says: the pump every day, the lights and the alarm on
+// weekdays only.
+TEST(ExampleProject, PassesTheChecksAndSwitchesOnWeekdaysOnly)
+{
+    const QString example = QStringLiteral(V217_EXAMPLE_PROJECT);
+    const auto checked = service::CheckProject(example);
+    ASSERT_TRUE(std::holds_alternative<ProjectSummary>(checked))
+        << std::get<ConfigError>(checked).text().toStdString();
+    EXPECT_EQ(std::get<ProjectSummary>(checked).timerRecords, 14);
+    EXPECT_EQ(std::get<ProjectSummary>(checked).rules, 0);
+    EXPECT_FALSE(std::get<ProjectSummary>(checked).logSchedule);
+
+    const auto pumpLines = [](const QString& day) {
+        QByteArray lines;
+        for (int k = 0; k < 12; ++k) {
+            const QString hour =
+                QStringLiteral("%1T%2").arg(day).arg(2 * k, 2, 10, QLatin1Char('0'));
+            lines += QStringLiteral("01,%1,%2:00:00+00:00,%2:05:00+00:00,,\r\n")
+                         .arg(k)
+                         .arg(hour)
+                         .toUtf8();
+        }
+        return lines;
+    };
+    const QByteArray header("relay,record,on,off,toggle_on_s,toggle_off_s\r\n");
+    const auto saturday = service::ScheduleCsv(example, QDate(2027, 1, 9), 1, QTimeZone::utc());
+    ASSERT_TRUE(std::holds_alternative<QByteArray>(saturday));
+    EXPECT_EQ(std::get<QByteArray>(saturday).toStdString(),
+              (header + pumpLines(QStringLiteral("2027-01-09"))).toStdString());
+    const auto monday = service::ScheduleCsv(example, QDate(2027, 1, 11), 1, QTimeZone::utc());
+    ASSERT_TRUE(std::holds_alternative<QByteArray>(monday));
+    EXPECT_EQ(std::get<QByteArray>(monday).toStdString(),
+              (header + pumpLines(QStringLiteral("2027-01-11")) +
+               "02,12,2027-01-11T07:00:00+00:00,2027-01-11T19:00:00+00:00,,\r\n"
+               "03,13,2027-01-11T18:55:00+00:00,2027-01-11T18:56:00+00:00,1,1\r\n")
+                  .toStdString());
 }
 
 } // namespace
