@@ -43,9 +43,10 @@ using namespace std::chrono_literals;
 // between them, and the board was under control.
 constexpr double kControlGap = 0.3;
 // An input reply counts as taken when the next command, within this time,
-// is the next cycle's relay write: after a reply the service refused, the
-// next command is at least the 0.5 s wait away.
-constexpr double kTakenWithin = 0.15;
+// is the next cycle's relay write: one tick away, or a few on a loaded
+// machine. After a reply the service refused, the next command is at least
+// the 0.5 s wait away.
+constexpr double kTakenWithin = 0.4;
 constexpr double kRecoverDeadline = 10.0;
 // Input reads taken in a row, at most kControlGap apart, once the fault is
 // over: the board is back.

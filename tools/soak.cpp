@@ -647,7 +647,7 @@ int main(int argc, char** argv)
                                      QStringLiteral("m"), QStringLiteral("10"));
     const QCommandLineOption faultEvery(
         QStringLiteral("fault-every"),
-        QStringLiteral("Seconds of undisturbed running between faults (default 60); with\n"
+        QStringLiteral("Seconds of undisturbed running between faults (default 60); with "
                        "--service, seconds between faults, each board in turn (default 4)."),
         QStringLiteral("s"));
     const QCommandLineOption seed(QStringLiteral("seed"),
@@ -655,7 +655,7 @@ int main(int argc, char** argv)
                                   QStringLiteral("n"));
     const QCommandLineOption service(
         QStringLiteral("service"),
-        QStringLiteral("Soak qmxv217d (beside this program, in ../service) with several\n"
+        QStringLiteral("Soak qmxv217d (beside this program, in ../service) with several "
                        "simulated boards instead of the controller in this process."));
     const QCommandLineOption boards(QStringLiteral("boards"),
                                     QStringLiteral("Boards of the service soak (default 2)."),
