@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // qmxv217d against simulated boards: for 1, 8 and 32 boards in one process
 // the poll period each board sees (p99 deviation from 200 ms, late cycles),
-// and the CPU time and memory of the whole process; then the recovery time
-// after a hang-up, from the link coming back to the first good input reply.
+// the CPU time and memory of the whole process, and how long SIGTERM takes
+// to switch every board off; then the recovery time after a hang-up, from
+// the link coming back to the first good input reply; then a board with one
+// garbled reply every 10 s, and the share of the time it is under control.
 //
-//   v217-bench-service [--seconds N] [--tries N]
+//   v217-bench-service [--seconds N] [--tries N] [--glitch-minutes N]
+//   v217-bench-service --glitch-only [--glitch-minutes N]
 #include "common/textlines.h"
 #include "tools/boardfigures.h"
 #include "tools/simulatedboard.h"
@@ -109,8 +112,18 @@ void runBoards(int count, int seconds)
     const double cpu = cpuSecondsOf(service.processId()) - cpuStart;
     const double wall = monotonicSeconds() - wallStart;
     const qint64 rss = residentBytesOf(service.processId());
+    // The stop: every board's all-off command and its echo, side by side.
+    int confirmed = 0;
+    for (auto& board : boards) {
+        board->sim.setOnEvent([&confirmed](const SimulatedBoard::Event& event) {
+            confirmed += event.kind == "tx" && event.text == "R0000\\r\\n#" ? 1 : 0;
+        });
+    }
+    const double stopStart = monotonicSeconds();
     service.terminate();
-    service.waitForFinished(5000);
+    while (service.state() != QProcess::NotRunning && monotonicSeconds() - stopStart < 10)
+        runEventsFor(std::chrono::milliseconds(5));
+    const double stopMs = (monotonicSeconds() - stopStart) * 1000;
 
     std::vector<double> worstP99;
     std::vector<double> all;
@@ -128,10 +141,12 @@ void runBoards(int count, int seconds)
     }
     std::printf("%2d board(s), %d s: period deviation p50 %.2f, p99 %.2f (worst board %.2f), "
                 "max %.2f ms; %lld of %zu periods late (> 250 ms); CPU %.2f %% of one core "
-                "(%.3f %% per board); RSS %.1f MiB\n",
+                "(%.3f %% per board); RSS %.1f MiB; SIGTERM to exit %.0f ms (exit status %d), "
+                "%d of %d boards echoed R0000\n",
                 count, seconds, percentile(all, 50), percentile(all, 99), percentile(worstP99, 100),
                 percentile(all, 100), late, periods, cpu / wall * 100, cpu / wall * 100 / count,
-                static_cast<double>(rss) / (1024.0 * 1024.0));
+                static_cast<double>(rss) / (1024.0 * 1024.0), stopMs, service.exitCode(), confirmed,
+                count);
     std::fflush(stdout);
 }
 
@@ -182,6 +197,72 @@ void recovery(int tries)
                 times.size(), tries, percentile(times, 50), percentile(times, 100));
 }
 
+// One board whose every 10th second brings one garbled reply. Under control
+// is the time the board is being polled: out of control from the garbled
+// reply to the next command the board receives, which is the relay write of
+// the re-activation. The poll cycles completed are counted against the
+// cycles of the whole run too, which also charges the cycle the fault
+// spoilt and the first command of the re-activation.
+void glitches(double minutes)
+{
+    QTemporaryDir work;
+    std::vector<std::unique_ptr<Board>> boards;
+    boards.push_back(std::make_unique<Board>(1));
+    SimulatedBoard& sim = boards.back()->sim;
+    QProcess service;
+    startService(service, work, boards);
+    if (!sim.waitFor("rx", "I0\\r", 5000))
+        std::exit(1);
+    runEventsFor(std::chrono::seconds(1));
+    double spoiltAt = 0;
+    std::vector<double> outages;
+    long long reads = 0;
+    sim.setOnEvent([&](const SimulatedBoard::Event& event) {
+        if (event.kind == "tx" && event.text.startsWith('?')) {
+            spoiltAt = event.time;
+        } else if (event.kind == "rx" && spoiltAt > 0) {
+            outages.push_back((event.time - spoiltAt) * 1000);
+            spoiltAt = 0;
+        } else if (event.kind == "tx" && event.text.startsWith("I0")) {
+            ++reads;
+        }
+    });
+    const double start = monotonicSeconds();
+    const double seconds = minutes * 60;
+    int faults = 0;
+    while (monotonicSeconds() - start < seconds) {
+        if (monotonicSeconds() - start >= 10.0 * (faults + 1) - 5) {
+            sim.command("garbage");
+            ++faults;
+        }
+        runEventsFor(std::chrono::milliseconds(20));
+    }
+    const double run = monotonicSeconds() - start;
+    service.terminate();
+    service.waitForFinished(5000);
+    QFile log(work.filePath(QStringLiteral("service.log")));
+    (void)log.open(QIODevice::ReadOnly);
+    int waits = 0;
+    int firstWaits = 0;
+    for (const QByteArray& line : log.readAll().split('\n')) {
+        if (!line.contains("activating again in"))
+            continue;
+        ++waits;
+        firstWaits += line.endsWith("in 0.5 s") ? 1 : 0;
+    }
+    double out = 0;
+    for (const double o : outages)
+        out += o / 1000;
+    std::printf("one garbled reply every 10 s for %.0f s: %d faults, %zu re-activations seen by "
+                "the board, %d waits logged of which %d of 0.5 s; out of control per fault p50 "
+                "%.1f, max %.1f ms; under control %.2f %% of the time; poll cycles completed "
+                "%lld of %.0f (%.2f %%)\n",
+                run, faults, outages.size(), waits, firstWaits, percentile(outages, 50),
+                percentile(outages, 100), 100 * (1 - out / run), reads, run / 0.2,
+                100 * static_cast<double>(reads) * 0.2 / run);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -189,15 +270,29 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     int seconds = 30;
     int tries = 20;
+    double glitchMinutes = 10;
+    bool glitchOnly = false;
     const QStringList args = QCoreApplication::arguments();
-    for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QStringLiteral("--glitch-only")) {
+            glitchOnly = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            break;
         if (args.at(i) == QStringLiteral("--seconds"))
-            seconds = args.at(i + 1).toInt();
+            seconds = args.at(++i).toInt();
         else if (args.at(i) == QStringLiteral("--tries"))
-            tries = args.at(i + 1).toInt();
+            tries = args.at(++i).toInt();
+        else if (args.at(i) == QStringLiteral("--glitch-minutes"))
+            glitchMinutes = args.at(++i).toDouble();
     }
-    for (const int count : {1, 8, 32})
-        runBoards(count, seconds);
-    recovery(tries);
+    if (!glitchOnly) {
+        for (const int count : {1, 8, 32})
+            runBoards(count, seconds);
+        recovery(tries);
+    }
+    if (glitchMinutes > 0)
+        glitches(glitchMinutes);
     return 0;
 }

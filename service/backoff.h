@@ -5,8 +5,10 @@
 #include <chrono>
 
 // The waits between the service's attempts to bring a board back: the first
-// after 0.5 s, each next one twice as long up to 30 s, and back to 0.5 s
-// once the board has run a minute without a fault.
+// after 0.5 s, each next one twice as long up to 30 s. The doubling is for a
+// board that does not come back: once it has answered a whole cycle again,
+// the next fault is waited out from 0.5 s, so a board with an occasional
+// glitch is back under control after half a second each time.
 namespace service {
 
 class Backoff
@@ -15,7 +17,6 @@ public:
     using milliseconds = std::chrono::milliseconds;
     static constexpr milliseconds kFirst{500};
     static constexpr milliseconds kCeiling{30000};
-    static constexpr milliseconds kGoodRun{60000};
 
     // The wait before the next attempt; the one after it is twice as long.
     [[nodiscard]] milliseconds next()
@@ -24,12 +25,9 @@ public:
         m_wait = std::min(m_wait * 2, kCeiling);
         return wait;
     }
-    // The board has been running for this long since its last activation.
-    void noteRunning(milliseconds running)
-    {
-        if (running >= kGoodRun)
-            m_wait = kFirst;
-    }
+    // The board has answered a relay write and an input read since its
+    // last activation.
+    void noteWholeCycle() { m_wait = kFirst; }
     [[nodiscard]] milliseconds upcoming() const { return m_wait; }
 
 private:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/boardrunner.h"
 
+#include "board/protocol.h"
 #include "common/daynumber.h"
 #include "common/folders.h"
 #include "serial/portpath.h"
@@ -22,6 +23,12 @@ QString seconds(std::chrono::milliseconds wait)
 QString stateWord(int word)
 {
     return QStringLiteral("%1").arg(word, 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// The relay word of a relay command "R" HHHH CR.
+int RelayWordOf(const QByteArray& command)
+{
+    return command.mid(1, 4).toInt(nullptr, 16);
 }
 
 } // namespace
@@ -55,6 +62,17 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
         &m_tick, &QTimer::timeout, this, [this] { tick(); }, Qt::QueuedConnection);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, [this] { attempt(); });
+    m_stopResend.setSingleShot(true);
+    connect(&m_stopResend, &QTimer::timeout, this, [this] { sendAllOff(); });
+    m_stopLimit.setSingleShot(true);
+    connect(&m_stopLimit, &QTimer::timeout, this, [this] {
+        log(Level::Error, QStringLiteral("relays may still be on: no echo of the all-off "
+                                         "command within %1 s")
+                              .arg(seconds(kStopWait)));
+        finishStop(false);
+    });
+    m_controller.poll().setObserverHook([this](board::PollCycle::Observation what, int portIn,
+                                               int portOut) { observe(what, portIn, portOut); });
 }
 
 BoardRunner::~BoardRunner()
@@ -116,11 +134,6 @@ void BoardRunner::log(Level level, const QString& text)
 void BoardRunner::setState(State state)
 {
     m_state = state;
-    if (state == State::Stopped && m_onStopped) {
-        const std::function<void()> done = std::move(m_onStopped);
-        m_onStopped = nullptr;
-        done();
-    }
 }
 
 void BoardRunner::start()
@@ -154,10 +167,6 @@ void BoardRunner::startMqtt()
     m_mqtt = std::make_unique<network::BoardLink>(
         c, m_config.clientId(), m_config.topicPrefix(), m_config.name, m_controller.poll(),
         [this] { return m_state == State::Running; }, std::move(hooks));
-    m_controller.poll().setObserverHook(
-        [this](board::PollCycle::Observation what, int portIn, int portOut) {
-            m_mqtt->observe(what, portIn, portOut);
-        });
     m_view.setMessageObserver([this](const QString& text) { m_mqtt->publishStatus(text); });
     m_mqtt->start();
 }
@@ -207,7 +216,6 @@ void BoardRunner::reload(const BoardConfig& config)
         if (!now.enabled() || !now.discovery || now.host != was.host || now.port != was.port ||
             now.discoveryPrefix != was.discoveryPrefix)
             m_mqtt->clearDiscovery();
-        m_controller.poll().setObserverHook(nullptr);
         m_view.setMessageObserver(nullptr);
         m_mqtt.reset();
     }
@@ -229,20 +237,96 @@ void BoardRunner::reopenLogFile()
     m_logFile.reopen();
 }
 
-void BoardRunner::stop(std::function<void()> onStopped)
+void BoardRunner::observe(board::PollCycle::Observation what, int portIn, int portOut)
+{
+    switch (what) {
+    case board::PollCycle::Observation::RelayEcho:
+        // The command echoed, not PortOut: a manual or MQTT change may have
+        // come in since it was sent.
+        m_confirmed = RelayWordOf(m_controller.poll().RelayCommand());
+        break;
+    case board::PollCycle::Observation::InputRead:
+        // Every input read follows a relay echo of the same activation.
+        m_backoff.noteWholeCycle();
+        break;
+    case board::PollCycle::Observation::Watchdog:
+    case board::PollCycle::Observation::InvalidData:
+        m_sinceFault.start();
+        break;
+    }
+    if (m_mqtt)
+        m_mqtt->observe(what, portIn, portOut);
+}
+
+void BoardRunner::stop(std::function<void(bool)> onStopped)
 {
     m_onStopped = std::move(onStopped);
     m_retry.stop();
     m_watch.stop();
-    if (m_config.stopState == StopState::Off && m_state == State::Running &&
-        m_controller.poll().SystemActive()) {
-        log(Level::Info, QStringLiteral("stopping: all relays off"));
-        m_state = State::Closing;
-        m_controller.run([this] { m_controller.ActiveButtClick(); });
+    m_tick.stop();
+    if (m_config.stopState == StopState::Keep) {
+        finishStop(true);
         return;
     }
-    m_tick.stop();
+    if (!m_serial.Active() || m_serial.HungUp()) {
+        // Nothing can reach the board. Its relays are off only if the last
+        // word it confirmed had them off.
+        if (m_confirmed.value_or(0) == 0) {
+            finishStop(true);
+            return;
+        }
+        log(Level::Error,
+            QStringLiteral("relays may still be on: the port is not open to switch off %1")
+                .arg(stateWord(*m_confirmed)));
+        finishStop(false);
+        return;
+    }
+    log(Level::Info, QStringLiteral("stopping: all relays off"));
+    setState(State::Closing);
+    // The poll cycle ends here, with whatever it was waiting for; the
+    // all-off command and its echo are the stop's own, so a garbled reply
+    // or a silent board cannot end the stop before the relays are off.
+    if (m_controller.poll().SystemActive())
+        m_controller.run([this] { m_controller.ResetSerial(); });
+    m_serial.setRxHandler([this] { takeAllOffEcho(); });
+    m_stopReply.clear();
+    m_stopLimit.start(kStopWait);
+    sendAllOff();
+}
+
+void BoardRunner::sendAllOff()
+{
+    m_serial.WriteString(board::kAllOff);
+    m_stopResend.start(kStopResend);
+}
+
+void BoardRunner::takeAllOffEcho()
+{
+    static const QByteArray echo = board::kAllOff + board::kEchoTail;
+    char c = 0;
+    while (m_serial.ReadChar(c) > 0)
+        m_stopReply += c;
+    // The replies to the poll cycle's last command may come first.
+    if (!m_stopReply.contains(echo)) {
+        if (m_stopReply.size() > echo.size())
+            m_stopReply.remove(0, m_stopReply.size() - echo.size());
+        return;
+    }
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("System closed"));
+    finishStop(true);
+}
+
+void BoardRunner::finishStop(bool relaysOff)
+{
+    m_stopResend.stop();
+    m_stopLimit.stop();
+    m_serial.setRxHandler(nullptr);
     setState(State::Stopped);
+    if (m_onStopped) {
+        const std::function<void(bool)> done = std::move(m_onStopped);
+        m_onStopped = nullptr;
+        done(relaysOff);
+    }
 }
 
 void BoardRunner::tick()
@@ -252,7 +336,6 @@ void BoardRunner::tick()
     switch (m_state) {
     case State::Running:
         if (active) {
-            m_backoff.noteRunning(std::chrono::milliseconds(m_activeFor.elapsed()));
             startLogRunWhenDue();
             break;
         }
@@ -268,12 +351,6 @@ void BoardRunner::tick()
         if (--m_settleTicks <= 0)
             activate();
         break;
-    case State::Closing:
-        if (!active) {
-            m_tick.stop();
-            setState(State::Stopped);
-        }
-        break;
     default:
         break;
     }
@@ -286,7 +363,10 @@ void BoardRunner::scheduleRetry()
     const std::chrono::milliseconds wait = m_backoff.next();
     log(Level::Warning, QStringLiteral("activating again in %1 s").arg(seconds(wait)));
     setState(State::Retrying);
-    m_retry.start(wait);
+    // The tick that noticed the fault may have come up to a tick after it.
+    const std::chrono::milliseconds since(m_sinceFault.isValid() ? m_sinceFault.elapsed() : 0);
+    m_sinceFault.invalidate();
+    m_retry.start(std::max(wait - since, std::chrono::milliseconds(0)));
 }
 
 void BoardRunner::waitForDevice(const QString& path)
@@ -347,12 +427,27 @@ void BoardRunner::activate()
         scheduleRetry();
         return;
     }
-    m_controller.poll().setPortOut(m_config.startState);
-    if (m_config.startState != 0)
-        log(Level::Info, QStringLiteral("start state %1").arg(stateWord(m_config.startState)));
-    m_activeFor.start();
+    // start-state is for the first relay write the board takes after the
+    // service starts. After a fault the board gets back the word it last
+    // confirmed, so a re-activation switches nothing nobody asked for; the
+    // timers and rules then act on it as on every cycle.
+    if (m_confirmed) {
+        m_controller.poll().setPortOut(*m_confirmed);
+        if (*m_confirmed != 0)
+            log(Level::Info,
+                QStringLiteral("relays %1 again, as last confirmed").arg(stateWord(*m_confirmed)));
+    } else {
+        m_controller.poll().setPortOut(m_config.startState);
+        if (m_config.startState != 0)
+            log(Level::Info, QStringLiteral("start state %1").arg(stateWord(m_config.startState)));
+    }
+    m_sinceFault.invalidate();
     m_logRunOffered = false;
     setState(State::Running);
+    // The first relay write goes out now rather than up to a tick later:
+    // the board has been without control for the whole wait already.
+    m_tick.start();
+    m_controller.run([this] { m_controller.Timer1Timer(); });
 }
 
 // A log run of the project's schedule starts while its time window is open;

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // One board of the service: its own serial component, clock, controller and
 // 100 ms tick, and what the desktop program leaves to the user: opening the
@@ -39,13 +40,18 @@ public:
         Running,
         // The timer data is faulty: idle until a reload.
         Halted,
-        // Stopping with the all-off command.
+        // Stopping: the all-off command is out, its echo awaited.
         Closing,
         Stopped
     };
 
     // Ticks between opening the device and activating.
     static constexpr int kSettleTicks = 2;
+    // How long a stop waits for the echo of the all-off command, and how
+    // long without it before the command goes out again (a garbled echo
+    // leaves nothing more to wait for).
+    static constexpr std::chrono::milliseconds kStopWait{1000};
+    static constexpr std::chrono::milliseconds kStopResend{250};
 
     // stateFolder: where the board's log file goes by default and where its
     // log safety copy is kept.
@@ -62,9 +68,13 @@ public:
     void reload(const BoardConfig& config);
     // SIGHUP: the log file is opened again at its path, after a rotation.
     void reopenLogFile();
-    // SIGTERM: with stop-state off an active board is deactivated with its
-    // all-off command; onStopped runs once the board is stopped.
-    void stop(std::function<void()> onStopped);
+    // SIGTERM, or the board leaves the configuration. With stop-state off,
+    // whatever the board is doing (running, silent, waiting for its next
+    // activation), an open port gets the all-off command and up to kStopWait
+    // for its echo. onStopped runs once the board is stopped, with false
+    // when its relays may still be on: no echo came, or a port that cannot
+    // be written holds a word with relays on. That case is in the journal.
+    void stop(std::function<void(bool relaysOff)> onStopped);
 
     [[nodiscard]] State state() const { return m_state; }
     [[nodiscard]] const BoardConfig& config() const { return m_config; }
@@ -78,7 +88,11 @@ private:
     void tick();
     void attempt();
     void activate();
+    void observe(board::PollCycle::Observation what, int portIn, int portOut);
     void scheduleRetry();
+    void sendAllOff();
+    void takeAllOffEcho();
+    void finishStop(bool relaysOff);
     void waitForDevice(const QString& path);
     void loadProject();
     void applySwitches();
@@ -102,9 +116,18 @@ private:
     LogFile m_logFile;
     QTimer m_tick;
     QTimer m_retry;
+    QTimer m_stopResend;
+    QTimer m_stopLimit;
     DeviceWatch m_watch;
     Backoff m_backoff;
-    QElapsedTimer m_activeFor;
+    // Since the fault that ended the last activation: the wait before the
+    // next one counts from there.
+    QElapsedTimer m_sinceFault;
+    // The relay word of the board's last good echo: what a re-activation
+    // writes first. Empty until the board has confirmed one.
+    std::optional<int> m_confirmed;
+    // What came back since the all-off command of a stop.
+    QByteArray m_stopReply;
     State m_state = State::Retrying;
     int m_openAttempts = 0;
     // What the journal was last told about the device of the COM number.
@@ -114,7 +137,7 @@ private:
     bool m_justBack = false;
     // A log run was offered in this activation.
     bool m_logRunOffered = false;
-    std::function<void()> m_onStopped;
+    std::function<void(bool)> m_onStopped;
     // The board on MQTT, when the configuration names a broker.
     std::unique_ptr<network::BoardLink> m_mqtt;
 };

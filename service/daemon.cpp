@@ -42,11 +42,6 @@ Daemon::Daemon(Options options, Journal& journal)
     m_stateFolder = systemdState.isEmpty()
                         ? StateFolder()
                         : QString::fromLocal8Bit(systemdState.split(':').first());
-    m_stopLimit.setSingleShot(true);
-    connect(&m_stopLimit, &QTimer::timeout, this, [this] {
-        log(Level::Warning, QStringLiteral("not every board answered its all-off command in time"));
-        QCoreApplication::exit(0);
-    });
     connect(&m_watchdog, &QTimer::timeout, this, [this] { notify("WATCHDOG=1"); });
 }
 
@@ -243,7 +238,9 @@ void Daemon::retire(std::unique_ptr<BoardRunner> board)
     board->withdrawDiscovery();
     BoardRunner* raw = board.get();
     m_retiring.push_back(std::move(board));
-    raw->stop([this, raw] {
+    raw->stop([this, raw](bool relaysOff) {
+        if (!relaysOff && m_stopping)
+            m_relaysMayBeOn.append(raw->config().name);
         // Not from inside the board's own call: it is deleted later.
         QTimer::singleShot(0, this, [this, raw] {
             std::erase_if(m_retiring, [raw](const auto& b) { return b.get() == raw; });
@@ -259,9 +256,16 @@ void Daemon::shutDown()
     m_stopping = true;
     notify("STOPPING=1");
     log(Level::Info, QStringLiteral("stopping"));
-    m_stopLimit.start(kStopLimit);
-    for (auto& board : m_boards)
-        board->stop([this] { QTimer::singleShot(0, this, [this] { finishWhenStopped(); }); });
+    // All at once: each board waits for its own echo, so the stop takes as
+    // long as the slowest board, whatever their number.
+    for (auto& board : m_boards) {
+        BoardRunner* raw = board.get();
+        raw->stop([this, raw](bool relaysOff) {
+            if (!relaysOff)
+                m_relaysMayBeOn.append(raw->config().name);
+            QTimer::singleShot(0, this, [this] { finishWhenStopped(); });
+        });
+    }
     finishWhenStopped();
 }
 
@@ -272,9 +276,14 @@ void Daemon::finishWhenStopped()
     const auto stopped = [](const auto& b) { return b->state() == BoardRunner::State::Stopped; };
     if (std::all_of(m_boards.begin(), m_boards.end(), stopped) &&
         std::all_of(m_retiring.begin(), m_retiring.end(), stopped)) {
-        m_stopLimit.stop();
-        log(Level::Info, QStringLiteral("stopped"));
-        QCoreApplication::exit(0);
+        if (m_relaysMayBeOn.isEmpty()) {
+            log(Level::Info, QStringLiteral("stopped"));
+            QCoreApplication::exit(0);
+            return;
+        }
+        log(Level::Error, QStringLiteral("stopped; relays may still be on at %1")
+                              .arg(m_relaysMayBeOn.join(QStringLiteral(", "))));
+        QCoreApplication::exit(kExitRelaysMayBeOn);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QStringList>
 #include <QTimer>
 
 #include <memory>
@@ -23,8 +24,9 @@ namespace service {
 class Daemon : public QObject
 {
 public:
-    // How long a stop waits for the boards' all-off commands.
-    static constexpr std::chrono::milliseconds kStopLimit{2000};
+    // The exit status of a stop in which a board did not confirm its
+    // all-off command: its relays may still be on.
+    static constexpr int kExitRelaysMayBeOn = 1;
 
     Daemon(Options options, Journal& journal);
     ~Daemon() override;
@@ -60,8 +62,9 @@ private:
     std::vector<std::unique_ptr<BoardRunner>> m_retiring;
     std::unique_ptr<QSocketNotifier> m_signals;
     QTimer m_watchdog;
-    QTimer m_stopLimit;
     bool m_stopping = false;
+    // The boards of this stop that did not confirm their all-off command.
+    QStringList m_relaysMayBeOn;
 };
 
 } // namespace service

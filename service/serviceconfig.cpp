@@ -437,8 +437,9 @@ Runs V217 relay boards unattended: opens each port, loads its project,
 switches TIMERS and INPUT RULES on as the project has records and rules,
 activates, and polls the board every 0.2 seconds as the desktop program
 does. A board that falls silent, answers invalid data or disappears is
-activated again by itself, after 0.5 s doubling up to 30 s; a device that
-is gone is opened again as soon as it is back.
+activated again by itself with the relays it last confirmed, after 0.5 s
+doubling up to 30 s while it does not answer; a device that is gone is
+opened again as soon as it is back.
 
 Options:
   --config FILE        the boards of a configuration file, one [name]
@@ -477,9 +478,11 @@ Options:
   --help               this text
   --version            the version
 
-Signals: SIGTERM and SIGINT stop (within 2 s), SIGHUP reloads the
+Signals: SIGTERM and SIGINT stop (within 1 s), SIGHUP reloads the
 configuration and the projects. SIGHUP and SIGUSR1 reopen the log files
-after a rotation. Exit status 2 for a bad option, configuration or project.
+after a rotation. Exit status 1 after a stop in which a board did not
+confirm its all-off command (relays may still be on), 2 for a bad option,
+configuration or project.
 )");
 }
 

@@ -14,6 +14,7 @@
 //  - the resident set does not grow.
 // It prints a summary and the figures the simulator saw (poll period, input
 // to relay latency), and exits non-zero when a check failed. See --help.
+// With --service it soaks qmxv217d instead (tools/servicesoak.cpp).
 #include "common/clock.h"
 #include "common/regional.h"
 #include "common/textlines.h"
@@ -21,6 +22,7 @@
 #include "controller/relay.h"
 #include "serial/Serial2.h"
 #include "tools/boardfigures.h"
+#include "tools/servicesoak.h"
 #include "tools/simulatedboard.h"
 
 #include <QCommandLineParser>
@@ -645,12 +647,20 @@ int main(int argc, char** argv)
                                      QStringLiteral("m"), QStringLiteral("10"));
     const QCommandLineOption faultEvery(
         QStringLiteral("fault-every"),
-        QStringLiteral("Seconds of undisturbed running between faults (default 60)."),
-        QStringLiteral("s"), QStringLiteral("60"));
+        QStringLiteral("Seconds of undisturbed running between faults (default 60); with "
+                       "--service, seconds between faults, each board in turn (default 4)."),
+        QStringLiteral("s"));
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Seed of the input changes (default: random)."),
                                   QStringLiteral("n"));
-    parser.addOptions({minutes, faultEvery, seed});
+    const QCommandLineOption service(
+        QStringLiteral("service"),
+        QStringLiteral("Soak qmxv217d (beside this program, in ../service) with several "
+                       "simulated boards instead of the controller in this process."));
+    const QCommandLineOption boards(QStringLiteral("boards"),
+                                    QStringLiteral("Boards of the service soak (default 2)."),
+                                    QStringLiteral("n"), QStringLiteral("2"));
+    parser.addOptions({minutes, faultEvery, seed, service, boards});
     parser.process(app);
 
     Options options;
@@ -658,11 +668,16 @@ int main(int argc, char** argv)
     options.seconds = parser.value(minutes).toDouble(&ok) * 60;
     if (!ok || options.seconds <= 0)
         parser.showHelp(1);
-    options.faultEvery = parser.value(faultEvery).toDouble(&ok);
-    if (!ok || options.faultEvery < 5)
+    const bool soakService = parser.isSet(service);
+    options.faultEvery =
+        parser.isSet(faultEvery) ? parser.value(faultEvery).toDouble(&ok) : (soakService ? 4 : 60);
+    if (!ok || options.faultEvery < (soakService ? 1 : 5))
         parser.showHelp(1);
     options.seed =
         parser.isSet(seed) ? parser.value(seed).toUInt() : QRandomGenerator::system()->generate();
+    const int boardCount = parser.value(boards).toInt(&ok);
+    if (!ok || boardCount < 1 || boardCount > 32)
+        parser.showHelp(1);
 
     QTemporaryDir work;
     if (!work.isValid()) {
@@ -675,6 +690,16 @@ int main(int argc, char** argv)
     qputenv("XDG_STATE_HOME", QFile::encodeName(work.path() + QStringLiteral("/state")));
     QDir::setCurrent(work.path());
 
+    if (soakService) {
+        ServiceSoakOptions serviceOptions;
+        serviceOptions.seconds = options.seconds;
+        serviceOptions.faultEvery = options.faultEvery;
+        serviceOptions.boards = boardCount;
+        serviceOptions.seed = options.seed;
+        return RunServiceSoak(serviceOptions, work.path(),
+                              QCoreApplication::applicationDirPath() +
+                                  QStringLiteral("/../service/qmxv217d"));
+    }
     Soak soak(options, work.path());
     return soak.run();
 }

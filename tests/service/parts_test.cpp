@@ -25,18 +25,14 @@
 
 namespace {
 
-using std::chrono::milliseconds;
-
-TEST(ServiceBackoff, DoublesToTheCeilingAndStartsAgainAfterAGoodMinute)
+TEST(ServiceBackoff, DoublesToTheCeilingAndStartsAgainAfterAWholeCycle)
 {
     service::Backoff backoff;
     QList<qint64> waits;
     for (int i = 0; i < 9; ++i)
         waits.append(backoff.next().count());
     EXPECT_EQ(waits, (QList<qint64>{500, 1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
-    backoff.noteRunning(milliseconds(59999));
-    EXPECT_EQ(backoff.next().count(), 30000);
-    backoff.noteRunning(milliseconds(60000));
+    backoff.noteWholeCycle();
     EXPECT_EQ(backoff.next().count(), 500);
     EXPECT_EQ(backoff.next().count(), 1000);
 }

@@ -133,17 +133,27 @@ TEST(ExampleProject, PassesTheChecksAndSwitchesOnWeekdaysOnly)
         return lines;
     };
     const QByteArray header("relay,record,on,off,toggle_on_s,toggle_off_s\r\n");
-    const auto saturday = service::ScheduleCsv(example, QDate(2027, 1, 9), 1, QTimeZone::utc());
+    const auto saturday = service::ScheduleCsv(example, QDate(2027, 1, 9), 1, QTimeZone::utc(),
+                                               service::ScheduleRows::Records);
     ASSERT_TRUE(std::holds_alternative<QByteArray>(saturday));
     EXPECT_EQ(std::get<QByteArray>(saturday).toStdString(),
               (header + pumpLines(QStringLiteral("2027-01-09"))).toStdString());
-    const auto monday = service::ScheduleCsv(example, QDate(2027, 1, 11), 1, QTimeZone::utc());
+    const auto monday = service::ScheduleCsv(example, QDate(2027, 1, 11), 1, QTimeZone::utc(),
+                                             service::ScheduleRows::Records);
     ASSERT_TRUE(std::holds_alternative<QByteArray>(monday));
     EXPECT_EQ(std::get<QByteArray>(monday).toStdString(),
               (header + pumpLines(QStringLiteral("2027-01-11")) +
                "02,12,2027-01-11T07:00:00+00:00,2027-01-11T19:00:00+00:00,,\r\n"
                "03,13,2027-01-11T18:55:00+00:00,2027-01-11T18:56:00+00:00,1,1\r\n")
                   .toStdString());
+
+    // What the relays do agrees: only the pump on a Saturday.
+    const auto relays = service::ScheduleCsv(example, QDate(2027, 1, 9), 1, QTimeZone::utc());
+    ASSERT_TRUE(std::holds_alternative<QByteArray>(relays));
+    const QList<QByteArray> rows = std::get<QByteArray>(relays).split('\n');
+    ASSERT_EQ(rows.size(), 14);
+    for (qsizetype i = 1; i < 13; ++i)
+        EXPECT_TRUE(rows.at(i).startsWith("01,")) << rows.at(i).toStdString();
 }
 
 } // namespace

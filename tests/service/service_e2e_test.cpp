@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <memory>
@@ -292,6 +293,107 @@ TEST_F(ServiceEndToEnd, StopOffPutsOneAllOffOnTheWireAndStopKeepNone)
         const QList<QByteArray> commands = sim.commands();
         EXPECT_EQ(commands.count("R0000\\r"), QByteArray(stop) == "off" ? 1 : 0) << sim.log();
     }
+}
+
+TEST_F(ServiceEndToEnd, AFaultAfterAWholeCycleIsWaitedOutFromHalfASecondAgain)
+{
+    SimulatedBoard& sim = board(4, 1);
+    service.start({"--port", "4", "--project", followProject()});
+    ASSERT_TRUE(received(sim, "I0\\r")) << service.log();
+    const auto nextWait = [&](qsizetype mark) {
+        const qsizetype at = service.waitForLine(QStringLiteral("activating again"), mark);
+        return at < 0 ? std::string()
+                      : service.lines().at(at).text.section(QLatin1Char(' '), -2).toStdString();
+    };
+    // A glitch now and then: each time the board has answered a whole
+    // cycle since, so each wait is the first.
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const qsizetype mark = service.lines().size();
+        sim.command("garbage");
+        EXPECT_EQ(nextWait(mark), "0.5 s") << service.log();
+        ASSERT_GE(service.waitForLine(QStringLiteral("System opened"), mark), 0);
+        ASSERT_TRUE(received(sim, "I0\\r"));
+        ASSERT_TRUE(received(sim, "R0001\\r"));
+        ASSERT_TRUE(received(sim, "I0\\r"));
+    }
+    // A board that fails again before a whole cycle waits longer each time.
+    const qsizetype mark = service.lines().size();
+    sim.command("garbage");
+    EXPECT_EQ(nextWait(mark), "0.5 s") << service.log();
+    sim.command("garbage");
+    EXPECT_EQ(nextWait(service.waitForLine(QStringLiteral("System opened"), mark)), "1 s")
+        << service.log();
+}
+
+TEST_F(ServiceEndToEnd, StopSwitchesOffEveryOpenBoardAtOnceAndNamesTheOnesNotConfirmed)
+{
+    // run: polled normally. glitch: its first reply after the signal comes
+    // garbled.
+    // wait: between two attempts to bring it back. gone: unplugged with
+    // relay 1 on. mute1..3: silent.
+    const QStringList names{"run", "glitch", "wait", "gone", "mute1", "mute2", "mute3"};
+    QString text;
+    for (int i = 0; i < names.size(); ++i) {
+        board(i + 2, 1);
+        text += QStringLiteral("[%1]\nport = %2\nproject = follow.iom\nstart-state = 0100\n")
+                    .arg(names.at(i), link(i + 2));
+    }
+    followProject();
+    service.start({"--config", config(text)});
+    for (const auto& sim : sims)
+        ASSERT_TRUE(received(*sim, "R0101\\r")) << service.log();
+    SimulatedBoard& glitch = *sims.at(1);
+    SimulatedBoard& wait = *sims.at(2);
+    SimulatedBoard& gone = *sims.at(3);
+
+    ASSERT_TRUE(gone.commandAndWait("hangup"));
+    ASSERT_GE(service.waitForLine(QStringLiteral("gone: warning: waiting for")), 0)
+        << service.log();
+    // A second garbled reply, the first after the re-activation: the next
+    // wait is a whole second long.
+    wait.command("garbage");
+    ASSERT_GE(service.waitForLine(QStringLiteral("wait: warning: activating again in 0.5 s")), 0);
+    wait.command("garbage");
+    ASSERT_GE(service.waitForLine(QStringLiteral("wait: warning: activating again in 1 s")), 0)
+        << service.log();
+    for (int i = 4; i < 7; ++i)
+        ASSERT_TRUE(sims.at(i)->commandAndWait("silent on"));
+    ASSERT_TRUE(glitch.commandAndWait("silent on"));
+    ASSERT_TRUE(glitch.commandAndWait("garbage"));
+    std::vector<qsizetype> from;
+    for (const auto& sim : sims)
+        from.push_back(sim->events().size());
+
+    const qsizetype mark = service.lines().size();
+    service.signal(SIGTERM);
+    glitch.command("silent off");
+    ASSERT_TRUE(service.waitForExit(seconds(5)));
+    EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(service.exitCode(), 1) << service.log();
+    // A garbled reply came during the stop, and did not end it.
+    const QList<SimulatedBoard::Event>& events = glitch.events();
+    EXPECT_TRUE(std::any_of(events.begin() + from.at(1), events.end(), [](const auto& e) {
+        return e.kind == "tx" && e.text.startsWith('?');
+    })) << glitch.log();
+    for (int i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names.at(i).toStdString());
+        const QString line = names.at(i) + QStringLiteral(": error: relays may still be on");
+        EXPECT_EQ(service.count(line, mark), i >= 3 ? 1 : 0) << service.log();
+        if (i == 3)
+            continue;
+        ASSERT_TRUE(sims.at(i)->commandAndWait("prompt"));
+        EXPECT_TRUE(sims.at(i)->commands(from.at(i)).contains("R0000\\r")) << sims.at(i)->log();
+    }
+    EXPECT_GE(
+        service.waitForLine(
+            QStringLiteral("stopped; relays may still be on at gone, mute1, mute2, mute3"), mark),
+        0)
+        << service.log();
+    // The silent boards waited side by side: one second, not three.
+    const qint64 began =
+        service.lines().at(service.waitForLine(QStringLiteral("stopping"), mark)).ms;
+    EXPECT_LT(service.lines().last().ms - began, 2500) << service.log();
 }
 
 TEST_F(ServiceEndToEnd, ReloadTakesAGoodProjectAndKeepsTheOldForABrokenOne)

@@ -631,4 +631,36 @@ TEST(ServiceMqtt, CommandWhileTheBoardIsNotRespondingIsRefusedAndNeverActsLater)
     EXPECT_TRUE(r.says("relay/03/state", "OFF"));
 }
 
+TEST(ServiceMqtt, ReactivationAfterAFaultGivesTheBoardBackWhatMqttSwitched)
+{
+    TankOnBroker r;
+    ASSERT_TRUE(r.start()) << r.logs();
+    r.publish("relays/set", "0044");
+    ASSERT_TRUE(waitUntil([&] { return r.says("relay/07/state", "ON"); })) << r.logs();
+
+    struct Fault
+    {
+        QByteArray command;
+        QByteArray undo;
+    };
+    for (const Fault& fault :
+         QList<Fault>{{"garbage", {}}, {"silent on", "silent off"}, {"hangup", "relink"}}) {
+        SCOPED_TRACE(fault.command.toStdString());
+        const qsizetype lines = r.service.lines().size();
+        const qsizetype mark = r.sim.events().size();
+        r.sim.command(fault.command);
+        const qsizetype failed = r.service.waitForLine(QStringLiteral("activating again"), lines);
+        ASSERT_GE(failed, 0) << r.logs();
+        if (!fault.undo.isEmpty())
+            r.sim.command(fault.undo);
+        ASSERT_GE(r.service.waitForLine(QStringLiteral("relays 0044 again, as last confirmed"),
+                                        failed, seconds(15)),
+                  0)
+            << r.logs();
+        ASSERT_TRUE(waitUntil([&] { return r.relayWrites("R0044\\r", mark) >= 3; })) << r.logs();
+        EXPECT_EQ(r.relayWrites("R0000\\r", mark), 0) << r.logs();
+        EXPECT_TRUE(r.says("relay/03/state", "ON"));
+    }
+}
+
 } // namespace
