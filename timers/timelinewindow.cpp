@@ -3,6 +3,7 @@
 
 #include "common/clock.h"
 #include "common/savefile.h"
+#include "timers/chantimer.h"
 #include "windowkit/placememory.h"
 
 #include <QBuffer>
@@ -57,6 +58,23 @@ QString timeText(qint64 ms, const QTimeZone& zone, bool withMs = false)
 QString secondsText(qint64 ms)
 {
     return QString::number(static_cast<double>(ms) / 1000.0, 'g', 15) + QStringLiteral(" s");
+}
+
+// What decides the schedule of the running records: all their lines but
+// the toggle phase of each window that is open. The engine counts that
+// phase down on every pass; working the week out again from each count
+// would hold up the poll cycle, which shares this thread. A window opening
+// or closing changes its Running line, so the schedule follows it.
+QStringList scheduleKey(QStringList records)
+{
+    using namespace chantimer;
+    for (qsizetype first = 0; first + kRecordLines <= records.size(); first += kRecordLines) {
+        if (records.at(first + Running) == QLatin1String("1")) {
+            records[first + TogState].clear();
+            records[first + TogCount].clear();
+        }
+    }
+    return records;
 }
 
 } // namespace
@@ -516,12 +534,14 @@ void TTimelineFm::refresh()
     const std::function<QStringList()>& read =
         edited ? m_feed.editedRecords : m_feed.runningRecords;
     const QStringList records = read ? read() : QStringList();
+    const QStringList key = edited ? records : scheduleKey(records);
     const schedule::Span s = span();
-    if (!m_shownOnce || records != m_shownRecords || s.fromMs != m_shownSpan.fromMs ||
-        s.toMs != m_shownSpan.toMs) {
+    if (!m_shownOnce || key != m_shownRecords || s.fromMs != m_shownSpan.fromMs ||
+        s.toMs != m_shownSpan.toMs || running != m_shownRunning) {
         m_shownOnce = true;
-        m_shownRecords = records;
+        m_shownRecords = key;
         m_shownSpan = s;
+        m_shownRunning = running;
         m_schedule = schedule::ComputeSchedule(records, s);
         m_chart->setSchedule(s, m_schedule.intervals, m_schedule.relays);
         if (m_schedule.faultyRecord >= 0)

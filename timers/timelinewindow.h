@@ -161,8 +161,10 @@ private:
     TimelineChart* m_chart = nullptr;
     QTimer m_refresh;
     bool m_placed = false;
+    // What the shown schedule was worked out from.
     QStringList m_shownRecords;
     schedule::Span m_shownSpan;
+    bool m_shownRunning = false;
     bool m_shownOnce = false;
     schedule::Schedule m_schedule;
 };
