@@ -121,6 +121,7 @@ void TimelineChart::setSchedule(const schedule::Span& span, const QList<Interval
         m_lane[i] = lane;
         m_lanes[static_cast<size_t>(interval.relay - 1)] = static_cast<int>(ends.size());
     }
+    m_picture = QPixmap();
     update();
 }
 
@@ -128,6 +129,7 @@ void TimelineChart::setRuleRelays(int relays)
 {
     if (relays != m_ruleRelays) {
         m_ruleRelays = relays;
+        m_picture = QPixmap();
         update();
     }
 }
@@ -351,9 +353,43 @@ TimeGrid TimelineChart::timeGrid() const
     return grid;
 }
 
+void TimelineChart::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange ||
+        event->type() == QEvent::StyleChange)
+        m_picture = QPixmap();
+    QWidget::changeEvent(event);
+}
+
+// The now line moves on every look at a running system; what lies under it
+// (a week of toggle phases can be a million stretches) is drawn once into a
+// picture and shown again until it changes.
 void TimelineChart::paintEvent(QPaintEvent*)
 {
+    const qreal ratio = devicePixelRatioF();
+    if (m_picture.isNull() || m_picture.devicePixelRatio() != ratio ||
+        m_picture.deviceIndependentSize() != QSizeF(size())) {
+        m_picture = QPixmap(size() * ratio);
+        m_picture.setDevicePixelRatio(ratio);
+        paintPicture();
+        ++m_picturesDrawn;
+    }
     QPainter p(this);
+    p.drawPixmap(0, 0, m_picture);
+    const QRectF area = plotArea();
+    if (m_nowMs >= m_span.fromMs && m_nowMs < m_span.toMs) {
+        const double x = xOf(m_nowMs);
+        p.setPen(QPen(QColor(200, 0, 0), 2));
+        p.drawLine(QPointF(x, area.top() - 4), QPointF(x, area.bottom()));
+    }
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawRect(area);
+}
+
+void TimelineChart::paintPicture()
+{
+    QPainter p(&m_picture);
+    p.setFont(font());
     p.fillRect(rect(), palette().base());
     const QRectF area = plotArea();
     const double row = area.height() / kRelays;
@@ -419,14 +455,6 @@ void TimelineChart::paintEvent(QPaintEvent*)
             p.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
         }
     }
-
-    if (m_nowMs >= m_span.fromMs && m_nowMs < m_span.toMs) {
-        const double x = xOf(m_nowMs);
-        p.setPen(QPen(QColor(200, 0, 0), 2));
-        p.drawLine(QPointF(x, area.top() - 4), QPointF(x, area.bottom()));
-    }
-    p.setPen(grid);
-    p.drawRect(area);
 }
 
 TTimelineFm::TTimelineFm(TimelineFeed feed, const Clock& clock, QWidget* parent)

@@ -165,6 +165,32 @@ TEST_F(Timeline, RunningScheduleFollowsWindowsNotTheTogglePhase)
               "The system is not running; its records as last started.");
 }
 
+TEST_F(Timeline, NowLineMovesOverTheChartAsDrawn)
+{
+    window->setRange(TTimelineFm::Range::Week);
+    TimelineChart& chart = window->chart();
+    chart.setNow(-1);
+    const QImage plain = chart.grab().toImage();
+    const int drawn = chart.picturesDrawn();
+    const qint64 noon = clock.now().toMSecsSinceEpoch();
+    for (int step = 0; step < 4; ++step) {
+        chart.setNow(noon + step * 3'600'000);
+        EXPECT_NE(chart.grab().toImage(), plain) << step;
+    }
+    chart.setNow(-1);
+    EXPECT_EQ(chart.grab().toImage(), plain);
+    EXPECT_EQ(chart.picturesDrawn(), drawn);
+
+    // A new schedule, the rules' relays and a new size draw it afresh.
+    window->setRange(TTimelineFm::Range::Today);
+    EXPECT_NE(chart.grab().toImage(), plain);
+    chart.setRuleRelays(1);
+    const QImage marked = chart.grab().toImage();
+    chart.resize(chart.size() + QSize(10, 0));
+    EXPECT_NE(chart.grab().toImage().size(), marked.size());
+    EXPECT_EQ(chart.picturesDrawn(), drawn + 3);
+}
+
 TEST_F(Timeline, ExportWritesCsvAndPngAndSaysWhyNot)
 {
     QTemporaryDir folder;
