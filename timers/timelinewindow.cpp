@@ -3,6 +3,7 @@
 
 #include "common/clock.h"
 #include "common/savefile.h"
+#include "timers/chantimer.h"
 #include "windowkit/placememory.h"
 
 #include <QBuffer>
@@ -59,6 +60,23 @@ QString secondsText(qint64 ms)
     return QString::number(static_cast<double>(ms) / 1000.0, 'g', 15) + QStringLiteral(" s");
 }
 
+// What decides the schedule of the running records: all their lines but
+// the toggle phase of each window that is open. The engine counts that
+// phase down on every pass; working the week out again from each count
+// would hold up the poll cycle, which shares this thread. A window opening
+// or closing changes its Running line, so the schedule follows it.
+QStringList scheduleKey(QStringList records)
+{
+    using namespace chantimer;
+    for (qsizetype first = 0; first + kRecordLines <= records.size(); first += kRecordLines) {
+        if (records.at(first + Running) == QLatin1String("1")) {
+            records[first + TogState].clear();
+            records[first + TogCount].clear();
+        }
+    }
+    return records;
+}
+
 } // namespace
 
 TimelineChart::TimelineChart(QWidget* parent) : QWidget(parent)
@@ -103,6 +121,7 @@ void TimelineChart::setSchedule(const schedule::Span& span, const QList<Interval
         m_lane[i] = lane;
         m_lanes[static_cast<size_t>(interval.relay - 1)] = static_cast<int>(ends.size());
     }
+    m_picture = QPixmap();
     update();
 }
 
@@ -110,6 +129,7 @@ void TimelineChart::setRuleRelays(int relays)
 {
     if (relays != m_ruleRelays) {
         m_ruleRelays = relays;
+        m_picture = QPixmap();
         update();
     }
 }
@@ -333,9 +353,43 @@ TimeGrid TimelineChart::timeGrid() const
     return grid;
 }
 
+void TimelineChart::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange ||
+        event->type() == QEvent::StyleChange)
+        m_picture = QPixmap();
+    QWidget::changeEvent(event);
+}
+
+// The now line moves on every look at a running system; what lies under it
+// (a week of toggle phases can be a million stretches) is drawn once into a
+// picture and shown again until it changes.
 void TimelineChart::paintEvent(QPaintEvent*)
 {
+    const qreal ratio = devicePixelRatioF();
+    if (m_picture.isNull() || m_picture.devicePixelRatio() != ratio ||
+        m_picture.deviceIndependentSize() != QSizeF(size())) {
+        m_picture = QPixmap(size() * ratio);
+        m_picture.setDevicePixelRatio(ratio);
+        paintPicture();
+        ++m_picturesDrawn;
+    }
     QPainter p(this);
+    p.drawPixmap(0, 0, m_picture);
+    const QRectF area = plotArea();
+    if (m_nowMs >= m_span.fromMs && m_nowMs < m_span.toMs) {
+        const double x = xOf(m_nowMs);
+        p.setPen(QPen(QColor(200, 0, 0), 2));
+        p.drawLine(QPointF(x, area.top() - 4), QPointF(x, area.bottom()));
+    }
+    p.setPen(palette().color(QPalette::Mid));
+    p.drawRect(area);
+}
+
+void TimelineChart::paintPicture()
+{
+    QPainter p(&m_picture);
+    p.setFont(font());
     p.fillRect(rect(), palette().base());
     const QRectF area = plotArea();
     const double row = area.height() / kRelays;
@@ -401,14 +455,6 @@ void TimelineChart::paintEvent(QPaintEvent*)
             p.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
         }
     }
-
-    if (m_nowMs >= m_span.fromMs && m_nowMs < m_span.toMs) {
-        const double x = xOf(m_nowMs);
-        p.setPen(QPen(QColor(200, 0, 0), 2));
-        p.drawLine(QPointF(x, area.top() - 4), QPointF(x, area.bottom()));
-    }
-    p.setPen(grid);
-    p.drawRect(area);
 }
 
 TTimelineFm::TTimelineFm(TimelineFeed feed, const Clock& clock, QWidget* parent)
@@ -516,12 +562,14 @@ void TTimelineFm::refresh()
     const std::function<QStringList()>& read =
         edited ? m_feed.editedRecords : m_feed.runningRecords;
     const QStringList records = read ? read() : QStringList();
+    const QStringList key = edited ? records : scheduleKey(records);
     const schedule::Span s = span();
-    if (!m_shownOnce || records != m_shownRecords || s.fromMs != m_shownSpan.fromMs ||
-        s.toMs != m_shownSpan.toMs) {
+    if (!m_shownOnce || key != m_shownRecords || s.fromMs != m_shownSpan.fromMs ||
+        s.toMs != m_shownSpan.toMs || running != m_shownRunning) {
         m_shownOnce = true;
-        m_shownRecords = records;
+        m_shownRecords = key;
         m_shownSpan = s;
+        m_shownRunning = running;
         m_schedule = schedule::ComputeSchedule(records, s);
         m_chart->setSchedule(s, m_schedule.intervals, m_schedule.relays);
         if (m_schedule.faultyRecord >= 0)

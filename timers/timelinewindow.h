@@ -4,6 +4,7 @@
 #include "timers/schedule.h"
 
 #include <QDate>
+#include <QPixmap>
 #include <QRectF>
 #include <QTimer>
 #include <QWidget>
@@ -83,16 +84,20 @@ public:
     // The label of a relay's row: "01" ... "16", with a mark when rules
     // drive it.
     [[nodiscard]] QString rowLabel(int relay) const;
+    // How often the chart under the now line was drawn afresh.
+    [[nodiscard]] int picturesDrawn() const { return m_picturesDrawn; }
 
 Q_SIGNALS:
     void recordActivated(int record);
 
 protected:
     bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void paintPicture();
     [[nodiscard]] QRectF plotArea() const;
     [[nodiscard]] double xOf(qint64 ms) const;
 
@@ -104,6 +109,8 @@ private:
     std::array<int, 16> m_lanes{};
     int m_ruleRelays = 0;
     qint64 m_nowMs = -1;
+    QPixmap m_picture;
+    int m_picturesDrawn = 0;
 };
 
 // The timeline window: which records, which span, the chart and the export.
@@ -161,8 +168,10 @@ private:
     TimelineChart* m_chart = nullptr;
     QTimer m_refresh;
     bool m_placed = false;
+    // What the shown schedule was worked out from.
     QStringList m_shownRecords;
     schedule::Span m_shownSpan;
+    bool m_shownRunning = false;
     bool m_shownOnce = false;
     schedule::Schedule m_schedule;
 };

@@ -2,12 +2,14 @@
 #include "support/manualclock.h"
 #include "support/timezone.h"
 #include "timers/timelinewindow.h"
+#include "timers/timerpass.h"
 #include "timertest.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -120,6 +122,73 @@ TEST_F(Timeline, RunningSystemSourceRulesAndMessages)
     window->setSource(TTimelineFm::Source::Edited);
     EXPECT_TRUE(window->chart().intervals().isEmpty());
     EXPECT_EQ(window->currentSchedule().faultyRecord, 1);
+}
+
+TEST_F(Timeline, RunningScheduleFollowsWindowsNotTheTogglePhase)
+{
+    // Relay 3 toggles 1 s ON, 1 s OFF in a window from 11:00 to 13:00; the
+    // engine opens it at 12:00 and counts its phases down pass by pass.
+    runningList =
+        dateRecord("03", at(2014, 7, 3, 11, 0), at(2014, 7, 3, 13, 0), "0000000", "1", "1");
+    running = true;
+    int word = 0;
+    const auto pass = [&] {
+        ASSERT_GE(ExecuteTimerPass(runningList, word, dayNumber(clock.now()), u'.'), 0);
+        clock.advanceMs(schedule::kPassMs);
+    };
+    pass();
+    window->setRange(TTimelineFm::Range::Today);
+    window->setSource(TTimelineFm::Source::Running);
+    const QList<schedule::RelayOn> shown = window->currentSchedule().relays;
+    ASSERT_FALSE(shown.isEmpty());
+    ASSERT_EQ(window->chart().intervals().size(), 1);
+    for (int look = 0; look < 6; ++look) {
+        const QStringList before = runningList;
+        pass();
+        pass();
+        ASSERT_NE(runningList, before);
+        window->refresh();
+        EXPECT_TRUE(window->currentSchedule().relays == shown) << look;
+    }
+
+    // The window closes and stays closed for the day: the chart follows.
+    clock.set(QDateTime(QDate(2014, 7, 3), QTime(13, 0, 1)));
+    pass();
+    window->refresh();
+    EXPECT_TRUE(window->chart().intervals().isEmpty());
+    EXPECT_TRUE(window->chart().relays().isEmpty());
+
+    // The system stops with the same records: the message says so.
+    running = false;
+    window->refresh();
+    EXPECT_EQ(window->findChild<QLabel*>("MessageLabel")->text(),
+              "The system is not running; its records as last started.");
+}
+
+TEST_F(Timeline, NowLineMovesOverTheChartAsDrawn)
+{
+    window->setRange(TTimelineFm::Range::Week);
+    TimelineChart& chart = window->chart();
+    chart.setNow(-1);
+    const QImage plain = chart.grab().toImage();
+    const int drawn = chart.picturesDrawn();
+    const qint64 noon = clock.now().toMSecsSinceEpoch();
+    for (int step = 0; step < 4; ++step) {
+        chart.setNow(noon + step * 3'600'000);
+        EXPECT_NE(chart.grab().toImage(), plain) << step;
+    }
+    chart.setNow(-1);
+    EXPECT_EQ(chart.grab().toImage(), plain);
+    EXPECT_EQ(chart.picturesDrawn(), drawn);
+
+    // A new schedule, the rules' relays and a new size draw it afresh.
+    window->setRange(TTimelineFm::Range::Today);
+    EXPECT_NE(chart.grab().toImage(), plain);
+    chart.setRuleRelays(1);
+    const QImage marked = chart.grab().toImage();
+    chart.resize(chart.size() + QSize(10, 0));
+    EXPECT_NE(chart.grab().toImage().size(), marked.size());
+    EXPECT_EQ(chart.picturesDrawn(), drawn + 3);
 }
 
 TEST_F(Timeline, ExportWritesCsvAndPngAndSaysWhyNot)
