@@ -178,11 +178,11 @@ status=0
 [ "$status" -eq 2 ] && grep -q "bad.conf:3: unknown key 'speed'" "$scratch/bad.txt" \
   || fail "qmxv217d on a faulty configuration: status $status, $(cat "$scratch/bad.txt")"
 ! ldd "$usr/bin/qmxv217d" | grep -q 'libQt6Widgets' || fail "qmxv217d links Qt Widgets"
-# The example project passes the installed service's checks: its schedule
-# of a Monday has the lights' window.
+# The example project passes the installed service's checks: the record
+# windows of a Monday have the lights' window.
 example=$usr/share/doc/qmxv217/examples/example.iom
 [ -f "$example" ] || fail "no example project"
-schedule=$("$usr/bin/qmxv217d" --print-schedule --project "$example" --from 2027-01-11 --days 1) \
+schedule=$("$usr/bin/qmxv217d" --print-schedule --records --project "$example" --from 2027-01-11 --days 1) \
   || fail "qmxv217d --print-schedule on the example project: $schedule"
 grep -q '^02,12,2027-01-11T07:00:00' <<<"$schedule" \
   || fail "the example project's Monday has no lights: $schedule"
