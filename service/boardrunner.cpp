@@ -303,8 +303,10 @@ void BoardRunner::sendAllOff()
 void BoardRunner::takeAllOffEcho()
 {
     static const QByteArray echo = board::kAllOff + board::kEchoTail;
+    // A board that floods must not hold the stop here: a bounded piece per
+    // notification, as the poll cycle reads, so the stop's timers still run.
     char c = 0;
-    while (m_serial.ReadChar(c) > 0)
+    for (int count = 0; count < board::PollCycle::kReadLimit && m_serial.ReadChar(c) > 0; ++count)
         m_stopReply += c;
     // The replies to the poll cycle's last command may come first.
     if (!m_stopReply.contains(echo)) {

@@ -88,34 +88,44 @@ TEST_F(ServiceFaults, HeldUpRightAfterItWritesTheServiceTakesTheAnswerItGot)
 }
 
 // A board that sends without pause: the too-long reply is invalid data at
-// once, the service recovers as from garbage once the flood stops, and
-// SIGTERM ends it within 2 s while the board floods.
-TEST_F(ServiceFaults, AFloodingBoardIsInvalidDataAndSigtermStillEndsTheService)
+// once, and the service recovers as from garbage once the flood stops.
+// Bytes of the flood still in the terminal may spoil one more activation
+// after "flood off", so the test looks only at what comes after the board
+// has been answered again.
+TEST_F(ServiceFaults, AFloodingBoardIsInvalidDataAndTheServiceRecoversWhenItStops)
 {
     startService();
     ASSERT_TRUE(received("I0\\r")) << service.log();
     ASSERT_TRUE(sim.commandAndWait("flood on"));
-    const qsizetype failed = service.waitForLine(kInvalid);
-    ASSERT_GE(failed, 0) << service.log();
-    ASSERT_GE(service.waitForLine(QStringLiteral("activating again"), failed), 0) << service.log();
+    ASSERT_GE(service.waitForLine(kInvalid), 0) << service.log();
 
     ASSERT_TRUE(sim.commandAndWait("flood off", "info", "flood off"));
-    const qsizetype resumed =
-        service.waitForLine(QStringLiteral("System opened"), failed, seconds(15));
-    ASSERT_GE(resumed, 0) << service.log();
+    ASSERT_TRUE(received("R0001\\r", seconds(15))) << sim.log() << service.log();
+    const qsizetype running = service.lines().size();
     ASSERT_TRUE(received("I0\\r")) << sim.log();
     ASSERT_TRUE(received("R0001\\r")) << sim.log();
+    EXPECT_EQ(service.count(kInvalid, running), 0) << service.log();
+}
 
+// SIGTERM comes while the board floods: the wait for the all-off echo reads
+// a bounded piece per notification, so the stop still ends within 2 s. The
+// service is held while the flood starts and the signal comes, so the stop
+// begins with the flood already waiting on the port.
+TEST_F(ServiceFaults, SigtermEndsTheServiceWithinTwoSecondsWhileTheBoardFloods)
+{
+    startService();
+    ASSERT_TRUE(received("R0001\\r")) << service.log();
+    service.signal(SIGSTOP);
     ASSERT_TRUE(sim.commandAndWait("flood on"));
-    ASSERT_GE(service.waitForLine(kInvalid, resumed), 0) << service.log();
+    service.signal(SIGTERM);
     QElapsedTimer stopping;
     stopping.start();
-    service.signal(SIGTERM);
+    service.signal(SIGCONT);
     ASSERT_TRUE(service.waitForExit(seconds(2))) << service.log();
     std::printf("stopped %lld ms after SIGTERM, while flooding\n",
                 static_cast<long long>(stopping.elapsed()));
     EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(service.exitCode(), 0) << service.log();
+    EXPECT_GE(service.waitForLine(QStringLiteral("stopping: all relays off")), 0) << service.log();
 }
 
 // One stray byte waits on the port when the service opens it (noise on the
