@@ -15,7 +15,7 @@
 //    counted: a board that answers at once must never be one.
 // Run it under xvfb-run (or on a desktop); see docs/performance.md.
 #include "common/textlines.h"
-#include "controller/program.h"
+#include "desktop/program.h"
 #include "serial/Serial2.h"
 #include "tools/boardfigures.h"
 #include "tools/simulatedboard.h"
@@ -245,9 +245,9 @@ int main(int argc, char** argv)
     guard.start(500ms);
 
     if (parser.isSet(trace)) {
-        program.desktop.traceFm.show();
+        program.desktop.traceWindow.show();
         if (auto* span =
-                program.desktop.traceFm.findChild<QComboBox*>(QStringLiteral("MinutesBox")))
+                program.desktop.traceWindow.findChild<QComboBox*>(QStringLiteral("MinutesBox")))
             span->setCurrentIndex(1);
     }
     // The load: shells that never wait, one core each.

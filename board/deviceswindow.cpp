@@ -85,9 +85,9 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& tex
 
 } // namespace
 
-TDevicesFm::TDevicesFm(SerialDevices& devices, const QString& root, board::PortSelection& port,
-                       const board::PollCycle& poll, const SerialLink& serial, View& view,
-                       QWidget* parent)
+DevicesWindow::DevicesWindow(SerialDevices& devices, const QString& root,
+                             board::PortSelection& port, const board::PollCycle& poll,
+                             const SerialLink& serial, View& view, QWidget* parent)
     : QWidget(parent, Qt::Window), m_devices(devices), m_root(QDir::cleanPath(root)), m_port(port),
       m_poll(poll), m_serial(serial), m_view(view)
 {
@@ -145,16 +145,17 @@ TDevicesFm::TDevicesFm(SerialDevices& devices, const QString& root, board::PortS
     const auto linkText = [this](int com) { m_link->setText(tr("Link as COM %1").arg(com)); };
     linkText(m_comNumber->value());
     connect(m_comNumber, &QSpinBox::valueChanged, this, linkText);
-    connect(m_link, &QPushButton::clicked, this, &TDevicesFm::LinkButtonClick);
-    connect(m_addPath, &QPushButton::clicked, this, &TDevicesFm::AddPathButtonClick);
-    connect(m_identify, &QPushButton::clicked, this, &TDevicesFm::IdentifyButtonClick);
-    connect(m_deviceTable, &QTableWidget::itemSelectionChanged, this, &TDevicesFm::updateButtons);
-    connect(&m_probe, &board::BoardProbe::finished, this, &TDevicesFm::showProbeResult);
-    connect(&m_devices, &SerialDevices::changed, this, &TDevicesFm::refresh);
+    connect(m_link, &QPushButton::clicked, this, &DevicesWindow::LinkButtonClick);
+    connect(m_addPath, &QPushButton::clicked, this, &DevicesWindow::AddPathButtonClick);
+    connect(m_identify, &QPushButton::clicked, this, &DevicesWindow::IdentifyButtonClick);
+    connect(m_deviceTable, &QTableWidget::itemSelectionChanged, this,
+            &DevicesWindow::updateButtons);
+    connect(&m_probe, &board::BoardProbe::finished, this, &DevicesWindow::showProbeResult);
+    connect(&m_devices, &SerialDevices::changed, this, &DevicesWindow::refresh);
     updateButtons();
 }
 
-void TDevicesFm::refresh()
+void DevicesWindow::refresh()
 {
     const SerialDeviceInfo* before = selectedDevice();
     const QString selected = before ? before->node : QString();
@@ -199,7 +200,7 @@ void TDevicesFm::refresh()
 // wider than the table the widest give up room until State, which says
 // what to do about a device, is shown whole. A cut text is whole in its
 // tooltip.
-void TDevicesFm::fitColumns()
+void DevicesWindow::fitColumns()
 {
     QTableWidget& table = *m_deviceTable;
     for (int column = 0; column < ColumnCount; ++column) {
@@ -229,14 +230,14 @@ void TDevicesFm::fitColumns()
     table.setColumnWidth(StateColumn, std::max(stateWidth, table.viewport()->width() - used));
 }
 
-bool TDevicesFm::eventFilter(QObject* watched, QEvent* event)
+bool DevicesWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_deviceTable->viewport() && event->type() == QEvent::Resize)
         fitColumns();
     return QWidget::eventFilter(watched, event);
 }
 
-const SerialDeviceInfo* TDevicesFm::selectedDevice() const
+const SerialDeviceInfo* DevicesWindow::selectedDevice() const
 {
     const QList<QTableWidgetItem*> items = m_deviceTable->selectedItems();
     if (items.isEmpty())
@@ -249,7 +250,7 @@ const SerialDeviceInfo* TDevicesFm::selectedDevice() const
     return nullptr;
 }
 
-void TDevicesFm::select(const QString& node)
+void DevicesWindow::select(const QString& node)
 {
     m_deviceTable->clearSelection();
     for (int row = 0; row < m_deviceTable->rowCount() && !node.isEmpty(); ++row)
@@ -260,7 +261,7 @@ void TDevicesFm::select(const QString& node)
     updateButtons();
 }
 
-void TDevicesFm::updateButtons()
+void DevicesWindow::updateButtons()
 {
     const bool chosen = selectedDevice() != nullptr;
     m_link->setEnabled(chosen);
@@ -270,7 +271,7 @@ void TDevicesFm::updateButtons()
 // Like Port -> Set, this is not refused while the board is active: the port
 // is closed and opened again here on the user-interface thread, between two
 // ticks, and the poll cycle goes on on the port now open.
-void TDevicesFm::LinkButtonClick()
+void DevicesWindow::LinkButtonClick()
 {
     const auto onTop = backOnTop(*this);
     runHandler(m_view, [this] {
@@ -290,7 +291,7 @@ void TDevicesFm::LinkButtonClick()
     });
 }
 
-void TDevicesFm::AddPathButtonClick()
+void DevicesWindow::AddPathButtonClick()
 {
     const auto onTop = backOnTop(*this);
     runHandler(m_view, [this] {
@@ -314,18 +315,18 @@ void TDevicesFm::AddPathButtonClick()
     });
 }
 
-QString TDevicesFm::underRoot(const QString& path) const
+QString DevicesWindow::underRoot(const QString& path) const
 {
     return m_root == QStringLiteral("/") ? path : m_root + path;
 }
 
-bool TDevicesFm::isActiveBoardPort(const QString& node) const
+bool DevicesWindow::isActiveBoardPort(const QString& node) const
 {
     return m_poll.SystemActive() && m_serial.Active() &&
            board::SameDevice(PortDevicePath(m_serial.Port()), underRoot(node));
 }
 
-void TDevicesFm::IdentifyButtonClick()
+void DevicesWindow::IdentifyButtonClick()
 {
     const SerialDeviceInfo* device = selectedDevice();
     if (!device || m_probe.running())
@@ -344,13 +345,13 @@ void TDevicesFm::IdentifyButtonClick()
     updateButtons();
 }
 
-void TDevicesFm::showProbeResult()
+void DevicesWindow::showProbeResult()
 {
     m_identifyResult->setText(m_probe.resultText());
     updateButtons();
 }
 
-void TDevicesFm::showEvent(QShowEvent* event)
+void DevicesWindow::showEvent(QShowEvent* event)
 {
     if (!m_placed) {
         m_placed = true;
@@ -364,7 +365,7 @@ void TDevicesFm::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void TDevicesFm::hideEvent(QHideEvent* event)
+void DevicesWindow::hideEvent(QHideEvent* event)
 {
     placememory::SavePlace(*this, kPlaceName);
     QWidget::hideEvent(event);

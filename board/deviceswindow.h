@@ -24,7 +24,7 @@ class PortSelection;
 // discovery cannot know by its path, or ask it whether a V217 is there. Not
 // modal; it keeps its place in a file of its own and follows the devices
 // coming and going while it is open.
-class TDevicesFm : public QWidget
+class DevicesWindow : public QWidget
 {
     Q_OBJECT
 
@@ -33,9 +33,9 @@ public:
     // devices' names are their paths), the port it opens, the poll cycle and
     // the serial link it checks against, and the view that shows its boxes
     // and asks for paths; the owner keeps them alive.
-    TDevicesFm(SerialDevices& devices, const QString& root, board::PortSelection& port,
-               const board::PollCycle& poll, const SerialLink& serial, View& view,
-               QWidget* parent = nullptr);
+    DevicesWindow(SerialDevices& devices, const QString& root, board::PortSelection& port,
+                  const board::PollCycle& poll, const SerialLink& serial, View& view,
+                  QWidget* parent = nullptr);
 
     // Reads the survey again; the selected device stays selected.
     void refresh();

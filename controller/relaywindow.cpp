@@ -4,12 +4,12 @@
 #include "board/portwindow.h"
 #include "controller/application.h"
 #include "controller/lamppictures.h"
-#include "controller/linkawarefiledialog.h"
 #include "controller/mainwindowtable.h"
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"
 #include "rules/ruleswindow.h"
 #include "timers/chanwindow.h"
+#include "windowkit/linkawarefiledialog.h"
 #include "windowkit/pixelform.h"
 
 #include <QApplication>

@@ -261,7 +261,7 @@ void TraceStrip::paintEvent(QPaintEvent*)
     p.drawRect(area);
 }
 
-TTraceFm::TTraceFm(const SignalTrace& trace, const Clock& clock, QWidget* parent)
+TraceWindow::TraceWindow(const SignalTrace& trace, const Clock& clock, QWidget* parent)
     : QWidget(parent, Qt::Window), m_clock(clock)
 {
     setObjectName(QStringLiteral("TraceFm"));
@@ -294,16 +294,16 @@ TTraceFm::TTraceFm(const SignalTrace& trace, const Clock& clock, QWidget* parent
     connect(m_strip, &TraceStrip::cursorMoved, this,
             [this] { m_cursorLabel->setText(m_strip->cursorText()); });
     m_follow.setInterval(kFollowPeriod);
-    connect(&m_follow, &QTimer::timeout, this, &TTraceFm::follow);
+    connect(&m_follow, &QTimer::timeout, this, &TraceWindow::follow);
     follow();
 }
 
-void TTraceFm::setMinutes(int minutes)
+void TraceWindow::setMinutes(int minutes)
 {
     m_minutes->setCurrentIndex(minutes <= 1 ? 0 : (minutes <= 10 ? 1 : 2));
 }
 
-void TTraceFm::setPaused(bool paused)
+void TraceWindow::setPaused(bool paused)
 {
     m_paused = paused;
     m_pause->setText(paused ? tr("Resume") : tr("Pause"));
@@ -313,7 +313,7 @@ void TTraceFm::setPaused(bool paused)
 // The strip moves on by whole pixels: redrawing it more often than the time
 // of one pixel would draw the same picture again (on the hour's view a pixel
 // is several seconds).
-void TTraceFm::follow()
+void TraceWindow::follow()
 {
     if (!m_paused)
         m_strip->setWindow(m_clock.now().toMSecsSinceEpoch(), m_strip->lengthMs());
@@ -321,7 +321,7 @@ void TTraceFm::follow()
     m_follow.setInterval(std::max(kFollowPeriod, std::chrono::milliseconds(m_strip->msPerPixel())));
 }
 
-void TTraceFm::showEvent(QShowEvent* event)
+void TraceWindow::showEvent(QShowEvent* event)
 {
     if (!m_placed) {
         m_placed = true;
@@ -332,7 +332,7 @@ void TTraceFm::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void TTraceFm::hideEvent(QHideEvent* event)
+void TraceWindow::hideEvent(QHideEvent* event)
 {
     m_follow.stop();
     placememory::SavePlace(*this, kPlaceName);

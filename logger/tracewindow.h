@@ -80,12 +80,12 @@ private:
 
 // The trace window: the span, pause and resume, the strip and the cursor
 // line. While it runs the strip ends at the clock's now.
-class TTraceFm : public QWidget
+class TraceWindow : public QWidget
 {
     Q_OBJECT
 
 public:
-    TTraceFm(const SignalTrace& trace, const Clock& clock, QWidget* parent = nullptr);
+    TraceWindow(const SignalTrace& trace, const Clock& clock, QWidget* parent = nullptr);
 
     // 1, 10 or 60 minutes.
     void setMinutes(int minutes);

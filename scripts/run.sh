@@ -44,5 +44,5 @@ echo "Type simulator commands here (for example 'inputs 9', 'silent on'; 'build/
 
 cd "$demo/work"
 status=0
-"$root/build/qmxv217" || status=$?
+"$root/build/desktop/qmxv217" || status=$?
 exit "$status"

@@ -457,7 +457,7 @@ void TimelineChart::paintPicture()
     }
 }
 
-TTimelineFm::TTimelineFm(TimelineFeed feed, const Clock& clock, QWidget* parent)
+TimelineWindow::TimelineWindow(TimelineFeed feed, const Clock& clock, QWidget* parent)
     : QWidget(parent, Qt::Window), m_feed(std::move(feed)), m_clock(clock)
 {
     setObjectName(QStringLiteral("TimelineFm"));
@@ -510,7 +510,7 @@ TTimelineFm::TTimelineFm(TimelineFeed feed, const Clock& clock, QWidget* parent)
     connect(m_range, &QComboBox::currentIndexChanged, this, changed);
     connect(m_from, &QDateEdit::dateChanged, this, changed);
     connect(m_to, &QDateEdit::dateChanged, this, changed);
-    connect(exportButton, &QPushButton::clicked, this, &TTimelineFm::exportClick);
+    connect(exportButton, &QPushButton::clicked, this, &TimelineWindow::exportClick);
     connect(m_chart, &TimelineChart::recordActivated, this, [this](int record) {
         if (m_feed.openRecord)
             m_feed.openRecord(record);
@@ -520,16 +520,16 @@ TTimelineFm::TTimelineFm(TimelineFeed feed, const Clock& clock, QWidget* parent)
     // input, but not its painting) and the now line moves: the window looks
     // at the feed twice a second and redraws only what changed.
     m_refresh.setInterval(kRefreshPeriod);
-    connect(&m_refresh, &QTimer::timeout, this, &TTimelineFm::refresh);
+    connect(&m_refresh, &QTimer::timeout, this, &TimelineWindow::refresh);
 }
 
-void TTimelineFm::setSource(Source source)
+void TimelineWindow::setSource(Source source)
 {
     m_source->setCurrentIndex(static_cast<int>(source));
     refresh();
 }
 
-void TTimelineFm::setRange(Range range, QDate from, QDate to)
+void TimelineWindow::setRange(Range range, QDate from, QDate to)
 {
     if (from.isValid())
         m_from->setDate(from);
@@ -539,7 +539,7 @@ void TTimelineFm::setRange(Range range, QDate from, QDate to)
     refresh();
 }
 
-schedule::Span TTimelineFm::span() const
+schedule::Span TimelineWindow::span() const
 {
     const QDate today = m_clock.now().date();
     switch (static_cast<Range>(m_range->currentIndex())) {
@@ -555,7 +555,7 @@ schedule::Span TTimelineFm::span() const
     return schedule::DaySpan(today, 7);
 }
 
-void TTimelineFm::refresh()
+void TimelineWindow::refresh()
 {
     const bool running = m_feed.systemRunning && m_feed.systemRunning();
     const bool edited = m_source->currentIndex() == static_cast<int>(Source::Edited);
@@ -586,7 +586,7 @@ void TTimelineFm::refresh()
     m_chart->setNow(running ? m_clock.now().toMSecsSinceEpoch() : -1);
 }
 
-bool TTimelineFm::exportTo(const QString& path, QString& error, bool records)
+bool TimelineWindow::exportTo(const QString& path, QString& error, bool records)
 {
     QByteArray bytes;
     if (path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
@@ -611,7 +611,7 @@ bool TTimelineFm::exportTo(const QString& path, QString& error, bool records)
     return true;
 }
 
-QString TTimelineFm::exportPath(const QString& typed, const QString& filter)
+QString TimelineWindow::exportPath(const QString& typed, const QString& filter)
 {
     if (typed.isEmpty() || !QFileInfo(typed).suffix().isEmpty())
         return typed;
@@ -620,7 +620,7 @@ QString TTimelineFm::exportPath(const QString& typed, const QString& filter)
     return suffix.hasMatch() ? typed + suffix.captured(1) : typed;
 }
 
-void TTimelineFm::exportClick()
+void TimelineWindow::exportClick()
 {
     const QString relaysFilter = tr("Relays as CSV (*.csv)");
     const QString recordsFilter = tr("Record windows as CSV (*.csv)");
@@ -646,7 +646,7 @@ void TTimelineFm::exportClick()
         QMessageBox::warning(this, windowTitle(), error);
 }
 
-void TTimelineFm::showEvent(QShowEvent* event)
+void TimelineWindow::showEvent(QShowEvent* event)
 {
     if (!m_placed) {
         m_placed = true;
@@ -657,7 +657,7 @@ void TTimelineFm::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void TTimelineFm::hideEvent(QHideEvent* event)
+void TimelineWindow::hideEvent(QHideEvent* event)
 {
     m_refresh.stop();
     placememory::SavePlace(*this, kPlaceName);

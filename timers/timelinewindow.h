@@ -114,7 +114,7 @@ private:
 };
 
 // The timeline window: which records, which span, the chart and the export.
-class TTimelineFm : public QWidget
+class TimelineWindow : public QWidget
 {
     Q_OBJECT
 
@@ -131,7 +131,7 @@ public:
         Dates
     };
 
-    TTimelineFm(TimelineFeed feed, const Clock& clock, QWidget* parent = nullptr);
+    TimelineWindow(TimelineFeed feed, const Clock& clock, QWidget* parent = nullptr);
 
     void setSource(Source source);
     void setRange(Range range, QDate from = {}, QDate to = {});

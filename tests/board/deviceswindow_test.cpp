@@ -74,10 +74,10 @@ private:
 // The desktop's parts around the window: the controller over the real
 // serial component, a recording view, and a survey of a scratch root (dev/,
 // sys/) with the port folder of this test process.
-class DevicesWindow : public ::testing::Test
+class DevicesWindowTest : public ::testing::Test
 {
 protected:
-    DevicesWindow()
+    DevicesWindowTest()
     {
         serial.setDataBits(d8bit);
         serial.setCheckParity(false);
@@ -176,10 +176,10 @@ protected:
     const Regional regional = Regional::fixed();
     Controller core{view, serial, clock, regional};
     SerialDevices devices{root.path(), PortFolder()};
-    TDevicesFm window{devices, root.path(), core.port(), core.poll(), serial, view};
+    DevicesWindow window{devices, root.path(), core.port(), core.poll(), serial, view};
 };
 
-TEST_F(DevicesWindow, ATerminalAddedByPathAndLinkedAsCom4IsTheOpenPort)
+TEST_F(DevicesWindowTest, ATerminalAddedByPathAndLinkedAsCom4IsTheOpenPort)
 {
     const QString terminal = startBoard();
     ASSERT_FALSE(terminal.isEmpty()) << sim.log();
@@ -234,7 +234,7 @@ TEST_F(DevicesWindow, ATerminalAddedByPathAndLinkedAsCom4IsTheOpenPort)
     core.poll().requestClose();
 }
 
-TEST_F(DevicesWindow, TheTableListsWhatEachDeviceTells)
+TEST_F(DevicesWindowTest, TheTableListsWhatEachDeviceTells)
 {
     const QString usb = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2");
     const QString byId =
@@ -296,7 +296,7 @@ TEST_F(DevicesWindow, TheTableListsWhatEachDeviceTells)
     EXPECT_TRUE(waitUntil([&] { return links->rowCount() == 2; })) << links->rowCount();
 }
 
-TEST_F(DevicesWindow, APathThatDoesNotExistAddsNothing)
+TEST_F(DevicesWindowTest, APathThatDoesNotExistAddsNothing)
 {
     window.show();
     const qsizetype before = window.survey().devices.size();
@@ -314,7 +314,7 @@ TEST_F(DevicesWindow, APathThatDoesNotExistAddsNothing)
     EXPECT_TRUE(view.boxes.isEmpty());
 }
 
-TEST_F(DevicesWindow, IdentifyTellsABoardFromASilentTerminal)
+TEST_F(DevicesWindowTest, IdentifyTellsABoardFromASilentTerminal)
 {
     const QString terminal = startBoard();
     ASSERT_FALSE(terminal.isEmpty()) << sim.log();
@@ -344,7 +344,7 @@ TEST_F(DevicesWindow, IdentifyTellsABoardFromASilentTerminal)
 
 // A COM number whose link leads nowhere: the box keeps the system's text,
 // the message panel tells why, and Port -> Set leaves it there.
-TEST_F(DevicesWindow, AFailedOpenTellsItsReasonInTheMessagePanel)
+TEST_F(DevicesWindowTest, AFailedOpenTellsItsReasonInTheMessagePanel)
 {
     ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("dev/ttyUSB9")),
                             PortFolder() + QStringLiteral("/com3")));
@@ -375,7 +375,7 @@ TEST_F(DevicesWindow, AFailedOpenTellsItsReasonInTheMessagePanel)
 // A terminal held open by another program (a shell's redirection, which
 // takes no lock) is in use: the window says by whom, and opening its COM
 // number fails as for a locked port, until the program lets it go.
-TEST_F(DevicesWindow, ADeviceAnotherProgramHoldsOpenIsRefusedAsInUse)
+TEST_F(DevicesWindowTest, ADeviceAnotherProgramHoldsOpenIsRefusedAsInUse)
 {
     SilentTerminal terminal;
     ASSERT_FALSE(terminal.path().isEmpty());
@@ -409,7 +409,7 @@ TEST_F(DevicesWindow, ADeviceAnotherProgramHoldsOpenIsRefusedAsInUse)
 }
 
 // A device added by path that goes away stays in the table as Gone.
-TEST_F(DevicesWindow, ATerminalAddedByPathThatGoesIsListedAsGone)
+TEST_F(DevicesWindowTest, ATerminalAddedByPathThatGoesIsListedAsGone)
 {
     auto terminal = std::make_unique<SilentTerminal>();
     const QString path = terminal->path();
@@ -427,7 +427,7 @@ TEST_F(DevicesWindow, ATerminalAddedByPathThatGoesIsListedAsGone)
 // The State column is shown whole, at the window's first size and in a
 // narrow one (a screen scaled 2x): the columns nothing is known for are
 // hidden, and the long ones give up room.
-TEST_F(DevicesWindow, TheStateColumnIsShownWholeAndEmptyColumnsGiveTheirRoom)
+TEST_F(DevicesWindowTest, TheStateColumnIsShownWholeAndEmptyColumnsGiveTheirRoom)
 {
     const QString usb = QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2");
     const QString byId =

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "common/regional.h"
-#include "controller/desktop.h"
+#include "desktop/desktop.h"
 #include "support/fakelink.h"
 #include "support/manualclock.h"
 

@@ -99,15 +99,15 @@ TEST_F(AllWindows, TheViewMenuOpensTheTimelineAndTheTrace)
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text(), QStringLiteral("&Timeline\u2026"));
     item->trigger();
-    EXPECT_TRUE(desktop.timelineFm.isVisible());
-    EXPECT_FALSE(desktop.timelineFm.isModal());
-    EXPECT_TRUE(desktop.timelineFm.isWindow());
-    desktop.timelineFm.hide();
+    EXPECT_TRUE(desktop.timelineWindow.isVisible());
+    EXPECT_FALSE(desktop.timelineWindow.isModal());
+    EXPECT_TRUE(desktop.timelineWindow.isWindow());
+    desktop.timelineWindow.hide();
     auto* trace = window.findChild<QAction*>(QStringLiteral("Trace1"));
     ASSERT_NE(trace, nullptr);
     trace->trigger();
-    EXPECT_TRUE(desktop.traceFm.isVisible());
-    desktop.traceFm.hide();
+    EXPECT_TRUE(desktop.traceWindow.isVisible());
+    desktop.traceWindow.hide();
 }
 
 // Port -> Devices and Port -> MQTT come after Set, which stays as it was;
@@ -121,10 +121,10 @@ TEST_F(AllWindows, ThePortMenuHasDevicesAfterSet)
         items.append(action->objectName());
     EXPECT_EQ(items, QStringList({"Set1", "Devices1", "Mqtt1"}));
     EXPECT_EQ(port->actions().at(1)->text(), QStringLiteral("&Devices\u2026"));
-    EXPECT_EQ(desktop.devicesFm.objectName(), QStringLiteral("DevicesFm"));
-    EXPECT_TRUE(desktop.devicesFm.isWindow());
-    EXPECT_FALSE(desktop.devicesFm.isModal());
-    EXPECT_FALSE(desktop.devicesFm.isVisible());
+    EXPECT_EQ(desktop.devicesWindow.objectName(), QStringLiteral("DevicesFm"));
+    EXPECT_TRUE(desktop.devicesWindow.isWindow());
+    EXPECT_FALSE(desktop.devicesWindow.isModal());
+    EXPECT_FALSE(desktop.devicesWindow.isVisible());
 }
 
 } // namespace

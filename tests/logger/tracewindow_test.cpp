@@ -17,7 +17,7 @@ TEST(TraceWindow, CursorLevelsAndPause)
     trace.addRelays(t0, 0x8001);
     trace.addInputs(t0 + 100, 0x21);
     clock.advanceMs(30'000);
-    TTraceFm window(trace, clock);
+    TraceWindow window(trace, clock);
     window.setMinutes(1);
     TraceStrip& strip = window.strip();
     EXPECT_EQ(strip.endMs(), t0 + 30'000);
@@ -55,7 +55,7 @@ TEST(TraceWindow, LabelsRowsAndGapsAfterAFault)
     for (qint64 ms = 31'500; ms <= 60'000; ms += 200)
         trace.addInputs(t0 + ms, 0x00);
     clock.advanceMs(60'000);
-    TTraceFm window(trace, clock);
+    TraceWindow window(trace, clock);
     window.setMinutes(1);
     window.resize(760, 420);
     window.show();

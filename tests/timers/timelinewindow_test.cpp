@@ -33,7 +33,7 @@ protected:
         feed.systemRunning = [this] { return running; };
         feed.ruleRelays = [this] { return ruleRelays; };
         feed.openRecord = [this](int record) { opened.append(record); };
-        window = std::make_unique<TTimelineFm>(std::move(feed), clock);
+        window = std::make_unique<TimelineWindow>(std::move(feed), clock);
         window->resize(800, 400);
     }
 
@@ -55,14 +55,14 @@ protected:
     bool running = false;
     int ruleRelays = 0;
     QList<int> opened;
-    std::unique_ptr<TTimelineFm> window;
+    std::unique_ptr<TimelineWindow> window;
 };
 
 } // namespace
 
 TEST_F(Timeline, BarsFollowTheIntervalsAndTellTheirRecord)
 {
-    window->setRange(TTimelineFm::Range::Week);
+    window->setRange(TimelineWindow::Range::Week);
     TimelineChart& chart = window->chart();
     // Relay 5 on Thursday; relay 12 on Friday and Monday; the third record.
     ASSERT_EQ(chart.intervals().size(), 4);
@@ -91,7 +91,7 @@ TEST_F(Timeline, BarsFollowTheIntervalsAndTellTheirRecord)
 
 TEST_F(Timeline, DoubleClickOpensTheRecordAndTheBarFollowsTheEdit)
 {
-    window->setRange(TTimelineFm::Range::Today);
+    window->setRange(TimelineWindow::Range::Today);
     TimelineChart& chart = window->chart();
     const QRectF before = chart.barRect(barOf(2));
     QTest::mouseDClick(&chart, Qt::LeftButton, {}, before.center().toPoint());
@@ -110,7 +110,7 @@ TEST_F(Timeline, DoubleClickOpensTheRecordAndTheBarFollowsTheEdit)
 
 TEST_F(Timeline, RunningSystemSourceRulesAndMessages)
 {
-    window->setSource(TTimelineFm::Source::Running);
+    window->setSource(TimelineWindow::Source::Running);
     ASSERT_EQ(window->chart().intervals().size(), 1);
     ruleRelays = 1 << 4;
     running = true;
@@ -119,7 +119,7 @@ TEST_F(Timeline, RunningSystemSourceRulesAndMessages)
     EXPECT_EQ(window->chart().rowLabel(6), "06");
 
     edited[9] = "20";
-    window->setSource(TTimelineFm::Source::Edited);
+    window->setSource(TimelineWindow::Source::Edited);
     EXPECT_TRUE(window->chart().intervals().isEmpty());
     EXPECT_EQ(window->currentSchedule().faultyRecord, 1);
 }
@@ -137,8 +137,8 @@ TEST_F(Timeline, RunningScheduleFollowsWindowsNotTheTogglePhase)
         clock.advanceMs(schedule::kPassMs);
     };
     pass();
-    window->setRange(TTimelineFm::Range::Today);
-    window->setSource(TTimelineFm::Source::Running);
+    window->setRange(TimelineWindow::Range::Today);
+    window->setSource(TimelineWindow::Source::Running);
     const QList<schedule::RelayOn> shown = window->currentSchedule().relays;
     ASSERT_FALSE(shown.isEmpty());
     ASSERT_EQ(window->chart().intervals().size(), 1);
@@ -167,7 +167,7 @@ TEST_F(Timeline, RunningScheduleFollowsWindowsNotTheTogglePhase)
 
 TEST_F(Timeline, NowLineMovesOverTheChartAsDrawn)
 {
-    window->setRange(TTimelineFm::Range::Week);
+    window->setRange(TimelineWindow::Range::Week);
     TimelineChart& chart = window->chart();
     chart.setNow(-1);
     const QImage plain = chart.grab().toImage();
@@ -182,7 +182,7 @@ TEST_F(Timeline, NowLineMovesOverTheChartAsDrawn)
     EXPECT_EQ(chart.picturesDrawn(), drawn);
 
     // A new schedule, the rules' relays and a new size draw it afresh.
-    window->setRange(TTimelineFm::Range::Today);
+    window->setRange(TimelineWindow::Range::Today);
     EXPECT_NE(chart.grab().toImage(), plain);
     chart.setRuleRelays(1);
     const QImage marked = chart.grab().toImage();
@@ -195,7 +195,7 @@ TEST_F(Timeline, ExportWritesCsvAndPngAndSaysWhyNot)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    window->setRange(TTimelineFm::Range::Dates, QDate(2014, 7, 3), QDate(2014, 7, 4));
+    window->setRange(TimelineWindow::Range::Dates, QDate(2014, 7, 3), QDate(2014, 7, 4));
     QString error;
     const QString csvPath = folder.filePath("week.csv");
     ASSERT_TRUE(window->exportTo(csvPath, error)) << error.toStdString();
@@ -236,7 +236,7 @@ TEST_F(Timeline, KeepsItsPlaceInAFileOfItsOwn)
     window->hide();
     EXPECT_TRUE(QFile::exists(config.filePath("qmx-v217/timeline.place")));
 
-    TTimelineFm again(TimelineFeed{}, clock);
+    TimelineWindow again(TimelineFeed{}, clock);
     again.show();
     EXPECT_EQ(again.size(), QSize(640, 360));
     again.hide();
@@ -262,13 +262,13 @@ TEST_F(Timeline, FirstShownOverItsParentAndInsideTheScreen)
     owner.setGeometry(middle);
     owner.show();
 
-    TTimelineFm small(TimelineFeed{}, clock, &owner);
+    TimelineWindow small(TimelineFeed{}, clock, &owner);
     small.resize(small.minimumSizeHint());
     small.show();
     EXPECT_LE((small.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(),
               2);
 
-    TTimelineFm large(TimelineFeed{}, clock, &owner);
+    TimelineWindow large(TimelineFeed{}, clock, &owner);
     large.resize(area.size() * 2);
     large.show();
     EXPECT_TRUE(area.contains(large.frameGeometry()))
@@ -287,7 +287,7 @@ TEST_F(Timeline, MainBarIsWhatTheRelayDoesAndWindowsStayUnderIt)
 {
     edited = dateRecord("03", at(2014, 7, 3, 4, 50, 0), at(2014, 7, 3, 4, 51, 48)) +
              dateRecord("03", at(2014, 7, 3, 4, 50, 30), at(2014, 7, 3, 4, 51, 8));
-    window->setRange(TTimelineFm::Range::Today);
+    window->setRange(TimelineWindow::Range::Today);
     TimelineChart& chart = window->chart();
     ASSERT_EQ(chart.relays().size(), 1);
     const schedule::RelayOn& on = chart.relays().first();
@@ -317,7 +317,7 @@ TEST_F(Timeline, DayAndHourLabelsStandClearAndTheWeekHasHours)
         SCOPED_TRACE(width);
         window->resize(width, 400);
         QApplication::sendPostedEvents();
-        window->setRange(TTimelineFm::Range::Dates, QDate(2026, 3, 29), QDate(2026, 3, 29));
+        window->setRange(TimelineWindow::Range::Dates, QDate(2026, 3, 29), QDate(2026, 3, 29));
         const TimeGrid grid = window->chart().timeGrid();
         QStringList texts;
         for (const HeaderLabel& label : grid.labels)
@@ -338,7 +338,7 @@ TEST_F(Timeline, DayAndHourLabelsStandClearAndTheWeekHasHours)
 
     window->resize(800, 400);
     QApplication::sendPostedEvents();
-    window->setRange(TTimelineFm::Range::Week);
+    window->setRange(TimelineWindow::Range::Week);
     const TimeGrid week = window->chart().timeGrid();
     const auto midnights = std::count_if(week.lines.begin(), week.lines.end(),
                                          [](const auto& line) { return line.second; });
@@ -352,7 +352,7 @@ TEST_F(Timeline, ExportAddsTheSuffixOfTheChosenFilter)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    window->setRange(TTimelineFm::Range::Week);
+    window->setRange(TimelineWindow::Range::Week);
     window->show();
     const auto answer = [&](const QString& name, const QString& filter) {
         QTimer::singleShot(0, window.get(), [&, name, filter] {
@@ -378,6 +378,6 @@ TEST_F(Timeline, ExportAddsTheSuffixOfTheChosenFilter)
     answer("notes.txt", "Relays as CSV (*.csv)");
     EXPECT_TRUE(QFile::exists(folder.filePath("notes.txt")));
 
-    EXPECT_EQ(TTimelineFm::exportPath("/tmp/a", "Picture (*.png)"), "/tmp/a.png");
-    EXPECT_EQ(TTimelineFm::exportPath("/tmp/a.b/c", "Relays as CSV (*.csv)"), "/tmp/a.b/c.csv");
+    EXPECT_EQ(TimelineWindow::exportPath("/tmp/a", "Picture (*.png)"), "/tmp/a.png");
+    EXPECT_EQ(TimelineWindow::exportPath("/tmp/a.b/c", "Relays as CSV (*.csv)"), "/tmp/a.b/c.csv");
 }

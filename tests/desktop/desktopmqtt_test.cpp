@@ -4,9 +4,9 @@
 // What BoardTopics publishes and obeys is the service tests' to check.
 #include "board/protocol.h"
 #include "common/folders.h"
-#include "controller/desktop.h"
-#include "network/desktopmqtt.h"
-#include "network/mqttwindow.h"
+#include "desktop/desktop.h"
+#include "desktop/desktopmqtt.h"
+#include "desktop/mqttwindow.h"
 #include "support/fakelink.h"
 #include "support/manualclock.h"
 #include "support/rig.h"
@@ -103,7 +103,7 @@ protected:
     }
     template <typename T = QWidget> T* field(const QString& name)
     {
-        T* widget = desktop->mqttFm.findChild<T*>(name);
+        T* widget = desktop->mqttWindow.findChild<T*>(name);
         EXPECT_NE(widget, nullptr) << qPrintable(name);
         return widget;
     }
@@ -161,7 +161,7 @@ TEST_F(DesktopMqttTest, IsOffWithoutASettingsFileAndItsItemIsTheLastOfThePortMen
     EXPECT_EQ(items.first(), QStringLiteral("Set1"));
     EXPECT_EQ(items.last(), QStringLiteral("Mqtt1"));
     port->actions().last()->trigger();
-    EXPECT_TRUE(desktop->mqttFm.isVisible());
+    EXPECT_TRUE(desktop->mqttWindow.isVisible());
     EXPECT_FALSE(field<QCheckBox>(QStringLiteral("MqttEnabled"))->isChecked());
     EXPECT_EQ(field<QLineEdit>(QStringLiteral("PortEdit"))->text(), QStringLiteral("1883"));
     EXPECT_EQ(field<QLineEdit>(QStringLiteral("DiscoveryPrefixEdit"))->text(),
@@ -184,7 +184,7 @@ TEST_F(DesktopMqttTest, TheWindowSavesAPrivateFileAndReconnectsWithoutShowingThe
     ASSERT_TRUE(QFile::setPermissions(network::MqttSettingsFile(),
                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
     build();
-    desktop->mqttFm.show();
+    desktop->mqttWindow.show();
 
     const auto fill = [&](const QString& password) {
         field<QCheckBox>(QStringLiteral("MqttEnabled"))->setChecked(true);
@@ -197,8 +197,8 @@ TEST_F(DesktopMqttTest, TheWindowSavesAPrivateFileAndReconnectsWithoutShowingThe
     };
     const auto shown = [&] {
         QStringList texts;
-        for (const QWidget* window :
-             {static_cast<QWidget*>(&desktop->mainWindow), static_cast<QWidget*>(&desktop->mqttFm)})
+        for (const QWidget* window : {static_cast<QWidget*>(&desktop->mainWindow),
+                                      static_cast<QWidget*>(&desktop->mqttWindow)})
             for (const QLabel* label : window->findChildren<QLabel*>())
                 texts.append(label->text());
         const auto* log = field<QListWidget>(QStringLiteral("MqttLog"));
@@ -208,7 +208,7 @@ TEST_F(DesktopMqttTest, TheWindowSavesAPrivateFileAndReconnectsWithoutShowingThe
     };
 
     fill(QStringLiteral("wrong-pw-905"));
-    EXPECT_FALSE(desktop->mqttFm.isVisible());
+    EXPECT_FALSE(desktop->mqttWindow.isVisible());
     struct stat st = {};
     ASSERT_EQ(::stat(QFile::encodeName(network::MqttSettingsFile()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -228,12 +228,12 @@ TEST_F(DesktopMqttTest, TheWindowSavesAPrivateFileAndReconnectsWithoutShowingThe
     EXPECT_TRUE(refused.contains(QStringLiteral("not authori"))) << refused.toStdString();
 
     // New settings connect again, with the new password.
-    desktop->mqttFm.show();
+    desktop->mqttWindow.show();
     EXPECT_EQ(field<QLineEdit>(QStringLiteral("NameEdit"))->text(), QStringLiteral("bench"));
     fill(QStringLiteral("right-pw-417"));
     ASSERT_TRUE(waitUntil([&] { return mqtt().state() == DesktopMqtt::State::Connected; }))
         << mqtt().logLines().join(QLatin1Char('\n')).toStdString();
-    desktop->mqttFm.show();
+    desktop->mqttWindow.show();
     EXPECT_TRUE(field<QLabel>(QStringLiteral("MqttState"))
                     ->text()
                     .startsWith(QStringLiteral("Connected to 127.0.0.1:")));
@@ -306,7 +306,7 @@ TEST_F(DesktopMqttTest, TheBoardOfTheDesktopIsPublishedAndObeyedAndTheTraceStill
     EXPECT_FALSE(watcher.says(prefix + "relay/07/state", "ON"));
 
     // Turning it off in the window says offline and leaves.
-    desktop->mqttFm.show();
+    desktop->mqttWindow.show();
     field<QCheckBox>(QStringLiteral("MqttEnabled"))->setChecked(false);
     field<QPushButton>(QStringLiteral("OKButt"))->click();
     EXPECT_EQ(mqtt().state(), DesktopMqtt::State::Off);

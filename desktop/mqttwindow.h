@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "network/desktopmqtt.h"
+#include "desktop/desktopmqtt.h"
 
 #include <QDialog>
 
@@ -17,14 +17,14 @@ class View;
 // saves the settings and connects with them (or disconnects when MQTT is
 // turned off); Cancel leaves everything as it was. The password field never
 // shows its text.
-class TMqttFm : public QDialog
+class MqttWindow : public QDialog
 {
     Q_OBJECT
 
 public:
     // view: the boxes of the main window.
-    TMqttFm(network::DesktopMqtt& mqtt, View& view, QWidget* parent = nullptr);
-    ~TMqttFm() override;
+    MqttWindow(network::DesktopMqtt& mqtt, View& view, QWidget* parent = nullptr);
+    ~MqttWindow() override;
 
     // The fields as the user has filled them in.
     [[nodiscard]] network::DesktopMqttSettings fields() const;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "controller/linkawarefiledialog.h"
+#include "windowkit/linkawarefiledialog.h"
 
 #include "common/savefile.h"
 

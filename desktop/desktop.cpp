@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "controller/desktop.h"
+#include "desktop/desktop.h"
 
 #include "common/clock.h"
 #include "common/folders.h"
@@ -19,19 +19,20 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
       portFm(mainWindow, &mainWindow), rulesFm(core.rulesForm(), mainWindow, &mainWindow),
       chanFm(core.chanForm(), mainWindow, &mainWindow),
       loggerFm(core.loggerForm(), mainWindow, clock, &mainWindow), helpFm(&mainWindow),
-      timelineFm(timelineFeed(), clock, &mainWindow), traceFm(trace, clock, &mainWindow),
+      timelineWindow(timelineFeed(), clock, &mainWindow), traceWindow(trace, clock, &mainWindow),
       devices(kSystemRoot, PortFolder()),
-      devicesFm(devices, kSystemRoot, core.port(), core.poll(), serial, mainWindow, &mainWindow),
+      devicesWindow(devices, kSystemRoot, core.port(), core.poll(), serial, mainWindow,
+                    &mainWindow),
       mqtt(core.poll(), mainWindow, clock, network::MqttSettingsFile(),
            [this] { return !core.FirstTick; }),
-      mqttFm(mqtt, mainWindow, &mainWindow)
+      mqttWindow(mqtt, mainWindow, &mainWindow)
 {
     mainWindow.addPortWindow(QStringLiteral("&Devices\u2026"), QStringLiteral("Devices1"),
-                             devicesFm);
+                             devicesWindow);
     mainWindow.addViewWindow(QStringLiteral("&Timeline\u2026"), QStringLiteral("Timeline1"),
-                             timelineFm);
-    mainWindow.addViewWindow(QStringLiteral("T&race\u2026"), QStringLiteral("Trace1"), traceFm);
-    mainWindow.addPortWindow(QStringLiteral("&MQTT\u2026"), QStringLiteral("Mqtt1"), mqttFm);
+                             timelineWindow);
+    mainWindow.addViewWindow(QStringLiteral("T&race\u2026"), QStringLiteral("Trace1"), traceWindow);
+    mainWindow.addPortWindow(QStringLiteral("&MQTT\u2026"), QStringLiteral("Mqtt1"), mqttWindow);
     // The trace records what the cycle saw whether its window is open or
     // not, so that it shows the last hour when it opens. The cycle has one
     // observer: MQTT is told the same after the trace.

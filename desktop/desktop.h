@@ -5,12 +5,12 @@
 #include "board/portwindow.h"
 #include "controller/relay.h"
 #include "controller/relaywindow.h"
+#include "desktop/desktopmqtt.h"
+#include "desktop/mqttwindow.h"
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"
 #include "logger/signaltrace.h"
 #include "logger/tracewindow.h"
-#include "network/desktopmqtt.h"
-#include "network/mqttwindow.h"
 #include "rules/ruleswindow.h"
 #include "serial/serialdevices.h"
 #include "timers/chanwindow.h"
@@ -49,17 +49,17 @@ public:
     TLoggerFm loggerFm;
     THelpFm helpFm;
     // The windows of the View menu, which only look at the parts.
-    TTimelineFm timelineFm;
+    TimelineWindow timelineWindow;
     // Every read and echo of the poll cycle, for the trace window.
     SignalTrace trace;
-    TTraceFm traceFm;
+    TraceWindow traceWindow;
     // The machine's serial devices and the links of the port folder, for
     // the Port menu's Devices window.
     SerialDevices devices;
-    TDevicesFm devicesFm;
+    DevicesWindow devicesWindow;
     // MQTT, off until the user turns it on in the Port menu's window.
     network::DesktopMqtt mqtt;
-    TMqttFm mqttFm;
+    MqttWindow mqttWindow;
 
 private:
     [[nodiscard]] TimelineFeed timelineFeed();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "network/desktopmqtt.h"
+#include "desktop/desktopmqtt.h"
 
 #include "common/clock.h"
 #include "common/folders.h"

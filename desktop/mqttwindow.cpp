@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "network/mqttwindow.h"
+#include "desktop/mqttwindow.h"
 
 #include "common/view.h"
 
@@ -27,7 +27,7 @@ QLineEdit* edit(QWidget* parent, const QString& name)
 
 } // namespace
 
-TMqttFm::TMqttFm(network::DesktopMqtt& mqtt, View& view, QWidget* parent)
+MqttWindow::MqttWindow(network::DesktopMqtt& mqtt, View& view, QWidget* parent)
     : QDialog(parent), m_mqtt(mqtt), m_view(view)
 {
     setObjectName(QStringLiteral("MqttFm"));
@@ -101,9 +101,9 @@ TMqttFm::TMqttFm(network::DesktopMqtt& mqtt, View& view, QWidget* parent)
     layout->addWidget(buttons);
     resize(460, 560);
 
-    connect(ok, &QPushButton::clicked, this, &TMqttFm::okClick);
-    connect(cancel, &QPushButton::clicked, this, &TMqttFm::reject);
-    connect(caButt, &QPushButton::clicked, this, &TMqttFm::chooseCaFile);
+    connect(ok, &QPushButton::clicked, this, &MqttWindow::okClick);
+    connect(cancel, &QPushButton::clicked, this, &MqttWindow::reject);
+    connect(caButt, &QPushButton::clicked, this, &MqttWindow::chooseCaFile);
     connect(m_name, &QLineEdit::textChanged, this, [this](const QString& name) {
         m_prefix->setPlaceholderText(QStringLiteral("qmxv217/") +
                                      (name.isEmpty() ? network::DefaultBoardName() : name));
@@ -113,12 +113,12 @@ TMqttFm::TMqttFm(network::DesktopMqtt& mqtt, View& view, QWidget* parent)
     refresh();
 }
 
-TMqttFm::~TMqttFm()
+MqttWindow::~MqttWindow()
 {
     m_mqtt.setOnChanged(nullptr);
 }
 
-void TMqttFm::showEvent(QShowEvent* event)
+void MqttWindow::showEvent(QShowEvent* event)
 {
     // What the window shows is what runs, not what an earlier Cancel left.
     if (!event->spontaneous())
@@ -127,7 +127,7 @@ void TMqttFm::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void TMqttFm::loadFields()
+void MqttWindow::loadFields()
 {
     const network::DesktopMqttSettings& s = m_mqtt.settings();
     m_enabled->setChecked(s.enabled);
@@ -145,7 +145,7 @@ void TMqttFm::loadFields()
     m_discovery->setChecked(s.mqtt.discovery);
 }
 
-network::DesktopMqttSettings TMqttFm::fields() const
+network::DesktopMqttSettings MqttWindow::fields() const
 {
     network::DesktopMqttSettings s;
     s.enabled = m_enabled->isChecked();
@@ -167,7 +167,7 @@ network::DesktopMqttSettings TMqttFm::fields() const
     return s;
 }
 
-void TMqttFm::refresh()
+void MqttWindow::refresh()
 {
     m_state->setText(m_mqtt.stateText());
     m_log->clear();
@@ -175,7 +175,7 @@ void TMqttFm::refresh()
     m_log->scrollToBottom();
 }
 
-void TMqttFm::okClick()
+void MqttWindow::okClick()
 {
     QString problem;
     if (!m_mqtt.save(fields(), problem)) {
@@ -185,7 +185,7 @@ void TMqttFm::okClick()
     accept();
 }
 
-void TMqttFm::chooseCaFile()
+void MqttWindow::chooseCaFile()
 {
     const QString file = QFileDialog::getOpenFileName(
         this, tr("CA file"), m_caFile->text(), tr("Certificates (*.crt *.pem);;All files (*)"));

@@ -3,7 +3,7 @@
 
 #include "common/clock.h"
 #include "common/regional.h"
-#include "controller/desktop.h"
+#include "desktop/desktop.h"
 #include "serial/Serial2.h"
 
 // The running program: the system clock, the regional formats read once from

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "controller/program.h"
+#include "desktop/program.h"
 
 namespace {
 

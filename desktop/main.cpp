@@ -3,8 +3,8 @@
 // first tick of the main window does the rest.
 #include "common/savefile.h"
 #include "controller/application.h"
-#include "controller/program.h"
-#include "controller/singleinstance.h"
+#include "desktop/program.h"
+#include "desktop/singleinstance.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "controller/singleinstance.h"
+#include "desktop/singleinstance.h"
 #include "support/stranger.h"
 
 #include <QCoreApplication>
