@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/boardrunner.h"
 
+#include "board/boardline.h"
 #include "board/protocol.h"
 #include "common/daynumber.h"
 #include "common/folders.h"
@@ -40,11 +41,7 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
       m_logFile([this](const QString& problem) { log(Level::Error, problem); },
                 [this](const QString& note) { log(Level::Info, note); })
 {
-    // The board link as the desktop program sets it up: 9600 baud, 8 data
-    // bits, no parity, 1 stop bit; port problems are the controller's to say.
-    m_serial.setDataBits(d8bit);
-    m_serial.setCheckParity(false);
-    m_serial.setNotifyErrors(neNone);
+    board::UseBoardLineSettings(m_serial);
     if (const std::optional<int> com = m_config.comNumber())
         m_serial.setPort(*com);
     else

@@ -15,6 +15,7 @@
 // It prints a summary and the figures the simulator saw (poll period, input
 // to relay latency), and exits non-zero when a check failed. See --help.
 // With --service it soaks qmxv217d instead (tools/servicesoak.cpp).
+#include "board/boardline.h"
 #include "common/clock.h"
 #include "common/regional.h"
 #include "common/textlines.h"
@@ -219,9 +220,7 @@ public:
           m_board(workFolder + QStringLiteral("/config"), kPort),
           m_core(m_view, m_serial, m_clock, m_regional), m_random(options.seed)
     {
-        m_serial.setDataBits(d8bit);
-        m_serial.setCheckParity(false);
-        m_serial.setNotifyErrors(neNone);
+        board::UseBoardLineSettings(m_serial);
         // Every receive notification goes through the controller's handler;
         // around it we watch the state it moves to.
         m_serial.setOnRxData([this] { onRxData(); });

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real controller on the real serial component against the board
 // simulator over a pseudo-terminal.
+#include "board/boardline.h"
 #include "common/folders.h"
 #include "common/regional.h"
 #include "controller/relay.h"
@@ -41,9 +42,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         sim.keepEvents();
         ASSERT_TRUE(sim.start(9));
-        serial.setDataBits(d8bit);
-        serial.setCheckParity(false);
-        serial.setNotifyErrors(neNone);
+        board::UseBoardLineSettings(serial);
         core.Timer1Timer();
         core.OpenSerialPort(QString::number(kPort));
         ASSERT_EQ(view.status[0], QStringLiteral("COM 4"));
