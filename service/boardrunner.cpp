@@ -3,6 +3,7 @@
 
 #include "board/boardline.h"
 #include "board/protocol.h"
+#include "board/ticktimer.h"
 #include "common/daynumber.h"
 #include "common/folders.h"
 #include "serial/portpath.h"
@@ -51,8 +52,7 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
     m_logFile.setPath(logPath());
     m_controller.logger().setLineHook([this](const QString& line) { m_logFile.append(line); });
 
-    m_tick.setTimerType(Qt::PreciseTimer);
-    m_tick.setInterval(Controller::kTickPeriod);
+    board::SetUpTickTimer(m_tick);
     // Queued, as in the main window: the tick runs after the timer's own
     // handler has returned.
     connect(

@@ -16,6 +16,7 @@
 // to relay latency), and exits non-zero when a check failed. See --help.
 // With --service it soaks qmxv217d instead (tools/servicesoak.cpp).
 #include "board/boardline.h"
+#include "board/ticktimer.h"
 #include "common/clock.h"
 #include "common/regional.h"
 #include "common/textlines.h"
@@ -226,8 +227,7 @@ public:
         m_serial.setOnRxData([this] { onRxData(); });
         m_board.setOnEvent([this](const SimulatedBoard::Event& event) { onBoardEvent(event); });
 
-        m_tick.setTimerType(Qt::PreciseTimer);
-        m_tick.setInterval(Controller::kTickPeriod);
+        board::SetUpTickTimer(m_tick);
         connect(&m_tick, &QTimer::timeout, this, &Soak::onTick);
         m_inputTimer.setSingleShot(true);
         connect(&m_inputTimer, &QTimer::timeout, this, &Soak::changeInputs);

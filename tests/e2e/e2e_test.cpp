@@ -2,6 +2,7 @@
 // The real controller on the real serial component against the board
 // simulator over a pseudo-terminal.
 #include "board/boardline.h"
+#include "board/ticktimer.h"
 #include "common/folders.h"
 #include "common/regional.h"
 #include "controller/relay.h"
@@ -73,8 +74,7 @@ protected:
     template <typename Condition> bool tickUntil(Condition condition, milliseconds bound)
     {
         QTimer timer;
-        timer.setTimerType(Qt::PreciseTimer);
-        timer.setInterval(Controller::kTickPeriod);
+        board::SetUpTickTimer(timer);
         QObject::connect(&timer, &QTimer::timeout, &timer, [this] { tick(); });
         timer.start();
         return waitUntil(condition, bound);
