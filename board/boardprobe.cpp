@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "board/boardprobe.h"
 
+#include "board/boardline.h"
 #include "board/protocol.h"
 #include "serial/Serial2.h"
 #include "serial/serialdevices.h"
@@ -26,9 +27,7 @@ bool BoardProbe::start(const QString& path)
     m_received.clear();
     m_openError = 0;
     m_serial = std::make_unique<TSerial>();
-    m_serial->setDataBits(d8bit);
-    m_serial->setCheckParity(false);
-    m_serial->setNotifyErrors(neNone);
+    UseBoardLineSettings(*m_serial);
     m_serial->setDevicePath(path);
     m_serial->setOnRxData([this] { readReply(); });
     m_serial->setActive(true);

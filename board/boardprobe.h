@@ -14,11 +14,10 @@ class TSerial;
 namespace board {
 
 // Asks one device whether a V217 board is on it: opens it at the board's
-// line settings (9600 baud, 8 data bits, no parity, 1 stop bit), sends the
-// input query "I0" CR and waits up to kAnswerTime for the board's reply. It
-// never blocks: the reply and the time limit come through the event loop,
-// and finished() tells the outcome once the device is closed again. Only
-// the device named is opened.
+// line settings (UseBoardLineSettings), sends the input query "I0" CR and
+// waits up to kAnswerTime for the board's reply. It never blocks: the reply
+// and the time limit come through the event loop, and finished() tells the
+// outcome once the device is closed again. Only the device named is opened.
 class BoardProbe : public QObject
 {
     Q_OBJECT

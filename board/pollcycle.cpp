@@ -115,18 +115,19 @@ void PollCycle::UpdatePortInIndicators()
 
 namespace {
 
-enum class Verdict
+// Where the collected text stands against the length of the reply awaited.
+enum class Length
 {
-    Collect,
-    Good,
-    Invalid
+    Short,
+    Whole,
+    TooLong
 };
 
-Verdict judgeLength(qsizetype length, int expected)
+Length lengthAgainst(qsizetype length, int expected)
 {
     if (length < expected)
-        return Verdict::Collect;
-    return length == expected ? Verdict::Good : Verdict::Invalid;
+        return Length::Short;
+    return length == expected ? Length::Whole : Length::TooLong;
 }
 
 } // namespace
@@ -155,92 +156,109 @@ void PollCycle::judge()
         return;
 
     const board::CommState before = m_commState;
-    bool invalid = false;
+    Judgement judgement = Judgement::Fine;
     switch (m_commState) {
     case board::CommState::Idle:
-        if (m_rxText == kPrompt) {
-            m_view.setStatusText(View::Panel::Message, QStringLiteral("Board online..."));
-            m_rxText.clear();
-        } else if (m_rxText.size() > kPrompt.size()) {
-            m_rxText.clear();
-        }
+        judgeIdle();
         break;
     case board::CommState::RelayWrite:
-        switch (judgeLength(m_rxText.size(), kRelayEchoLength)) {
-        case Verdict::Collect:
-            break;
-        case Verdict::Good:
-            if (m_rxText != m_relayCommand + kEchoTail) {
-                invalid = true;
-                break;
-            }
-            m_rxText.clear();
-            m_commState = board::CommState::InputRead;
-            observe(Observation::RelayEcho);
-            if (m_lastPortOut != m_portOut)
-                UpdatePortOutIndicators(false);
-            m_lastPortOut = m_portOut;
-            break;
-        case Verdict::Invalid:
-            invalid = true;
-            break;
-        }
+        judgement = judgeRelayWrite();
         break;
     case board::CommState::InputRead:
-        switch (judgeLength(m_rxText.size(), kInputReplyLength)) {
-        case Verdict::Collect:
-            break;
-        case Verdict::Good:
-            if (m_closeRequested) {
-                // The reply before the all-off command is not decoded.
-                m_rxText.clear();
-                m_portOut = 0;
-                m_relayCommand = kAllOff;
-                m_serial.WriteString(m_relayCommand);
-                m_commState = board::CommState::Closing;
-                break;
-            }
-            if (!IsValidInputReply(m_rxText)) {
-                m_rxText.clear();
-                invalid = true;
-                break;
-            }
-            takeInputs(DecodeInputs(m_rxText.at(4), m_rxText.at(5)));
-            m_commState = board::CommState::RelayWrite;
-            m_rxText.clear();
-            break;
-        case Verdict::Invalid:
-            invalid = true;
-            break;
-        }
+        judgement = judgeInputRead();
         break;
     case board::CommState::Closing:
-        switch (judgeLength(m_rxText.size(), kRelayEchoLength)) {
-        case Verdict::Collect:
-            break;
-        case Verdict::Good:
-            if (m_rxText != m_relayCommand + kEchoTail) {
-                invalid = true;
-                break;
-            }
-            ResetSerial();
-            m_view.setStatusText(View::Panel::Message, QStringLiteral("System closed"));
-            break;
-        case Verdict::Invalid:
-            invalid = true;
-            break;
-        }
+        judgement = judgeClosing();
         break;
     }
 
     // The next state's command has not gone out yet.
     if (m_commState != before)
         m_sentAt.reset();
-    if (invalid) {
+    if (judgement == Judgement::InvalidData) {
         observe(Observation::InvalidData);
         fail(Failure::InvalidData, QStringLiteral("Comms error..."),
              QStringLiteral("Error: Invalid data received"));
     }
+}
+
+void PollCycle::judgeIdle()
+{
+    if (m_rxText == kPrompt) {
+        m_view.setStatusText(View::Panel::Message, QStringLiteral("Board online..."));
+        m_rxText.clear();
+    } else if (m_rxText.size() > kPrompt.size()) {
+        m_rxText.clear();
+    }
+    // 1 to 3 other characters stay, as the start of a prompt.
+}
+
+PollCycle::Judgement PollCycle::judgeRelayWrite()
+{
+    switch (lengthAgainst(m_rxText.size(), kRelayEchoLength)) {
+    case Length::Short:
+        return Judgement::Fine;
+    case Length::TooLong:
+        return Judgement::InvalidData;
+    case Length::Whole:
+        break;
+    }
+    if (m_rxText != m_relayCommand + kEchoTail)
+        return Judgement::InvalidData;
+    // The good relay echo: the indicators follow what the board confirmed.
+    m_rxText.clear();
+    m_commState = board::CommState::InputRead;
+    observe(Observation::RelayEcho);
+    if (m_lastPortOut != m_portOut)
+        UpdatePortOutIndicators(false);
+    m_lastPortOut = m_portOut;
+    return Judgement::Fine;
+}
+
+PollCycle::Judgement PollCycle::judgeInputRead()
+{
+    switch (lengthAgainst(m_rxText.size(), kInputReplyLength)) {
+    case Length::Short:
+        return Judgement::Fine;
+    case Length::TooLong:
+        return Judgement::InvalidData;
+    case Length::Whole:
+        break;
+    }
+    if (m_closeRequested) {
+        // The reply before the all-off command is not decoded.
+        m_rxText.clear();
+        m_portOut = 0;
+        m_relayCommand = kAllOff;
+        m_serial.WriteString(m_relayCommand);
+        m_commState = board::CommState::Closing;
+        return Judgement::Fine;
+    }
+    if (!IsValidInputReply(m_rxText)) {
+        m_rxText.clear();
+        return Judgement::InvalidData;
+    }
+    takeInputs(DecodeInputs(m_rxText.at(4), m_rxText.at(5)));
+    m_commState = board::CommState::RelayWrite;
+    m_rxText.clear();
+    return Judgement::Fine;
+}
+
+PollCycle::Judgement PollCycle::judgeClosing()
+{
+    switch (lengthAgainst(m_rxText.size(), kRelayEchoLength)) {
+    case Length::Short:
+        return Judgement::Fine;
+    case Length::TooLong:
+        return Judgement::InvalidData;
+    case Length::Whole:
+        break;
+    }
+    if (m_rxText != m_relayCommand + kEchoTail)
+        return Judgement::InvalidData;
+    ResetSerial();
+    m_view.setStatusText(View::Panel::Message, QStringLiteral("System closed"));
+    return Judgement::Fine;
 }
 
 } // namespace board

@@ -123,8 +123,21 @@ public:
 private:
     // Appends what has arrived, at most kReadLimit bytes; true when any came.
     bool readWaiting();
-    // Judges RxText in the current state.
+    // Judges RxText in the current state: the rows of that state's part of
+    // the transition table, then, whichever row it was, the invalid-data step.
     void judge();
+    // What a state's rows made of the text.
+    enum class Judgement
+    {
+        Fine,
+        InvalidData
+    };
+    // One function per state, for the rows of received data in that state.
+    // Idle only waits for the board's prompt and never finds invalid data.
+    void judgeIdle();
+    [[nodiscard]] Judgement judgeRelayWrite();
+    [[nodiscard]] Judgement judgeInputRead();
+    [[nodiscard]] Judgement judgeClosing();
     void fail(Failure failure, const QString& status, const QString& box);
     void observe(Observation what)
     {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/savefile.h"
 
+#include "common/posixio.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -84,21 +86,6 @@ bool mayFollowFolders(const QString& path, int& links)
     return true;
 }
 
-bool writeFromStart(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pwrite(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done), done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 bool readWhole(int fd, QByteArray& content)
 {
     char chunk[65536];
@@ -163,9 +150,11 @@ bool overwriteInPlace(const QByteArray& name, const QByteArray& bytes, std::opti
     bool done = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
                 (!mode || ::fchmod(fd, *mode) == 0) && readWhole(fd, old);
     if (done) {
-        done = writeFromStart(fd, bytes) && ::ftruncate(fd, bytes.size()) == 0 && ::fsync(fd) == 0;
+        done = WriteWholeAt(fd, bytes, 0).complete() && ::ftruncate(fd, bytes.size()) == 0 &&
+               ::fsync(fd) == 0;
         if (!done)
-            (void)(writeFromStart(fd, old) && ::ftruncate(fd, old.size()) == 0 && ::fsync(fd) == 0);
+            (void)(WriteWholeAt(fd, old, 0).complete() && ::ftruncate(fd, old.size()) == 0 &&
+                   ::fsync(fd) == 0);
         // The write cleared the set-ID bits; their owner may put them back.
         if (!mode)
             (void)::fchmod(fd, st.st_mode & 07777);
@@ -253,7 +242,7 @@ bool replace(const QString& path, const QByteArray& bytes, std::optional<mode_t>
         ::unlink(temporary.constData());
         return overwriteInPlace(name, bytes, mode);
     }
-    const bool written = writeFromStart(fd, bytes) && ::fsync(fd) == 0;
+    const bool written = WriteWholeAt(fd, bytes, 0).complete() && ::fsync(fd) == 0;
     if (written && exists && !giveMode(fd, mode.value_or(old.st_mode))) {
         ::close(fd);
         ::unlink(temporary.constData());

@@ -2,6 +2,7 @@
 #include "controller/relaywindow.h"
 
 #include "board/portwindow.h"
+#include "board/ticktimer.h"
 #include "controller/application.h"
 #include "controller/lamppictures.h"
 #include "controller/mainwindowtable.h"
@@ -104,8 +105,7 @@ TIOmodFM::TIOmodFM(Controller& core, const Windows& windows, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     m_timer1.setObjectName(QStringLiteral("Timer1"));
-    m_timer1.setTimerType(Qt::PreciseTimer);
-    m_timer1.setInterval(Controller::kTickPeriod);
+    board::SetUpTickTimer(m_timer1);
     // The tick runs as a queued call, after the timer's own handler has
     // returned: Qt holds back a timer's next timeout while its handler is
     // still running, so a box that a tick shows (the watchdog, the timer data,

@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/program.h"
 
+#include "board/boardline.h"
+
 namespace {
 
-// The board link: 9600 baud, 8 data bits, no parity, 1 stop bit, no flow
-// control; the controller shows port problems itself.
 TSerial& configured(TSerial& serial)
 {
-    serial.setDataBits(d8bit);
-    serial.setCheckParity(false);
-    serial.setNotifyErrors(neNone);
+    board::UseBoardLineSettings(serial);
     return serial;
 }
 

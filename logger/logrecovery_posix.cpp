@@ -2,6 +2,7 @@
 #include "logger/logrecovery.h"
 
 #include "common/folders.h"
+#include "common/posixio.h"
 #include "common/textlines.h"
 
 #include <QDir>
@@ -38,22 +39,6 @@ bool ownedByUser(int fd, bool folder)
     if (folder)
         return S_ISDIR(st.st_mode) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
     return S_ISREG(st.st_mode);
-}
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        left -= n;
-    }
-    return true;
 }
 
 QByteArray lineBytes(const QString& line)
@@ -115,7 +100,7 @@ bool LogRecovery::begin(const QStringList& lines)
     QByteArray bytes;
     for (const QString& line : lines)
         bytes += lineBytes(line);
-    m_writing = writeAll(m_fd, bytes);
+    m_writing = WriteWhole(m_fd, bytes).complete();
     return m_writing;
 }
 
@@ -123,7 +108,7 @@ bool LogRecovery::append(const QString& line)
 {
     if (!m_writing)
         return true;
-    m_writing = writeAll(m_fd, lineBytes(line));
+    m_writing = WriteWhole(m_fd, lineBytes(line)).complete();
     return m_writing;
 }
 

@@ -3,6 +3,7 @@
 // mode, poll() on it and on an eventfd that wakes the event thread.
 #include "serial/serialdevice.h"
 
+#include "common/posixio.h"
 #include "serial/baudrate.h"
 #include "serial/nodeaccess.h"
 #include "serial/serialdevices.h"
@@ -271,14 +272,12 @@ DeviceError SerialDevice::write(const char* data, qsizetype n, std::chrono::mill
         return errorFor(EBADF);
     QDeadlineTimer deadline(limit);
     while (n > 0) {
-        const ssize_t written = ::write(fd, data, static_cast<size_t>(n));
+        const ssize_t written = WriteRetryingSignals(fd, data, n);
         if (written > 0) {
             data += written;
             n -= written;
             continue;
         }
-        if (written < 0 && errno == EINTR)
-            continue;
         if (written < 0 && errno != EAGAIN)
             return errorFor(errno);
         // The driver's queue is full (flow control holds it): wait for room.

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/boardrunner.h"
 
+#include "board/boardline.h"
 #include "board/protocol.h"
+#include "board/ticktimer.h"
 #include "common/daynumber.h"
 #include "common/folders.h"
 #include "serial/portpath.h"
@@ -40,11 +42,7 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
       m_logFile([this](const QString& problem) { log(Level::Error, problem); },
                 [this](const QString& note) { log(Level::Info, note); })
 {
-    // The board link as the desktop program sets it up: 9600 baud, 8 data
-    // bits, no parity, 1 stop bit; port problems are the controller's to say.
-    m_serial.setDataBits(d8bit);
-    m_serial.setCheckParity(false);
-    m_serial.setNotifyErrors(neNone);
+    board::UseBoardLineSettings(m_serial);
     if (const std::optional<int> com = m_config.comNumber())
         m_serial.setPort(*com);
     else
@@ -54,8 +52,7 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
     m_logFile.setPath(logPath());
     m_controller.logger().setLineHook([this](const QString& line) { m_logFile.append(line); });
 
-    m_tick.setTimerType(Qt::PreciseTimer);
-    m_tick.setInterval(Controller::kTickPeriod);
+    board::SetUpTickTimer(m_tick);
     // Queued, as in the main window: the tick runs after the timer's own
     // handler has returned.
     connect(

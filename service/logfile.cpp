@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/logfile.h"
 
+#include "common/posixio.h"
 #include "common/savefile.h"
 
 #include <QDir>
@@ -23,22 +24,13 @@ namespace {
 bool writeWhole(int fd, const QByteArray& bytes)
 {
     const off_t start = ::lseek(fd, 0, SEEK_END);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            if (done > 0 && start >= 0)
-                (void)::ftruncate(fd, start);
-            errno = error;
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    const WriteOutcome outcome = WriteWhole(fd, bytes);
+    if (outcome.complete())
+        return true;
+    if (outcome.written > 0 && start >= 0)
+        (void)::ftruncate(fd, start);
+    errno = outcome.error;
+    return false;
 }
 
 } // namespace

@@ -15,6 +15,8 @@
 // It prints a summary and the figures the simulator saw (poll period, input
 // to relay latency), and exits non-zero when a check failed. See --help.
 // With --service it soaks qmxv217d instead (tools/servicesoak.cpp).
+#include "board/boardline.h"
+#include "board/ticktimer.h"
 #include "common/clock.h"
 #include "common/regional.h"
 #include "common/textlines.h"
@@ -219,16 +221,13 @@ public:
           m_board(workFolder + QStringLiteral("/config"), kPort),
           m_core(m_view, m_serial, m_clock, m_regional), m_random(options.seed)
     {
-        m_serial.setDataBits(d8bit);
-        m_serial.setCheckParity(false);
-        m_serial.setNotifyErrors(neNone);
+        board::UseBoardLineSettings(m_serial);
         // Every receive notification goes through the controller's handler;
         // around it we watch the state it moves to.
         m_serial.setOnRxData([this] { onRxData(); });
         m_board.setOnEvent([this](const SimulatedBoard::Event& event) { onBoardEvent(event); });
 
-        m_tick.setTimerType(Qt::PreciseTimer);
-        m_tick.setInterval(Controller::kTickPeriod);
+        board::SetUpTickTimer(m_tick);
         connect(&m_tick, &QTimer::timeout, this, &Soak::onTick);
         m_inputTimer.setSingleShot(true);
         connect(&m_inputTimer, &QTimer::timeout, this, &Soak::changeInputs);

@@ -2,6 +2,7 @@
 // Port -> Devices on a scratch device tree, with the board simulator's
 // pseudo-terminal and a silent one standing in for devices, and the reason
 // of a failed open in the message panel.
+#include "board/boardline.h"
 #include "board/boardprobe.h"
 #include "board/devicelist.h"
 #include "board/deviceswindow.h"
@@ -77,12 +78,7 @@ private:
 class DevicesWindowTest : public ::testing::Test
 {
 protected:
-    DevicesWindowTest()
-    {
-        serial.setDataBits(d8bit);
-        serial.setCheckParity(false);
-        serial.setNotifyErrors(neNone);
-    }
+    DevicesWindowTest() { board::UseBoardLineSettings(serial); }
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());

@@ -138,3 +138,52 @@ TEST_F(PollCyclePart, TheWatchdogResetsASilentBoard)
               QStringList{QStringLiteral(
                   "The board is not responding.\rPlease check port, connections and power.\r")});
 }
+
+namespace {
+
+// Runs a cycle up to the all-off command, leaving the cycle in Closing.
+void closeCycle(board::PollCycle& poll, FakeLink& link)
+{
+    poll.activate();
+    poll.sendingStep();
+    link.receive(poll.RelayCommand() + board::kEchoTail);
+    poll.requestClose();
+    poll.sendingStep();
+    link.receive("I0\r\n11\r\n#");
+}
+
+} // namespace
+
+// Closing, fewer than 8 characters: the all-off echo is still collected,
+// and nothing else happens until it is whole.
+TEST_F(PollCyclePart, ClosingKeepsCollectingAShortAllOffEcho)
+{
+    closeCycle(poll, link);
+    ASSERT_EQ(poll.CommState(), board::CommState::Closing);
+    const auto sent = link.written.size();
+    link.receive("R00");
+    link.receive("00\r\n");
+    EXPECT_EQ(poll.CommState(), board::CommState::Closing);
+    EXPECT_EQ(poll.RxText(), QByteArray("R0000\r\n"));
+    EXPECT_TRUE(poll.SystemActive());
+    link.receive("#");
+    EXPECT_EQ(poll.CommState(), board::CommState::Idle);
+    EXPECT_EQ(view.status[1], QStringLiteral("System closed"));
+    EXPECT_EQ(link.written.size(), sent);
+    EXPECT_TRUE(view.boxes.isEmpty());
+}
+
+// Closing, more than 8 characters: invalid data, even when the text begins
+// with the right echo.
+TEST_F(PollCyclePart, ClosingWithMoreThanTheAllOffEchoIsInvalidData)
+{
+    closeCycle(poll, link);
+    ASSERT_EQ(poll.CommState(), board::CommState::Closing);
+    link.receive(board::kAllOff + board::kEchoTail + "#");
+    EXPECT_EQ(poll.CommState(), board::CommState::Idle);
+    EXPECT_FALSE(poll.SystemActive());
+    EXPECT_TRUE(poll.RxText().isEmpty());
+    EXPECT_EQ(poll.LastFailure(), board::PollCycle::Failure::InvalidData);
+    EXPECT_EQ(view.status[1], QStringLiteral("Comms error..."));
+    EXPECT_EQ(view.boxTexts(), QStringList{QStringLiteral("Error: Invalid data received")});
+}

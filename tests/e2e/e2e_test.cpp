@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real controller on the real serial component against the board
 // simulator over a pseudo-terminal.
+#include "board/boardline.h"
+#include "board/ticktimer.h"
 #include "common/folders.h"
 #include "common/regional.h"
 #include "controller/relay.h"
@@ -41,9 +43,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         sim.keepEvents();
         ASSERT_TRUE(sim.start(9));
-        serial.setDataBits(d8bit);
-        serial.setCheckParity(false);
-        serial.setNotifyErrors(neNone);
+        board::UseBoardLineSettings(serial);
         core.Timer1Timer();
         core.OpenSerialPort(QString::number(kPort));
         ASSERT_EQ(view.status[0], QStringLiteral("COM 4"));
@@ -74,8 +74,7 @@ protected:
     template <typename Condition> bool tickUntil(Condition condition, milliseconds bound)
     {
         QTimer timer;
-        timer.setTimerType(Qt::PreciseTimer);
-        timer.setInterval(Controller::kTickPeriod);
+        board::SetUpTickTimer(timer);
         QObject::connect(&timer, &QTimer::timeout, &timer, [this] { tick(); });
         timer.start();
         return waitUntil(condition, bound);
