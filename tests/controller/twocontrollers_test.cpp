@@ -336,10 +336,12 @@ TEST_F(TwoControllers, FormatWithTheirOwnRegionalFormatsAtTheSameTime)
     EXPECT_EQ(a->core.timers().ActiveTimerList().at(8), u"0.8"_s);
     EXPECT_EQ(b.core.timers().ActiveTimerList().at(8), u"0,8"_s);
 
-    // One safety copy per user: the run that began first holds it, and B's
-    // lines never go into it; B runs without a copy and says so once.
+    // A safety copy for each run: the run that began first has the user's
+    // log-recovery.txt, the other the next name beside it, and neither file
+    // holds a line of the other run.
     EXPECT_EQ(readBytes(recoveryFile()), asCopied(logA));
-    EXPECT_EQ(b.view.statusHistory[1].count(u"Log safety copy failed"_s), 1);
+    EXPECT_EQ(readBytes(QDir(StateFolder()).filePath(u"log-recovery-2.txt"_s)), asCopied(logB));
+    EXPECT_EQ(b.view.statusHistory[1].count(u"Log safety copy failed"_s), 0);
 
     // The project files: the schedule in each one's separator, the timer
     // record as it was given.
