@@ -18,7 +18,9 @@
 // The file is held open and locked (flock) from the start of a run until it
 // is removed, so a second controller, in this process or another, never
 // writes into it or removes it, and start-up never offers the copy of a run
-// that is still going on.
+// that is still going on. A run that finds the file held keeps its copy in
+// the next free one of log-recovery-2.txt to log-recovery-9.txt beside it,
+// and start-up offers any of them.
 //
 // Nothing here throws: a copy that cannot be written must never stop a run.
 // Linux only: the folder and the file are opened without following links.
@@ -62,8 +64,9 @@ private:
     void release();
 
     QString m_folder;
-    // The file held and locked, -1 when none.
+    // The file held and locked, -1 when none, and which of the names it has.
     int m_fd = -1;
+    int m_index = 0;
     // The running copy takes lines; false after a failed write.
     bool m_writing = false;
 };

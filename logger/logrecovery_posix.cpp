@@ -16,9 +16,15 @@
 
 namespace {
 
-QByteArray fileName()
+// The names a copy may have: log-recovery.txt, then log-recovery-2.txt and
+// on for the runs of further controllers of the same user at once.
+constexpr int kNames = 9;
+
+QByteArray fileName(int index)
 {
-    return QFile::encodeName(LogRecovery::kFileName);
+    if (index == 0)
+        return QFile::encodeName(LogRecovery::kFileName);
+    return QFile::encodeName(QStringLiteral("log-recovery-%1.txt").arg(index + 1));
 }
 
 // Creates the missing folders of path one by one, each readable by the user
@@ -44,6 +50,29 @@ bool ownedByUser(int fd, bool folder)
 QByteArray lineBytes(const QString& line)
 {
     return line.toUtf8() + "\r\n";
+}
+
+// The lines of a copy that no running controller holds, locked for this
+// one; none for an empty copy.
+std::optional<LogRecovery::LeftBehind> readLeftBehind(int fd)
+{
+    struct stat st;
+    if (!ownedByUser(fd, false) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0)
+        return std::nullopt;
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        bytes.append(buffer, n);
+    }
+    LogRecovery::LeftBehind copy{SplitTextLines(bytes), QDateTime::fromSecsSinceEpoch(st.st_mtime)};
+    if (copy.lines.isEmpty())
+        return std::nullopt;
+    return copy;
 }
 
 } // namespace
@@ -81,22 +110,43 @@ void LogRecovery::release()
 
 bool LogRecovery::begin(const QStringList& lines)
 {
-    release();
+    // The copy this controller held belongs to lines the user has been
+    // asked about; it makes way for the new run's.
+    remove();
     const int dir = openFolder(true);
     if (dir < 0)
         return false;
-    // The lock comes before the truncation: a copy held by another
-    // controller stays whole.
-    const int fd = ::openat(dir, fileName().constData(),
-                            O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // The first name no other controller holds. The lock comes before the
+    // truncation: a copy held by another controller stays whole.
+    int fd = -1;
+    int index = 0;
+    for (; index < kNames; ++index) {
+        fd = ::openat(dir, fileName(index).constData(),
+                      O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0)
+            break;
+        if (!ownedByUser(fd, false)) {
+            ::close(fd);
+            fd = -1;
+            break;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            break;
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        fd = -1;
+        if (!held)
+            break;
+    }
     ::close(dir);
     if (fd < 0)
         return false;
-    if (!ownedByUser(fd, false) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ftruncate(fd, 0) != 0) {
+    if (::ftruncate(fd, 0) != 0) {
         ::close(fd);
         return false;
     }
     m_fd = fd;
+    m_index = index;
     QByteArray bytes;
     for (const QString& line : lines)
         bytes += lineBytes(line);
@@ -122,9 +172,9 @@ void LogRecovery::remove()
     if (dir >= 0) {
         struct stat named;
         struct stat held;
-        if (::fstatat(dir, fileName().constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        if (::fstatat(dir, fileName(m_index).constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
             ::fstat(m_fd, &held) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
-            ::unlinkat(dir, fileName().constData(), 0);
+            ::unlinkat(dir, fileName(m_index).constData(), 0);
         ::close(dir);
     }
     release();
@@ -136,30 +186,20 @@ std::optional<LogRecovery::LeftBehind> LogRecovery::takeOver()
     const int dir = openFolder(false);
     if (dir < 0)
         return std::nullopt;
-    const int fd = ::openat(dir, fileName().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    ::close(dir);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st;
-    if (!ownedByUser(fd, false) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    QByteArray bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
+    std::optional<LeftBehind> copy;
+    for (int index = 0; index < kNames && !copy; ++index) {
+        const int fd =
+            ::openat(dir, fileName(index).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
             continue;
-        if (n <= 0)
-            break;
-        bytes.append(buffer, n);
+        copy = readLeftBehind(fd);
+        if (copy) {
+            m_fd = fd;
+            m_index = index;
+        } else {
+            ::close(fd);
+        }
     }
-    LeftBehind copy{SplitTextLines(bytes), QDateTime::fromSecsSinceEpoch(st.st_mtime)};
-    if (copy.lines.isEmpty()) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    m_fd = fd;
+    ::close(dir);
     return copy;
 }

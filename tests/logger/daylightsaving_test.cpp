@@ -1,23 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "logger/loggerwindow.h"
 #include "logtestrig.h"
 #include "support/timezone.h"
 
 #include <QFile>
-#include <QLineEdit>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 // Day numbers are wall time: a schedule whose ON or OFF falls in the hour the
-// local clocks skip is shown, and written to the log, as it was entered.
+// local clocks skip is written to the log as it was entered.
 namespace {
-
-// The wall time as a UTC date-time, which has every wall time.
-QDateTime wallTime(const SkippedWallTime& skipped, int addSecs = 0)
-{
-    return QDateTime(skipped.date, skipped.time, QTimeZone::utc()).addSecs(addSecs);
-}
 
 QString dateTimeText(const QDateTime& wall)
 {
@@ -33,29 +25,6 @@ QStringList readLines(const QString& path)
 }
 
 } // namespace
-
-TEST(LoggerUnderDaylightSaving, TheWindowShowsASkippedWallTime)
-{
-    for (const SkippedWallTime& skipped : skippedWallTimes()) {
-        SCOPED_TRACE(skipped.zone.toStdString());
-        const ScopedTimeZone zone(skipped.zone);
-        ASSERT_TRUE(isSkipped(skipped));
-        Rig rig;
-        TLoggerFm window{rig.core.loggerForm(), rig.view, rig.clock};
-        LoggerForm& form = rig.core.loggerForm();
-        form.LoggerOnTime = DateTimeToDayNumber(wallTime(skipped));
-        form.LoggerOffTime = DateTimeToDayNumber(wallTime(skipped, 3600));
-        window.show();
-        QStringList shown;
-        for (const char* name : {"OnDayEdit", "OnMonthEdit", "OnYearEdit", "OnHourEdit",
-                                 "OnMinuteEdit", "OnSecondEdit"})
-            shown.append(window.findChild<QLineEdit*>(QString::fromLatin1(name))->text());
-        window.hide();
-        EXPECT_EQ(shown.join(QLatin1Char(' ')),
-                  wallTime(skipped).toString(QStringLiteral("dd MM yyyy HH mm ss")));
-        EXPECT_EQ(form.CheckTheLogData(), QStringLiteral("Error: Missing frequency"));
-    }
-}
 
 // One run starts at a skipped wall time; another is due to end at one and
 // ends when the clock jumps past it.

@@ -2,6 +2,7 @@
 #include "common/daynumber.h"
 #include "logger/loggerwindow.h"
 #include "support/rig.h"
+#include "support/timezone.h"
 
 #include <QAccessible>
 #include <QAccessibleEditableTextInterface>
@@ -354,3 +355,28 @@ TEST_F(LoggerWindow, TheEditButtonHandsAConfirmedScheduleToTheController)
 }
 
 } // namespace
+
+// Day numbers are wall time: an ON time in the hour the local clocks skip is
+// shown as it was entered.
+TEST(LoggerUnderDaylightSaving, TheWindowShowsASkippedWallTime)
+{
+    for (const SkippedWallTime& skipped : skippedWallTimes()) {
+        SCOPED_TRACE(skipped.zone.toStdString());
+        const ScopedTimeZone zone(skipped.zone);
+        ASSERT_TRUE(isSkipped(skipped));
+        Rig rig;
+        TLoggerFm window{rig.core.loggerForm(), rig.view, rig.clock};
+        LoggerForm& form = rig.core.loggerForm();
+        form.LoggerOnTime = DateTimeToDayNumber(wallTime(skipped));
+        form.LoggerOffTime = DateTimeToDayNumber(wallTime(skipped, 3600));
+        window.show();
+        QStringList shown;
+        for (const char* name : {"OnDayEdit", "OnMonthEdit", "OnYearEdit", "OnHourEdit",
+                                 "OnMinuteEdit", "OnSecondEdit"})
+            shown.append(window.findChild<QLineEdit*>(QString::fromLatin1(name))->text());
+        window.hide();
+        EXPECT_EQ(shown.join(QLatin1Char(' ')),
+                  wallTime(skipped).toString(QStringLiteral("dd MM yyyy HH mm ss")));
+        EXPECT_EQ(form.CheckTheLogData(), QStringLiteral("Error: Missing frequency"));
+    }
+}

@@ -213,7 +213,8 @@ TEST_F(SafetyCopy, ACancelledSaveBeforeTheNextRunKeepsTheRecoveredLines)
 }
 
 // While one controller runs, another neither writes over its copy nor
-// offers or removes it.
+// offers or removes it: a run of its own keeps its copy in a file of its
+// own beside it, which goes when that run is saved.
 TEST_F(SafetyCopy, TwoControllersKeepApart)
 {
     startRun(rig);
@@ -228,11 +229,47 @@ TEST_F(SafetyCopy, TwoControllersKeepApart)
     startRun(other);
     other.timedCycles(2);
     other.deactivate();
+    const QString otherCopy =
+        QDir(rig.core.logRecovery().folder()).filePath(QStringLiteral("log-recovery-2.txt"));
+    EXPECT_EQ(readBytes(otherCopy), asSaved(other.core.logger().LogList()));
     other.view.files.push_back(file(QStringLiteral("other.txt")));
     other.core.LogSaveButtClick();
     EXPECT_TRUE(other.core.logger().LogList().isEmpty());
-    EXPECT_EQ(other.view.statusHistory[1].count(QStringLiteral("Log safety copy failed")), 1);
+    EXPECT_EQ(other.view.statusHistory[1].count(QStringLiteral("Log safety copy failed")), 0);
+    EXPECT_FALSE(QFileInfo::exists(otherCopy));
     EXPECT_EQ(readBytes(copyPath(rig.core)), copied);
+}
+
+// Two controllers of one user stop mid-run; each copy is offered at a start
+// of its own, and the copy whose lines were saved is the one that goes.
+TEST_F(SafetyCopy, TheCopiesOfTwoInterruptedRunsAreBothOffered)
+{
+    const QString state = file(QStringLiteral("state"));
+    QList<QStringList> runs;
+    {
+        LogRig first([&](LogRig& r) { r.core.logRecovery().setFolder(state); });
+        LogRig second([&](LogRig& r) { r.core.logRecovery().setFolder(state); });
+        startRun(first);
+        startRun(second);
+        first.timedCycles(3);
+        second.timedCycles(5);
+        runs = {first.core.logger().LogList(), second.core.logger().LogList()};
+    }
+    QList<QStringList> offered;
+    for (int start = 0; start < 2; ++start) {
+        Rig next;
+        next.view.answers.push_back(View::Answer::Yes);
+        next.view.files.push_back(file(QStringLiteral("saved%1.txt").arg(start)));
+        restart(next, state);
+        ASSERT_EQ(next.view.boxes.size(), 1);
+        EXPECT_TRUE(next.view.boxes.at(0).text.startsWith(kOffered));
+        offered.append(SplitTextLines(readBytes(file(QStringLiteral("saved%1.txt").arg(start)))));
+    }
+    EXPECT_EQ(offered, runs);
+    EXPECT_TRUE(QDir(state).isEmpty(QDir::Files));
+    Rig last;
+    restart(last, state);
+    EXPECT_TRUE(last.view.boxes.isEmpty());
 }
 
 // A link planted where the copy goes is not followed, and a copy that

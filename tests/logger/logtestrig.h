@@ -8,6 +8,27 @@
 
 #include <functional>
 
+// The logger window closes with OK after the fields were filled with on,
+// off and frequency, as a user confirms a schedule through the logger Edit
+// button; returns the check's error text.
+inline QString ConfirmLogSchedule(Controller& core, FakeView& view, const QDateTime& on,
+                                  const QDateTime& off, const QString& frequency)
+{
+    QString error;
+    view.onLoggerWindow = [&] {
+        LoggerForm& form = core.loggerForm();
+        form.CreateEditText(LoggerForm::kOnGroup, DateTimeToDayNumber(on));
+        form.CreateEditText(LoggerForm::kOffGroup, DateTimeToDayNumber(off));
+        form.fields[LoggerForm::Frequency] = frequency;
+        form.LogDataChanged = true;
+        error = form.CheckTheLogData();
+        return error.isEmpty();
+    };
+    core.LogEditButtClick();
+    view.onLoggerWindow = nullptr;
+    return error;
+}
+
 // A rig whose clock moves 100 ms with every tick, with the logger schedule
 // confirmed through the logger Edit button as a user would.
 struct LogRig : Rig
@@ -23,23 +44,9 @@ struct LogRig : Rig
         view.boxes.clear();
     }
 
-    // The logger window closes with OK after the fields were filled with
-    // on, off and frequency; returns the check's error text.
     QString confirmSchedule(const QDateTime& on, const QDateTime& off, const QString& frequency)
     {
-        QString error;
-        view.onLoggerWindow = [&] {
-            LoggerForm& form = core.loggerForm();
-            form.CreateEditText(LoggerForm::kOnGroup, DateTimeToDayNumber(on));
-            form.CreateEditText(LoggerForm::kOffGroup, DateTimeToDayNumber(off));
-            form.fields[LoggerForm::Frequency] = frequency;
-            form.LogDataChanged = true;
-            error = form.CheckTheLogData();
-            return error.isEmpty();
-        };
-        core.LogEditButtClick();
-        view.onLoggerWindow = nullptr;
-        return error;
+        return ConfirmLogSchedule(core, view, on, off, frequency);
     }
 
     // Full poll cycles on the auto-replying board, the clock moving 100 ms

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs every test inside one Qt application, drawn offscreen, with private
-// configuration and state folders. The regional formats are no setting of
-// the process: each test hands its controller or part the fixed ones, so
-// texts are the same on every machine.
-#include <QApplication>
-#include <QTemporaryDir>
+// The parts of main that both test mains share. Each main calls into this
+// file, so every test program links it, and with it the clone below.
+#include "support/testmain.h"
 
 #include <gtest/gtest.h>
 
@@ -42,16 +39,14 @@ extern "C" int clone(int (*fn)(void*), void* stack, int flags, void* arg, ...)
 }
 #endif
 
-int main(int argc, char** argv)
+PrivateFolders::PrivateFolders()
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_QPA_PLATFORMTHEME", "");
-    // Nothing a test does may reach the user's configuration folder.
-    const QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
-    const QTemporaryDir state;
-    qputenv("XDG_STATE_HOME", state.path().toUtf8());
-    QApplication app(argc, argv);
+    qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+    qputenv("XDG_STATE_HOME", m_state.path().toUtf8());
+}
+
+int RunAllTests(int& argc, char** argv)
+{
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

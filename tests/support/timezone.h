@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QTime>
 #include <QTimeZone>
 #include <QtGlobal>
@@ -44,6 +45,13 @@ struct SkippedWallTime
     QDate date;
     QTime time;
 };
+
+// The skipped wall time (moved by addSecs) as a UTC date-time, which has
+// every wall time: what a user types for it.
+[[nodiscard]] inline QDateTime wallTime(const SkippedWallTime& skipped, int addSecs = 0)
+{
+    return QDateTime(skipped.date, skipped.time, QTimeZone::utc()).addSecs(addSecs);
+}
 
 // Berlin and New York skip 02:00 to 03:00; Lord Howe Island moves by half an
 // hour, from 02:00 to 02:30.
