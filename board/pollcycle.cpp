@@ -6,6 +6,10 @@
 #include "board/protocol.h"
 #include "common/seriallink.h"
 
+#include <QScopeGuard>
+
+#include <algorithm>
+
 namespace board {
 
 void PollCycle::fail(Failure failure, const QString& status, const QString& box)
@@ -45,7 +49,7 @@ void PollCycle::sendingStep()
     if (m_sentAt && now - *m_sentAt < kTickPeriod - kTickAllowance)
         return;
     if (m_commState == board::CommState::RelayWrite) {
-        if (m_relayWord && !m_relayWord(m_portOut)) {
+        if (m_relayWord && !m_relayWord()) {
             fail(Failure::TimeData, QStringLiteral("System error..."),
                  QStringLiteral("Fatal error in time data."));
             return;
@@ -99,8 +103,47 @@ void PollCycle::takeInputs(int portIn)
         UpdatePortInIndicators();
     m_lastPortIn = m_portIn;
     if (m_inputRead)
-        m_inputRead(m_portIn, m_portOut);
+        m_inputRead(m_portIn);
     observe(Observation::InputRead);
+}
+
+int PollCycle::subscribe(Observer observer)
+{
+    m_observers.push_back({++m_lastSubscription, std::move(observer)});
+    return m_lastSubscription;
+}
+
+void PollCycle::unsubscribe(int subscription)
+{
+    const auto it =
+        std::find_if(m_observers.begin(), m_observers.end(), [subscription](const Subscriber& s) {
+            return s.subscription == subscription && !s.gone;
+        });
+    if (it == m_observers.end())
+        return;
+    // The observer being told may be this one: it stays until it returns.
+    if (m_notifying > 0)
+        it->gone = true;
+    else
+        m_observers.erase(it);
+}
+
+void PollCycle::observe(Observation what)
+{
+    // Every observer is told the same words, whatever one before it did.
+    const int portIn = m_portIn;
+    const int portOut = m_portOut;
+    ++m_notifying;
+    const auto done = qScopeGuard([this] {
+        if (--m_notifying == 0)
+            m_observers.remove_if([](const Subscriber& s) { return s.gone; });
+    });
+    // Those that subscribe meanwhile come after the ones counted here.
+    auto it = m_observers.begin();
+    for (std::size_t left = m_observers.size(); left > 0; --left, ++it) {
+        if (!it->gone)
+            it->observer(what, portIn, portOut);
+    }
 }
 
 void PollCycle::UpdatePortOutIndicators(bool allIdle)

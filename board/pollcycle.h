@@ -9,8 +9,10 @@
 
 #include <chrono>
 #include <functional>
+#include <list>
 #include <optional>
 
+class Controller;
 class SerialLink;
 
 namespace board {
@@ -19,7 +21,7 @@ namespace board {
 // next reads the inputs, and the receive handler judges each reply by its
 // length. It owns the link state and the relay and input words; what the
 // timers, the rules and the logger add to a cycle it asks of the hooks the
-// owner sets.
+// owner sets, and what it sees it tells every observer that subscribed.
 class PollCycle
 {
 public:
@@ -39,17 +41,18 @@ public:
     // beyond waits for the next notification.
     static constexpr int kReadLimit = 1024;
 
-    // Asked on every relay-write tick before the command goes out; it may
-    // switch relays of the word. False when the time data is faulty: the
-    // cycle then stops with the fatal error.
-    using RelayWordHook = std::function<bool(int& portOut)>;
-    // Called after every good input read with the new input word; it may
-    // switch relays of the word.
-    using InputReadHook = std::function<void(int portIn, int& portOut)>;
+    // Asked on every relay-write tick, the last step before the command is
+    // built from PortOut: the owner's timers may switch relays then. False
+    // when the time data is faulty: the cycle then stops with the fatal
+    // error.
+    using RelayWordHook = std::function<bool()>;
+    // Called after every good input read with the new input word; the
+    // owner's rules may switch relays then.
+    using InputReadHook = std::function<void(int portIn)>;
     // Called when the link is reset, after the state is cleared and before
     // the indicators show it.
     using ResetHook = std::function<void()>;
-    // What the cycle saw, for a watcher: every good input read (after the
+    // What the cycle saw, for its watchers: every good input read (after the
     // input hook), every good relay echo, and the moment of a fault, before
     // the reset clears the words.
     enum class Observation
@@ -59,7 +62,7 @@ public:
         Watchdog,
         InvalidData
     };
-    using ObserverHook = std::function<void(Observation what, int portIn, int portOut)>;
+    using Observer = std::function<void(Observation what, int portIn, int portOut)>;
 
     // Why the cycle last stopped by itself, back to idle.
     enum class Failure
@@ -77,7 +80,14 @@ public:
     void setRelayWordHook(RelayWordHook hook) { m_relayWord = std::move(hook); }
     void setInputReadHook(InputReadHook hook) { m_inputRead = std::move(hook); }
     void setResetHook(ResetHook hook) { m_reset = std::move(hook); }
-    void setObserverHook(ObserverHook hook) { m_observer = std::move(hook); }
+    // Any number of watchers (the trace, MQTT, a test) subscribe; each is
+    // told in the order they subscribed, and the number given back
+    // unsubscribes it. One that subscribes while the others are being told
+    // is told from the next observation on.
+    int subscribe(Observer observer);
+    // Also from inside an observer, itself or another: from then on it is
+    // not told again, not even of the observation being told.
+    void unsubscribe(int subscription);
     // The time source of the re-sends; the owner keeps it alive. A steady
     // clock of the cycle's own until one is set.
     void setTickClock(const TickClock& clock) { m_tickClock = &clock; }
@@ -112,15 +122,30 @@ public:
     void activate();
     // The user asked to deactivate: the next input reply ends the cycle.
     void requestClose() { m_closeRequested = true; }
-    // The relays the next relay write sends.
-    void setPortOut(int portOut) { m_portOut = portOut; }
     // A decoded input word: the indicators, then the input hook.
     void takeInputs(int portIn);
 
     void UpdatePortOutIndicators(bool allIdle);
     void UpdatePortInIndicators();
 
+protected:
+    // The relays the next relay write sends. Every change of the word comes
+    // through the controller's one entry, Controller::requestRelays, which
+    // is the only caller; a test of the cycle alone reaches it through a
+    // class of its own.
+    void setPortOut(int portOut) { m_portOut = portOut; }
+
 private:
+    friend class ::Controller;
+
+    struct Subscriber
+    {
+        int subscription = 0;
+        Observer observer;
+        // Unsubscribed during a notification: taken out once it is over.
+        bool gone = false;
+    };
+
     // Appends what has arrived, at most kReadLimit bytes; true when any came.
     bool readWaiting();
     // Judges RxText in the current state: the rows of that state's part of
@@ -139,18 +164,19 @@ private:
     [[nodiscard]] Judgement judgeInputRead();
     [[nodiscard]] Judgement judgeClosing();
     void fail(Failure failure, const QString& status, const QString& box);
-    void observe(Observation what)
-    {
-        if (m_observer)
-            m_observer(what, m_portIn, m_portOut);
-    }
+    void observe(Observation what);
 
     View& m_view;
     SerialLink& m_serial;
     RelayWordHook m_relayWord;
     InputReadHook m_inputRead;
     ResetHook m_reset;
-    ObserverHook m_observer;
+    // A list, so that an observer subscribed during a notification does not
+    // move the one being told.
+    std::list<Subscriber> m_observers;
+    int m_lastSubscription = 0;
+    // Notifications under way (an observer may cause another).
+    int m_notifying = 0;
     SteadyTickClock m_steadyClock;
     const TickClock* m_tickClock = &m_steadyClock;
 

@@ -5,19 +5,19 @@
 #include "common/conversions.h"
 #include "common/regional.h"
 #include "common/seriallink.h"
+#include "rules/rules.h"
 
 Controller::Controller(View& view, SerialLink& serial, const Clock& clock, const Regional& regional)
     : m_view(view), m_serial(serial), m_clock(clock), m_regional(regional)
 {
     m_serial.setRxHandler([this] { run([this] { Serial1RxData(); }); });
     m_serial.setHangUpHandler([this] { run([this] { Serial1HangUp(); }); });
-    m_poll.setRelayWordHook([this](int& portOut) {
-        return !m_timers.TimersOn() || ExecutePortTimerList(portOut) != -1;
-    });
-    m_poll.setInputReadHook([this](int portIn, int& portOut) {
+    m_poll.setRelayWordHook(
+        [this] { return !m_timers.TimersOn() || ExecutePortTimerList() != -1; });
+    m_poll.setInputReadHook([this](int portIn) {
         if (m_rules.RulesOn())
-            portOut = m_rules.ModifyOutputFromRulesBase(portIn, portOut);
-        LogTheData(portIn, portOut);
+            ModifyOutputFromRulesBase();
+        LogTheData(portIn, m_poll.PortOut());
     });
     m_poll.setResetHook([this] { DeactivateLogging(); });
 }
@@ -133,14 +133,33 @@ void Controller::Serial1HangUp()
     m_port.hungUp();
 }
 
-int Controller::ExecutePortTimerList(int& portOut)
+void Controller::requestRelays(quint16 word, quint16 mask, Source source)
 {
-    return m_timers.ExecutePortTimerList(portOut);
+    auto stored = static_cast<quint16>((m_poll.PortOut() & ~mask) | (word & mask));
+    if (m_relayRequest)
+        m_relayRequest(source, mask, stored);
+    m_poll.setPortOut(stored);
+}
+
+int Controller::ExecutePortTimerList()
+{
+    const int before = m_poll.PortOut();
+    int word = before;
+    const int result = m_timers.ExecutePortTimerList(word);
+    // A pass sets only the relays whose window opened or closed or whose
+    // toggle phase ended; they are those it changed.
+    if (result != -1)
+        requestRelays(static_cast<quint16>(word), static_cast<quint16>(word ^ before),
+                      Source::Timers);
+    return result;
 }
 
 void Controller::ModifyOutputFromRulesBase()
 {
-    m_poll.setPortOut(m_rules.ModifyOutputFromRulesBase(m_poll.PortIn(), m_poll.PortOut()));
+    // A relay a rule names gets the rule's condition, whatever it held.
+    requestRelays(
+        static_cast<quint16>(m_rules.ModifyOutputFromRulesBase(m_poll.PortIn(), m_poll.PortOut())),
+        static_cast<quint16>(rules::DrivenRelays(m_rules.RulesList())), Source::Rules);
 }
 
 void Controller::TimerSBClick()
@@ -228,7 +247,7 @@ void Controller::WriteButtClick()
 {
     if (!m_poll.SystemActive())
         return;
-    m_poll.setPortOut(PortSet);
+    requestRelays(static_cast<quint16>(PortSet), 0xFFFF, Source::Manual);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Write relay data"));
 }
 
@@ -236,7 +255,7 @@ void Controller::SetAllButtClick()
 {
     if (!m_poll.SystemActive())
         return;
-    m_poll.setPortOut(0xFFFF);
+    requestRelays(0xFFFF, 0xFFFF, Source::SetAll);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("All Relays ON"));
 }
 
@@ -244,7 +263,7 @@ void Controller::ClearAllButtClick()
 {
     if (!m_poll.SystemActive())
         return;
-    m_poll.setPortOut(0);
+    requestRelays(0, 0xFFFF, Source::ClearAll);
     m_view.setStatusText(View::Panel::Message, QStringLiteral("All relays OFF"));
 }
 

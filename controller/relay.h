@@ -15,6 +15,7 @@
 
 #include <array>
 #include <chrono>
+#include <functional>
 
 class Clock;
 class SerialLink;
@@ -29,8 +30,9 @@ struct Regional;
 // timers (TimerSwitch), the input rules (RulesSwitch), the input logger
 // (LogRecorder) and the project file (ProjectDocument) are parts of their own
 // that the controller holds; its handlers hand the click on to them. The poll
-// cycle asks the controller for the timers' relay word and for the rules'
-// and the logger's step after an input read. The regional formats it is given
+// cycle asks the controller for the timers' step before each relay write and
+// for the rules' and the logger's step after an input read. Every change of
+// the relay word, whatever its source, passes requestRelays. The regional formats it is given
 // go to every part that formats times, dates or numbers; the owner keeps
 // them alive.
 class Controller
@@ -85,11 +87,36 @@ public:
     void ClearAllButtMouseUp();
     void UpdatePortInIndicators();
 
+    // --- the relay word (controller/relay.cpp) ---
+    // Where a change of the relay word comes from.
+    enum class Source
+    {
+        // The WRITE button, with the word of the relay buttons.
+        Manual,
+        SetAll,
+        ClearAll,
+        Timers,
+        Rules,
+        Mqtt,
+        // What a front end sets itself: the word a re-activation gives
+        // back, the start state.
+        Service
+    };
+    // Sees every request before its word is stored: the source, the relays
+    // it sets and the word that would be stored; it may change that word.
+    using RelayRequestHook = std::function<void(Source source, quint16 mask, quint16& word)>;
+    // The one writer of PortOut: the relays of mask take their bits from
+    // word, the others keep theirs. Stored at once; the next relay write
+    // sends it. Whether the system runs is the caller's to check.
+    void requestRelays(quint16 word, quint16 mask, Source source);
+    void setRelayRequestHook(RelayRequestHook hook) { m_relayRequest = std::move(hook); }
+
     // --- relay timers and input rules (controller/relay.cpp) ---
-    // The timer pass of the relay-write tick on the word the poll cycle
-    // hands over.
-    [[nodiscard]] int ExecutePortTimerList(int& portOut);
-    // The rules' step after an input read: PortOut from PortIn.
+    // The timer pass of the relay-write tick: the relays it switched are
+    // requested, the last step before the command is built.
+    [[nodiscard]] int ExecutePortTimerList();
+    // The rules' step after an input read: the relays they drive, from
+    // PortIn.
     void ModifyOutputFromRulesBase();
     void TimerSBClick();
     void OutEditButtClick();
@@ -152,6 +179,7 @@ private:
     SerialLink& m_serial;
     const Clock& m_clock;
     const Regional& m_regional;
+    RelayRequestHook m_relayRequest;
     board::PollCycle m_poll{m_view, m_serial};
     board::PortSelection m_port{m_view, m_serial};
     TimerSwitch m_timers{m_view, m_clock, m_regional};

@@ -23,8 +23,12 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
       devices(kSystemRoot, PortFolder()),
       devicesWindow(devices, kSystemRoot, core.port(), core.poll(), serial, mainWindow,
                     &mainWindow),
-      mqtt(core.poll(), mainWindow, clock, network::MqttSettingsFile(),
-           [this] { return !core.FirstTick; }),
+      mqtt(
+          core.poll(),
+          [this](quint16 word, quint16 mask) {
+              core.requestRelays(word, mask, Controller::Source::Mqtt);
+          },
+          mainWindow, clock, network::MqttSettingsFile(), [this] { return !core.FirstTick; }),
       mqttWindow(mqtt, mainWindow, &mainWindow)
 {
     mainWindow.addPortWindow(QStringLiteral("&Devices\u2026"), QStringLiteral("Devices1"),
@@ -34,9 +38,10 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
     mainWindow.addViewWindow(QStringLiteral("T&race\u2026"), QStringLiteral("Trace1"), traceWindow);
     mainWindow.addPortWindow(QStringLiteral("&MQTT\u2026"), QStringLiteral("Mqtt1"), mqttWindow);
     // The trace records what the cycle saw whether its window is open or
-    // not, so that it shows the last hour when it opens. The cycle has one
-    // observer: MQTT is told the same after the trace.
-    core.poll().setObserverHook(
+    // not, so that it shows the last hour when it opens. It subscribes
+    // before MQTT loads, so the link, which subscribes as it is made, is
+    // told after it.
+    core.poll().subscribe(
         [this, &clock](board::PollCycle::Observation what, int portIn, int portOut) {
             using Observation = board::PollCycle::Observation;
             const qint64 now = clock.now().toMSecsSinceEpoch();
@@ -54,7 +59,6 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
                 trace.addFault(now, SignalTrace::Kind::InvalidData);
                 break;
             }
-            mqtt.observe(what, portIn, portOut);
         });
     mainWindow.setMessageObserver([this](const QString& text) { mqtt.messageShown(text); });
     mqtt.load();

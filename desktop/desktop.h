@@ -32,8 +32,8 @@ struct Regional;
 // first tick, which comes once the message loop runs. The View menu's
 // windows come after them and read the controller's parts through the feeds
 // built here, and so does the Port menu's Devices window. Last come MQTT,
-// which the poll cycle's one observer tells after the trace, and its window
-// in the Port menu.
+// which observes the poll cycle after the trace, and its window in the Port
+// menu.
 class Desktop
 {
 public:

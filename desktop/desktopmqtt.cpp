@@ -206,10 +206,10 @@ QString CheckMqttSettings(const DesktopMqttSettings& s)
     return {};
 }
 
-DesktopMqtt::DesktopMqtt(board::PollCycle& poll, View& view, const Clock& clock, QString file,
-                         std::function<bool()> startedUp)
-    : m_poll(poll), m_view(view), m_clock(clock), m_file(std::move(file)),
-      m_startedUp(std::move(startedUp))
+DesktopMqtt::DesktopMqtt(board::PollCycle& poll, RelayRequest requestRelays, View& view,
+                         const Clock& clock, QString file, std::function<bool()> startedUp)
+    : m_poll(poll), m_requestRelays(std::move(requestRelays)), m_view(view), m_clock(clock),
+      m_file(std::move(file)), m_startedUp(std::move(startedUp))
 {
     m_tick.setInterval(kCheckPeriod);
     QObject::connect(&m_tick, &QTimer::timeout, &m_tick, [this] { tick(); });
@@ -270,7 +270,7 @@ void DesktopMqtt::start()
     hooks.refused = [this](const QString& reason) { setState(State::Refused, reason); };
     m_link = std::make_unique<BoardLink>(
         m_settings.mqtt, m_settings.clientId(), m_settings.topicPrefix(), m_settings.boardName(),
-        m_poll, [] { return true; }, std::move(hooks));
+        m_poll, m_requestRelays, [] { return true; }, std::move(hooks));
     setState(State::Connecting);
     m_tick.start();
     m_link->start();
@@ -299,12 +299,6 @@ void DesktopMqtt::tick()
         return;
     }
     m_link->check();
-}
-
-void DesktopMqtt::observe(board::PollCycle::Observation what, int portIn, int portOut)
-{
-    if (m_link)
-        m_link->observe(what, portIn, portOut);
 }
 
 void DesktopMqtt::messageShown(const QString& text)

@@ -63,9 +63,9 @@ struct DesktopMqttSettings
 
 // The connection of the desktop's controller, wired as qmxv217d wires a
 // board: a BoardLink on the poll cycle, whose board is always the owner's to
-// run, so only the cycle's own state counts. The owner forwards
-// the poll cycle's observations and the message panel's texts, since the
-// cycle has one observer that the trace shares.
+// run, so only the cycle's own state counts. The link observes the cycle
+// after the observers subscribed before it connects (the trace); the owner
+// forwards the message panel's texts.
 //
 // Nothing is printed: what the connection and the commands have to say is
 // kept as the last kLogLines lines for the MQTT window.
@@ -84,11 +84,12 @@ public:
     // How often availability is checked against the cycle: its tick.
     static constexpr std::chrono::milliseconds kCheckPeriod{100};
 
-    // poll: the desktop controller's cycle; view: where a settings file
+    // poll: the desktop controller's cycle; requestRelays: its one writer of
+    // the relay word, for the commands; view: where a settings file
     // that cannot be used is told, once, as soon as startedUp says the
     // controller's start-up is done; clock: the time of the log lines.
-    DesktopMqtt(board::PollCycle& poll, View& view, const Clock& clock, QString file,
-                std::function<bool()> startedUp);
+    DesktopMqtt(board::PollCycle& poll, RelayRequest requestRelays, View& view, const Clock& clock,
+                QString file, std::function<bool()> startedUp);
     // A clean disconnect: availability offline first, and no will.
     ~DesktopMqtt();
     DesktopMqtt(const DesktopMqtt&) = delete;
@@ -113,7 +114,6 @@ public:
     // Told after every change of the state or of the log.
     void setOnChanged(std::function<void()> handler) { m_onChanged = std::move(handler); }
 
-    void observe(board::PollCycle::Observation what, int portIn, int portOut);
     // A new text of the message panel, published on status.
     void messageShown(const QString& text);
 
@@ -126,6 +126,7 @@ private:
     void changed();
 
     board::PollCycle& m_poll;
+    RelayRequest m_requestRelays;
     View& m_view;
     const Clock& m_clock;
     QString m_file;

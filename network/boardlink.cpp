@@ -17,15 +17,19 @@ QString passwordOf(const QString& path)
 } // namespace
 
 BoardLink::BoardLink(MqttConfig config, QString clientId, QString prefix, QString board,
-                     board::PollCycle& poll, std::function<bool()> runsBoard, Hooks hooks)
+                     board::PollCycle& poll, RelayRequest requestRelays,
+                     std::function<bool()> runsBoard, Hooks hooks)
     : m_config(std::move(config)), m_clientId(std::move(clientId)), m_prefix(std::move(prefix)),
-      m_board(std::move(board)), m_poll(poll), m_runsBoard(std::move(runsBoard)),
-      m_hooks(std::move(hooks))
+      m_board(std::move(board)), m_poll(poll), m_requestRelays(std::move(requestRelays)),
+      m_runsBoard(std::move(runsBoard)), m_hooks(std::move(hooks))
 {
+    m_subscription = m_poll.subscribe([this](board::PollCycle::Observation what, int portIn,
+                                             int portOut) { observe(what, portIn, portOut); });
 }
 
 BoardLink::~BoardLink()
 {
+    m_poll.unsubscribe(m_subscription);
     stop();
 }
 
@@ -75,7 +79,7 @@ void BoardLink::start()
     names.discovery = m_config.discovery;
     names.board = m_board;
     names.version = QCoreApplication::applicationVersion();
-    m_topics = std::make_unique<BoardTopics>(*m_client, m_poll, names,
+    m_topics = std::make_unique<BoardTopics>(*m_client, m_poll, m_requestRelays, names,
                                              [this](const QString& text) { refuse(text); });
     m_client->setOnConnected([this] {
         if (m_hooks.connected)

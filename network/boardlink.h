@@ -22,8 +22,10 @@
 // the broker kept (published with the retain flag) is ignored, so it does
 // not act again on every connection.
 //
-// The owner keeps the poll cycle's one observer and forwards what it sees
-// to observe(), and calls check() from its own tick.
+// The link observes the poll cycle for as long as it lives, after the
+// observers that subscribed before it was made; commands reach the relay
+// word through the owner's one writer. The owner calls check() from its own
+// tick.
 namespace network {
 
 class BoardLink
@@ -57,11 +59,13 @@ public:
 
     // config: the broker and the discovery settings (its topic prefix and
     // client id are the owner's to default); prefix: the board's topics;
-    // board: its name in discovery; runsBoard: whether the owner has the
-    // board running (the poll cycle's own state aside).
+    // board: its name in discovery; requestRelays: the owner's writer of
+    // the relay word; runsBoard: whether the owner has the board running
+    // (the poll cycle's own state aside).
     BoardLink(MqttConfig config, QString clientId, QString prefix, QString board,
-              board::PollCycle& poll, std::function<bool()> runsBoard, Hooks hooks);
-    // stop().
+              board::PollCycle& poll, RelayRequest requestRelays, std::function<bool()> runsBoard,
+              Hooks hooks);
+    // Unsubscribes, then stop().
     ~BoardLink();
     BoardLink(const BoardLink&) = delete;
     BoardLink& operator=(const BoardLink&) = delete;
@@ -80,8 +84,6 @@ public:
     // board has echoed a relay word since it was last seen otherwise.
     [[nodiscard]] bool responding() const;
 
-    // From the owner's poll-cycle observer.
-    void observe(board::PollCycle::Observation what, int portIn, int portOut);
     // From the owner's tick: availability follows the board, and the
     // refusals held back in the last period are told.
     void check();
@@ -91,6 +93,7 @@ public:
     void clearDiscovery();
 
 private:
+    void observe(board::PollCycle::Observation what, int portIn, int portOut);
     [[nodiscard]] bool active() const;
     void publishAvailability(bool force);
     void message(const QString& topic, const QByteArray& payload, bool retained);
@@ -106,6 +109,7 @@ private:
     QString m_prefix;
     QString m_board;
     board::PollCycle& m_poll;
+    RelayRequest m_requestRelays;
     std::function<bool()> m_runsBoard;
     // What start() read from the password file.
     QString m_filePassword;
@@ -123,6 +127,7 @@ private:
     // Refusals since then, not yet told, and the last of them.
     qsizetype m_heldBack = 0;
     QString m_lastHeldBack;
+    int m_subscription = 0;
 };
 
 } // namespace network

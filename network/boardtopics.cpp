@@ -24,9 +24,11 @@ QString two(int n)
 
 } // namespace
 
-BoardTopics::BoardTopics(MqttClient& client, board::PollCycle& poll, Names names,
+BoardTopics::BoardTopics(MqttClient& client, const board::PollCycle& poll,
+                         RelayRequest requestRelays, Names names,
                          std::function<void(const QString&)> warn)
-    : m_client(client), m_poll(poll), m_names(std::move(names)), m_warn(std::move(warn))
+    : m_client(client), m_poll(poll), m_requestRelays(std::move(requestRelays)),
+      m_names(std::move(names)), m_warn(std::move(warn))
 {
     m_client.subscribe(m_names.prefix + QStringLiteral("/relay/+/set"));
     m_client.subscribe(m_names.prefix + QStringLiteral("/relays/set"));
@@ -89,6 +91,7 @@ void BoardTopics::message(const QString& topic, const QByteArray& payload)
         return refuse(QStringLiteral("a payload of %1 bytes").arg(payload.size()));
     const QString rest = topic.mid(m_names.prefix.size());
     int word = m_poll.PortOut();
+    int mask = 0xFFFF;
     static const QRegularExpression relaySet(QStringLiteral("^/relay/([0-9]{2})/set$"));
     static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{4}$"));
     if (rest == QStringLiteral("/relays/set")) {
@@ -100,6 +103,7 @@ void BoardTopics::message(const QString& topic, const QByteArray& payload)
         if (relay < 1 || relay > kRelays)
             return refuse(QStringLiteral("no relay %1").arg(m.captured(1)));
         const int bit = 1 << (relay - 1);
+        mask = bit;
         if (payload == "ON")
             word |= bit;
         else if (payload == "OFF")
@@ -114,7 +118,7 @@ void BoardTopics::message(const QString& topic, const QByteArray& payload)
     // It would act whenever the board came back, unexpectedly.
     if (!m_poll.SystemActive())
         return refuse(QStringLiteral("the board is not running"));
-    m_poll.setPortOut(word & 0xFFFF);
+    m_requestRelays(static_cast<quint16>(word & 0xFFFF), static_cast<quint16>(mask));
 }
 
 QList<QString> BoardTopics::discoveryTopics() const

@@ -13,9 +13,15 @@
 // What one board publishes and obeys on MQTT, under its topic prefix:
 // relay/NN/state and input/N/state (ON/OFF, retained) as the board echoes
 // and reports them, relay/NN/set (ON, OFF, TOGGLE) and relays/set (four hex
-// digits) acting on PortOut as the manual controls do, and the Home
-// Assistant discovery messages of its 16 switches and 6 binary sensors.
+// digits) acting on PortOut as the manual controls do, through the owner's
+// one writer of the relay word, and the Home Assistant discovery messages of
+// its 16 switches and 6 binary sensors.
 namespace network {
+
+// The owner's one writer of the relay word, for a command: the relays of
+// mask take their bits from word (one bit for relay/NN/set, 0xFFFF for
+// relays/set), the others keep theirs.
+using RelayRequest = std::function<void(quint16 word, quint16 mask)>;
 
 class BoardTopics
 {
@@ -34,9 +40,10 @@ public:
     static constexpr int kInputs = 6;
     static constexpr qsizetype kMaxPayload = 64;
 
-    // warn: one line for a command that is refused.
-    BoardTopics(MqttClient& client, board::PollCycle& poll, Names names,
-                std::function<void(const QString&)> warn);
+    // poll: what the commands are judged on; requestRelays: where they
+    // go; warn: one line for a command that is refused.
+    BoardTopics(MqttClient& client, const board::PollCycle& poll, RelayRequest requestRelays,
+                Names names, std::function<void(const QString&)> warn);
 
     // After each connection: discovery, and the states known so far again.
     void connected();
@@ -54,7 +61,8 @@ private:
     [[nodiscard]] QList<QString> discoveryTopics() const;
 
     MqttClient& m_client;
-    board::PollCycle& m_poll;
+    const board::PollCycle& m_poll;
+    RelayRequest m_requestRelays;
     Names m_names;
     std::function<void(const QString&)> m_warn;
     // The words last published; nothing before the first echo and read.

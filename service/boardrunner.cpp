@@ -68,13 +68,15 @@ BoardRunner::BoardRunner(BoardConfig config, Journal& journal, const QString& st
                               .arg(seconds(kStopWait)));
         finishStop(false);
     });
-    m_controller.poll().setObserverHook([this](board::PollCycle::Observation what, int portIn,
-                                               int portOut) { observe(what, portIn, portOut); });
+    // First, so that the confirmed word is kept before the MQTT link, which
+    // subscribes as it is made, publishes the echo.
+    m_subscription = m_controller.poll().subscribe(
+        [this](board::PollCycle::Observation what, int, int) { observe(what); });
 }
 
 BoardRunner::~BoardRunner()
 {
-    m_controller.poll().setObserverHook(nullptr);
+    m_controller.poll().unsubscribe(m_subscription);
     m_view.setMessageObserver(nullptr);
     // A clean disconnect leaves no will: the last word, offline, is said here.
     m_mqtt.reset();
@@ -163,6 +165,9 @@ void BoardRunner::startMqtt()
     };
     m_mqtt = std::make_unique<network::BoardLink>(
         c, m_config.clientId(), m_config.topicPrefix(), m_config.name, m_controller.poll(),
+        [this](quint16 word, quint16 mask) {
+            m_controller.requestRelays(word, mask, Controller::Source::Mqtt);
+        },
         [this] { return m_state == State::Running; }, std::move(hooks));
     m_view.setMessageObserver([this](const QString& text) { m_mqtt->publishStatus(text); });
     m_mqtt->start();
@@ -234,7 +239,7 @@ void BoardRunner::reopenLogFile()
     m_logFile.reopen();
 }
 
-void BoardRunner::observe(board::PollCycle::Observation what, int portIn, int portOut)
+void BoardRunner::observe(board::PollCycle::Observation what)
 {
     switch (what) {
     case board::PollCycle::Observation::RelayEcho:
@@ -251,8 +256,6 @@ void BoardRunner::observe(board::PollCycle::Observation what, int portIn, int po
         m_sinceFault.start();
         break;
     }
-    if (m_mqtt)
-        m_mqtt->observe(what, portIn, portOut);
 }
 
 void BoardRunner::stop(std::function<void(bool)> onStopped)
@@ -431,12 +434,14 @@ void BoardRunner::activate()
     // confirmed, so a re-activation switches nothing nobody asked for; the
     // timers and rules then act on it as on every cycle.
     if (m_confirmed) {
-        m_controller.poll().setPortOut(*m_confirmed);
+        m_controller.requestRelays(static_cast<quint16>(*m_confirmed), 0xFFFF,
+                                   Controller::Source::Service);
         if (*m_confirmed != 0)
             log(Level::Info,
                 QStringLiteral("relays %1 again, as last confirmed").arg(stateWord(*m_confirmed)));
     } else {
-        m_controller.poll().setPortOut(m_config.startState);
+        m_controller.requestRelays(static_cast<quint16>(m_config.startState), 0xFFFF,
+                                   Controller::Source::Service);
         if (m_config.startState != 0)
             log(Level::Info, QStringLiteral("start state %1").arg(stateWord(m_config.startState)));
     }

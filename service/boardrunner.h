@@ -88,7 +88,7 @@ private:
     void tick();
     void attempt();
     void activate();
-    void observe(board::PollCycle::Observation what, int portIn, int portOut);
+    void observe(board::PollCycle::Observation what);
     void scheduleRetry();
     void sendAllOff();
     void takeAllOffEcho();
@@ -140,6 +140,8 @@ private:
     std::function<void(bool)> m_onStopped;
     // The board on MQTT, when the configuration names a broker.
     std::unique_ptr<network::BoardLink> m_mqtt;
+    // The runner's own observer of the poll cycle.
+    int m_subscription = 0;
 };
 
 } // namespace service

@@ -70,7 +70,7 @@ TEST_F(PollCycle, ACommandIsSentAgainOnEveryTickUntilTheStateAdvances)
 
 TEST_F(PollCycle, RepliesInPiecesAreCollectedUntilTheirLength)
 {
-    rig.core.poll().setPortOut(0x8001);
+    rig.core.requestRelays(0x8001, 0xFFFF, Controller::Source::Manual);
     activate();
     EXPECT_EQ(rig.link.written.last(), QByteArray("R8001\r"));
     rig.link.receive("R8");
@@ -94,7 +94,7 @@ TEST_F(PollCycle, RelayIndicatorsFollowOnlyAConfirmedChange)
     const int redraws = rig.view.relayRedraws;
     rig.cycle(1); // no change of PortOut: no redraw
     EXPECT_EQ(rig.view.relayRedraws, redraws);
-    rig.core.poll().setPortOut(0x0010);
+    rig.core.requestRelays(0x0010, 0xFFFF, Controller::Source::Manual);
     rig.tick();
     EXPECT_EQ(rig.view.relayRedraws, redraws);
     rig.link.deliver();
@@ -124,7 +124,8 @@ TEST_F(PollCycle, InvalidReplies)
         SCOPED_TRACE(c.name);
         Rig fresh;
         fresh.startUp();
-        fresh.core.poll().setPortOut(c.portOut);
+        fresh.core.requestRelays(static_cast<quint16>(c.portOut), 0xFFFF,
+                                 Controller::Source::Manual);
         fresh.core.ActiveButtClick();
         fresh.tick();
         fresh.link.receive(c.echo);
@@ -288,7 +289,7 @@ TEST_F(PollCycle, TheObserverSeesReadsEchoesAndTheWatchdogTick)
     using Observation = board::PollCycle::Observation;
     SignalTrace trace;
     QList<Observation> seen;
-    rig.core.poll().setObserverHook([&](Observation what, int portIn, int portOut) {
+    rig.core.poll().subscribe([&](Observation what, int portIn, int portOut) {
         seen.append(what);
         const qint64 now = rig.clock.now().toMSecsSinceEpoch();
         if (what == Observation::InputRead)
@@ -336,7 +337,7 @@ TEST_F(PollCycle, DeactivationSendsOneAllOffAfterTheNextInputReply)
 {
     rig.activateAndCycle(2);
     rig.link.autoReply = false;
-    rig.core.poll().setPortOut(0x0003);
+    rig.core.requestRelays(0x0003, 0xFFFF, Controller::Source::Manual);
     rig.core.ActiveButtClick(); // request
     EXPECT_TRUE(rig.core.poll().CloseRequested());
     EXPECT_TRUE(rig.core.poll().SystemActive());

@@ -10,20 +10,28 @@
 
 namespace {
 
+// The cycle with its relay word in the test's hands: in the program only
+// the controller's one writer stores it.
+struct LonePollCycle : board::PollCycle
+{
+    using PollCycle::PollCycle;
+    using PollCycle::setPortOut;
+};
+
 class PollCyclePart : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         link.setRxHandler([this] { poll.Serial1RxData(); });
-        poll.setRelayWordHook([this](int& portOut) {
-            calls.append(QStringLiteral("relay word %1").arg(portOut));
-            portOut |= relayBits;
+        poll.setRelayWordHook([this] {
+            calls.append(QStringLiteral("relay word %1").arg(poll.PortOut()));
+            poll.setPortOut(poll.PortOut() | relayBits);
             return timeDataGood;
         });
-        poll.setInputReadHook([this](int portIn, int& portOut) {
-            calls.append(QStringLiteral("input read %1 %2").arg(portIn).arg(portOut));
-            portOut = inputRelays;
+        poll.setInputReadHook([this](int portIn) {
+            calls.append(QStringLiteral("input read %1 %2").arg(portIn).arg(poll.PortOut()));
+            poll.setPortOut(inputRelays);
         });
         poll.setResetHook([this] {
             calls.append(QStringLiteral("reset"));
@@ -34,7 +42,7 @@ protected:
 
     FakeView view;
     FakeLink link;
-    board::PollCycle poll{view, link};
+    LonePollCycle poll{view, link};
     QStringList calls;
     int relayBits = 0;
     bool timeDataGood = true;
@@ -186,4 +194,50 @@ TEST_F(PollCyclePart, ClosingWithMoreThanTheAllOffEchoIsInvalidData)
     EXPECT_EQ(poll.LastFailure(), board::PollCycle::Failure::InvalidData);
     EXPECT_EQ(view.status[1], QStringLiteral("Comms error..."));
     EXPECT_EQ(view.boxTexts(), QStringList{QStringLiteral("Error: Invalid data received")});
+}
+
+TEST_F(PollCyclePart, ObserversAreToldInTheOrderTheySubscribedAndMayLeaveMidway)
+{
+    using Observation = board::PollCycle::Observation;
+    QStringList told;
+    int second = 0;
+    int third = 0;
+    int late = 0;
+    const int first = poll.subscribe([&](Observation what, int, int portOut) {
+        told.append(QStringLiteral("first %1").arg(portOut));
+        // Leaving inside a notification: the one after it is not told
+        // again, not even of this observation.
+        if (what == Observation::RelayEcho && second != 0) {
+            poll.unsubscribe(std::exchange(second, 0));
+            late =
+                poll.subscribe([&](Observation, int, int) { told.append(QStringLiteral("late")); });
+        }
+    });
+    second = poll.subscribe([&](Observation, int, int) { told.append(QStringLiteral("second")); });
+    third = poll.subscribe([&](Observation what, int portIn, int) {
+        told.append(QStringLiteral("third %1").arg(portIn));
+        // And the one being told leaves itself.
+        if (what == Observation::InputRead)
+            poll.unsubscribe(third);
+    });
+
+    poll.setPortOut(0x0003);
+    poll.activate();
+    poll.sendingStep();
+    link.receive("R0003\r\n#");
+    EXPECT_EQ(told, (QStringList{QStringLiteral("first 3"), QStringLiteral("third 0")}));
+
+    told.clear();
+    poll.sendingStep();
+    link.receive("I0\r\n11\r\n#");
+    EXPECT_EQ(told, (QStringList{QStringLiteral("first 0"), QStringLiteral("third 9"),
+                                 QStringLiteral("late")}));
+
+    told.clear();
+    poll.unsubscribe(first);
+    poll.unsubscribe(late);
+    poll.unsubscribe(third);
+    poll.sendingStep();
+    link.receive("R0000\r\n#");
+    EXPECT_TRUE(told.isEmpty());
 }

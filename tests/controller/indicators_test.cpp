@@ -42,7 +42,7 @@ TEST_F(Indicators, RelayFacesFollowTheConfirmedRelayWord)
     for (int relay = 1; relay <= 16; ++relay)
         EXPECT_EQ(rendered(relayIndicatorName(relay)).pixel(kFacePixel), kBrightRed) << relay;
 
-    core().poll().setPortOut(0x8001);
+    core().requestRelays(0x8001, 0xFFFF, Controller::Source::Manual);
     cycle(1); // the board echoes the relay command, the indicators follow
     for (int relay = 1; relay <= 16; ++relay) {
         SCOPED_TRACE(relay);

@@ -321,8 +321,9 @@ TEST(DesktopMqttFile, ACorruptFileLeavesMqttOffIsToldOnceAndIsKept)
     const QByteArray corrupt = "enabled = on\nmqtt = mqtt://127.0.0.1:1883\nspeed = fast\n";
     ASSERT_TRUE(writeAll(path, corrupt));
     {
-        DesktopMqtt mqtt(rig.core.poll(), rig.view, rig.clock, path,
-                         [&] { return !rig.core.FirstTick; });
+        DesktopMqtt mqtt(
+            rig.core.poll(), [](quint16, quint16) {}, rig.view, rig.clock, path,
+            [&] { return !rig.core.FirstTick; });
         mqtt.load();
         EXPECT_EQ(mqtt.state(), DesktopMqtt::State::Off);
         EXPECT_FALSE(mqtt.settings().enabled);

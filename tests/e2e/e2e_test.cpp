@@ -92,7 +92,7 @@ protected:
 
 TEST_F(EndToEnd, ActivatesRelaysEchoInputsFollowAndDeactivatesWithOneAllOff)
 {
-    core.poll().setPortOut(0x8001);
+    core.requestRelays(0x8001, 0xFFFF, Controller::Source::Manual);
     core.ActiveButtClick();
     ASSERT_TRUE(cycle());
     EXPECT_EQ(view.relayWord, 0x8001);

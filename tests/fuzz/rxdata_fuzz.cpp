@@ -55,7 +55,7 @@ struct Harness
             return;
         board::PollCycle& poll = core.poll();
         poll.activate();
-        poll.setPortOut(portOut);
+        core.requestRelays(static_cast<quint16>(portOut), 0xFFFF, Controller::Source::Manual);
         poll.sendingStep();
         if (closeRequested || state == 3)
             poll.requestClose();

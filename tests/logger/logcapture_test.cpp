@@ -119,8 +119,8 @@ TEST_F(LogCapture, AFrequencyBelowOneReadWritesNoDataLine)
 
 TEST_F(LogCapture, ColumnsAndBitOrderOfADataLine)
 {
-    rig.core.poll().setPortOut(0x0003); // relays 1 and 2 on
-    rig.link.inputDigits = "05";        // inputs 1 and 3 high
+    rig.core.requestRelays(0x0003, 0xFFFF, Controller::Source::Manual); // relays 1 and 2 on
+    rig.link.inputDigits = "05";                                        // inputs 1 and 3 high
     startNowRun(QStringLiteral("0.2"));
     rig.timedCycles(1);
     const QString line = rig.core.logger().LogList().last();
@@ -142,7 +142,7 @@ TEST_F(LogCapture, TheLineShowsTheInputsOfItsOwnRead)
     rig.link.inputDigits = "10"; // input 4
     rig.timedCycles(1);
     rig.link.inputDigits = "72"; // inputs 4, 5, 6 and 2
-    rig.core.poll().setPortOut(0x8000);
+    rig.core.requestRelays(0x8000, 0xFFFF, Controller::Source::Manual);
     rig.timedCycles(1);
     EXPECT_TRUE(rig.core.logger().LogList().at(7).endsWith(
         QStringLiteral("0 0 1 0 0 0     0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0")));

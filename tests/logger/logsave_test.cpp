@@ -57,7 +57,8 @@ TEST_F(LogSave, AScheduledRunIsSavedAsItsExpectedFile)
         for (const auto& [second, inputs, relays] : changes) {
             if (elapsed == second * 1000 - 100) {
                 rig.link.inputDigits = inputs;
-                rig.core.poll().setPortOut(relays);
+                rig.core.requestRelays(static_cast<quint16>(relays), 0xFFFF,
+                                       Controller::Source::Manual);
             }
         }
         rig.timedCycles(1);

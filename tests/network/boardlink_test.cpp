@@ -46,7 +46,6 @@ protected:
         config.discovery = false;
         rig.startUp();
     }
-    void TearDown() override { rig.core.poll().setObserverHook(nullptr); }
     void makeLink()
     {
         BoardLink::Hooks hooks;
@@ -56,11 +55,11 @@ protected:
         hooks.now = [this] { return now; };
         link = std::make_unique<BoardLink>(
             config, QStringLiteral("desk-link"), QStringLiteral("desk"), QStringLiteral("desk"),
-            rig.core.poll(), [this] { return runs; }, std::move(hooks));
-        rig.core.poll().setObserverHook(
-            [this](board::PollCycle::Observation what, int portIn, int portOut) {
-                link->observe(what, portIn, portOut);
-            });
+            rig.core.poll(),
+            [this](quint16 word, quint16 mask) {
+                rig.core.requestRelays(word, mask, Controller::Source::Mqtt);
+            },
+            [this] { return runs; }, std::move(hooks));
     }
     [[nodiscard]] bool says(const QString& topic, const QByteArray& payload) const
     {
@@ -188,6 +187,28 @@ TEST_F(BoardLinkTest, ARetainedCommandActsOnlyAsItIsPublishedNeverOnAReconnect)
     EXPECT_EQ(rig.core.poll().PortOut() & 0x0004, 0);
     EXPECT_TRUE(says("relay/03/state", "OFF"));
     EXPECT_EQ(count(QStringLiteral("relay/03/set")), 1);
+}
+
+TEST_F(BoardLinkTest, CommandsReachTheRelayWordThroughTheOwnersOneWriter)
+{
+    QList<std::pair<quint16, quint16>> requests;
+    rig.core.setRelayRequestHook([&](Controller::Source source, quint16 mask, quint16& word) {
+        if (source == Controller::Source::Mqtt)
+            requests.append({mask, word});
+    });
+    makeLink();
+    link->start();
+    rig.activateAndCycle(1);
+    ASSERT_TRUE(cycleUntil([&] { return says("availability", "online"); }));
+    // One relay sets one bit; the word sets them all.
+    watcher->publish(QStringLiteral("desk/relay/05/set"), "ON", false);
+    ASSERT_TRUE(cycleUntil([&] { return says("relay/05/state", "ON"); }));
+    watcher->publish(QStringLiteral("desk/relays/set"), "00F1", false);
+    ASSERT_TRUE(cycleUntil([&] { return says("relay/01/state", "ON"); }));
+    watcher->publish(QStringLiteral("desk/relay/05/set"), "TOGGLE", false);
+    ASSERT_TRUE(cycleUntil([&] { return says("relay/05/state", "OFF"); }));
+    EXPECT_EQ(requests, (QList<std::pair<quint16, quint16>>{
+                            {0x0010, 0x0010}, {0xFFFF, 0x00F1}, {0x0010, 0x00E1}}));
 }
 
 TEST_F(BoardLinkTest, AFloodOfRefusedCommandsIsToldOncePerSecondWithItsCount)

@@ -132,7 +132,7 @@ TEST_F(RulesInController, ModifyOutputFromRulesBaseRewritesPortOut)
 {
     rig.core.rules().setRulesList({u"1H=01H"_s, u"2H=02L"_s});
     rig.core.poll().takeInputs(kInput1 | kInput2);
-    rig.core.poll().setPortOut(0x0002);
+    rig.core.requestRelays(0x0002, 0xFFFF, Controller::Source::Manual);
     rig.core.ModifyOutputFromRulesBase();
     EXPECT_EQ(rig.core.poll().PortOut(), 0x0001);
 }
