@@ -6,6 +6,7 @@
 #include "common/keyvaluefile.h"
 #include "common/savefile.h"
 #include "common/view.h"
+#include "network/boardname.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,7 +44,7 @@ QString DesktopMqttSettings::boardName() const
 
 QString DesktopMqttSettings::topicPrefix() const
 {
-    return mqtt.topicPrefix.isEmpty() ? QStringLiteral("qmxv217/") + boardName() : mqtt.topicPrefix;
+    return mqtt.topicPrefixFor(boardName());
 }
 
 QString DesktopMqttSettings::clientId() const
@@ -58,10 +59,7 @@ QString MqttSettingsFile()
 
 QString DefaultBoardName()
 {
-    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_.-]"));
-    QString name = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
-    name = name.replace(other, QStringLiteral("_")).left(32);
-    return ValidBoardName(name) ? name : QStringLiteral("desktop");
+    return HostBoardName(QSysInfo::machineHostName());
 }
 
 QString DefaultClientId()

@@ -2,6 +2,7 @@
 #include "service/serviceconfig.h"
 
 #include "common/keyvaluefile.h"
+#include "network/boardname.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -73,8 +74,7 @@ QString setOption(BoardConfig& board, const QString& key, const QString& value,
     };
     if (key == QStringLiteral("name")) {
         if (!validName(value))
-            return QStringLiteral("name '%1' is not 1 to 32 letters, digits, '.', '_' or '-'")
-                .arg(value);
+            return QStringLiteral("name '%1' is not %2").arg(value, network::kBoardNameRule);
         board.name = value;
     } else if (key == QStringLiteral("port")) {
         if (!validPort(value))
@@ -201,31 +201,12 @@ std::optional<int> BoardConfig::comNumber() const
 
 QString BoardConfig::topicPrefix() const
 {
-    return mqtt.topicPrefix.isEmpty() ? QStringLiteral("qmxv217/") + name : mqtt.topicPrefix;
+    return mqtt.topicPrefixFor(name);
 }
 
 QString BoardConfig::clientId() const
 {
     return mqtt.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + name : mqtt.clientId;
-}
-
-QString DefaultBoardName(const QString& host, const QString& port)
-{
-    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_.-]"));
-    const auto valid = [](QString text) { return text.replace(other, QStringLiteral("_")); };
-    QString machine = valid(host.section(QLatin1Char('.'), 0, 0));
-    if (machine.isEmpty())
-        machine = QStringLiteral("qmxv217d");
-    const bool com = port.size() == 1 && port.at(0).isDigit();
-    const QString device = com ? QStringLiteral("com") + port : valid(QFileInfo(port).fileName());
-    constexpr qsizetype kLength = 32;
-    if (machine.size() + 1 + device.size() <= kLength)
-        return machine + QLatin1Char('-') + device;
-    // A stable device name ends in what tells adapters apart: the serial
-    // number and the interface (usb-FTDI_..._A12345-if00-port0), or the
-    // socket of a /dev/serial/by-path name.
-    machine = machine.left(12);
-    return machine + QLatin1Char('-') + device.right(kLength - 1 - machine.size());
 }
 
 QString ConfigError::text() const
@@ -341,7 +322,7 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
         return ConfigError{
             {}, 0, QStringLiteral("give --port and --project, or --config (see --help)")};
     if (!named)
-        board.name = DefaultBoardName(QSysInfo::machineHostName(), board.port);
+        board.name = network::PortBoardName(QSysInfo::machineHostName(), board.port);
     if (const std::optional<ConfigError> error = checkBoards({board}))
         return *error;
     options.boards.append(board);
@@ -369,9 +350,8 @@ std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& pat
         };
         if (entry.isSection) {
             if (!validName(entry.name))
-                return fault(QStringLiteral("board name '%1' is not 1 to 32 letters, digits, "
-                                            "'.', '_' or '-'")
-                                 .arg(entry.name));
+                return fault(QStringLiteral("board name '%1' is not %2")
+                                 .arg(entry.name, network::kBoardNameRule));
             BoardConfig board;
             board.name = entry.name;
             board.file = path;
