@@ -3,14 +3,15 @@
 
 #include "common/clock.h"
 #include "common/folders.h"
+#include "common/keyvaluefile.h"
 #include "common/savefile.h"
 #include "common/view.h"
+#include "network/boardname.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSet>
 #include <QSysInfo>
 
 namespace network {
@@ -43,7 +44,7 @@ QString DesktopMqttSettings::boardName() const
 
 QString DesktopMqttSettings::topicPrefix() const
 {
-    return mqtt.topicPrefix.isEmpty() ? QStringLiteral("qmxv217/") + boardName() : mqtt.topicPrefix;
+    return mqtt.topicPrefixFor(boardName());
 }
 
 QString DesktopMqttSettings::clientId() const
@@ -58,10 +59,7 @@ QString MqttSettingsFile()
 
 QString DefaultBoardName()
 {
-    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_.-]"));
-    QString name = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0);
-    name = name.replace(other, QStringLiteral("_")).left(32);
-    return ValidBoardName(name) ? name : QStringLiteral("desktop");
+    return HostBoardName(QSysInfo::machineHostName());
 }
 
 QString DefaultClientId()
@@ -75,16 +73,14 @@ QString DefaultClientId()
 
 std::variant<DesktopMqttSettings, QString> ReadMqttSettings(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
+    if (!QFile::exists(path))
         return DesktopMqttSettings{};
     if (!QFileInfo(path).isFile())
         return path + QStringLiteral(": is not a file");
-    if (!file.open(QIODevice::ReadOnly))
-        return path + QStringLiteral(": cannot be read: ") + file.errorString();
-    if (file.size() > kMaxFileBytes)
-        return path + QStringLiteral(": is larger than %1 bytes").arg(kMaxFileBytes);
-    return ParseMqttSettings(path, file.readAll());
+    std::variant<QByteArray, QString> text = keyvalue::ReadFile(path, kMaxFileBytes);
+    if (const QString* problem = std::get_if<QString>(&text))
+        return path + QStringLiteral(": ") + *problem;
+    return ParseMqttSettings(path, std::get<QByteArray>(text));
 }
 
 std::variant<DesktopMqttSettings, QString> ParseMqttSettings(const QString& path,
@@ -95,32 +91,18 @@ std::variant<DesktopMqttSettings, QString> ParseMqttSettings(const QString& path
         return QDir::cleanPath(QDir(folder).absoluteFilePath(name));
     };
     DesktopMqttSettings settings;
-    QSet<QString> seen;
-    const QList<QByteArray> lines = text.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const auto fault = [&](const QString& problem) {
-            return QStringLiteral("%1:%2: %3").arg(path).arg(i + 1).arg(problem);
-        };
-        QByteArray raw = lines.at(i);
-        if (raw.endsWith('\r'))
-            raw.chop(1);
-        const QString decoded = QString::fromUtf8(raw);
-        if (decoded.contains(QChar::ReplacementCharacter))
-            return fault(QStringLiteral("the line is not UTF-8 text"));
-        const QString line = decoded.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
-            line.startsWith(QLatin1Char(';')))
-            continue;
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals < 0)
-            return fault(QStringLiteral("expected 'key = value'"));
-        const QString key = line.left(equals).trimmed().toLower();
-        const QString value = line.mid(equals + 1).trimmed();
+    // A NUL byte is taken into the value as it stands.
+    const keyvalue::Contents contents =
+        keyvalue::Parse(text, keyvalue::Syntax{.section = {}, .refuseNul = false});
+    const auto at = [&](int line, const QString& problem) {
+        return QStringLiteral("%1:%2: %3").arg(path).arg(line).arg(problem);
+    };
+    for (const keyvalue::Entry& entry : contents.entries) {
+        const auto fault = [&](const QString& problem) { return at(entry.line, problem); };
+        const QString& key = entry.key;
+        const QString& value = entry.value;
         if (key != kEnabled && key != kName && !MqttKeys().contains(key))
-            return fault(QStringLiteral("unknown key '%1'").arg(line.left(equals).trimmed()));
-        if (seen.contains(key))
-            return fault(QStringLiteral("'%1' is set twice").arg(key));
-        seen.insert(key);
+            return fault(QStringLiteral("unknown key '%1'").arg(entry.name));
         if (key == kEnabled) {
             if (value != QStringLiteral("on") && value != QStringLiteral("off"))
                 return fault(QStringLiteral("enabled '%1' is not on or off").arg(value));
@@ -134,6 +116,8 @@ std::variant<DesktopMqttSettings, QString> ParseMqttSettings(const QString& path
             return fault(problem);
         }
     }
+    if (contents.fault)
+        return at(contents.fault->line, contents.fault->problem);
     const auto whole = [&](const QString& problem) {
         return path + QStringLiteral(": ") + problem;
     };

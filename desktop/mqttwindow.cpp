@@ -105,8 +105,8 @@ MqttWindow::MqttWindow(network::DesktopMqtt& mqtt, View& view, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &MqttWindow::reject);
     connect(caButt, &QPushButton::clicked, this, &MqttWindow::chooseCaFile);
     connect(m_name, &QLineEdit::textChanged, this, [this](const QString& name) {
-        m_prefix->setPlaceholderText(QStringLiteral("qmxv217/") +
-                                     (name.isEmpty() ? network::DefaultBoardName() : name));
+        m_prefix->setPlaceholderText(
+            network::DefaultTopicPrefix(name.isEmpty() ? network::DefaultBoardName() : name));
     });
     m_mqtt.setOnChanged([this] { refresh(); });
     loadFields();

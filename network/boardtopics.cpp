@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "network/boardtopics.h"
 
-#include "network/mqttconfig.h"
+#include "network/boardname.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

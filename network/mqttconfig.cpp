@@ -7,6 +7,16 @@
 
 namespace network {
 
+QString DefaultTopicPrefix(const QString& board)
+{
+    return QStringLiteral("qmxv217/") + board;
+}
+
+QString MqttConfig::topicPrefixFor(const QString& board) const
+{
+    return topicPrefix.isEmpty() ? DefaultTopicPrefix(board) : topicPrefix;
+}
+
 const QStringList& MqttKeys()
 {
     static const QStringList keys{
@@ -27,13 +37,6 @@ bool ValidTopic(const QString& topic)
     return !topic.isEmpty() && !topic.contains(QLatin1Char('#')) &&
            !topic.contains(QLatin1Char('+')) && !topic.startsWith(QLatin1Char('/')) &&
            !topic.endsWith(QLatin1Char('/')) && topic.size() <= 200;
-}
-
-bool ValidBoardName(const QString& name)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_.-]{1,32}$"));
-    return pattern.match(name).hasMatch() && name != QStringLiteral(".") &&
-           name != QStringLiteral("..");
 }
 
 QString ReadPasswordFile(const QString& path, QString& password)
@@ -64,13 +67,6 @@ QString ReadPasswordFile(const QString& path, QString& password)
             .arg(owner * 64 + group * 8 + others, 4, 8, QLatin1Char('0'));
     password = QString::fromUtf8(file.readLine()).trimmed();
     return {};
-}
-
-QString DiscoveryNodeId(const QString& board)
-{
-    QString id = QStringLiteral("qmxv217_") + board;
-    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_-]"));
-    return id.replace(other, QStringLiteral("_"));
 }
 
 QString ParseMqttUrl(MqttConfig& mqtt, const QString& value)

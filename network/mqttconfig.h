@@ -26,14 +26,19 @@ struct MqttConfig
     // mqtts://: TLS, with the system's CA certificates unless caFile names
     // the CA; a CA file switches TLS on for mqtt:// too.
     bool tls = false;
-    // Empty: qmxv217/<board name>.
+    // Empty: DefaultTopicPrefix() of the board.
     QString topicPrefix;
     QString discoveryPrefix = QStringLiteral("homeassistant");
     bool discovery = true;
 
     [[nodiscard]] bool enabled() const { return !host.isEmpty(); }
+    // topicPrefix, else the default of the board of that name.
+    [[nodiscard]] QString topicPrefixFor(const QString& board) const;
     bool operator==(const MqttConfig&) const = default;
 };
+
+// The topics of a board without mqtt-topic-prefix: qmxv217/<board name>.
+[[nodiscard]] QString DefaultTopicPrefix(const QString& board);
 
 // The keys SetMqttOption takes: "mqtt" (the broker's URL) and the mqtt-* keys.
 [[nodiscard]] const QStringList& MqttKeys();
@@ -58,12 +63,5 @@ struct MqttConfig
 
 // An MQTT topic level path: no wildcards, no empty levels at the ends.
 [[nodiscard]] bool ValidTopic(const QString& topic);
-// A board name: it goes into log lines, file names and topics.
-[[nodiscard]] bool ValidBoardName(const QString& name);
-// The board's device in Home Assistant discovery: qmxv217_<name> with
-// every character other than letters, digits, '_' and '-' made '_'.
-[[nodiscard]] QString DiscoveryNodeId(const QString& board);
-// The words a board name may hold, for messages.
-inline const QString kBoardNameRule = QStringLiteral("1 to 32 letters, digits, '.', '_' or '-'");
 
 } // namespace network

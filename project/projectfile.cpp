@@ -15,30 +15,37 @@ QStringList ProjectFileLines(const ProjectContents& contents, QChar decimalPoint
     return lines;
 }
 
+std::optional<ProjectLayout> FindProjectLayout(const QStringList& lines)
+{
+    if (lines.size() <= ProjectLayout::kTimerSectionLine ||
+        lines.at(ProjectLayout::kTimerSectionLine) != kTimerSection)
+        return std::nullopt;
+    ProjectLayout layout;
+    const qsizetype rules = lines.indexOf(kRulesSection, ProjectLayout::kFirstTimerLine);
+    layout.hasRulesSection = rules >= 0;
+    layout.timerEnd = layout.hasRulesSection ? rules : lines.size();
+    layout.firstRuleLine = layout.hasRulesSection ? rules + 1 : lines.size();
+    return layout;
+}
+
 std::optional<ProjectContents> ParseProjectLines(const QStringList& lines)
 {
-    if (lines.size() < 4)
+    if (lines.size() <= ProjectLayout::kTimerSectionLine)
         return std::nullopt;
     ProjectContents contents;
-    bool ok = false;
-    contents.LogOnTime = StrToFloatOk(lines.at(0), &ok);
-    if (!ok)
-        return std::nullopt;
-    contents.LogOffTime = StrToFloatOk(lines.at(1), &ok);
-    if (!ok)
-        return std::nullopt;
-    contents.LogFrequency = StrToFloatOk(lines.at(2), &ok);
-    if (!ok)
-        return std::nullopt;
-    if (lines.at(3) != kTimerSection)
+    double* const numbers[ProjectLayout::kNumberLines] = {&contents.LogOnTime, &contents.LogOffTime,
+                                                          &contents.LogFrequency};
+    for (qsizetype i = 0; i < ProjectLayout::kNumberLines; ++i) {
+        bool ok = false;
+        *numbers[i] = StrToFloatOk(lines.at(i), &ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    const std::optional<ProjectLayout> layout = FindProjectLayout(lines);
+    if (!layout)
         return contents;
     contents.HasSections = true;
-    const qsizetype rules = lines.indexOf(kRulesSection, 4);
-    if (rules < 0) {
-        contents.TimerList = lines.mid(4);
-    } else {
-        contents.TimerList = lines.mid(4, rules - 4);
-        contents.RulesList = lines.mid(rules + 1);
-    }
+    contents.TimerList = lines.mid(ProjectLayout::kFirstTimerLine, layout->timerLines());
+    contents.RulesList = lines.mid(layout->firstRuleLine);
     return contents;
 }

@@ -25,6 +25,30 @@ struct ProjectContents
 inline const QString kTimerSection = QStringLiteral("[t]");
 inline const QString kRulesSection = QStringLiteral("[r]");
 
+// Where the parts of a project file lie, as indexes into its lines: what the
+// program's load and the service's checks read alike.
+struct ProjectLayout
+{
+    // Lines 1 to 3: LogOnTime, LogOffTime, LogFrequency.
+    static constexpr qsizetype kNumberLines = 3;
+    // Line 4: "[t]".
+    static constexpr qsizetype kTimerSectionLine = 3;
+    static constexpr qsizetype kFirstTimerLine = 4;
+
+    // One past the last timer record line: the first "[r]" line after
+    // "[t]", or the end of the file without one.
+    qsizetype timerEnd = kFirstTimerLine;
+    // The first rule line; the end of the file without a "[r]" line.
+    qsizetype firstRuleLine = kFirstTimerLine;
+    bool hasRulesSection = false;
+
+    [[nodiscard]] qsizetype timerLines() const { return timerEnd - kFirstTimerLine; }
+};
+
+// The sections of a file whose fourth line is exactly "[t]"; nothing
+// otherwise (also for a file of fewer than four lines).
+[[nodiscard]] std::optional<ProjectLayout> FindProjectLayout(const QStringList& lines);
+
 // The lines as saved. The numbers are in the general decimal form with
 // decimalPoint, the regional separator; the reader takes "." and "," alike,
 // so a file moves between locales.

@@ -25,9 +25,9 @@ std::optional<ConfigError> checkShape(const QString& path, const QStringList& li
     const auto at = [&](int line, const QString& problem) {
         return ConfigError{path, line, problem};
     };
-    static const std::array<const char*, 3> kNumbers{"logger start", "logger end",
-                                                     "logger interval"};
-    for (int i = 0; i < 3; ++i) {
+    static const std::array<const char*, ProjectLayout::kNumberLines> kNumbers{
+        "logger start", "logger end", "logger interval"};
+    for (int i = 0; i < ProjectLayout::kNumberLines; ++i) {
         if (i >= lines.size())
             return at(i + 1, QStringLiteral("the file ends before the %1 (not a project file)")
                                  .arg(QString::fromLatin1(kNumbers.at(static_cast<size_t>(i)))));
@@ -38,20 +38,23 @@ std::optional<ConfigError> checkShape(const QString& path, const QStringList& li
                                  .arg(lines.at(i),
                                       QString::fromLatin1(kNumbers.at(static_cast<size_t>(i)))));
     }
-    if (lines.size() < 4 || lines.at(3) != kTimerSection)
-        return at(4, QStringLiteral("expected the line \"[t]\" (not a project file)"));
-    const qsizetype rules = lines.indexOf(kRulesSection, 4);
-    const qsizetype timerLines = (rules < 0 ? lines.size() : rules) - 4;
+    const std::optional<ProjectLayout> layout = FindProjectLayout(lines);
+    if (!layout)
+        return at(ProjectLayout::kTimerSectionLine + 1,
+                  QStringLiteral("expected the line \"[t]\" (not a project file)"));
+    const qsizetype timerLines = layout->timerLines();
     if (timerLines % chantimer::kRecordLines != 0) {
         const auto last =
-            static_cast<int>(4 + timerLines / chantimer::kRecordLines * chantimer::kRecordLines);
+            static_cast<int>(ProjectLayout::kFirstTimerLine +
+                             timerLines / chantimer::kRecordLines * chantimer::kRecordLines);
         return at(last + 1, QStringLiteral("the timer record starting here is cut short "
                                            "(a record has nine lines)"));
     }
     // Each record on its own through the timer engine: a record it cannot
     // run would stop the board with "Fatal error in time data.".
     const double now = DateTimeToDayNumber(QDateTime::currentDateTime());
-    for (qsizetype first = 4; first < 4 + timerLines; first += chantimer::kRecordLines) {
+    for (qsizetype first = ProjectLayout::kFirstTimerLine; first < layout->timerEnd;
+         first += chantimer::kRecordLines) {
         QStringList record = lines.mid(first, chantimer::kRecordLines);
         int word = 0;
         if (ExecuteTimerPass(record, word, now, QLatin1Char('.')) == -1)
@@ -59,9 +62,9 @@ std::optional<ConfigError> checkShape(const QString& path, const QStringList& li
                       QStringLiteral("the timer record starting here is faulty (Fatal error in "
                                      "time data.)"));
     }
-    if (rules >= 0) {
+    if (layout->hasRulesSection) {
         int count = 0;
-        for (qsizetype i = rules + 1; i < lines.size(); ++i) {
+        for (qsizetype i = layout->firstRuleLine; i < lines.size(); ++i) {
             if (rules::TrimSpaces(lines.at(i)).isEmpty())
                 continue;
             if (++count > rules::kMaxRuleLines)

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/serviceconfig.h"
 
+#include "common/keyvaluefile.h"
+#include "network/boardname.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
@@ -72,8 +74,7 @@ QString setOption(BoardConfig& board, const QString& key, const QString& value,
     };
     if (key == QStringLiteral("name")) {
         if (!validName(value))
-            return QStringLiteral("name '%1' is not 1 to 32 letters, digits, '.', '_' or '-'")
-                .arg(value);
+            return QStringLiteral("name '%1' is not %2").arg(value, network::kBoardNameRule);
         board.name = value;
     } else if (key == QStringLiteral("port")) {
         if (!validPort(value))
@@ -200,31 +201,12 @@ std::optional<int> BoardConfig::comNumber() const
 
 QString BoardConfig::topicPrefix() const
 {
-    return mqtt.topicPrefix.isEmpty() ? QStringLiteral("qmxv217/") + name : mqtt.topicPrefix;
+    return mqtt.topicPrefixFor(name);
 }
 
 QString BoardConfig::clientId() const
 {
     return mqtt.clientId.isEmpty() ? QStringLiteral("qmxv217d-") + name : mqtt.clientId;
-}
-
-QString DefaultBoardName(const QString& host, const QString& port)
-{
-    static const QRegularExpression other(QStringLiteral("[^A-Za-z0-9_.-]"));
-    const auto valid = [](QString text) { return text.replace(other, QStringLiteral("_")); };
-    QString machine = valid(host.section(QLatin1Char('.'), 0, 0));
-    if (machine.isEmpty())
-        machine = QStringLiteral("qmxv217d");
-    const bool com = port.size() == 1 && port.at(0).isDigit();
-    const QString device = com ? QStringLiteral("com") + port : valid(QFileInfo(port).fileName());
-    constexpr qsizetype kLength = 32;
-    if (machine.size() + 1 + device.size() <= kLength)
-        return machine + QLatin1Char('-') + device;
-    // A stable device name ends in what tells adapters apart: the serial
-    // number and the interface (usb-FTDI_..._A12345-if00-port0), or the
-    // socket of a /dev/serial/by-path name.
-    machine = machine.left(12);
-    return machine + QLatin1Char('-') + device.right(kLength - 1 - machine.size());
 }
 
 QString ConfigError::text() const
@@ -340,7 +322,7 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
         return ConfigError{
             {}, 0, QStringLiteral("give --port and --project, or --config (see --help)")};
     if (!named)
-        board.name = DefaultBoardName(QSysInfo::machineHostName(), board.port);
+        board.name = network::PortBoardName(QSysInfo::machineHostName(), board.port);
     if (const std::optional<ConfigError> error = checkBoards({board}))
         return *error;
     options.boards.append(board);
@@ -349,10 +331,10 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
 
 std::variant<QList<BoardConfig>, ConfigError> ReadConfigFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return ConfigError{path, 0, QStringLiteral("cannot be read: ") + file.errorString()};
-    return ParseConfigText(path, file.readAll());
+    std::variant<QByteArray, QString> text = keyvalue::ReadFile(path, std::nullopt);
+    if (const QString* problem = std::get_if<QString>(&text))
+        return ConfigError{path, 0, *problem};
+    return ParseConfigText(path, std::get<QByteArray>(text));
 }
 
 std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& path,
@@ -360,64 +342,34 @@ std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& pat
 {
     const QString folder = QFileInfo(path).absolutePath();
     QList<BoardConfig> boards;
-    QSet<QString> keysSeen;
-    const QList<QByteArray> lines = text.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const int number = static_cast<int>(i + 1);
+    const keyvalue::Contents contents =
+        keyvalue::Parse(text, keyvalue::Syntax{QStringLiteral("board")});
+    for (const keyvalue::Entry& entry : contents.entries) {
         const auto fault = [&](const QString& problem) {
-            return ConfigError{path, number, problem};
+            return ConfigError{path, entry.line, problem};
         };
-        QByteArray raw = lines.at(i);
-        if (raw.endsWith('\r'))
-            raw.chop(1);
-        // The system's calls end a path at a NUL byte: "/dev/ttyUSB0\0..."
-        // would open another device than the one written.
-        if (raw.contains('\0'))
-            return fault(QStringLiteral("the line holds a NUL byte, which no path or value may"));
-        bool utf8 = true;
-        const QString line = [&] {
-            QString decoded = QString::fromUtf8(raw);
-            utf8 = !decoded.contains(QChar::ReplacementCharacter);
-            return decoded.trimmed();
-        }();
-        if (!utf8)
-            return fault(QStringLiteral("the line is not UTF-8 text"));
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
-            line.startsWith(QLatin1Char(';')))
-            continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            if (!line.endsWith(QLatin1Char(']')))
-                return fault(QStringLiteral("a section line ends with ']'"));
-            const QString name = line.mid(1, line.size() - 2).trimmed();
-            if (!validName(name))
-                return fault(QStringLiteral("board name '%1' is not 1 to 32 letters, digits, "
-                                            "'.', '_' or '-'")
-                                 .arg(name));
+        if (entry.isSection) {
+            if (!validName(entry.name))
+                return fault(QStringLiteral("board name '%1' is not %2")
+                                 .arg(entry.name, network::kBoardNameRule));
             BoardConfig board;
-            board.name = name;
+            board.name = entry.name;
             board.file = path;
-            board.line = number;
+            board.line = entry.line;
             boards.append(board);
-            keysSeen.clear();
             continue;
         }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (equals < 0)
-            return fault(QStringLiteral("expected 'key = value' or '[board]'"));
         if (boards.isEmpty())
-            return fault(QStringLiteral("'%1' stands before the first [board] section")
-                             .arg(line.left(equals).trimmed()));
-        const QString key = line.left(equals).trimmed().toLower();
-        const QString value = line.mid(equals + 1).trimmed();
-        if (!kKeys.contains(key))
-            return fault(QStringLiteral("unknown key '%1'").arg(line.left(equals).trimmed()));
-        if (keysSeen.contains(key))
-            return fault(QStringLiteral("'%1' is set twice in this section").arg(key));
-        keysSeen.insert(key);
-        const QString problem = setOption(boards.last(), key, value, folder);
+            return fault(
+                QStringLiteral("'%1' stands before the first [board] section").arg(entry.name));
+        if (!kKeys.contains(entry.key))
+            return fault(QStringLiteral("unknown key '%1'").arg(entry.name));
+        const QString problem = setOption(boards.last(), entry.key, entry.value, folder);
         if (!problem.isEmpty())
             return fault(problem);
     }
+    if (contents.fault)
+        return ConfigError{path, contents.fault->line, contents.fault->problem};
     if (boards.isEmpty())
         return ConfigError{path, 0, QStringLiteral("no [board] section")};
     if (const std::optional<ConfigError> error = checkBoards(boards))

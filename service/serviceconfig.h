@@ -89,13 +89,6 @@ struct Options
     QList<BoardConfig> boards;
 };
 
-// The name of the board of the command line without --name: the machine's
-// host name and the port, "<host>-com<N>" or "<host>-<device file name>"
-// (for /dev/serial/by-id/... the stable name of the adapter), cut to a
-// valid board name. Two services on one broker, each left at the default,
-// so get client ids, topics and Home Assistant devices of their own.
-[[nodiscard]] QString DefaultBoardName(const QString& host, const QString& port);
-
 // The command line without the program name.
 [[nodiscard]] std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The MQTT password file: refused when others may read it, except in the
-// credentials folder systemd keeps for the unit.
+// The MQTT settings of a board: its topics, and the password file, refused
+// when others may read it, except in the credentials folder systemd keeps
+// for the unit.
 #include "network/mqttconfig.h"
 
 #include <QDir>
@@ -23,6 +24,15 @@ QString passwordFile(const QString& path, mode_t mode)
     file.close();
     ::chmod(QFile::encodeName(path).constData(), mode);
     return path;
+}
+
+TEST(MqttTopicPrefix, IsTheBoardsUnderQmxv217UnlessOneIsGiven)
+{
+    EXPECT_EQ(network::DefaultTopicPrefix(QStringLiteral("tank")), QStringLiteral("qmxv217/tank"));
+    network::MqttConfig mqtt;
+    EXPECT_EQ(mqtt.topicPrefixFor(QStringLiteral("tank")), QStringLiteral("qmxv217/tank"));
+    mqtt.topicPrefix = QStringLiteral("home/pump");
+    EXPECT_EQ(mqtt.topicPrefixFor(QStringLiteral("tank")), QStringLiteral("home/pump"));
 }
 
 TEST(MqttPasswordFile, OpenToOthersIsRefusedButTheUnitsCredentialsFolderIsTrusted)

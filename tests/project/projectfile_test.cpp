@@ -466,4 +466,32 @@ TEST(ProjectLines, ParseSplitsAtTheFirstRulesLine)
     EXPECT_FALSE(ParseProjectLines({"1", "", "3", "[t]"}));
 }
 
+TEST(ProjectLines, TheLayoutFindsTheSectionsWhereLoadAndServiceLookForThem)
+{
+    const auto at = [](const QStringList& lines) {
+        const std::optional<ProjectLayout> layout = FindProjectLayout(lines);
+        return layout ? QStringLiteral("timers %1-%2, rules from %3%4")
+                            .arg(ProjectLayout::kFirstTimerLine)
+                            .arg(layout->timerEnd)
+                            .arg(layout->firstRuleLine)
+                            .arg(layout->hasRulesSection ? QString() : QStringLiteral(" (no [r])"))
+                      : QStringLiteral("none");
+    };
+    // The numbers are not the layout's business: the load and the check
+    // each read and word them.
+    EXPECT_EQ(at({"x", "y", "z", "[t]"}), QStringLiteral("timers 4-4, rules from 4 (no [r])"));
+    EXPECT_EQ(at({"1", "2", "3", "[t]", "[r]"}), QStringLiteral("timers 4-4, rules from 5"));
+    EXPECT_EQ(at({"1", "2", "3", "[t]", "a", "b", "[r]", "c", "[r]"}),
+              QStringLiteral("timers 4-6, rules from 7"));
+    EXPECT_EQ(at({"1", "2", "3", "[t]", "a", "b"}),
+              QStringLiteral("timers 4-6, rules from 6 (no [r])"));
+    // "[r]" in the numbers' place, or as the fourth line, opens no rules.
+    EXPECT_EQ(at({"[r]", "2", "3", "[t]", "a"}),
+              QStringLiteral("timers 4-5, rules from 5 (no [r])"));
+    EXPECT_EQ(at({"1", "2", "3", "[r]", "a"}), QStringLiteral("none"));
+    EXPECT_EQ(at({"1", "2", "3", "[T]"}), QStringLiteral("none"));
+    EXPECT_EQ(at({"1", "2", "3", "[t] "}), QStringLiteral("none"));
+    EXPECT_EQ(at({"1", "2", "3"}), QStringLiteral("none"));
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The service's command line and configuration file: what they set, and the
 // file, line and problem of each fault.
+#include "network/boardname.h"
 #include "service/serviceconfig.h"
 
 #include <QSysInfo>
@@ -117,7 +118,7 @@ TEST(ServiceConfig, CommandLineNamesOneBoardOrAFile)
     const Options& options = std::get<Options>(one);
     ASSERT_EQ(options.boards.size(), 1);
     EXPECT_EQ(options.boards.first().name,
-              service::DefaultBoardName(QSysInfo::machineHostName(), "/dev/ttyUSB0"));
+              network::PortBoardName(QSysInfo::machineHostName(), "/dev/ttyUSB0"));
     EXPECT_EQ(options.boards.first().port, QStringLiteral("/dev/ttyUSB0"));
     EXPECT_EQ(options.boards.first().project, QStringLiteral("/srv/tank.iom"));
     EXPECT_EQ(options.boards.first().stopState, service::StopState::Keep);
@@ -209,29 +210,15 @@ TEST(ServiceConfig, MqttKeysSetTheBrokerAndRefuseWhatWouldLeakOrMislead)
     EXPECT_FALSE(service::HelpText().contains(QStringLiteral("--mqtt-password ")));
 }
 
+// The default itself is tested where it is made, in network/.
 TEST(ServiceConfig, DefaultNameIsTheHostAndThePortAndAGivenNameStays)
 {
-    using service::DefaultBoardName;
-    EXPECT_EQ(DefaultBoardName("pi", "4"), QStringLiteral("pi-com4"));
-    EXPECT_EQ(DefaultBoardName("pi.fritz.box", "/dev/v217-tank"), QStringLiteral("pi-v217-tank"));
-    EXPECT_EQ(DefaultBoardName("", "/dev/ttyUSB0"), QStringLiteral("qmxv217d-ttyUSB0"));
-    // A stable adapter name is cut from the front: its end tells adapters apart.
-    const QString byId =
-        QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0");
-    EXPECT_EQ(DefaultBoardName("greenhouse-controller", byId),
-              QStringLiteral("greenhouse-c-T_A12345-if00-port0"));
-    for (const QString& name : {DefaultBoardName("greenhouse-controller", byId),
-                                DefaultBoardName("pi", byId), DefaultBoardName("my host", "3")})
-        EXPECT_TRUE(network::ValidBoardName(name)) << name.toStdString();
-    EXPECT_NE(DefaultBoardName("pi", "3"), DefaultBoardName("pi", "4"));
-    EXPECT_NE(DefaultBoardName("pi", "3"), DefaultBoardName("pi2", "3"));
-
     const auto name = [](const QStringList& arguments) {
         const auto parsed =
             service::ParseCommandLine(arguments + QStringList{"--project", "a.iom"});
         return std::get<Options>(parsed).boards.first().name;
     };
-    EXPECT_EQ(name({"--port", "3"}), DefaultBoardName(QSysInfo::machineHostName(), "3"));
+    EXPECT_EQ(name({"--port", "3"}), network::PortBoardName(QSysInfo::machineHostName(), "3"));
     EXPECT_EQ(name({"--port", "3", "--name", "tank"}), QStringLiteral("tank"));
 }
 
