@@ -200,6 +200,9 @@ TEST_F(ServiceEndToEnd, DeviceThatNeverComesBackIsNotOpenedAgainUntilItIs)
     ASSERT_TRUE(received(sim, "I0\\r")) << service.log();
     const qsizetype mark = service.lines().size();
     ASSERT_TRUE(sim.commandAndWait("hangup"));
+    // Unplugged, its link goes too: the kernel gives a freed terminal's
+    // number to the next one made, which may be another test's board.
+    ASSERT_TRUE(QFile::remove(link(4)));
     ASSERT_GE(service.waitForLine(QStringLiteral("to come back"), mark), 0) << service.log();
 
     // Changes in the watched folder that do not bring the device back.
@@ -348,6 +351,9 @@ TEST_F(ServiceEndToEnd, StopSwitchesOffEveryOpenBoardAtOnceAndNamesTheOnesNotCon
     SimulatedBoard& gone = *sims.at(3);
 
     ASSERT_TRUE(gone.commandAndWait("hangup"));
+    // Its link goes with it, so no other test's new terminal that takes
+    // the freed number brings it back.
+    ASSERT_TRUE(QFile::remove(link(5)));
     ASSERT_GE(service.waitForLine(QStringLiteral("gone: warning: waiting for")), 0)
         << service.log();
     // A second garbled reply, the first after the re-activation: the next
