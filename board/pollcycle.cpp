@@ -156,24 +156,14 @@ void PollCycle::UpdatePortInIndicators()
     m_view.showInputIndicators(m_portIn);
 }
 
-namespace {
-
-// Where the collected text stands against the length of the reply awaited.
-enum class Length
-{
-    Short,
-    Whole,
-    TooLong
-};
-
-Length lengthAgainst(qsizetype length, int expected)
+std::optional<PollCycle::Judgement> PollCycle::judgeLength(qsizetype length, int expected)
 {
     if (length < expected)
-        return Length::Short;
-    return length == expected ? Length::Whole : Length::TooLong;
+        return Judgement::Fine;
+    if (length > expected)
+        return Judgement::InvalidData;
+    return std::nullopt;
 }
-
-} // namespace
 
 bool PollCycle::readWaiting()
 {
@@ -238,14 +228,8 @@ void PollCycle::judgeIdle()
 
 PollCycle::Judgement PollCycle::judgeRelayWrite()
 {
-    switch (lengthAgainst(m_rxText.size(), kRelayEchoLength)) {
-    case Length::Short:
-        return Judgement::Fine;
-    case Length::TooLong:
-        return Judgement::InvalidData;
-    case Length::Whole:
-        break;
-    }
+    if (const std::optional<Judgement> byLength = judgeLength(m_rxText.size(), kRelayEchoLength))
+        return *byLength;
     if (m_rxText != m_relayCommand + kEchoTail)
         return Judgement::InvalidData;
     // The good relay echo: the indicators follow what the board confirmed.
@@ -260,14 +244,8 @@ PollCycle::Judgement PollCycle::judgeRelayWrite()
 
 PollCycle::Judgement PollCycle::judgeInputRead()
 {
-    switch (lengthAgainst(m_rxText.size(), kInputReplyLength)) {
-    case Length::Short:
-        return Judgement::Fine;
-    case Length::TooLong:
-        return Judgement::InvalidData;
-    case Length::Whole:
-        break;
-    }
+    if (const std::optional<Judgement> byLength = judgeLength(m_rxText.size(), kInputReplyLength))
+        return *byLength;
     if (m_closeRequested) {
         // The reply before the all-off command is not decoded.
         m_rxText.clear();
@@ -289,14 +267,8 @@ PollCycle::Judgement PollCycle::judgeInputRead()
 
 PollCycle::Judgement PollCycle::judgeClosing()
 {
-    switch (lengthAgainst(m_rxText.size(), kRelayEchoLength)) {
-    case Length::Short:
-        return Judgement::Fine;
-    case Length::TooLong:
-        return Judgement::InvalidData;
-    case Length::Whole:
-        break;
-    }
+    if (const std::optional<Judgement> byLength = judgeLength(m_rxText.size(), kRelayEchoLength))
+        return *byLength;
     if (m_rxText != m_relayCommand + kEchoTail)
         return Judgement::InvalidData;
     ResetSerial();

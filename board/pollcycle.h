@@ -157,6 +157,9 @@ private:
         Fine,
         InvalidData
     };
+    // The rows every reply shares: shorter than awaited, it is collected
+    // on; longer, it is invalid data. None for a reply of the whole length.
+    [[nodiscard]] static std::optional<Judgement> judgeLength(qsizetype length, int expected);
     // One function per state, for the rows of received data in that state.
     // Idle only waits for the board's prompt and never finds invalid data.
     void judgeIdle();
