@@ -82,7 +82,7 @@ public:
 
     static constexpr qsizetype kLogLines = 100;
     // How often availability is checked against the cycle: its tick.
-    static constexpr std::chrono::milliseconds kCheckPeriod{100};
+    static constexpr std::chrono::milliseconds kCheckPeriod = board::PollCycle::kTickPeriod;
 
     // poll: the desktop controller's cycle; requestRelays: its one writer of
     // the relay word, for the commands; view: where a settings file
