@@ -101,14 +101,15 @@ quint16 BoardSettings::groupOf(int relay) const
 QString BoardSettings::relayLabel(int relay) const
 {
     const QString& name = relayNames.at(static_cast<std::size_t>(relay));
-    return name.isEmpty() ? twoDigits(relay) : twoDigits(relay) + QLatin1Char(' ') + name;
+    return name.isEmpty() ? twoDigits(relay)
+                          : QStringLiteral("%1 (%2)").arg(twoDigits(relay), name);
 }
 
 QString BoardSettings::inputLabel(int input) const
 {
     const QString& name = inputNames.at(static_cast<std::size_t>(input));
     const QString number = QString::number(input + 1);
-    return name.isEmpty() ? number : number + QLatin1Char(' ') + name;
+    return name.isEmpty() ? number : QStringLiteral("%1 (%2)").arg(number, name);
 }
 
 QString GroupText(quint16 group)

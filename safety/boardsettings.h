@@ -76,7 +76,7 @@ struct BoardSettings
     [[nodiscard]] bool guardsNothing() const;
     // The mask of the group relay (0-15) is in, 0 when it is in none.
     [[nodiscard]] quint16 groupOf(int relay) const;
-    // "02" or "02 Pump"; "3" or "3 Float switch".
+    // "02" or "02 (Pump)"; "3" or "3 (Float switch)".
     [[nodiscard]] QString relayLabel(int relay) const;
     [[nodiscard]] QString inputLabel(int input) const;
 };

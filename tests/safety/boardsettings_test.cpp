@@ -55,8 +55,8 @@ TEST(BoardSettings, TheWorkedExampleReadsAsWritten)
                                    "interlock = 01,02 03,4,05\n"
                                    "interlock-dead-time = 0.5s\n"
                                    "start-state = schedule\n");
-    EXPECT_EQ(s.relayLabel(0), QStringLiteral("01 Blind up"));
-    EXPECT_EQ(s.inputLabel(2), QStringLiteral("3 Float switch"));
+    EXPECT_EQ(s.relayLabel(0), QStringLiteral("01 (Blind up)"));
+    EXPECT_EQ(s.inputLabel(2), QStringLiteral("3 (Float switch)"));
     EXPECT_EQ(s.maxOn.at(4), 20min);
     EXPECT_EQ(s.debounce.at(2), 3);
     ASSERT_EQ(s.interlocks.size(), 2);
