@@ -36,11 +36,13 @@ void RelayGuard::setSettings(const BoardSettings& settings)
 
 void RelayGuard::hold(Ask ask, int relay, Hold why)
 {
-    Hold& last = m_why.at(static_cast<std::size_t>(relay));
-    const bool told = ask == Ask::EveryCycle && last == why;
-    last = why;
-    if (told)
-        return;
+    if (ask == Ask::EveryCycle) {
+        Hold& last = m_steadyWhy.at(static_cast<std::size_t>(relay));
+        const bool told = last == why;
+        last = why;
+        if (told)
+            return;
+    }
     const QString name = m_settings.relayLabel(relay);
     switch (why.kind) {
     case Hold::Kind::Interlock:
@@ -158,7 +160,7 @@ quint16 RelayGuard::release(quint16 stored, time_point now)
             now - *m_onSince.at(r) >= m_settings.maxOn.at(r)) {
             word &= ~bitOf(relay);
             m_cut |= bitOf(relay);
-            m_why.at(r) = {Hold::Kind::MaxOn, -1};
+            m_steadyWhy.at(r) = {Hold::Kind::MaxOn, -1};
             m_reports.append(
                 QStringLiteral("relay %1 switched off: on for %2, its maximum "
                                "on-time")
