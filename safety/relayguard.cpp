@@ -69,9 +69,10 @@ int RelayGuard::deadTimeBlocker(quint16 group, int relay, quint16 word, time_poi
     // Going off with this very word: its dead time starts when it is sent.
     if (const quint16 goingOff = m_sent & others & ~word)
         return lowest(goingOff);
-    for (int other = 0; other < kRelays; ++other) {
+    for (quint16 rest = others; rest != 0; rest &= rest - 1) {
+        const int other = lowest(rest);
         const std::optional<time_point>& off = m_offSince.at(static_cast<std::size_t>(other));
-        if ((others & bitOf(other)) && off && now - *off < m_settings.deadTime)
+        if (off && now - *off < m_settings.deadTime)
             return other;
     }
     return -1;
@@ -84,9 +85,8 @@ quint16 RelayGuard::admitGroup(Ask ask, quint16 group, quint16 before, quint16 w
         return word;
     const quint16 kept = asked & before;
     const int winner = lowest(kept != 0 ? kept : asked);
-    for (int relay = 0; relay < kRelays; ++relay) {
-        if (relay == winner || !(asked & bitOf(relay)))
-            continue;
+    for (quint16 losers = asked & ~bitOf(winner); losers != 0; losers &= losers - 1) {
+        const int relay = lowest(losers);
         word &= ~bitOf(relay);
         m_waiting &= ~bitOf(relay);
         hold(ask, relay, {Hold::Kind::Interlock, winner});
