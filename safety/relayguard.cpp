@@ -152,6 +152,18 @@ quint16 RelayGuard::release(quint16 stored, time_point now)
             word |= bitOf(relay);
         }
     }
+    // Whatever was stored (groups that came with new settings while their
+    // relays were on), no command carries two relays of a group.
+    for (const quint16 group : m_settings.interlocks) {
+        const quint16 on = word & group;
+        if (std::popcount(static_cast<unsigned>(on)) < 2)
+            continue;
+        const int keeper = lowest(on);
+        for (quint16 rest = on & ~bitOf(keeper); rest != 0; rest &= rest - 1) {
+            word &= ~bitOf(lowest(rest));
+            hold(Ask::Once, lowest(rest), {Hold::Kind::Interlock, keeper});
+        }
+    }
     for (int relay = 0; relay < kRelays; ++relay) {
         const auto r = static_cast<std::size_t>(relay);
         const bool on = word & bitOf(relay);

@@ -84,6 +84,15 @@ TEST_F(Guarded, InAGroupTheRelayOnKeepsOnAndAmongNewOnesTheLowestWins)
     EXPECT_EQ(stored, 0x8104);
 }
 
+TEST_F(Guarded, AGroupThatComesWithNewSettingsWhileBothAreOnKeepsOneAtTheNextWrite)
+{
+    ask(0x0003, 0x0003);
+    EXPECT_EQ(write(), 0x0003);
+    use(settingsOf({{"interlock", "01,02"}}));
+    EXPECT_EQ(write(), 0x0001);
+    EXPECT_EQ(told, QStringList{"relay 02 held off: interlock with 01"});
+}
+
 TEST_F(Guarded, AfterARelayGoesOffItsGroupWaitsTheDeadTimeOnTheWire)
 {
     use(settingsOf({{"interlock", "01,02"}, {"interlock-dead-time", "0.5s"}}));
