@@ -313,6 +313,55 @@ TEST_F(DesktopMqttTest, TheBoardOfTheDesktopIsPublishedAndObeyedAndTheTraceStill
     EXPECT_TRUE(readAll(network::MqttSettingsFile()).contains("enabled = off\n"));
 }
 
+// The board's names reach discovery through the desktop's connection, and
+// mqtt-input-events survives the window, which does not show it.
+TEST_F(DesktopMqttTest, TheBoardsNamesAndInputEventsGoThroughTheDesktopsConnection)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Watcher watcher(broker);
+    ASSERT_TRUE(waitUntil([&] { return watcher.client.connected(); }));
+    ASSERT_TRUE(writeAll(network::MqttSettingsFile(),
+                         QStringLiteral("enabled = on\nname = bench\nmqtt = mqtt://127.0.0.1:%1\n"
+                                        "mqtt-input-events = on\n")
+                             .arg(broker.port())
+                             .toUtf8()));
+    build();
+    safety::BoardSettings named;
+    named.relayNames[0] = QStringLiteral("Pump");
+    mqtt().setBoardSettings(named);
+    const QString relay01 = QStringLiteral("homeassistant/switch/qmxv217_bench/relay01/config");
+    const QString event1 = QStringLiteral("homeassistant/event/qmxv217_bench/input1/config");
+    ASSERT_TRUE(waitUntil([&] {
+        return watcher.last.value(relay01).contains(R"("name":"Pump")") &&
+               watcher.last.contains(event1);
+    })) << mqtt().logLines().join(QLatin1Char('\n')).toStdString();
+
+    // A rename while connected is announced at once, under the same id.
+    named.relayNames[0] = QStringLiteral("Main pump");
+    mqtt().setBoardSettings(named);
+    ASSERT_TRUE(
+        waitUntil([&] { return watcher.last.value(relay01).contains(R"("name":"Main pump")"); }));
+    EXPECT_TRUE(watcher.last.value(relay01).contains(R"("unique_id":"qmxv217_bench_relay01")"));
+
+    tick();
+    desktop->core.ActiveButtClick();
+    const QString prefix = QStringLiteral("qmxv217/bench/");
+    ASSERT_TRUE(cycleUntil([&] { return watcher.says(prefix + "input/1/state", "OFF"); }));
+    link.inputDigits = "01";
+    ASSERT_TRUE(cycleUntil(
+        [&] { return watcher.says(prefix + "input/1/event", R"({"event_type":"press"})"); }));
+
+    desktop->mqttWindow.show();
+    field<QPushButton>(QStringLiteral("OKButt"))->click();
+    EXPECT_TRUE(
+        readAll(network::MqttSettingsFile()).split('\n').contains("mqtt-input-events = on"));
+    EXPECT_TRUE(mqtt().settings().mqtt.inputEvents);
+    // Off, the default, is not written: files stay as they were.
+    EXPECT_FALSE(
+        network::MqttSettingsText(network::DesktopMqttSettings{}).contains("input-events"));
+}
+
 TEST(DesktopMqttFile, ACorruptFileLeavesMqttOffIsToldOnceAndIsKept)
 {
     Rig rig;
