@@ -242,6 +242,12 @@ void BoardLink::clearDiscovery()
         m_topics->clearDiscovery();
 }
 
+void BoardLink::clearInputEvents()
+{
+    if (m_topics)
+        m_topics->clearInputEvents();
+}
+
 void BoardLink::setBoardSettings(const safety::BoardSettings& settings)
 {
     m_entityNames.relays = settings.relayNames;

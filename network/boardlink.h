@@ -92,6 +92,8 @@ public:
     void publishStatus(const QString& text);
     // The board is removed: its discovery messages are taken off the broker.
     void clearDiscovery();
+    // Settings without input events follow: the event entities go.
+    void clearInputEvents();
     // The board's settings, for the names of its entities: a change of the
     // names announces the entities again at once (their ids stay).
     void setBoardSettings(const safety::BoardSettings& settings);

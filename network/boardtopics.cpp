@@ -230,4 +230,13 @@ void BoardTopics::clearDiscovery()
         m_client.publish(topic, {}, true);
 }
 
+void BoardTopics::clearInputEvents()
+{
+    if (!m_names.discovery || !m_names.inputEvents)
+        return;
+    const QList<QString> topics = discoveryTopics();
+    for (qsizetype n = kRelays + kInputs; n < topics.size(); ++n)
+        m_client.publish(topics.at(n), {}, true);
+}
+
 } // namespace network

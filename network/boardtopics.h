@@ -75,6 +75,8 @@ public:
     void restartInputEdges() { m_edgeInputs.reset(); }
     // The board is removed: its discovery messages are taken off the broker.
     void clearDiscovery();
+    // Input events are turned off: their entities go, the others stay.
+    void clearInputEvents();
 
 private:
     void publishRelay(int relay);

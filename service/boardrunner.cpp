@@ -218,6 +218,8 @@ void BoardRunner::reload(const BoardConfig& config)
         if (!now.enabled() || !now.discovery || now.host != was.host || now.port != was.port ||
             now.discoveryPrefix != was.discoveryPrefix)
             m_mqtt->clearDiscovery();
+        else if (was.inputEvents && !now.inputEvents)
+            m_mqtt->clearInputEvents();
         m_view.setMessageObserver(nullptr);
         m_mqtt.reset();
     }

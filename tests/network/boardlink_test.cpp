@@ -444,6 +444,12 @@ TEST_F(BoardLinkTest, InputEdgesArePressAndReleaseEventsOfAnnouncedEventEntities
     watcher->publish(QStringLiteral("desk/marker"), "1", false);
     ASSERT_TRUE(waitUntil([&] { return says("marker", "1"); }));
     EXPECT_EQ(published.value(QStringLiteral("desk/input/3/event")), 2);
+
+    // Turned off: the event entities go, the binary sensors stay.
+    link->clearInputEvents();
+    ASSERT_TRUE(waitUntil([&] { return discoveryTopicsOf(last).size() == 22; }));
+    EXPECT_TRUE(last.contains(kEvent3));
+    EXPECT_FALSE(last.value(kInput3).isEmpty());
 }
 
 TEST_F(BoardLinkTest, HomeAssistantComingOnlineBringsDiscoveryAndTheStatesAgain)
