@@ -51,7 +51,8 @@ void BoardTopics::setEntityNames(const EntityNames& names)
     if (names == m_entityNames)
         return;
     m_entityNames = names;
-    if (m_names.discovery)
+    // Otherwise the next connection announces them.
+    if (m_names.discovery && m_client.connected())
         publishDiscovery();
 }
 
