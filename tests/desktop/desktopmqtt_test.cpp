@@ -362,6 +362,35 @@ TEST_F(DesktopMqttTest, TheBoardsNamesAndInputEventsGoThroughTheDesktopsConnecti
         network::MqttSettingsText(network::DesktopMqttSettings{}).contains("input-events"));
 }
 
+// A relay the board's settings hold off is told on the status topic, as
+// the message panel shows it.
+TEST_F(DesktopMqttTest, ARelayHeldOffByAnInterlockIsToldOnTheStatusTopic)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Watcher watcher(broker);
+    ASSERT_TRUE(waitUntil([&] { return watcher.client.connected(); }));
+    ASSERT_TRUE(writeAll(network::MqttSettingsFile(),
+                         QStringLiteral("enabled = on\nname = bench\nmqtt = mqtt://127.0.0.1:%1\n")
+                             .arg(broker.port())
+                             .toUtf8()));
+    build();
+    safety::BoardSettings interlocked;
+    interlocked.interlocks = {0x0003};
+    desktop->core.setBoardSettings(interlocked);
+    tick();
+    desktop->core.ActiveButtClick();
+    const QString prefix = QStringLiteral("qmxv217/bench/");
+    ASSERT_TRUE(cycleUntil([&] { return watcher.says(prefix + "availability", "online"); }));
+
+    watcher.client.publish(prefix + "relays/set", "0003", false);
+    ASSERT_TRUE(cycleUntil([&] {
+        return watcher.says(prefix + "status", "relay 02 held off: interlock with 01");
+    })) << watcher.last.value(prefix + "status").constData();
+    ASSERT_TRUE(cycleUntil([&] { return watcher.says(prefix + "relay/01/state", "ON"); }));
+    EXPECT_TRUE(watcher.says(prefix + "relay/02/state", "OFF"));
+}
+
 TEST(DesktopMqttFile, ACorruptFileLeavesMqttOffIsToldOnceAndIsKept)
 {
     Rig rig;
