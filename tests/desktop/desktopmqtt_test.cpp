@@ -315,7 +315,7 @@ TEST_F(DesktopMqttTest, TheBoardOfTheDesktopIsPublishedAndObeyedAndTheTraceStill
 
 // The board's names reach discovery through the desktop's connection, and
 // mqtt-input-events survives the window, which does not show it.
-TEST_F(DesktopMqttTest, TheBoardsNamesAndInputEventsGoThroughTheDesktopsConnection)
+TEST_F(DesktopMqttTest, TheBoardsNamesAndInputEventEntitiesGoThroughTheDesktopsConnection)
 {
     Broker broker;
     ASSERT_TRUE(broker.start());
@@ -343,14 +343,6 @@ TEST_F(DesktopMqttTest, TheBoardsNamesAndInputEventsGoThroughTheDesktopsConnecti
     ASSERT_TRUE(
         waitUntil([&] { return watcher.last.value(relay01).contains(R"("name":"Main pump")"); }));
     EXPECT_TRUE(watcher.last.value(relay01).contains(R"("unique_id":"qmxv217_bench_relay01")"));
-
-    tick();
-    desktop->core.ActiveButtClick();
-    const QString prefix = QStringLiteral("qmxv217/bench/");
-    ASSERT_TRUE(cycleUntil([&] { return watcher.says(prefix + "input/1/state", "OFF"); }));
-    link.inputDigits = "01";
-    ASSERT_TRUE(cycleUntil(
-        [&] { return watcher.says(prefix + "input/1/event", R"({"event_type":"press"})"); }));
 
     desktop->mqttWindow.show();
     field<QPushButton>(QStringLiteral("OKButt"))->click();
