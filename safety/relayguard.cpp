@@ -36,11 +36,13 @@ void RelayGuard::setSettings(const BoardSettings& settings)
 
 void RelayGuard::hold(Ask ask, int relay, Hold why)
 {
-    Hold& last = m_why.at(static_cast<std::size_t>(relay));
-    const bool told = ask == Ask::EveryCycle && last == why;
-    last = why;
-    if (told)
-        return;
+    if (ask == Ask::EveryCycle) {
+        Hold& last = m_steadyWhy.at(static_cast<std::size_t>(relay));
+        const bool told = last == why;
+        last = why;
+        if (told)
+            return;
+    }
     const QString name = m_settings.relayLabel(relay);
     switch (why.kind) {
     case Hold::Kind::Interlock:
@@ -67,9 +69,10 @@ int RelayGuard::deadTimeBlocker(quint16 group, int relay, quint16 word, time_poi
     // Going off with this very word: its dead time starts when it is sent.
     if (const quint16 goingOff = m_sent & others & ~word)
         return lowest(goingOff);
-    for (int other = 0; other < kRelays; ++other) {
+    for (quint16 rest = others; rest != 0; rest &= rest - 1) {
+        const int other = lowest(rest);
         const std::optional<time_point>& off = m_offSince.at(static_cast<std::size_t>(other));
-        if ((others & bitOf(other)) && off && now - *off < m_settings.deadTime)
+        if (off && now - *off < m_settings.deadTime)
             return other;
     }
     return -1;
@@ -82,9 +85,8 @@ quint16 RelayGuard::admitGroup(Ask ask, quint16 group, quint16 before, quint16 w
         return word;
     const quint16 kept = asked & before;
     const int winner = lowest(kept != 0 ? kept : asked);
-    for (int relay = 0; relay < kRelays; ++relay) {
-        if (relay == winner || !(asked & bitOf(relay)))
-            continue;
+    for (quint16 losers = asked & ~bitOf(winner); losers != 0; losers &= losers - 1) {
+        const int relay = lowest(losers);
         word &= ~bitOf(relay);
         m_waiting &= ~bitOf(relay);
         hold(ask, relay, {Hold::Kind::Interlock, winner});
@@ -150,6 +152,18 @@ quint16 RelayGuard::release(quint16 stored, time_point now)
             word |= bitOf(relay);
         }
     }
+    // Whatever was stored (groups that came with new settings while their
+    // relays were on), no command carries two relays of a group.
+    for (const quint16 group : m_settings.interlocks) {
+        const quint16 on = word & group;
+        if (std::popcount(static_cast<unsigned>(on)) < 2)
+            continue;
+        const int keeper = lowest(on);
+        for (quint16 rest = on & ~bitOf(keeper); rest != 0; rest &= rest - 1) {
+            word &= ~bitOf(lowest(rest));
+            hold(Ask::Once, lowest(rest), {Hold::Kind::Interlock, keeper});
+        }
+    }
     for (int relay = 0; relay < kRelays; ++relay) {
         const auto r = static_cast<std::size_t>(relay);
         const bool on = word & bitOf(relay);
@@ -158,7 +172,7 @@ quint16 RelayGuard::release(quint16 stored, time_point now)
             now - *m_onSince.at(r) >= m_settings.maxOn.at(r)) {
             word &= ~bitOf(relay);
             m_cut |= bitOf(relay);
-            m_why.at(r) = {Hold::Kind::MaxOn, -1};
+            m_steadyWhy.at(r) = {Hold::Kind::MaxOn, -1};
             m_reports.append(
                 QStringLiteral("relay %1 switched off: on for %2, its maximum "
                                "on-time")

@@ -89,7 +89,7 @@ private:
     };
 
     void hold(Ask ask, int relay, Hold why);
-    void clearHold(int relay) { m_why.at(static_cast<std::size_t>(relay)) = {}; }
+    void clearHold(int relay) { m_steadyWhy.at(static_cast<std::size_t>(relay)) = {}; }
     // A relay of group other than relay that went off less than the dead
     // time ago, or goes off with this word; -1 when none.
     [[nodiscard]] int deadTimeBlocker(quint16 group, int relay, quint16 word, time_point now) const;
@@ -111,7 +111,8 @@ private:
     quint16 m_maybeOn = 0;
     std::array<std::optional<time_point>, kRelays> m_onSince{};
     std::array<std::optional<time_point>, kRelays> m_offSince{};
-    std::array<Hold, kRelays> m_why{};
+    // Why the rules' request of each relay was last held off.
+    std::array<Hold, kRelays> m_steadyWhy{};
     QStringList m_reports;
 };
 
