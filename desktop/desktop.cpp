@@ -75,6 +75,7 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
 void Desktop::applyBoardSettings(const safety::BoardSettings& settings)
 {
     core.setBoardSettings(settings);
+    mqtt.setBoardSettings(settings);
     mainWindow.showBoardNames(settings);
     QStringList inputs;
     QStringList relays;

@@ -5,16 +5,19 @@
 #include "common/folders.h"
 #include "desktop/boardconf.h"
 #include "desktop/desktop.h"
+#include "network/mqttclient.h"
 #include "support/fakelink.h"
 #include "support/manualclock.h"
 #include "support/rig.h"
 #include "support/stranger.h"
+#include "tools/broker.h"
 #include "tools/waituntil.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -326,6 +329,42 @@ TEST_F(DesktopBoardTest, OKAppliesTheSettingsAtOnceWhileTheSystemRuns)
     desktop->core.requestRelays(0x0003, 0x0003, Controller::Source::Manual);
     cycle();
     EXPECT_EQ(desktop->core.poll().PortOut() & 0x0003, 0x0001);
+}
+
+// The names of board.conf, and those saved in the window, reach Home
+// Assistant's discovery through the desktop's MQTT connection.
+TEST_F(DesktopBoardTest, TheNamesGoToDiscoveryOnMqtt)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    network::MqttClient::Settings watch;
+    watch.host = QStringLiteral("127.0.0.1");
+    watch.port = broker.port();
+    watch.clientId = QStringLiteral("watcher");
+    network::MqttClient watcher(watch);
+    QHash<QString, QByteArray> last;
+    watcher.setOnMessage(
+        [&](const QString& topic, const QByteArray& payload) { last[topic] = payload; });
+    watcher.subscribe(QStringLiteral("homeassistant/#"));
+    watcher.start();
+    ASSERT_TRUE(waitUntil([&] { return watcher.connected(); }));
+    ASSERT_TRUE(writeAll(network::MqttSettingsFile(),
+                         QStringLiteral("enabled = on\nname = bench\nmqtt = mqtt://127.0.0.1:%1\n")
+                             .arg(broker.port())
+                             .toUtf8()));
+    ASSERT_TRUE(writeAll(BoardSettingsFile(), kGood));
+    build();
+    const QString relay02 = QStringLiteral("homeassistant/switch/qmxv217_bench/relay02/config");
+    ASSERT_TRUE(waitUntil([&] { return last.value(relay02).contains(R"("name":"Pump")"); }, 10s));
+
+    desktop->boardWindow.show();
+    desktop->boardWindow.findChild<QLineEdit*>(QStringLiteral("RelayName02"))
+        ->setText(QStringLiteral("Main pump"));
+    desktop->boardWindow.findChild<QPushButton*>(QStringLiteral("OKButt"))->click();
+    EXPECT_TRUE(
+        waitUntil([&] { return last.value(relay02).contains(R"("name":"Main pump")"); }, 10s));
+    desktop.reset();
+    QFile::remove(network::MqttSettingsFile());
 }
 
 } // namespace
