@@ -476,7 +476,9 @@ quint16 BoardRunner::startWord()
         return start.word;
     case Mode::Last:
         if (!m_keptWord) {
-            log(Level::Info, QStringLiteral("start state last: %1; relays off").arg(m_keptProblem));
+            // None kept yet is how a first start begins; a damaged file is not.
+            log(m_keptMissing ? Level::Info : Level::Warning,
+                QStringLiteral("start state last: %1; relays off").arg(m_keptProblem));
             return 0;
         }
         log(Level::Info, QStringLiteral("start state %1, as last confirmed before the service "
@@ -505,8 +507,8 @@ void BoardRunner::readKeptWord()
 {
     const QString path = RelayStateFile(m_stateFolder, m_config.name);
     if (!keepsLastWord()) {
-        // A word kept under an earlier configuration is not the last one
-        // once it has gone unkept for a while.
+        // A word left from a time with start-state last would be stale
+        // when last is set again.
         m_keptWord.reset();
         QFile::remove(path);
         return;
@@ -516,6 +518,7 @@ void BoardRunner::readKeptWord()
     std::variant<quint16, QString> kept = ReadRelayState(path);
     if (const QString* problem = std::get_if<QString>(&kept)) {
         m_keptProblem = *problem;
+        m_keptMissing = !QFileInfo::exists(path);
         return;
     }
     m_keptWord = std::get<quint16>(kept);

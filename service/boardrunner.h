@@ -142,6 +142,7 @@ private:
     std::optional<quint16> m_keptWord;
     // Why the file gave no word at start; the start state is then off.
     QString m_keptProblem;
+    bool m_keptMissing = false;
     // What came back since the all-off command of a stop.
     QByteArray m_stopReply;
     State m_state = State::Retrying;

@@ -694,10 +694,11 @@ TEST_F(ServiceEndToEnd, StartStateLastBringsBackTheRelaysOfAKilledServiceAndOffA
     ServiceProcess damaged(config_.path(), state.path());
     damaged.start(timersOff);
     EXPECT_EQ(firstRelayWrite(sim, mark), "R0000\\r");
-    EXPECT_GE(damaged.waitForLine(QStringLiteral("tank: info: start state last: %1 holds no relay "
-                                                 "word; relays off")
-                                      .arg(file)),
-              0)
+    EXPECT_GE(
+        damaged.waitForLine(QStringLiteral("tank: warning: start state last: %1 holds no relay "
+                                           "word; relays off")
+                                .arg(file)),
+        0)
         << damaged.log();
     damaged.signal(SIGTERM);
     ASSERT_TRUE(damaged.waitForExit());
