@@ -175,6 +175,7 @@ void BoardRunner::startMqtt()
         },
         [this] { return m_state == State::Running; }, std::move(hooks));
     m_view.setMessageObserver([this](const QString& text) { m_mqtt->publishStatus(text); });
+    m_mqtt->setBoardSettings(m_controller.boardSettings());
     m_mqtt->start();
 }
 
@@ -223,6 +224,8 @@ void BoardRunner::reload(const BoardConfig& config)
         if (!now.enabled() || !now.discovery || now.host != was.host || now.port != was.port ||
             now.discoveryPrefix != was.discoveryPrefix)
             m_mqtt->clearDiscovery();
+        else if (was.inputEvents && !now.inputEvents)
+            m_mqtt->clearInputEvents();
         m_view.setMessageObserver(nullptr);
         m_mqtt.reset();
     }
@@ -235,6 +238,9 @@ void BoardRunner::reload(const BoardConfig& config)
     readKeptWord();
     m_logFile.setPath(logPath());
     loadProject();
+    // Names changed with the settings are announced at once, under the same ids.
+    if (m_mqtt)
+        m_mqtt->setBoardSettings(m_controller.boardSettings());
     if (m_controller.poll().SystemActive()) {
         // The new records run from their start, as after an activation.
         m_controller.timers().startRun();
