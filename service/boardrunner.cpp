@@ -293,7 +293,8 @@ void BoardRunner::stop(std::function<void(bool)> onStopped)
         }
         log(Level::Error,
             QStringLiteral("relays may still be on: the port is not open to switch off %1")
-                .arg(relaysText(*m_confirmed)));
+                    .arg(stateWord(*m_confirmed)) +
+                namesOn(*m_confirmed));
         finishStop(false);
         return;
     }
@@ -458,7 +459,8 @@ void BoardRunner::activate()
                                    Controller::Source::Service);
         if (*m_confirmed != 0)
             log(Level::Info,
-                QStringLiteral("relays %1 again, as last confirmed").arg(relaysText(*m_confirmed)));
+                QStringLiteral("relays %1 again, as last confirmed").arg(stateWord(*m_confirmed)) +
+                    namesOn(*m_confirmed));
     } else {
         m_controller.requestRelays(startWord(), 0xFFFF, Controller::Source::Service);
     }
@@ -478,7 +480,8 @@ quint16 BoardRunner::startWord()
     switch (start.mode) {
     case Mode::Word:
         if (start.word != 0)
-            log(Level::Info, QStringLiteral("start state %1").arg(relaysText(start.word)));
+            log(Level::Info,
+                QStringLiteral("start state %1").arg(stateWord(start.word)) + namesOn(start.word));
         return start.word;
     case Mode::Last:
         if (!m_keptWord) {
@@ -489,7 +492,8 @@ quint16 BoardRunner::startWord()
         }
         log(Level::Info, QStringLiteral("start state %1, as last confirmed before the service "
                                         "stopped")
-                             .arg(relaysText(*m_keptWord)));
+                                 .arg(stateWord(*m_keptWord)) +
+                             namesOn(*m_keptWord));
         return *m_keptWord;
     case Mode::Schedule:
         break;
@@ -499,7 +503,8 @@ quint16 BoardRunner::startWord()
     const quint16 word =
         ScheduleWord(m_controller.timers().TimerList(), m_clock.now(), m_regional.decimalPoint);
     log(Level::Info,
-        QStringLiteral("start state %1, as the timer records say now").arg(relaysText(word)));
+        QStringLiteral("start state %1, as the timer records say now").arg(stateWord(word)) +
+            namesOn(word));
     return word;
 }
 
@@ -557,7 +562,7 @@ void BoardRunner::logSafety(const safety::BoardSettings& before)
                                    : now);
 }
 
-QString BoardRunner::relaysText(int word) const
+QString BoardRunner::namesOn(int word) const
 {
     const safety::BoardSettings& settings = m_config.settings;
     QStringList on;
@@ -569,8 +574,8 @@ QString BoardRunner::relaysText(int word) const
         named = named || !settings.relayNames.at(static_cast<std::size_t>(relay)).isEmpty();
     }
     if (!named)
-        return stateWord(word);
-    return QStringLiteral("%1 - on: %2").arg(stateWord(word), on.join(QStringLiteral(", ")));
+        return {};
+    return QStringLiteral(" - on: ") + on.join(QStringLiteral(", "));
 }
 
 // A log run of the project's schedule starts while its time window is open;

@@ -108,9 +108,10 @@ private:
     void readKeptWord();
     void keepConfirmed();
     void logSafety(const safety::BoardSettings& before);
-    // "0011", and where a relay that is on has a name, which are on
-    // ("0011 - on: 01 (Blind up), 05 (Pump)").
-    [[nodiscard]] QString relaysText(int word) const;
+    // Where a relay that is on in the word has a name, the relays that are
+    // on, to end a log line with (" - on: 01 (Blind up), 05 (Pump)");
+    // otherwise nothing, so lines stay as they were without names.
+    [[nodiscard]] QString namesOn(int word) const;
     [[nodiscard]] QString logPath() const;
     [[nodiscard]] QString comDevice(int com);
 

@@ -773,9 +773,18 @@ TEST_F(ServiceEndToEnd, TheJournalNamesTheRelaysAndTellsWhatGuardsThemAndABroken
         }
     }
 
+    // Brought back after a fault, with the names of what comes back on.
+    qsizetype mark = service.lines().size();
+    blinds.command("garbage");
+    EXPECT_GE(service.waitForLine(QStringLiteral("blinds: info: relays 8001 again, as last "
+                                                 "confirmed - on: 01 (Blind up), 16"),
+                                  mark),
+              0)
+        << service.log();
+
     // A broken file on reload: the board runs on as it was.
     replace(settings, names + "interlock-dead-time = a while\n");
-    qsizetype mark = service.lines().size();
+    mark = service.lines().size();
     service.signal(SIGHUP);
     EXPECT_GE(service.waitForLine(QStringLiteral("blinds: error: %1:4: interlock-dead-time 'a "
                                                  "while' is not a duration such as 200ms or "
