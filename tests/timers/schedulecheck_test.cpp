@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "timers/schedulecheck.h"
+#include "timertest.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QTimeZone kBerlin("Europe/Berlin");
+// A Monday; the week runs to Sunday 8 March.
+const QDate kMonday(2026, 3, 2);
+
+// A record on the given weekdays ("SMTWTFS" as 0 and 1), wall-clock times.
+QStringList weekly(const QString& relay, QTime on, QTime off, const QString& days,
+                   const QString& togOn = u"0"_s, const QString& togOff = u"0"_s)
+{
+    return dateRecord(relay, at(2002, 1, 1, on.hour(), on.minute(), on.second()),
+                      at(2002, 1, 1, off.hour(), off.minute(), off.second()), days, togOn, togOff);
+}
+
+QStringList joined(std::initializer_list<QStringList> records)
+{
+    QStringList list;
+    for (const QStringList& record : records)
+        list += record;
+    return list;
+}
+
+safety::BoardSettings interlocked(std::initializer_list<quint16> groups)
+{
+    safety::BoardSettings settings;
+    settings.interlocks = QList<quint16>(groups);
+    return settings;
+}
+
+// The warnings one a line, as failures print them.
+std::string lines(const QStringList& warnings)
+{
+    return warnings.join(u'\n').toStdString();
+}
+
+std::string warnings(const QStringList& records, const safety::BoardSettings& settings)
+{
+    return lines(schedule::ScheduleWarnings(records, settings, kMonday, kBerlin));
+}
+
+const QString kTuesday = u"0010000"_s;
+
+TEST(ScheduleCheck, OverlapsOfOneGroupNameTheRecordsAndTheTime)
+{
+    const QStringList filler = weekly(u"09"_s, QTime(6, 0), QTime(7, 0), kTuesday);
+    const QStringList records =
+        joined({filler, filler, filler, weekly(u"01"_s, QTime(7, 30), QTime(9, 0), kTuesday),
+                filler, filler,
+                // Relay 03 is in no group: it may be on with anything.
+                weekly(u"03"_s, QTime(7, 0), QTime(12, 0), kTuesday),
+                weekly(u"02"_s, QTime(8, 0), QTime(10, 0), kTuesday),
+                // A second pair on every weekday, across midnight of Sunday.
+                weekly(u"05"_s, QTime(20, 0), QTime(21, 0), u"0111110"_s),
+                weekly(u"04"_s, QTime(20, 30), QTime(22, 0), u"0100010"_s)});
+    EXPECT_EQ(warnings(records, interlocked({0x0003, 0x0018})),
+              lines(QStringList{
+                  u"records 3 and 7 overlap on Tue 08:00-09:00 in interlock group 01,02"_s,
+                  u"records 8 and 9 overlap on Mon 20:30-21:00 in interlock group 04,05"_s,
+                  u"records 8 and 9 overlap on Fri 20:30-21:00 in interlock group 04,05"_s,
+              }));
+    // Without groups, or with groups the records do not touch, nothing.
+    EXPECT_TRUE(warnings(records, {}).empty());
+    EXPECT_TRUE(warnings(records, interlocked({0x0300})).empty());
+}
+
+TEST(ScheduleCheck, ToggleOverlapsCountOnlyPhasesThatAreOnTogether)
+{
+    // In step: both on for their first second of every two, merged into
+    // one stretch from the first to the last.
+    const QStringList inStep = joined({
+        weekly(u"01"_s, QTime(10, 0), QTime(10, 1), u"0001000"_s, u"1"_s, u"1"_s),
+        weekly(u"02"_s, QTime(10, 0), QTime(10, 1), u"0001000"_s, u"1"_s, u"1"_s),
+    });
+    EXPECT_EQ(warnings(inStep, interlocked({0x0003})),
+              lines(QStringList{
+                  u"records 0 and 1 overlap on Wed 10:00-10:00:59 in interlock group 01,02"_s}));
+    // Each is on only while the other is off: 3 s on and 3 s off, and 1 s
+    // on and 5 s off from the fourth second.
+    const QStringList alternate = joined({
+        weekly(u"01"_s, QTime(10, 0), QTime(10, 1), u"0001000"_s, u"3"_s, u"3"_s),
+        weekly(u"02"_s, QTime(10, 0, 4), QTime(10, 1), u"0001000"_s, u"1"_s, u"5"_s),
+    });
+    EXPECT_EQ(warnings(alternate, interlocked({0x0003})), "");
+    // A steady window against a toggling one: from its first ON phase to
+    // the end of its last.
+    const QStringList steady = joined({
+        weekly(u"01"_s, QTime(10, 0), QTime(11, 0), u"0001000"_s),
+        weekly(u"02"_s, QTime(10, 30, 5), QTime(10, 31), u"0001000"_s, u"10"_s, u"20"_s),
+    });
+    EXPECT_EQ(warnings(steady, interlocked({0x0003})),
+              lines(QStringList{
+                  u"records 0 and 1 overlap on Wed 10:30:05-10:30:45 in interlock group 01,02"_s}));
+}
+
+TEST(ScheduleCheck, WindowsLongerThanTheMaximumOnTime)
+{
+    safety::BoardSettings settings;
+    settings.maxOn[4] = std::chrono::minutes(20);
+    settings.maxOn[5] = std::chrono::minutes(20);
+    settings.maxOn[6] = std::chrono::hours(24);
+    settings.relayNames[5] = u"Heater"_s;
+    const QStringList records = joined({
+        weekly(u"05"_s, QTime(8, 0), QTime(8, 20), u"1111111"_s),
+        weekly(u"01"_s, QTime(8, 0), QTime(18, 0), u"1111111"_s),
+        // On two days, one message.
+        weekly(u"05"_s, QTime(9, 0), QTime(10, 0), u"0110000"_s),
+        weekly(u"06"_s, QTime(9, 0), QTime(12, 0), u"0100000"_s, u"600"_s, u"600"_s),
+        weekly(u"05"_s, QTime(12, 0), QTime(14, 0), u"0010000"_s),
+        // ON phases of half an hour in a window of three hours.
+        weekly(u"06"_s, QTime(13, 0), QTime(16, 0), u"0010000"_s, u"1800"_s, u"600"_s),
+        // A date window over the whole week.
+        dateRecord(u"07"_s, at(2026, 2, 1, 0, 0), at(2026, 4, 1, 0, 0)),
+    });
+    EXPECT_EQ(warnings(records, settings),
+              lines(QStringList{
+                  u"record 2 keeps relay 05 on for 1h, longer than its maximum on-time 20min"_s,
+                  u"record 4 keeps relay 05 on for 2h, longer than its maximum on-time 20min"_s,
+                  u"record 5 keeps relay 06 (Heater) on for 30min, longer than its maximum "
+                  u"on-time 20min"_s,
+                  u"record 6 keeps relay 07 on for at least 168h, longer than its maximum "
+                  u"on-time 24h"_s,
+              }));
+}
+
+} // namespace

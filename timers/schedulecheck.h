@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "safety/boardsettings.h"
+#include "timers/schedule.h"
+
+#include <QDate>
+#include <QStringList>
+#include <QTimeZone>
+
+// What the board's settings say about a list of timer records, judged on
+// the schedule the Timeline draws: the record windows as the engine opens
+// and closes them, toggle phases included. Records are numbered as the
+// editor numbers them (0 for the first), times are local times of the span's
+// zone. Only the records themselves are judged: what the buttons, the rules
+// or another program switch is not known here, and the controller's own
+// interlock and maximum on-time act on every source at run time.
+namespace schedule {
+
+// Pairs of records of different relays of one interlock group whose windows
+// hold their relays on at the same time: "records 3 and 7 overlap on Tue
+// 08:00-09:00 in interlock group 01,02". Within one pair of windows the
+// moments both toggle phases are on are merged into one stretch, from the
+// first to the last; stretches of one pair that touch are one message.
+// By record pair, then by time.
+[[nodiscard]] QStringList InterlockOverlaps(const QList<Interval>& intervals,
+                                            const safety::BoardSettings& settings,
+                                            const QTimeZone& zone);
+
+// Records whose window (or toggle ON phase) holds their relay on longer
+// than the relay's maximum on-time, one message a record for its longest:
+// "record 4 keeps relay 05 on for 2h, longer than its maximum on-time
+// 20min"; "for at least" where the window runs past the span.
+[[nodiscard]] QStringList MaxOnExceeded(const QList<Interval>& intervals,
+                                        const safety::BoardSettings& settings);
+
+// Both of the above for the week from the start of `from`, overlaps first;
+// nothing when the settings have no groups and no maximum on-time, or when a
+// record is faulty (the editor and the engine report that on their own).
+[[nodiscard]] QStringList ScheduleWarnings(const QStringList& records,
+                                           const safety::BoardSettings& settings, const QDate& from,
+                                           const QTimeZone& zone = QTimeZone::systemTimeZone());
+
+} // namespace schedule
