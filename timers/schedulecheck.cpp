@@ -5,6 +5,9 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <bit>
+#include <limits>
+#include <set>
 #include <tuple>
 
 namespace schedule {
@@ -230,6 +233,183 @@ QStringList MaxOnExceeded(const QList<Interval>& intervals, const safety::BoardS
                      safety::DurationText(settings.maxOn.at(relay))));
     }
     return warnings;
+}
+
+namespace {
+
+// The first pass at or after ms.
+qint64 passAtOrAfter(qint64 ms, qint64 originMs)
+{
+    const qint64 into = (ms - originMs) % kPassMs;
+    if (into == 0)
+        return ms;
+    return ms + (into > 0 ? kPassMs - into : -into);
+}
+
+// One relay while the guard walks the writes.
+struct RelayWalk
+{
+    // Its stretches of `asked`, and the first that has not ended yet.
+    qsizetype first = 0;
+    qsizetype end = 0;
+    qsizetype next = 0;
+    bool asked = false;
+    bool on = false;
+    qint64 onSinceMs = 0;
+    int onBy = -1;
+    // Cut at its maximum on-time: off until the records ask again.
+    bool cut = false;
+    std::optional<Hold> hold;
+};
+
+} // namespace
+
+Guarded GuardRelays(const QList<RelayOn>& asked, const safety::BoardSettings& settings,
+                    qint64 passOriginMs)
+{
+    Guarded out;
+    std::array<RelayWalk, safety::kRelays> walks;
+    std::set<qint64> writes;
+    for (qsizetype i = 0; i < asked.size(); ++i) {
+        RelayWalk& w = walks.at(static_cast<size_t>(asked.at(i).relay - 1));
+        if (w.end == 0) {
+            w.first = i;
+            w.next = i;
+        }
+        w.end = i + 1;
+        writes.insert(asked.at(i).fromMs);
+        writes.insert(asked.at(i).toMs);
+    }
+    if (writes.empty())
+        return out;
+    const qint64 lastMs = *writes.rbegin();
+    // Per group: when a relay of it last went off, and which.
+    QList<qint64> offAtMs(settings.interlocks.size(), std::numeric_limits<qint64>::min() / 2);
+    QList<quint16> wentOff(settings.interlocks.size(), 0);
+
+    const auto switchOff = [&](int relay, qint64 atMs, int offBy) {
+        RelayWalk& w = walks.at(static_cast<size_t>(relay));
+        out.relays.append({relay + 1, w.onSinceMs, atMs, w.onBy, offBy});
+        w.on = false;
+        const quint16 group = settings.groupOf(relay);
+        if (group != 0) {
+            const auto g = settings.interlocks.indexOf(group);
+            if (offAtMs.at(g) != atMs)
+                wentOff[g] = 0;
+            offAtMs[g] = atMs;
+            wentOff[g] |= static_cast<quint16>(1 << relay);
+        }
+    };
+    const auto switchOn = [&](int relay, qint64 atMs) {
+        RelayWalk& w = walks.at(static_cast<size_t>(relay));
+        w.on = true;
+        w.onSinceMs = atMs;
+        w.onBy = asked.at(w.next).onBy;
+        const qint64 limit = settings.maxOn.at(static_cast<size_t>(relay)).count();
+        if (limit > 0 && atMs + limit <= lastMs)
+            writes.insert(passAtOrAfter(atMs + limit, passOriginMs));
+    };
+
+    while (!writes.empty()) {
+        const qint64 t = *writes.begin();
+        writes.erase(writes.begin());
+        if (t > lastMs)
+            break;
+        std::array<std::optional<Hold>, safety::kRelays> held;
+        for (int relay = 0; relay < safety::kRelays; ++relay) {
+            RelayWalk& w = walks.at(static_cast<size_t>(relay));
+            int offBy = -1;
+            while (w.next < w.end && asked.at(w.next).toMs <= t) {
+                if (asked.at(w.next).toMs == t)
+                    offBy = asked.at(w.next).offBy;
+                ++w.next;
+            }
+            const bool was = w.asked;
+            w.asked = w.next < w.end && asked.at(w.next).fromMs <= t;
+            // A record asking anew (its stretch ended, or another began)
+            // lifts the cut.
+            if (!w.asked || (was && asked.at(w.next).fromMs == t))
+                w.cut = false;
+            if (w.on && !w.asked) {
+                switchOff(relay, t, offBy);
+            } else if (w.on) {
+                const qint64 limit = settings.maxOn.at(static_cast<size_t>(relay)).count();
+                if (limit > 0 && t >= w.onSinceMs + limit) {
+                    switchOff(relay, t, -1);
+                    w.cut = true;
+                }
+            }
+            if (w.asked && w.cut)
+                held.at(static_cast<size_t>(relay)) = Hold{relay + 1, t, t, Hold::Why::MaxOn, 0};
+        }
+        for (int relay = 0; relay < safety::kRelays; ++relay) {
+            RelayWalk& w = walks.at(static_cast<size_t>(relay));
+            if (w.asked && !w.cut && !w.on && settings.groupOf(relay) == 0)
+                switchOn(relay, t);
+        }
+        for (qsizetype g = 0; g < settings.interlocks.size(); ++g) {
+            const quint16 group = settings.interlocks.at(g);
+            int onRelay = -1;
+            QList<int> waiting;
+            for (int relay = 0; relay < safety::kRelays; ++relay) {
+                if ((group & (1 << relay)) == 0)
+                    continue;
+                const RelayWalk& w = walks.at(static_cast<size_t>(relay));
+                if (w.on && onRelay < 0)
+                    onRelay = relay;
+                else if (w.asked && !w.cut && !w.on)
+                    waiting.append(relay);
+            }
+            if (onRelay < 0 && !waiting.isEmpty()) {
+                const qint64 readyMs =
+                    passAtOrAfter(offAtMs.at(g) + settings.deadTime.count(), passOriginMs);
+                // The relay that went off may come back at once; others
+                // wait out the dead time.
+                const auto winner = std::find_if(waiting.begin(), waiting.end(), [&](int relay) {
+                    return t >= readyMs || (wentOff.at(g) & (1 << relay)) != 0;
+                });
+                if (winner != waiting.end()) {
+                    onRelay = *winner;
+                    switchOn(onRelay, t);
+                    waiting.erase(winner);
+                } else {
+                    writes.insert(readyMs);
+                    const int by = std::countr_zero(static_cast<unsigned>(wentOff.at(g)));
+                    for (const int relay : std::as_const(waiting))
+                        held.at(static_cast<size_t>(relay)) =
+                            Hold{relay + 1, t, t, Hold::Why::DeadTime, by + 1};
+                    continue;
+                }
+            }
+            for (const int relay : std::as_const(waiting))
+                held.at(static_cast<size_t>(relay)) =
+                    Hold{relay + 1, t, t, Hold::Why::Interlock, onRelay + 1};
+        }
+        // A hold lasts while its reason does.
+        for (int relay = 0; relay < safety::kRelays; ++relay) {
+            RelayWalk& w = walks.at(static_cast<size_t>(relay));
+            const std::optional<Hold>& now = held.at(static_cast<size_t>(relay));
+            if (w.hold && (!now || now->why != w.hold->why || now->by != w.hold->by)) {
+                w.hold->toMs = t;
+                out.holds.append(*w.hold);
+                w.hold.reset();
+            }
+            if (now && !w.hold)
+                w.hold = now;
+        }
+    }
+    for (RelayWalk& w : walks) {
+        if (w.hold) {
+            w.hold->toMs = lastMs;
+            out.holds.append(*w.hold);
+        }
+    }
+    const auto byRelayThenTime = [](const auto& a, const auto& b) {
+        return std::tie(a.relay, a.fromMs) < std::tie(b.relay, b.fromMs);
+    };
+    std::sort(out.relays.begin(), out.relays.end(), byRelayThenTime);
+    std::sort(out.holds.begin(), out.holds.end(), byRelayThenTime);
+    return out;
 }
 
 QStringList ScheduleWarnings(const QStringList& records, const safety::BoardSettings& settings,

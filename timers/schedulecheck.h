@@ -34,6 +34,49 @@ namespace schedule {
 [[nodiscard]] QStringList MaxOnExceeded(const QList<Interval>& intervals,
                                         const safety::BoardSettings& settings);
 
+// A stretch in which a relay a record asks on is kept off by the board's
+// settings, and why.
+struct Hold
+{
+    enum class Why
+    {
+        // Another relay of its group is on (`by`, 1 to 16).
+        Interlock,
+        // A relay of its group (`by`) went off less than the dead time ago.
+        DeadTime,
+        // It was on for its maximum on-time; it stays off until asked anew.
+        MaxOn
+    };
+    int relay = 0; // 1 to 16
+    qint64 fromMs = 0;
+    qint64 toMs = 0;
+    Why why = Why::Interlock;
+    int by = 0;
+
+    friend bool operator==(const Hold&, const Hold&) = default;
+};
+
+struct Guarded
+{
+    // What the relays really do, by relay then by time, with the records
+    // that asked for each stretch; offBy is -1 where the maximum on-time
+    // cut it.
+    QList<RelayOn> relays;
+    // By relay, then by time.
+    QList<Hold> holds;
+};
+
+// The relays as the controller's one writer of the relay word switches
+// them when the timers ask for `asked` (RelayOn, by relay then by time):
+// a relay of a group that is on keeps on; among the ones asked on at the
+// same write the lowest number wins; after a relay of a group goes off no
+// other of it goes on before the dead time has passed, and one still asked
+// comes on then; a relay on for its maximum on-time goes off at the first
+// write at or after the limit and stays off until a record asks it on
+// again. Writes fall on the passes of `passOriginMs`.
+[[nodiscard]] Guarded GuardRelays(const QList<RelayOn>& asked,
+                                  const safety::BoardSettings& settings, qint64 passOriginMs);
+
 // Both of the above for the week from the start of `from`, overlaps first;
 // nothing when the settings have no groups and no maximum on-time, or when a
 // record is faulty (the editor and the engine report that on their own).
