@@ -2,13 +2,16 @@
 #include "timers/schedulecheck.h"
 
 #include <QDateTime>
-#include <QLocale>
+#include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <functional>
 #include <limits>
-#include <set>
+#include <queue>
 #include <tuple>
+#include <vector>
 
 namespace schedule {
 
@@ -20,65 +23,108 @@ struct Stretch
     qint64 toMs = 0;
 };
 
-// The stretches in which an interval holds its relay on, clipped to
-// [fromMs, toMs). Whole toggle cycles before fromMs are skipped by
-// arithmetic, so a long window of short phases costs only what is asked.
-QList<Stretch> onStretches(const Interval& interval, qint64 fromMs, qint64 toMs)
+qint64 floorDiv(qint64 a, qint64 b)
 {
-    const qint64 lo = std::max(fromMs, interval.openPassMs);
-    const qint64 hi = std::min(toMs, interval.closePassMs);
-    QList<Stretch> stretches;
-    if (lo >= hi)
-        return stretches;
-    if (!interval.toggle) {
-        stretches.append({lo, hi});
-        return stretches;
-    }
-    const Toggle& t = *interval.toggle;
-    const qint64 cycle = t.onMs + t.offMs;
-    if (cycle <= 0)
-        return stretches;
-    qint64 at = t.phaseOriginMs;
-    bool on = t.firstOn;
-    qint64 length = t.firstMs;
-    if (at + length <= lo) {
-        at += length;
-        on = !on;
-        length = on ? t.onMs : t.offMs;
-        at += (lo - at) / cycle * cycle;
-    }
-    while (at < hi) {
-        const qint64 from = std::max(at, lo);
-        const qint64 to = std::min(at + length, hi);
-        if (on && to > from)
-            stretches.append({from, to});
-        at += length;
-        on = !on;
-        length = on ? t.onMs : t.offMs;
-    }
-    return stretches;
+    return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
 }
 
-// The first and last moment both lists of stretches are on, or nothing.
-std::optional<Stretch> bothOn(const QList<Stretch>& a, const QList<Stretch>& b)
+// Where an interval holds its relay on: its whole window, or for a toggle
+// the first phase when it is ON and then ON phases of onMs every cycle from
+// `base`. Found by arithmetic, so a long window of short phases costs no
+// more than a short one.
+struct OnPhases
 {
-    std::optional<Stretch> both;
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        const qint64 from = std::max(a.at(i).fromMs, b.at(j).fromMs);
-        const qint64 to = std::min(a.at(i).toMs, b.at(j).toMs);
-        if (from < to) {
-            if (!both)
-                both = Stretch{from, to};
-            both->toMs = to;
-        }
-        if (a.at(i).toMs < b.at(j).toMs)
-            ++i;
-        else
-            ++j;
+    const Interval& interval;
+
+    [[nodiscard]] std::optional<Stretch> clipped(qint64 from, qint64 to, qint64 lo, qint64 hi) const
+    {
+        from = std::max(from, lo);
+        to = std::min(to, hi);
+        return from < to ? std::optional<Stretch>(Stretch{from, to}) : std::nullopt;
     }
-    return both;
+    [[nodiscard]] qint64 base() const
+    {
+        const Toggle& t = *interval.toggle;
+        return t.phaseOriginMs + t.firstMs + (t.firstOn ? t.offMs : 0);
+    }
+    [[nodiscard]] qint64 cycle() const { return interval.toggle->onMs + interval.toggle->offMs; }
+
+    // The first ON stretch inside [lo, hi) and the window, clipped to them.
+    [[nodiscard]] std::optional<Stretch> first(qint64 lo, qint64 hi) const
+    {
+        lo = std::max(lo, interval.openPassMs);
+        hi = std::min(hi, interval.closePassMs);
+        if (lo >= hi)
+            return std::nullopt;
+        if (!interval.toggle)
+            return Stretch{lo, hi};
+        const Toggle& t = *interval.toggle;
+        if (t.firstOn) {
+            if (auto phase = clipped(t.phaseOriginMs, t.phaseOriginMs + t.firstMs, lo, hi))
+                return phase;
+        }
+        if (t.onMs <= 0 || cycle() <= 0)
+            return std::nullopt;
+        const qint64 k = std::max<qint64>(0, floorDiv(lo - base() - t.onMs, cycle()) + 1);
+        const qint64 start = base() + k * cycle();
+        return clipped(start, start + t.onMs, lo, hi);
+    }
+    // The last ON stretch inside [lo, hi) and the window, clipped to them.
+    [[nodiscard]] std::optional<Stretch> last(qint64 lo, qint64 hi) const
+    {
+        lo = std::max(lo, interval.openPassMs);
+        hi = std::min(hi, interval.closePassMs);
+        if (lo >= hi)
+            return std::nullopt;
+        if (!interval.toggle)
+            return Stretch{lo, hi};
+        const Toggle& t = *interval.toggle;
+        if (t.onMs > 0 && cycle() > 0) {
+            const qint64 k = floorDiv(hi - 1 - base(), cycle());
+            if (k >= 0) {
+                const qint64 start = base() + k * cycle();
+                if (auto phase = clipped(start, start + t.onMs, lo, hi))
+                    return phase;
+            }
+        }
+        if (t.firstOn)
+            return clipped(t.phaseOriginMs, t.phaseOriginMs + t.firstMs, lo, hi);
+        return std::nullopt;
+    }
+};
+
+// From the first to the last moment both intervals hold their relays on
+// inside [lo, hi), or nothing. Each step moves past the stretch that ends
+// first, so it stops at the first meeting.
+std::optional<Stretch> bothOn(const Interval& a, const Interval& b, qint64 lo, qint64 hi)
+{
+    const OnPhases x{a};
+    const OnPhases y{b};
+    std::optional<Stretch> both;
+    for (qint64 t = lo;;) {
+        const auto p = x.first(t, hi);
+        const auto q = y.first(t, hi);
+        if (!p || !q)
+            return std::nullopt;
+        const qint64 from = std::max(p->fromMs, q->fromMs);
+        if (from < std::min(p->toMs, q->toMs)) {
+            both = Stretch{from, from};
+            break;
+        }
+        t = from;
+    }
+    for (qint64 t = hi;;) {
+        const auto p = x.last(lo, t);
+        const auto q = y.last(lo, t);
+        if (!p || !q)
+            return both;
+        const qint64 to = std::min(p->toMs, q->toMs);
+        if (std::max(p->fromMs, q->fromMs) < to) {
+            both->toMs = to;
+            return both;
+        }
+        t = to;
+    }
 }
 
 // To the nearest second: record times are whole seconds, and the pass that
@@ -88,23 +134,67 @@ qint64 roundedMs(qint64 ms)
     return (ms + 500) / 1000 * 1000;
 }
 
-// "Tue 08:00", with the seconds where they are not zero.
-QString momentText(qint64 ms, const QTimeZone& zone)
+// Local wall times of a zone for many moments of one week, in
+// milliseconds since 1970 as the wall clock counts them: the offset from
+// UTC is looked up once between two of the zone's transitions, not for
+// every moment (a zone lookup costs more than the rest of a message).
+class WallClock
 {
-    const QDateTime moment = QDateTime::fromMSecsSinceEpoch(roundedMs(ms), zone);
-    return QLocale::c().toString(moment, moment.time().second() == 0
-                                             ? QStringLiteral("ddd HH:mm")
-                                             : QStringLiteral("ddd HH:mm:ss"));
+public:
+    explicit WallClock(const QTimeZone& zone) : m_zone(zone) {}
+
+    // To the nearest second.
+    [[nodiscard]] qint64 at(qint64 ms)
+    {
+        ms = roundedMs(ms);
+        if (ms < m_fromMs || ms >= m_toMs) {
+            const QDateTime utc = QDateTime::fromMSecsSinceEpoch(ms, QTimeZone::utc());
+            m_offsetMs = qint64{m_zone.offsetFromUtc(utc)} * 1000;
+            const QTimeZone::OffsetData next = m_zone.nextTransition(utc);
+            const QTimeZone::OffsetData previous = m_zone.previousTransition(utc.addMSecs(1));
+            m_fromMs = previous.atUtc.isValid() ? previous.atUtc.toMSecsSinceEpoch()
+                                                : std::numeric_limits<qint64>::min();
+            m_toMs = next.atUtc.isValid() ? next.atUtc.toMSecsSinceEpoch()
+                                          : std::numeric_limits<qint64>::max();
+        }
+        return ms + m_offsetMs;
+    }
+
+private:
+    QTimeZone m_zone;
+    qint64 m_offsetMs = 0;
+    qint64 m_fromMs = 0;
+    qint64 m_toMs = 0;
+};
+
+constexpr qint64 kDayMs = 86'400'000;
+
+// "Tue 08:00", with the seconds where they are not zero; in English, as
+// every message of the program is. 1 January 1970 was a Thursday.
+QString momentText(qint64 wallMs, bool withDay)
+{
+    static constexpr std::array<const char*, 7> kDays{"Thu", "Fri", "Sat", "Sun",
+                                                      "Mon", "Tue", "Wed"};
+    const qint64 day = floorDiv(wallMs, kDayMs);
+    const auto seconds = static_cast<int>((wallMs - day * kDayMs) / 1000);
+    const int h = seconds / 3600;
+    const int m = seconds / 60 % 60;
+    const int sec = seconds % 60;
+    const QString time = sec == 0 ? QString::asprintf("%02d:%02d", h, m)
+                                  : QString::asprintf("%02d:%02d:%02d", h, m, sec);
+    if (!withDay)
+        return time;
+    return QLatin1String(kDays.at(static_cast<size_t>((day % 7 + 7) % 7))) + QLatin1Char(' ') +
+           time;
 }
 
 // "Tue 08:00-09:00", the day again where the stretch ends on another.
-QString stretchText(const Stretch& s, const QTimeZone& zone)
+QString stretchText(const Stretch& s, WallClock& clock)
 {
-    const QString from = momentText(s.fromMs, zone);
-    const QString to = momentText(s.toMs, zone);
-    const QDate fromDay = QDateTime::fromMSecsSinceEpoch(roundedMs(s.fromMs), zone).date();
-    const QDate toDay = QDateTime::fromMSecsSinceEpoch(roundedMs(s.toMs), zone).date();
-    return from + QLatin1Char('-') + (fromDay == toDay ? to.mid(4) : to);
+    const qint64 from = clock.at(s.fromMs);
+    const qint64 to = clock.at(s.toMs);
+    return momentText(from, true) + QLatin1Char('-') +
+           momentText(to, floorDiv(from, kDayMs) != floorDiv(to, kDayMs));
 }
 
 struct Overlap
@@ -144,8 +234,7 @@ QStringList InterlockOverlaps(const QList<Interval>& intervals,
                     continue;
                 const qint64 from = next.openPassMs;
                 const qint64 to = std::min(earlier.closePassMs, next.closePassMs);
-                const std::optional<Stretch> both =
-                    bothOn(onStretches(earlier, from, to), onStretches(next, from, to));
+                const std::optional<Stretch> both = bothOn(earlier, next, from, to);
                 if (both)
                     overlaps.append({std::min(earlier.record, next.record),
                                      std::max(earlier.record, next.record), both->fromMs,
@@ -167,12 +256,16 @@ QStringList InterlockOverlaps(const QList<Interval>& intervals,
         merged.append(o);
     }
     QStringList warnings;
+    WallClock clock(zone);
+    QHash<quint16, QString> groups;
+    for (const quint16 group : settings.interlocks)
+        groups.insert(group, safety::GroupText(group));
+    warnings.reserve(merged.size());
     for (const Overlap& o : std::as_const(merged))
-        warnings.append(
-            QStringLiteral("records %1 and %2 overlap on %3 in interlock group %4")
-                .arg(o.first)
-                .arg(o.second)
-                .arg(stretchText({o.fromMs, o.toMs}, zone), safety::GroupText(o.group)));
+        warnings.append(QStringLiteral("records ") + QString::number(o.first) +
+                        QStringLiteral(" and ") + QString::number(o.second) +
+                        QStringLiteral(" overlap on ") + stretchText({o.fromMs, o.toMs}, clock) +
+                        QStringLiteral(" in interlock group ") + groups.value(o.group));
     return warnings;
 }
 
@@ -196,16 +289,18 @@ QStringList MaxOnExceeded(const QList<Interval>& intervals, const safety::BoardS
         if (i.toggle) {
             // The first phase, and the first ON phase after it: every later
             // one is as long, or shorter where the window closes.
-            const QList<Stretch> firstTwo =
-                onStretches(i, i.openPassMs,
-                            std::min(i.closePassMs, i.toggle->phaseOriginMs + i.toggle->firstMs +
-                                                        i.toggle->onMs + i.toggle->offMs));
+            const OnPhases phases{i};
             longest = 0;
             cut = false;
-            for (const Stretch& s : firstTwo) {
-                longest = std::max(longest, s.toMs - s.fromMs);
-                if ((s.fromMs == i.openPassMs && !i.opens) ||
-                    (s.toMs == i.closePassMs && !i.closes))
+            const std::optional<Stretch> first = phases.first(i.openPassMs, i.closePassMs);
+            const std::optional<Stretch> second =
+                first ? phases.first(first->toMs, i.closePassMs) : std::nullopt;
+            for (const std::optional<Stretch>& s : {first, second}) {
+                if (!s)
+                    continue;
+                longest = std::max(longest, s->toMs - s->fromMs);
+                if ((s->fromMs == i.openPassMs && !i.opens) ||
+                    (s->toMs == i.closePassMs && !i.closes))
                     cut = true;
             }
         }
@@ -269,7 +364,12 @@ Guarded GuardRelays(const QList<RelayOn>& asked, const safety::BoardSettings& se
 {
     Guarded out;
     std::array<RelayWalk, safety::kRelays> walks;
-    std::set<qint64> writes;
+    // The writes at which something can change: where a stretch of
+    // `asked` begins or ends, sorted once, and those the guards add as
+    // they go (a maximum on-time or a dead time running out), in a heap.
+    std::vector<qint64> edges;
+    edges.reserve(static_cast<size_t>(asked.size()) * 2);
+    std::priority_queue<qint64, std::vector<qint64>, std::greater<>> added;
     for (qsizetype i = 0; i < asked.size(); ++i) {
         RelayWalk& w = walks.at(static_cast<size_t>(asked.at(i).relay - 1));
         if (w.end == 0) {
@@ -277,12 +377,14 @@ Guarded GuardRelays(const QList<RelayOn>& asked, const safety::BoardSettings& se
             w.next = i;
         }
         w.end = i + 1;
-        writes.insert(asked.at(i).fromMs);
-        writes.insert(asked.at(i).toMs);
+        edges.push_back(asked.at(i).fromMs);
+        edges.push_back(asked.at(i).toMs);
     }
-    if (writes.empty())
+    if (edges.empty())
         return out;
-    const qint64 lastMs = *writes.rbegin();
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    const qint64 lastMs = edges.back();
     // Per group: when a relay of it last went off, and which.
     QList<qint64> offAtMs(settings.interlocks.size(), std::numeric_limits<qint64>::min() / 2);
     QList<quint16> wentOff(settings.interlocks.size(), 0);
@@ -307,14 +409,24 @@ Guarded GuardRelays(const QList<RelayOn>& asked, const safety::BoardSettings& se
         w.onBy = asked.at(w.next).onBy;
         const qint64 limit = settings.maxOn.at(static_cast<size_t>(relay)).count();
         if (limit > 0 && atMs + limit <= lastMs)
-            writes.insert(passAtOrAfter(atMs + limit, passOriginMs));
+            added.push(passAtOrAfter(atMs + limit, passOriginMs));
     };
 
-    while (!writes.empty()) {
-        const qint64 t = *writes.begin();
-        writes.erase(writes.begin());
+    size_t nextEdge = 0;
+    qint64 previous = std::numeric_limits<qint64>::min();
+    while (nextEdge < edges.size() || !added.empty()) {
+        qint64 t = 0;
+        if (added.empty() || (nextEdge < edges.size() && edges.at(nextEdge) <= added.top()))
+            t = edges.at(nextEdge++);
+        else {
+            t = added.top();
+            added.pop();
+        }
         if (t > lastMs)
             break;
+        if (t == previous)
+            continue;
+        previous = t;
         std::array<std::optional<Hold>, safety::kRelays> held;
         for (int relay = 0; relay < safety::kRelays; ++relay) {
             RelayWalk& w = walks.at(static_cast<size_t>(relay));
@@ -373,7 +485,7 @@ Guarded GuardRelays(const QList<RelayOn>& asked, const safety::BoardSettings& se
                     switchOn(onRelay, t);
                     waiting.erase(winner);
                 } else {
-                    writes.insert(readyMs);
+                    added.push(readyMs);
                     const int by = std::countr_zero(static_cast<unsigned>(wentOff.at(g)));
                     for (const int relay : std::as_const(waiting))
                         held.at(static_cast<size_t>(relay)) =

@@ -71,6 +71,19 @@ TEST(ScheduleCheck, OverlapsOfOneGroupNameTheRecordsAndTheTime)
     EXPECT_TRUE(warnings(records, interlocked({0x0300})).empty());
 }
 
+// Local times on both sides of the night the clocks go back.
+TEST(ScheduleCheck, OverlapTimesAreTheWallClocksAcrossADaylightSavingChange)
+{
+    const QStringList records = joined({
+        weekly(u"01"_s, QTime(8, 0), QTime(9, 0), u"1000100"_s),
+        weekly(u"02"_s, QTime(8, 30), QTime(9, 30), u"1000100"_s),
+    });
+    EXPECT_EQ(lines(schedule::ScheduleWarnings(records, interlocked({0x0003}), QDate(2026, 10, 22),
+                                               kBerlin)),
+              lines({u"records 0 and 1 overlap on Thu 08:30-09:00 in interlock group 01,02"_s,
+                     u"records 0 and 1 overlap on Sun 08:30-09:00 in interlock group 01,02"_s}));
+}
+
 TEST(ScheduleCheck, ToggleOverlapsCountOnlyPhasesThatAreOnTogether)
 {
     // In step: both on for their first second of every two, merged into
