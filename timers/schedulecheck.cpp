@@ -345,15 +345,19 @@ qint64 passAtOrAfter(qint64 ms, qint64 originMs)
 struct RelayWalk
 {
     // Its stretches of `asked`, and the first that has not ended yet.
-    qsizetype first = 0;
     qsizetype end = 0;
     qsizetype next = 0;
     bool asked = false;
     bool on = false;
     qint64 onSinceMs = 0;
     int onBy = -1;
-    // Cut at its maximum on-time: off until the records ask again.
-    bool cut = false;
+    // When it last went off on the wire.
+    std::optional<qint64> offAtMs;
+    // Why a relay asked on is off: cut at its maximum on-time, dropped by
+    // an interlock (both until a record asks it on again), or waiting for
+    // its group's dead time; with the relay that holds it.
+    std::optional<Hold::Why> why;
+    int by = 0;
     std::optional<Hold> hold;
 };
 
@@ -372,10 +376,8 @@ Guarded GuardRelays(const QList<RelayOn>& asked, const safety::BoardSettings& se
     std::priority_queue<qint64, std::vector<qint64>, std::greater<>> added;
     for (qsizetype i = 0; i < asked.size(); ++i) {
         RelayWalk& w = walks.at(static_cast<size_t>(asked.at(i).relay - 1));
-        if (w.end == 0) {
-            w.first = i;
+        if (w.end == 0)
             w.next = i;
-        }
         w.end = i + 1;
         edges.push_back(asked.at(i).fromMs);
         edges.push_back(asked.at(i).toMs);
@@ -385,40 +387,56 @@ Guarded GuardRelays(const QList<RelayOn>& asked, const safety::BoardSettings& se
     std::sort(edges.begin(), edges.end());
     edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
     const qint64 lastMs = edges.back();
-    // Per group: when a relay of it last went off, and which.
-    QList<qint64> offAtMs(settings.interlocks.size(), std::numeric_limits<qint64>::min() / 2);
-    QList<quint16> wentOff(settings.interlocks.size(), 0);
+    const auto walk = [&](int relay) -> RelayWalk& { return walks.at(static_cast<size_t>(relay)); };
 
     const auto switchOff = [&](int relay, qint64 atMs, int offBy) {
-        RelayWalk& w = walks.at(static_cast<size_t>(relay));
+        RelayWalk& w = walk(relay);
         out.relays.append({relay + 1, w.onSinceMs, atMs, w.onBy, offBy});
         w.on = false;
-        const quint16 group = settings.groupOf(relay);
-        if (group != 0) {
-            const auto g = settings.interlocks.indexOf(group);
-            if (offAtMs.at(g) != atMs)
-                wentOff[g] = 0;
-            offAtMs[g] = atMs;
-            wentOff[g] |= static_cast<quint16>(1 << relay);
-        }
+        w.offAtMs = atMs;
     };
     const auto switchOn = [&](int relay, qint64 atMs) {
-        RelayWalk& w = walks.at(static_cast<size_t>(relay));
+        RelayWalk& w = walk(relay);
         w.on = true;
         w.onSinceMs = atMs;
         w.onBy = asked.at(w.next).onBy;
+        w.why.reset();
         const qint64 limit = settings.maxOn.at(static_cast<size_t>(relay)).count();
         if (limit > 0 && atMs + limit <= lastMs)
             added.push(passAtOrAfter(atMs + limit, passOriginMs));
+    };
+    const auto holdOff = [&](int relay, Hold::Why why, int by) {
+        walk(relay).why = why;
+        walk(relay).by = by + 1;
+    };
+    // A relay of the group but this one that went off less than the dead
+    // time ago: the latest of them, or -1.
+    const auto deadTimeBlocker = [&](quint16 group, int relay, qint64 t) {
+        int blocker = -1;
+        for (int other = 0; other < safety::kRelays; ++other) {
+            const std::optional<qint64>& off = walk(other).offAtMs;
+            if (other != relay && (group & (1 << other)) != 0 && off &&
+                t - *off < settings.deadTime.count() &&
+                (blocker < 0 || *off > *walk(blocker).offAtMs))
+                blocker = other;
+        }
+        return blocker;
+    };
+    const auto lowestOn = [&](quint16 group, int except) {
+        for (int relay = 0; relay < safety::kRelays; ++relay) {
+            if (relay != except && (group & (1 << relay)) != 0 && walk(relay).on)
+                return relay;
+        }
+        return -1;
     };
 
     size_t nextEdge = 0;
     qint64 previous = std::numeric_limits<qint64>::min();
     while (nextEdge < edges.size() || !added.empty()) {
         qint64 t = 0;
-        if (added.empty() || (nextEdge < edges.size() && edges.at(nextEdge) <= added.top()))
+        if (added.empty() || (nextEdge < edges.size() && edges.at(nextEdge) <= added.top())) {
             t = edges.at(nextEdge++);
-        else {
+        } else {
             t = added.top();
             added.pop();
         }
@@ -427,9 +445,12 @@ Guarded GuardRelays(const QList<RelayOn>& asked, const safety::BoardSettings& se
         if (t == previous)
             continue;
         previous = t;
-        std::array<std::optional<Hold>, safety::kRelays> held;
+
+        // The records' requests of this write: relays asked off go off,
+        // relays asked on anew are judged afresh.
+        quint16 fresh = 0;
         for (int relay = 0; relay < safety::kRelays; ++relay) {
-            RelayWalk& w = walks.at(static_cast<size_t>(relay));
+            RelayWalk& w = walk(relay);
             int offBy = -1;
             while (w.next < w.end && asked.at(w.next).toMs <= t) {
                 if (asked.at(w.next).toMs == t)
@@ -438,76 +459,78 @@ Guarded GuardRelays(const QList<RelayOn>& asked, const safety::BoardSettings& se
             }
             const bool was = w.asked;
             w.asked = w.next < w.end && asked.at(w.next).fromMs <= t;
-            // A record asking anew (its stretch ended, or another began)
-            // lifts the cut.
-            if (!w.asked || (was && asked.at(w.next).fromMs == t))
-                w.cut = false;
-            if (w.on && !w.asked) {
+            const bool anew = w.asked && (!was || asked.at(w.next).fromMs == t);
+            if (!w.asked || anew)
+                w.why.reset();
+            if (w.on && !w.asked)
                 switchOff(relay, t, offBy);
-            } else if (w.on) {
-                const qint64 limit = settings.maxOn.at(static_cast<size_t>(relay)).count();
-                if (limit > 0 && t >= w.onSinceMs + limit) {
-                    switchOff(relay, t, -1);
-                    w.cut = true;
-                }
-            }
-            if (w.asked && w.cut)
-                held.at(static_cast<size_t>(relay)) = Hold{relay + 1, t, t, Hold::Why::MaxOn, 0};
+            if (anew && !w.on)
+                fresh |= static_cast<quint16>(1 << relay);
         }
         for (int relay = 0; relay < safety::kRelays; ++relay) {
-            RelayWalk& w = walks.at(static_cast<size_t>(relay));
-            if (w.asked && !w.cut && !w.on && settings.groupOf(relay) == 0)
+            if ((fresh & (1 << relay)) != 0 && settings.groupOf(relay) == 0)
                 switchOn(relay, t);
         }
-        for (qsizetype g = 0; g < settings.interlocks.size(); ++g) {
-            const quint16 group = settings.interlocks.at(g);
-            int onRelay = -1;
-            QList<int> waiting;
+        // A relay on keeps on; of the relays asked on together the lowest
+        // number wins and the others are dropped; the winner waits while
+        // another relay of its group went off less than the dead time ago.
+        for (const quint16 group : settings.interlocks) {
+            const auto candidates = static_cast<quint16>(fresh & group);
+            if (candidates == 0)
+                continue;
+            const int on = lowestOn(group, -1);
+            const int winner = on >= 0 ? on : std::countr_zero(static_cast<unsigned>(candidates));
             for (int relay = 0; relay < safety::kRelays; ++relay) {
-                if ((group & (1 << relay)) == 0)
-                    continue;
-                const RelayWalk& w = walks.at(static_cast<size_t>(relay));
-                if (w.on && onRelay < 0)
-                    onRelay = relay;
-                else if (w.asked && !w.cut && !w.on)
-                    waiting.append(relay);
+                if ((candidates & (1 << relay)) != 0 && relay != winner)
+                    holdOff(relay, Hold::Why::Interlock, winner);
             }
-            if (onRelay < 0 && !waiting.isEmpty()) {
-                const qint64 readyMs =
-                    passAtOrAfter(offAtMs.at(g) + settings.deadTime.count(), passOriginMs);
-                // The relay that went off may come back at once; others
-                // wait out the dead time.
-                const auto winner = std::find_if(waiting.begin(), waiting.end(), [&](int relay) {
-                    return t >= readyMs || (wentOff.at(g) & (1 << relay)) != 0;
-                });
-                if (winner != waiting.end()) {
-                    onRelay = *winner;
-                    switchOn(onRelay, t);
-                    waiting.erase(winner);
-                } else {
-                    added.push(readyMs);
-                    const int by = std::countr_zero(static_cast<unsigned>(wentOff.at(g)));
-                    for (const int relay : std::as_const(waiting))
-                        held.at(static_cast<size_t>(relay)) =
-                            Hold{relay + 1, t, t, Hold::Why::DeadTime, by + 1};
-                    continue;
-                }
+            if (on >= 0)
+                continue;
+            if (const int blocker = deadTimeBlocker(group, winner, t); blocker >= 0) {
+                holdOff(winner, Hold::Why::DeadTime, blocker);
+                added.push(passAtOrAfter(*walk(blocker).offAtMs + settings.deadTime.count(),
+                                         passOriginMs));
+            } else {
+                switchOn(winner, t);
             }
-            for (const int relay : std::as_const(waiting))
-                held.at(static_cast<size_t>(relay)) =
-                    Hold{relay + 1, t, t, Hold::Why::Interlock, onRelay + 1};
+        }
+        // The relay write: a relay whose dead time has passed comes on,
+        // unless another of its group is on by then; a relay on for its
+        // maximum on-time goes off.
+        for (int relay = 0; relay < safety::kRelays; ++relay) {
+            RelayWalk& w = walk(relay);
+            if (w.why != Hold::Why::DeadTime)
+                continue;
+            const quint16 group = settings.groupOf(relay);
+            if (const int on = lowestOn(group, relay); on >= 0) {
+                holdOff(relay, Hold::Why::Interlock, on);
+            } else if (const int blocker = deadTimeBlocker(group, relay, t); blocker >= 0) {
+                w.by = blocker + 1;
+                added.push(passAtOrAfter(*walk(blocker).offAtMs + settings.deadTime.count(),
+                                         passOriginMs));
+            } else {
+                switchOn(relay, t);
+            }
+        }
+        for (int relay = 0; relay < safety::kRelays; ++relay) {
+            RelayWalk& w = walk(relay);
+            const qint64 limit = settings.maxOn.at(static_cast<size_t>(relay)).count();
+            if (w.on && limit > 0 && t - w.onSinceMs >= limit) {
+                switchOff(relay, t, -1);
+                holdOff(relay, Hold::Why::MaxOn, -1);
+            }
         }
         // A hold lasts while its reason does.
         for (int relay = 0; relay < safety::kRelays; ++relay) {
-            RelayWalk& w = walks.at(static_cast<size_t>(relay));
-            const std::optional<Hold>& now = held.at(static_cast<size_t>(relay));
-            if (w.hold && (!now || now->why != w.hold->why || now->by != w.hold->by)) {
+            RelayWalk& w = walk(relay);
+            const bool held = w.asked && !w.on && w.why;
+            if (w.hold && (!held || *w.why != w.hold->why || w.by != w.hold->by)) {
                 w.hold->toMs = t;
                 out.holds.append(*w.hold);
                 w.hold.reset();
             }
-            if (now && !w.hold)
-                w.hold = now;
+            if (held && !w.hold)
+                w.hold = Hold{relay + 1, t, t, *w.why, w.by};
         }
     }
     for (RelayWalk& w : walks) {

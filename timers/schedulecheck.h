@@ -40,9 +40,11 @@ struct Hold
 {
     enum class Why
     {
-        // Another relay of its group is on (`by`, 1 to 16).
+        // Asked on while another relay of its group (`by`, 1 to 16) was
+        // on, or with a lower one; off until asked on again.
         Interlock,
-        // A relay of its group (`by`) went off less than the dead time ago.
+        // Waiting: a relay of its group (`by`) went off less than the dead
+        // time ago.
         DeadTime,
         // It was on for its maximum on-time; it stays off until asked anew.
         MaxOn
@@ -67,13 +69,17 @@ struct Guarded
 };
 
 // The relays as the controller's one writer of the relay word switches
-// them when the timers ask for `asked` (RelayOn, by relay then by time):
-// a relay of a group that is on keeps on; among the ones asked on at the
-// same write the lowest number wins; after a relay of a group goes off no
-// other of it goes on before the dead time has passed, and one still asked
-// comes on then; a relay on for its maximum on-time goes off at the first
-// write at or after the limit and stays off until a record asks it on
-// again. Writes fall on the passes of `passOriginMs`.
+// them when the timers ask for `asked` (RelayOn, by relay then by time;
+// each stretch one request on and one off, as the engine's passes make
+// them). A relay of a group that is on keeps on; a relay asked on while
+// another of its group is on is dropped, and of the relays asked on at the
+// same write the lowest number wins; the others stay off until a record
+// asks them on again. After a relay of a group goes off, no other of it
+// goes on before the dead time has passed: one asked on meanwhile waits and
+// comes on then, unless another of the group is on by then. A relay on for
+// its maximum on-time goes off at the first write at or after the limit
+// and stays off until a record asks it on again. Writes fall on the passes
+// of `passOriginMs`.
 [[nodiscard]] Guarded GuardRelays(const QList<RelayOn>& asked,
                                   const safety::BoardSettings& settings, qint64 passOriginMs);
 

@@ -310,14 +310,14 @@ QString TimelineChart::holdText(int i) const
                  .arg(timeText(h.fromMs, m_span.zone, true), timeText(h.toMs, m_span.zone, true));
     switch (h.why) {
     case schedule::Hold::Why::Interlock:
-        lines << tr("Interlock with relay %1 (group %2): the relay on keeps on, and of "
-                    "relays asked on together the lowest number goes on")
+        lines << tr("Interlock with relay %1 (group %2): asked on while it was on, or "
+                    "together with it; off until a record switches it on again")
                      .arg(m_settings.relayLabel(h.by - 1), group);
         break;
     case schedule::Hold::Why::DeadTime:
-        lines << tr("Dead time of group %1: relay %2 went off less than %3 before")
-                     .arg(group, m_settings.relayLabel(h.by - 1),
-                          safety::DurationText(m_settings.deadTime));
+        lines << tr("Dead time of group %1: waiting %2 after relay %3 went off")
+                     .arg(group, safety::DurationText(m_settings.deadTime),
+                          m_settings.relayLabel(h.by - 1));
         break;
     case schedule::Hold::Why::MaxOn:
         lines << tr("Cut off at its maximum on-time %1; off until a record switches it on again")

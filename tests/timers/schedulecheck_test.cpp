@@ -162,32 +162,31 @@ TEST(GuardRelays, InterlocksDeadTimeAndMaximumOnTimeAsTheControllerActs)
     // Relays 01 to 03 in one group, relay 05 with a maximum on-time.
     const QList<RelayOn> asked{
         {1, ms(8, 0), ms(10, 0), 0, 0},
-        // Asked while 01 is on: held, then on after the dead time once 01
-        // is off.
-        {2, ms(9, 0), ms(11, 0), 1, 1},
+        {1, ms(13, 0), ms(14, 0), 1, 1},
+        // Asked while 01 is on: dropped, off for all its stretch.
+        {2, ms(9, 0), ms(11, 0), 2, 2},
         // Asked with 03 at the same write: the lower number wins.
-        {2, ms(12, 0), ms(12, 30), 2, 2},
-        {3, ms(9, 0), ms(9, 30), 3, 3},
-        {3, ms(12, 0), ms(13, 0), 4, 4},
-        {5, ms(12, 0), ms(14, 0), 5, 5},
+        {2, ms(12, 0), ms(12, 30), 3, 3},
+        {3, ms(12, 0), ms(12, 20), 4, 4},
+        // Asked as 01 goes off: on after the dead time.
+        {3, ms(14, 0), ms(15, 0), 5, 5},
+        {5, ms(12, 0), ms(14, 0), 6, 6},
         // Asked again: on again, for at most its maximum.
-        {5, ms(15, 0), ms(15, 10), 6, 6},
+        {5, ms(15, 0), ms(15, 10), 7, 7},
     };
     const schedule::Guarded guarded = schedule::GuardRelays(asked, settings, ms(0, 0));
     EXPECT_EQ(guarded.relays, (QList<RelayOn>{
                                   {1, ms(8, 0), ms(10, 0), 0, 0},
-                                  {2, ms(10, 0, 0, 200), ms(11, 0), 1, 1},
-                                  {2, ms(12, 0), ms(12, 30), 2, 2},
-                                  {3, ms(12, 30, 0, 200), ms(13, 0), 4, 4},
-                                  {5, ms(12, 0), ms(12, 20), 5, -1},
-                                  {5, ms(15, 0), ms(15, 10), 6, 6},
+                                  {1, ms(13, 0), ms(14, 0), 1, 1},
+                                  {2, ms(12, 0), ms(12, 30), 3, 3},
+                                  {3, ms(14, 0, 0, 200), ms(15, 0), 5, 5},
+                                  {5, ms(12, 0), ms(12, 20), 6, -1},
+                                  {5, ms(15, 0), ms(15, 10), 7, 7},
                               }));
     EXPECT_EQ(guarded.holds, (QList<Hold>{
-                                 {2, ms(9, 0), ms(10, 0), Hold::Why::Interlock, 1},
-                                 {2, ms(10, 0), ms(10, 0, 0, 200), Hold::Why::DeadTime, 1},
-                                 {3, ms(9, 0), ms(9, 30), Hold::Why::Interlock, 1},
-                                 {3, ms(12, 0), ms(12, 30), Hold::Why::Interlock, 2},
-                                 {3, ms(12, 30), ms(12, 30, 0, 200), Hold::Why::DeadTime, 2},
+                                 {2, ms(9, 0), ms(11, 0), Hold::Why::Interlock, 1},
+                                 {3, ms(12, 0), ms(12, 20), Hold::Why::Interlock, 2},
+                                 {3, ms(14, 0), ms(14, 0, 0, 200), Hold::Why::DeadTime, 1},
                                  {5, ms(12, 20), ms(14, 0), Hold::Why::MaxOn, 0},
                              }));
 
