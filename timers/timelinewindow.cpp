@@ -732,7 +732,8 @@ bool TimelineWindow::exportTo(const QString& path, QString& error, bool records)
     } else if (records) {
         bytes = schedule::ToCsv(m_schedule.intervals, m_shownSpan.zone);
     } else {
-        bytes = schedule::RelaysToCsv(m_schedule.relays, m_shownSpan.zone);
+        // What the chart shows: with settings, what the guards let through.
+        bytes = schedule::RelaysToCsv(m_chart->relays(), m_shownSpan.zone);
     }
     const QString target = FollowSaveLinks(path);
     if (target.isEmpty() || !ReplaceFile(target, bytes)) {

@@ -469,6 +469,17 @@ TEST_F(Timeline, InterlocksAndMaximumOnTimesAreDrawnAsTheRelaysWillDoThem)
         << chart.relayText(1).toStdString();
     EXPECT_TRUE(window->findChild<QLabel*>("MessageLabel")->text().contains("hatched"));
 
+    // The export of what the relays do is what the chart shows.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QString error;
+    ASSERT_TRUE(window->exportTo(folder.filePath("relays.csv"), error)) << error.toStdString();
+    QFile csv(folder.filePath("relays.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray exported = csv.readAll();
+    EXPECT_EQ(exported, schedule::RelaysToCsv(chart.relays(), QTimeZone::systemTimeZone()));
+    EXPECT_FALSE(exported.contains("\n02,"));
+
     // Drawn hatched: orange for the interlock, red for the cut; the row
     // labels' column has made room for the name.
     chart.setNow(-1);
