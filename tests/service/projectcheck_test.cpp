@@ -3,6 +3,7 @@
 // the line it is on.
 #include "common/daynumber.h"
 #include "common/textlines.h"
+#include "service/daemon.h"
 #include "service/printschedule.h"
 #include "service/projectcheck.h"
 #include "timers/chantimer.h"
@@ -10,6 +11,9 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -208,6 +212,43 @@ TEST_F(ProjectCheck, WarnsOfWhatTheBoardsSettingsForbid)
         ASSERT_TRUE(std::holds_alternative<ProjectSummary>(plain));
         EXPECT_TRUE(std::get<ProjectSummary>(plain).warnings.isEmpty());
     }
+}
+
+} // namespace
+
+namespace {
+
+// The service journals each warning of a board's project and starts.
+TEST_F(ProjectCheck, TheServiceJournalsTheWarningsAndStillStarts)
+{
+    QStringList lines{QStringLiteral("0"),   QStringLiteral("0"),   QStringLiteral("0"),
+                      QStringLiteral("[t]"), QStringLiteral("[r]"), QStringLiteral("1H=01H02H")};
+    service::BoardConfig board;
+    board.name = QStringLiteral("tank");
+    board.port = QStringLiteral("3");
+    board.project = write(lines);
+    board.settings.interlocks = {0x0003};
+    service::Options options;
+    options.boards = {board};
+
+    char* buffer = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&buffer, &size);
+    ASSERT_NE(out, nullptr);
+    {
+        service::Journal journal(false, out);
+        service::Daemon daemon(options, journal);
+        const std::optional<ConfigError> fault = daemon.prepare();
+        EXPECT_FALSE(fault) << fault->text().toStdString();
+    }
+    std::fclose(out);
+    const QByteArray text(buffer, static_cast<qsizetype>(size));
+    std::free(buffer);
+    EXPECT_EQ(text.toStdString(),
+              QStringLiteral("tank: warning: %1: rules: line 1: 1H=01H02H switches relays 01 and "
+                             "02 of interlock group 01,02 on together\n")
+                  .arg(board.project)
+                  .toStdString());
 }
 
 } // namespace
