@@ -113,6 +113,60 @@ TEST(ScheduleCheck, ToggleOverlapsCountOnlyPhasesThatAreOnTogether)
                   u"records 0 and 1 overlap on Wed 10:30:05-10:30:45 in interlock group 01,02"_s}));
 }
 
+// The overlap of two toggling windows against every phase of both,
+// listed one by one.
+TEST(ScheduleCheck, ToggleOverlapsAgreeWithThePhasesOneByOne)
+{
+    struct Pair
+    {
+        int secondStart;
+        const char16_t* onA;
+        const char16_t* offA;
+        const char16_t* onB;
+        const char16_t* offB;
+    };
+    const Pair pairs[] = {{0, u"1", u"1", u"1", u"1"},   {1, u"0.4", u"0.6", u"2", u"3"},
+                          {7, u"3", u"3", u"1", u"5"},   {2, u"1.2", u"1", u"0.2", u"0.2"},
+                          {5, u"10", u"20", u"4", u"4"}, {0, u"3", u"3", u"3", u"3"},
+                          {3, u"3", u"3", u"3", u"3"}};
+    const schedule::Span span = schedule::DaySpan(kMonday, 7, kBerlin);
+    for (const Pair& p : pairs) {
+        const QStringList records = joined({
+            weekly(u"01"_s, QTime(10, 0), QTime(10, 2), u"0001000"_s, QString::fromUtf16(p.onA),
+                   QString::fromUtf16(p.offA)),
+            weekly(u"02"_s, QTime(10, 0, p.secondStart), QTime(10, 1, 30), u"0001000"_s,
+                   QString::fromUtf16(p.onB), QString::fromUtf16(p.offB)),
+        });
+        const schedule::Schedule week = schedule::ComputeSchedule(records, span);
+        ASSERT_EQ(week.intervals.size(), 2);
+        std::optional<std::pair<qint64, qint64>> both;
+        for (const schedule::Phase& a : schedule::Phases(week.intervals.at(0), 100000)) {
+            for (const schedule::Phase& b : schedule::Phases(week.intervals.at(1), 100000)) {
+                const qint64 from = std::max(a.fromMs, b.fromMs);
+                const qint64 to = std::min(a.toMs, b.toMs);
+                if (!a.on || !b.on || from >= to)
+                    continue;
+                both = both ? std::pair{std::min(both->first, from), std::max(both->second, to)}
+                            : std::pair{from, to};
+            }
+        }
+        const auto wall = [](qint64 ms) {
+            const QTime t =
+                QDateTime::fromMSecsSinceEpoch((ms + 500) / 1000 * 1000, kBerlin).time();
+            return t.toString(t.second() == 0 ? u"HH:mm"_s : u"HH:mm:ss"_s);
+        };
+        const std::string expected =
+            both ? QStringLiteral("records 0 and 1 overlap on Wed %1-%2 in interlock group 01,02")
+                       .arg(wall(both->first), wall(both->second))
+                       .toStdString()
+                 : std::string();
+        EXPECT_EQ(
+            lines(schedule::InterlockOverlaps(week.intervals, interlocked({0x0003}), kBerlin)),
+            expected)
+            << p.secondStart << " " << QString::fromUtf16(p.onB).toStdString();
+    }
+}
+
 TEST(ScheduleCheck, WindowsLongerThanTheMaximumOnTime)
 {
     safety::BoardSettings settings;
