@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "safety/relayguard.h"
 #include "timers/schedulecheck.h"
 #include "timertest.h"
 
@@ -243,6 +244,46 @@ TEST(GuardRelays, InterlocksDeadTimeAndMaximumOnTimeAsTheControllerActs)
                                  {3, ms(14, 0), ms(14, 0, 0, 200), Hold::Why::DeadTime, 1},
                                  {5, ms(12, 20), ms(14, 0), Hold::Why::MaxOn, 0},
                              }));
+
+    // The controller's own guard, fed the timers' requests at their passes
+    // and asked for every relay write between them, sends the same.
+    safety::RelayGuard guard;
+    guard.setSettings(settings);
+    quint16 portOut = 0;
+    quint16 lastAsked = 0;
+    std::array<std::optional<qint64>, safety::kRelays> onSince{};
+    QList<RelayOn> sent;
+    for (qint64 t = ms(7, 0); t <= ms(16, 0); t += schedule::kPassMs) {
+        quint16 wanted = 0;
+        for (const RelayOn& r : asked) {
+            if (r.fromMs <= t && t < r.toMs)
+                wanted |= static_cast<quint16>(1 << (r.relay - 1));
+        }
+        const safety::RelayGuard::time_point now{std::chrono::milliseconds(t)};
+        if (const auto mask = static_cast<quint16>(wanted ^ lastAsked)) {
+            const auto stored = static_cast<quint16>((portOut & ~mask) | (wanted & mask));
+            portOut = guard.admit(safety::RelayGuard::Ask::Once, mask, portOut, stored, now);
+        }
+        lastAsked = wanted;
+        portOut = guard.release(portOut, now);
+        for (int relay = 0; relay < safety::kRelays; ++relay) {
+            auto& since = onSince.at(static_cast<size_t>(relay));
+            const bool on = (portOut & (1 << relay)) != 0;
+            if (on && !since)
+                since = t;
+            if (!on && since) {
+                sent.append({relay + 1, *since, t});
+                since.reset();
+            }
+        }
+    }
+    std::sort(sent.begin(), sent.end(), [](const RelayOn& a, const RelayOn& b) {
+        return std::tie(a.relay, a.fromMs) < std::tie(b.relay, b.fromMs);
+    });
+    QList<RelayOn> drawn = guarded.relays;
+    for (RelayOn& r : drawn)
+        r.onBy = r.offBy = -1;
+    EXPECT_EQ(drawn, sent);
 
     // Without guards the relays are as asked.
     const schedule::Guarded free = schedule::GuardRelays(asked, {}, ms(0, 0));
