@@ -76,6 +76,9 @@ void Desktop::applyBoardSettings(const safety::BoardSettings& settings)
 {
     core.setBoardSettings(settings);
     mqtt.setBoardSettings(settings);
+    rulesFm.setBoardSettings(settings);
+    chanFm.setBoardSettings(settings);
+    timelineWindow.setBoardSettings(settings);
     mainWindow.showBoardNames(settings);
     QStringList inputs;
     QStringList relays;

@@ -7,6 +7,7 @@
 #include "desktop/desktop.h"
 #include "network/mqttclient.h"
 #include "support/fakelink.h"
+#include "support/fakeview.h"
 #include "support/manualclock.h"
 #include "support/rig.h"
 #include "support/stranger.h"
@@ -296,6 +297,17 @@ TEST_F(DesktopBoardTest, NamesOfTheFileAreInTheTooltipsAndTheTraceRows)
     });
     EXPECT_TRUE(desktop->core.SetButtonState.at(1));
     EXPECT_EQ(tip(QStringLiteral("SpeedButton3")), QStringLiteral("SET relay 02 (Pump)"));
+
+    // The rules editor questions a text that switches the group on together.
+    RulesForm& rules = desktop->core.rulesForm();
+    rules.FormActivate();
+    rules.RulesMemo = {QStringLiteral("1H=01H02H"), QString()};
+    FakeView asked;
+    asked.answers = {View::Answer::No};
+    EXPECT_TRUE(rules.FormCloseQuery(asked));
+    ASSERT_EQ(asked.boxes.size(), 1);
+    EXPECT_TRUE(asked.boxes.at(0).text.contains(QStringLiteral("interlock group 01,02")))
+        << asked.boxes.at(0).text.toStdString();
 
     const TraceStrip& strip = desktop->traceWindow.strip();
     EXPECT_EQ(strip.rowLabel(2), QStringLiteral("I3 (Float switch)"));
