@@ -9,6 +9,7 @@
 #include "help/helpwindow.h"
 #include "logger/loggerwindow.h"
 #include "rules/ruleswindow.h"
+#include "safety/boardsettings.h"
 #include "timers/chanwindow.h"
 #include "windowkit/linkawarefiledialog.h"
 #include "windowkit/pixelform.h"
@@ -580,7 +581,27 @@ void TIOmodFM::setSetButton(int index, bool set)
     button->setAccessibleName(
         QStringLiteral("SET relay %1, %2")
             .arg(twoDigits(index + 1), set ? QStringLiteral("set") : QStringLiteral("clear")));
-    button->setToolTip(QStringLiteral("SET relay %1").arg(twoDigits(index + 1)));
+    const QString& label = m_relayLabels.at(static_cast<size_t>(index));
+    button->setToolTip(
+        QStringLiteral("SET relay %1").arg(label.isEmpty() ? twoDigits(index + 1) : label));
+}
+
+void TIOmodFM::showBoardNames(const safety::BoardSettings& settings)
+{
+    for (int i = 0; i < 16; ++i) {
+        const auto r = static_cast<size_t>(i);
+        const bool named = !settings.relayNames.at(r).isEmpty();
+        m_relayLabels.at(r) = named ? settings.relayLabel(i) : QString();
+        m_relayIndicators.at(r)->setToolTip(
+            named ? QStringLiteral("Relay %1").arg(settings.relayLabel(i)) : kHint);
+        m_setButtons.at(r)->setToolTip(
+            QStringLiteral("SET relay %1").arg(named ? m_relayLabels.at(r) : twoDigits(i + 1)));
+    }
+    for (int i = 0; i < 6; ++i) {
+        const bool named = !settings.inputNames.at(static_cast<size_t>(i)).isEmpty();
+        m_inputIndicators.at(static_cast<size_t>(i))
+            ->setToolTip(named ? QStringLiteral("Input %1").arg(settings.inputLabel(i)) : kHint);
+    }
 }
 
 void TIOmodFM::setCountLabel(const QString& text)

@@ -22,6 +22,9 @@ class TRulesFm;
 class TChanFm;
 class TLoggerFm;
 class THelpFm;
+namespace safety {
+struct BoardSettings;
+}
 
 // The main window: shows what the controller tells it and turns clicks and
 // its tick into controller calls; the modal windows it opens for the
@@ -52,6 +55,9 @@ public:
     void addViewWindow(const QString& text, const QString& name, QWidget& window);
     // A window of the Port menu, after its Set item; shown the same way.
     void addPortWindow(const QString& text, const QString& name, QWidget& window);
+    // The names of the board's relays and inputs, in the tooltips of their
+    // lamps and SET buttons; without names the tooltips are the usual ones.
+    void showBoardNames(const safety::BoardSettings& settings);
     // Told each new text of the message panel.
     void setMessageObserver(std::function<void(const QString&)> observer)
     {
@@ -108,6 +114,8 @@ private:
     std::array<QLabel*, 6> m_inputIndicators{};
     std::array<QImage, 6> m_inputPictures;
     std::array<QToolButton*, 16> m_setButtons{};
+    // "02 (Pump)", or empty for a relay without a name.
+    std::array<QString, 16> m_relayLabels;
     QPixmap m_onFace;
     QPixmap m_offFace;
     QPixmap m_allOffFace;

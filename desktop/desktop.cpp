@@ -29,13 +29,19 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
               core.requestRelays(word, mask, Controller::Source::Mqtt);
           },
           mainWindow, clock, network::MqttSettingsFile(), [this] { return !core.FirstTick; }),
-      mqttWindow(mqtt, mainWindow, &mainWindow)
+      mqttWindow(mqtt, mainWindow, &mainWindow),
+      board(
+          BoardSettingsFile(),
+          [this](const safety::BoardSettings& settings) { applyBoardSettings(settings); },
+          mainWindow, [this] { return !core.FirstTick; }),
+      boardWindow(board, mainWindow, &mainWindow)
 {
     mainWindow.addPortWindow(QStringLiteral("&Devices\u2026"), QStringLiteral("Devices1"),
                              devicesWindow);
     mainWindow.addViewWindow(QStringLiteral("&Timeline\u2026"), QStringLiteral("Timeline1"),
                              timelineWindow);
     mainWindow.addViewWindow(QStringLiteral("T&race\u2026"), QStringLiteral("Trace1"), traceWindow);
+    mainWindow.addPortWindow(QStringLiteral("&Board\u2026"), QStringLiteral("Board1"), boardWindow);
     mainWindow.addPortWindow(QStringLiteral("&MQTT\u2026"), QStringLiteral("Mqtt1"), mqttWindow);
     // The trace records what the cycle saw whether its window is open or
     // not, so that it shows the last hour when it opens. It subscribes
@@ -62,6 +68,25 @@ Desktop::Desktop(SerialLink& serial, const Clock& clock, const Regional& regiona
         });
     mainWindow.setMessageObserver([this](const QString& text) { mqtt.messageShown(text); });
     mqtt.load();
+    // Before the first tick, so the first relay write already keeps them.
+    board.load();
+}
+
+void Desktop::applyBoardSettings(const safety::BoardSettings& settings)
+{
+    core.setBoardSettings(settings);
+    mqtt.setBoardSettings(settings);
+    rulesFm.setBoardSettings(settings);
+    chanFm.setBoardSettings(settings);
+    timelineWindow.setBoardSettings(settings);
+    mainWindow.showBoardNames(settings);
+    QStringList inputs;
+    QStringList relays;
+    for (const QString& name : settings.inputNames)
+        inputs.append(name);
+    for (const QString& name : settings.relayNames)
+        relays.append(name);
+    traceWindow.strip().setNames(inputs, relays);
 }
 
 TimelineFeed Desktop::timelineFeed()

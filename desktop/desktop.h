@@ -5,6 +5,8 @@
 #include "board/portwindow.h"
 #include "controller/relay.h"
 #include "controller/relaywindow.h"
+#include "desktop/boardconf.h"
+#include "desktop/boardwindow.h"
 #include "desktop/desktopmqtt.h"
 #include "desktop/mqttwindow.h"
 #include "help/helpwindow.h"
@@ -31,8 +33,10 @@ struct Regional;
 // windows by reference before those exist; neither touches them before the
 // first tick, which comes once the message loop runs. The View menu's
 // windows come after them and read the controller's parts through the feeds
-// built here, and so does the Port menu's Devices window. Last come MQTT,
+// built here, and so does the Port menu's Devices window. Then come MQTT,
 // which observes the poll cycle after the trace, and its window in the Port
+// menu. Last comes board.conf, whose settings go to the controller, the main
+// window and the trace once all of them exist, with its window in the Port
 // menu.
 class Desktop
 {
@@ -60,7 +64,12 @@ public:
     // MQTT, off until the user turns it on in the Port menu's window.
     network::DesktopMqtt mqtt;
     MqttWindow mqttWindow;
+    // The board's names and safety settings, none until board.conf gives
+    // them.
+    DesktopBoard board;
+    BoardWindow boardWindow;
 
 private:
+    void applyBoardSettings(const safety::BoardSettings& settings);
     [[nodiscard]] TimelineFeed timelineFeed();
 };

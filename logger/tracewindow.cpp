@@ -19,6 +19,9 @@
 namespace {
 
 constexpr int kLabelWidth = 32;
+// The widest a label column of named rows grows; longer names are cut short.
+constexpr int kLongestLabelWidth = 180;
+constexpr int kMinimumPlotWidth = 360 - kLabelWidth;
 constexpr int kHeaderHeight = 16;
 constexpr std::chrono::milliseconds kFollowPeriod{250};
 // A signal's low and high level, as parts of its row's height from the
@@ -36,10 +39,13 @@ bool levelOf(const SignalTrace::Entry& e, int row)
 
 } // namespace
 
-TraceStrip::TraceStrip(const SignalTrace& trace, QWidget* parent) : QWidget(parent), m_trace(trace)
+TraceStrip::TraceStrip(const SignalTrace& trace, QWidget* parent)
+    : QWidget(parent), m_trace(trace), m_labelWidth(kLabelWidth)
 {
     setObjectName(QStringLiteral("TraceStrip"));
-    setMinimumSize(360, kHeaderHeight + kSignals * 10);
+    for (int row = 0; row < kSignals; ++row)
+        m_rowLabels.at(static_cast<size_t>(row)) = signalName(row);
+    setMinimumSize(kLabelWidth + kMinimumPlotWidth, kHeaderHeight + kSignals * 10);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -48,6 +54,30 @@ QString TraceStrip::signalName(int row)
 {
     return row < 6 ? QStringLiteral("I%1").arg(row + 1)
                    : QStringLiteral("%1").arg(row - 5, 2, 10, QLatin1Char('0'));
+}
+
+void TraceStrip::setNames(const QStringList& inputs, const QStringList& relays)
+{
+    const QFontMetrics metrics(font());
+    int widest = 0;
+    for (int row = 0; row < kSignals; ++row) {
+        const QString name = row < 6 ? inputs.value(row) : relays.value(row - 6);
+        QString& label = m_rowLabels.at(static_cast<size_t>(row));
+        label =
+            name.isEmpty() ? signalName(row) : QStringLiteral("%1 (%2)").arg(signalName(row), name);
+        if (!name.isEmpty())
+            widest = std::max(widest, metrics.horizontalAdvance(label));
+    }
+    // Without names the column is as it always was.
+    m_labelWidth =
+        widest == 0 ? kLabelWidth : std::clamp(widest + 6, kLabelWidth, kLongestLabelWidth);
+    setMinimumWidth(m_labelWidth + kMinimumPlotWidth);
+    update();
+}
+
+QString TraceStrip::rowLabel(int row) const
+{
+    return m_rowLabels.at(static_cast<size_t>(row));
 }
 
 void TraceStrip::setWindow(qint64 endMs, qint64 lengthMs)
@@ -59,7 +89,7 @@ void TraceStrip::setWindow(qint64 endMs, qint64 lengthMs)
 
 QRectF TraceStrip::plotArea() const
 {
-    return QRectF(kLabelWidth, kHeaderHeight, std::max(1, width() - kLabelWidth - 4),
+    return QRectF(m_labelWidth, kHeaderHeight, std::max(1, width() - m_labelWidth - 4),
                   std::max(1, height() - kHeaderHeight - 2));
 }
 
@@ -211,7 +241,10 @@ void TraceStrip::paintEvent(QPaintEvent*)
             p.drawLine(band.topLeft(), band.topRight());
         }
         p.setPen(text);
-        p.drawText(QRectF(3, band.top(), kLabelWidth - 6, row), Qt::AlignVCenter, signalName(r));
+        const QRectF labelRect(3, band.top(), m_labelWidth - 6, row);
+        p.drawText(labelRect, Qt::AlignVCenter,
+                   p.fontMetrics().elidedText(rowLabel(r), Qt::ElideRight,
+                                              static_cast<int>(labelRect.width())));
     }
 
     // Minute ticks across the top.

@@ -3,8 +3,11 @@
 
 #include "logger/signaltrace.h"
 
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
+
+#include <array>
 
 class Clock;
 class QComboBox;
@@ -37,6 +40,12 @@ public:
     // The time and the 22 levels under the cursor, empty with no cursor.
     [[nodiscard]] QString cursorText() const;
     [[nodiscard]] static QString signalName(int row);
+    // The names of the board's inputs (6) and relays (16), empty where a
+    // signal has none: a named row is labelled "I3 (Float switch)" or
+    // "02 (Pump)", and the label column widens to the longest label.
+    void setNames(const QStringList& inputs, const QStringList& relays);
+    // What a row's label says: signalName(row) when the signal has no name.
+    [[nodiscard]] QString rowLabel(int row) const;
 
     // Where a row draws its low and its high level: the step of a row is
     // smaller than the room between rows, so a high level never comes near
@@ -76,6 +85,8 @@ private:
     qint64 m_endMs = 0;
     qint64 m_lengthMs = 60'000;
     qint64 m_cursorMs = -1;
+    std::array<QString, kSignals> m_rowLabels;
+    int m_labelWidth;
 };
 
 // The trace window: the span, pause and resume, the strip and the cursor

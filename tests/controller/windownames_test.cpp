@@ -110,7 +110,7 @@ TEST_F(AllWindows, TheViewMenuOpensTheTimelineAndTheTrace)
     desktop.traceWindow.hide();
 }
 
-// Port -> Devices and Port -> MQTT come after Set, which stays as it was;
+// Port -> Devices, Port -> Board and Port -> MQTT come after Set, which stays as it was;
 // the Devices window is not modal either. (Shown, it would survey this machine's devices.)
 TEST_F(AllWindows, ThePortMenuHasDevicesAfterSet)
 {
@@ -119,7 +119,7 @@ TEST_F(AllWindows, ThePortMenuHasDevicesAfterSet)
     QStringList items;
     for (const QAction* action : port->actions())
         items.append(action->objectName());
-    EXPECT_EQ(items, QStringList({"Set1", "Devices1", "Mqtt1"}));
+    EXPECT_EQ(items, QStringList({"Set1", "Devices1", "Board1", "Mqtt1"}));
     EXPECT_EQ(port->actions().at(1)->text(), QStringLiteral("&Devices\u2026"));
     EXPECT_EQ(desktop.devicesWindow.objectName(), QStringLiteral("DevicesFm"));
     EXPECT_TRUE(desktop.devicesWindow.isWindow());

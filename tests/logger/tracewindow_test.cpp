@@ -3,6 +3,7 @@
 #include "support/manualclock.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 
 #include <gtest/gtest.h>
 
@@ -98,4 +99,44 @@ TEST(TraceWindow, LabelsRowsAndGapsAfterAFault)
     strip.setCursor(t0 + 20'000);
     EXPECT_TRUE(strip.cursorText().endsWith("no reads since the watchdog"))
         << strip.cursorText().toStdString();
+}
+
+// Named rows say their names and the label column widens to the longest;
+// without names the strip is drawn exactly as before.
+TEST(TraceWindow, RowsShowTheBoardsNames)
+{
+    SignalTrace trace;
+    const QDateTime start(QDate(2014, 7, 3), QTime(10, 0));
+    ManualClock clock(start);
+    for (qint64 ms = 0; ms < 10'000; ms += 200)
+        trace.addInputs(start.toMSecsSinceEpoch() + ms, 0x05);
+    clock.advanceMs(10'000);
+    TraceWindow window(trace, clock);
+    window.resize(760, 420);
+    window.show();
+    TraceStrip& strip = window.strip();
+    const QImage plain = strip.grab().toImage();
+    const double plainLeft = strip.xOf(strip.endMs() - strip.lengthMs());
+
+    strip.setNames(QStringList(6), QStringList(16));
+    EXPECT_EQ(strip.grab().toImage(), plain);
+    for (int row = 0; row < TraceStrip::kSignals; ++row)
+        EXPECT_EQ(strip.rowLabel(row), TraceStrip::signalName(row));
+
+    QStringList inputs(6);
+    inputs[2] = QStringLiteral("Float switch");
+    QStringList relays(16);
+    relays[1] = QStringLiteral("Pump");
+    strip.setNames(inputs, relays);
+    EXPECT_EQ(strip.rowLabel(2), QStringLiteral("I3 (Float switch)"));
+    EXPECT_EQ(strip.rowLabel(7), QStringLiteral("02 (Pump)"));
+    EXPECT_EQ(strip.rowLabel(0), QStringLiteral("I1"));
+    EXPECT_EQ(strip.rowLabel(6), QStringLiteral("01"));
+    const double left = strip.xOf(strip.endMs() - strip.lengthMs());
+    EXPECT_GT(left, plainLeft);
+    EXPECT_GE(left, QFontMetricsF(strip.font()).horizontalAdvance(strip.rowLabel(2)) + 3);
+    EXPECT_NE(strip.grab().toImage(), plain);
+
+    strip.setNames({}, {});
+    EXPECT_EQ(strip.grab().toImage(), plain);
 }
