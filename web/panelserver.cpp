@@ -60,6 +60,11 @@ QByteArray header(const QHttpServerRequest& request, const QByteArray& name)
     return request.value(name);
 }
 
+bool isWebSocket(const QHttpServerRequest& request)
+{
+    return request.value("Upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 int GuardedTcpServer::openConnections()
@@ -217,6 +222,39 @@ void PanelServer::takeWebSockets()
 
 bool PanelServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
+    // A WebSocket handshake the panel takes is left unanswered: the library
+    // then hands the connection over as a WebSocket. One it refuses is
+    // answered by missingHandler.
+    if (isWebSocket(request))
+        return webSocketRefusal(request).status == 0;
+    const Reply reply = m_api.handle(requestOf(request));
+    send(reply, request, socket);
+    return true;
+}
+
+Reply PanelServer::webSocketRefusal(const QHttpServerRequest& request)
+{
+    Request r = requestOf(request);
+    const Route route = ParseRoute(r.method, r.path);
+    if (route.kind != Route::Kind::Events)
+        return Reply{
+            400, "application/json", R"({"error":"only the events take a WebSocket"})", {}};
+    // The board's details answer whether the board exists, the password and
+    // the Origin, as a plain request for them would.
+    r.path = QStringLiteral("/api/v1/boards/") + route.board;
+    if (!Api::sameOrigin(r.origin, r.host))
+        return Reply{403,
+                     "application/json",
+                     R"({"error":"the request comes from another site's page"})",
+                     {}};
+    Reply reply = m_api.handle(r);
+    if (reply.status == 200)
+        reply.status = 0;
+    return reply;
+}
+
+Request PanelServer::requestOf(const QHttpServerRequest& request)
+{
     Request r;
     switch (request.method()) {
     case QHttpServerRequest::Method::Get:
@@ -240,7 +278,11 @@ bool PanelServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* s
     r.host = header(request, "Host");
     r.cookie = header(request, "Cookie");
     r.remote = request.remoteAddress().toString();
-    const Reply reply = m_api.handle(r);
+    return r;
+}
+
+void PanelServer::send(const Reply& reply, const QHttpServerRequest& request, QTcpSocket* socket)
+{
     QHttpServerResponse response(reply.contentType, reply.body,
                                  static_cast<QHttpServerResponse::StatusCode>(reply.status));
     for (const auto& [name, value] : reply.headers)
@@ -250,13 +292,14 @@ bool PanelServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* s
     response.addHeader("Content-Security-Policy",
                        "default-src 'self'; connect-src 'self'; frame-ancestors 'none'");
     response.write(makeResponder(request, socket));
-    return true;
 }
 
+// Only a refused WebSocket handshake comes here: every other request is
+// answered by handleRequest.
 void PanelServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket)
 {
-    QHttpServerResponse(QHttpServerResponse::StatusCode::NotFound)
-        .write(makeResponder(request, socket));
+    const Reply refusal = webSocketRefusal(request);
+    send(refusal.status != 0 ? refusal : Reply{404, "application/json", "{}", {}}, request, socket);
 }
 
 } // namespace web

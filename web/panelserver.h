@@ -74,6 +74,11 @@ private:
         std::unique_ptr<QWebSocket> socket;
         BoardWatch* board = nullptr;
     };
+    [[nodiscard]] static Request requestOf(const QHttpServerRequest& request);
+    // Nothing (status 0) for a WebSocket handshake the panel takes, else the
+    // reply that refuses it.
+    [[nodiscard]] Reply webSocketRefusal(const QHttpServerRequest& request);
+    void send(const Reply& reply, const QHttpServerRequest& request, QTcpSocket* socket);
     void takeWebSockets();
     void changed(BoardWatch* board);
     void pushChanges();
