@@ -259,7 +259,8 @@ PollCycle::Judgement PollCycle::judgeInputRead()
         m_rxText.clear();
         return Judgement::InvalidData;
     }
-    takeInputs(DecodeInputs(m_rxText.at(4), m_rxText.at(5)));
+    const int read = DecodeInputs(m_rxText.at(4), m_rxText.at(5));
+    takeInputs(m_inputWord ? m_inputWord(read) : read);
     m_commState = board::CommState::RelayWrite;
     m_rxText.clear();
     return Judgement::Fine;

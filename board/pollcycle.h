@@ -52,6 +52,9 @@ public:
     // Called when the link is reset, after the state is cleared and before
     // the indicators show it.
     using ResetHook = std::function<void()>;
+    // Asked for every good input read with the word the board sent: the
+    // word the cycle goes on with (the owner's debounce).
+    using InputWordHook = std::function<int(int read)>;
     // What the cycle saw, for its watchers: every good input read (after the
     // input hook), every good relay echo, and the moment of a fault, before
     // the reset clears the words.
@@ -80,6 +83,7 @@ public:
     void setRelayWordHook(RelayWordHook hook) { m_relayWord = std::move(hook); }
     void setInputReadHook(InputReadHook hook) { m_inputRead = std::move(hook); }
     void setResetHook(ResetHook hook) { m_reset = std::move(hook); }
+    void setInputWordHook(InputWordHook hook) { m_inputWord = std::move(hook); }
     // Any number of watchers (the trace, MQTT, a test) subscribe; each is
     // told in the order they subscribed, and the number given back
     // unsubscribes it. One that subscribes while the others are being told
@@ -91,6 +95,7 @@ public:
     // The time source of the re-sends; the owner keeps it alive. A steady
     // clock of the cycle's own until one is set.
     void setTickClock(const TickClock& clock) { m_tickClock = &clock; }
+    [[nodiscard]] const TickClock& tickClock() const { return *m_tickClock; }
 
     [[nodiscard]] board::CommState CommState() const { return m_commState; }
     [[nodiscard]] int NoReplyTicks() const { return m_noReplyTicks; }
@@ -174,6 +179,7 @@ private:
     RelayWordHook m_relayWord;
     InputReadHook m_inputRead;
     ResetHook m_reset;
+    InputWordHook m_inputWord;
     // A list, so that an observer subscribed during a notification does not
     // move the one being told.
     std::list<Subscriber> m_observers;

@@ -12,14 +12,23 @@ Controller::Controller(View& view, SerialLink& serial, const Clock& clock, const
 {
     m_serial.setRxHandler([this] { run([this] { Serial1RxData(); }); });
     m_serial.setHangUpHandler([this] { run([this] { Serial1HangUp(); }); });
-    m_poll.setRelayWordHook(
-        [this] { return !m_timers.TimersOn() || ExecutePortTimerList() != -1; });
+    m_poll.setRelayWordHook([this] {
+        if (m_timers.TimersOn() && ExecutePortTimerList() == -1)
+            return false;
+        releaseRelays();
+        return true;
+    });
+    m_poll.setInputWordHook([this](int read) { return m_debounce.take(read); });
     m_poll.setInputReadHook([this](int portIn) {
         if (m_rules.RulesOn())
             ModifyOutputFromRulesBase();
         LogTheData(portIn, m_poll.PortOut());
     });
-    m_poll.setResetHook([this] { DeactivateLogging(); });
+    m_poll.setResetHook([this] {
+        m_guard.boardReset(m_poll.tickClock().now());
+        m_debounce.restart();
+        DeactivateLogging();
+    });
 }
 
 void Controller::Timer1Timer()
@@ -135,10 +144,53 @@ void Controller::Serial1HangUp()
 
 void Controller::requestRelays(quint16 word, quint16 mask, Source source)
 {
-    auto stored = static_cast<quint16>((m_poll.PortOut() & ~mask) | (word & mask));
+    const auto before = static_cast<quint16>(m_poll.PortOut());
+    auto stored = static_cast<quint16>((before & ~mask) | (word & mask));
     if (m_relayRequest)
         m_relayRequest(source, mask, stored);
-    m_poll.setPortOut(stored);
+    // The rules ask for the relays they drive on every input read.
+    const safety::RelayGuard::Ask ask = source == Source::Rules
+                                            ? safety::RelayGuard::Ask::EveryCycle
+                                            : safety::RelayGuard::Ask::Once;
+    m_poll.setPortOut(m_guard.admit(ask, static_cast<quint16>(mask | (stored ^ before)), before,
+                                    stored, m_poll.tickClock().now()));
+    // Set All says itself which relay of each group it switched on.
+    if (source != Source::SetAll)
+        tellHeldRelays();
+}
+
+void Controller::setBoardSettings(const safety::BoardSettings& settings)
+{
+    m_guard.setSettings(settings);
+    m_debounce.setCounts(settings.debounce);
+}
+
+void Controller::releaseRelays()
+{
+    m_poll.setPortOut(
+        m_guard.release(static_cast<quint16>(m_poll.PortOut()), m_poll.tickClock().now()));
+    tellHeldRelays();
+}
+
+void Controller::tellHeldRelays()
+{
+    if (!m_guard.reports().isEmpty())
+        m_view.setStatusText(View::Panel::Message, m_guard.reports().join(QStringLiteral("; ")));
+}
+
+QString Controller::allRelaysOnText() const
+{
+    const QList<quint16>& groups = m_guard.settings().interlocks;
+    if (groups.isEmpty())
+        return QStringLiteral("All Relays ON");
+    QStringList kept;
+    const int on = m_poll.PortOut() | m_guard.waiting();
+    for (const quint16 group : groups)
+        for (int relay = 0; relay < safety::kRelays; ++relay)
+            if (group & on & (1 << relay))
+                kept.append(m_guard.settings().relayLabel(relay));
+    return QStringLiteral("All Relays ON, one per interlock group: %1")
+        .arg(kept.join(QStringLiteral(", ")));
 }
 
 int Controller::ExecutePortTimerList()
@@ -247,8 +299,9 @@ void Controller::WriteButtClick()
 {
     if (!m_poll.SystemActive())
         return;
-    requestRelays(static_cast<quint16>(PortSet), 0xFFFF, Source::Manual);
+    // First, so a relay the request holds off has the last word.
     m_view.setStatusText(View::Panel::Message, QStringLiteral("Write relay data"));
+    requestRelays(static_cast<quint16>(PortSet), 0xFFFF, Source::Manual);
 }
 
 void Controller::SetAllButtClick()
@@ -256,7 +309,7 @@ void Controller::SetAllButtClick()
     if (!m_poll.SystemActive())
         return;
     requestRelays(0xFFFF, 0xFFFF, Source::SetAll);
-    m_view.setStatusText(View::Panel::Message, QStringLiteral("All Relays ON"));
+    m_view.setStatusText(View::Panel::Message, allRelaysOnText());
 }
 
 void Controller::ClearAllButtClick()

@@ -7,6 +7,9 @@
 #include "logger/logrecorder.h"
 #include "project/projectdocument.h"
 #include "rules/rulesswitch.h"
+#include "safety/boardsettings.h"
+#include "safety/inputdebounce.h"
+#include "safety/relayguard.h"
 #include "timers/timerswitch.h"
 
 #include <QByteArray>
@@ -110,6 +113,12 @@ public:
     // sends it. Whether the system runs is the caller's to check.
     void requestRelays(quint16 word, quint16 mask, Source source);
     void setRelayRequestHook(RelayRequestHook hook) { m_relayRequest = std::move(hook); }
+    // The board's wiring: names, interlock groups, maximum on-times and
+    // debounce. Every request is held to them from now on (safety::RelayGuard
+    // has the rules), and what is held back is told in the message panel.
+    // None set: the relays and inputs go as requested and read.
+    void setBoardSettings(const safety::BoardSettings& settings);
+    [[nodiscard]] const safety::BoardSettings& boardSettings() const { return m_guard.settings(); }
 
     // --- relay timers and input rules (controller/relay.cpp) ---
     // The timer pass of the relay-write tick: the relays it switched are
@@ -172,6 +181,10 @@ public:
 
 private:
     void startUp();
+    // The last step before the relay command is built: the guard's release.
+    void releaseRelays();
+    void tellHeldRelays();
+    [[nodiscard]] QString allRelaysOnText() const;
     void resetForStart();
     [[nodiscard]] ProjectParts projectParts();
 
@@ -180,6 +193,8 @@ private:
     const Clock& m_clock;
     const Regional& m_regional;
     RelayRequestHook m_relayRequest;
+    safety::RelayGuard m_guard;
+    safety::InputDebounce m_debounce;
     board::PollCycle m_poll{m_view, m_serial};
     board::PortSelection m_port{m_view, m_serial};
     TimerSwitch m_timers{m_view, m_clock, m_regional};

@@ -6,6 +6,7 @@
 #include "common/folders.h"
 #include "common/regional.h"
 #include "controller/relay.h"
+#include "safety/boardsettings.h"
 #include "serial/Serial2.h"
 #include "support/fakeview.h"
 #include "support/manualclock.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 
 namespace {
 
@@ -308,3 +310,68 @@ TEST_F(EndToEnd, ConfirmingTheOpenPortAgainReopensIt)
 }
 
 } // namespace
+
+namespace {
+
+// When the board received each relay command from kept event `from` on.
+QList<std::pair<double, QByteArray>> relayCommandTimes(const SimulatedBoard& sim, qsizetype from)
+{
+    QList<std::pair<double, QByteArray>> times;
+    const QList<SimulatedBoard::Event>& events = sim.events();
+    for (qsizetype i = from; i < events.size(); ++i)
+        if (events.at(i).kind == "rx" && events.at(i).text.startsWith('R'))
+            times.append({events.at(i).time, events.at(i).text});
+    return times;
+}
+
+// When the board was first sent a relay word of which test holds.
+template <typename Test>
+double firstTime(const QList<std::pair<double, QByteArray>>& times, double after, Test test)
+{
+    for (const auto& [time, text] : times)
+        if (time >= after && test(text.mid(1, 4).toInt(nullptr, 16)))
+            return time;
+    return -1;
+}
+
+} // namespace
+
+TEST_F(EndToEnd, TheBoardSeesTheDeadTimeAndTheMaximumOnTimeOnItsWire)
+{
+    safety::BoardSettings settings;
+    ASSERT_TRUE(
+        safety::SetBoardSetting(settings, QStringLiteral("interlock"), QStringLiteral("01,02"))
+            .isEmpty());
+    ASSERT_TRUE(safety::SetBoardSetting(settings, QStringLiteral("interlock-dead-time"),
+                                        QStringLiteral("0.5s"))
+                    .isEmpty());
+    ASSERT_TRUE(
+        safety::SetBoardSetting(settings, QStringLiteral("relay-05-max-on"), QStringLiteral("1s"))
+            .isEmpty());
+    core.setBoardSettings(settings);
+    core.ActiveButtClick();
+    ASSERT_TRUE(cycle());
+    const qsizetype mark = sim.events().size();
+    core.requestRelays(0x0011, 0x0013, Controller::Source::Mqtt);
+    ASSERT_TRUE(tickUntil([&] { return view.relayWord == 0x0011; }, milliseconds(5000)));
+    // The motor reverses: 01 off at once, 02 on half a second later.
+    core.requestRelays(0x0002, 0x0003, Controller::Source::Mqtt);
+    ASSERT_TRUE(tickUntil([&] { return view.relayWord == 0x0002; }, milliseconds(5000)))
+        << sim.log();
+
+    const auto times = relayCommandTimes(sim, mark);
+    const double on05 = firstTime(times, 0, [](int word) { return word & 0x10; });
+    const double off01 = firstTime(times, 0, [](int word) { return !(word & 0x01); });
+    const double on02 = firstTime(times, 0, [](int word) { return word & 0x02; });
+    const double off05 = firstTime(times, on05, [](int word) { return !(word & 0x10); });
+    ASSERT_TRUE(on05 >= 0 && off01 >= 0 && on02 >= 0 && off05 >= 0) << sim.log();
+    std::printf("dead time on the wire %.0f ms (0.5 s asked); relay 05 on for %.0f ms (1 s "
+                "maximum)\n",
+                (on02 - off01) * 1000, (off05 - on05) * 1000);
+    EXPECT_GE(on02 - off01, 0.5);
+    EXPECT_GE(off05 - on05, 1.0);
+    // No command ever had both relays of the group on.
+    for (const auto& [time, text] : times)
+        EXPECT_FALSE(text.startsWith("R") && (text.mid(1, 4).toInt(nullptr, 16) & 3) == 3)
+            << text.data();
+}
