@@ -188,6 +188,12 @@ void Daemon::showBoardsOnWebPanel()
             const int watch = raw->view().watchLines(std::move(watcher));
             return std::function<void()>([raw, watch] { raw->view().unwatchLines(watch); });
         };
+        h.relayName = [raw](int relay) {
+            return raw->controller().boardSettings().relayNames.at(static_cast<size_t>(relay));
+        };
+        h.inputName = [raw](int input) {
+            return raw->controller().boardSettings().inputNames.at(static_cast<size_t>(input));
+        };
         handles.append(h);
     }
     m_webPanel->setBoards(handles);
