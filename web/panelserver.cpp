@@ -26,7 +26,7 @@ public:
         connect(&m_idle, &QTimer::timeout, this, &ConnectionGuard::cut);
         // Made before the HTTP server's own connection: this sees the bytes
         // before it reads them.
-        connect(socket, &QTcpSocket::readyRead, this, &ConnectionGuard::received);
+        m_reading = connect(socket, &QTcpSocket::readyRead, this, &ConnectionGuard::received);
         connect(socket, &QTcpSocket::bytesWritten, this, &ConnectionGuard::sent);
         m_idle.start(GuardedTcpServer::kIdleTime);
     }
@@ -47,11 +47,20 @@ private:
         m_request.stop();
         m_unanswered = 0;
     }
-    void cut() { m_socket->abort(); }
+    void cut()
+    {
+        // A connection handed over as a WebSocket has lost every connection
+        // to its signals, this guard's too: the panel's pings look after it
+        // from then on.
+        if (!m_reading)
+            return;
+        m_socket->abort();
+    }
 
     QTcpSocket* m_socket;
     QTimer m_request;
     QTimer m_idle;
+    QMetaObject::Connection m_reading;
     qint64 m_unanswered = 0;
 };
 
@@ -97,9 +106,18 @@ PanelServer::PanelServer(QString password, QObject* parent)
     m_sample.setInterval(kSamplePeriod);
     connect(&m_sample, &QTimer::timeout, this, &PanelServer::sample);
     m_ping.setInterval(kPingPeriod);
+    // A page that has not answered the last ping is gone.
     connect(&m_ping, &QTimer::timeout, this, [this] {
-        for (const Page& page : m_pages)
-            page.socket->ping();
+        QList<QWebSocket*> gone;
+        for (Page& page : m_pages) {
+            if (!std::exchange(page.ponged, false))
+                gone.append(page.socket.get());
+            else
+                page.socket->ping();
+        }
+        // Each leaves m_pages as it disconnects; it is deleted later.
+        for (QWebSocket* socket : gone)
+            socket->abort();
     });
 }
 
@@ -206,6 +224,12 @@ void PanelServer::takeWebSockets()
         socket->setMaxAllowedIncomingMessageSize(Api::kMaxBody);
         socket->setMaxAllowedIncomingFrameSize(Api::kMaxBody);
         QWebSocket* raw = socket.get();
+        connect(raw, &QWebSocket::pong, this, [this, raw] {
+            for (Page& page : m_pages) {
+                if (page.socket.get() == raw)
+                    page.ponged = true;
+            }
+        });
         connect(raw, &QWebSocket::disconnected, this, [this, raw] {
             const auto page = std::find_if(m_pages.begin(), m_pages.end(),
                                            [raw](const Page& p) { return p.socket.get() == raw; });

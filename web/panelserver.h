@@ -73,6 +73,8 @@ private:
     {
         std::unique_ptr<QWebSocket> socket;
         BoardWatch* board = nullptr;
+        // Answered the last ping (or none was sent yet).
+        bool ponged = true;
     };
     [[nodiscard]] static Request requestOf(const QHttpServerRequest& request);
     // Nothing (status 0) for a WebSocket handshake the panel takes, else the
