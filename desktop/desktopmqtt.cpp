@@ -150,6 +150,9 @@ QByteArray MqttSettingsText(const DesktopMqttSettings& s)
     add(QStringLiteral("mqtt-discovery-prefix"), s.mqtt.discoveryPrefix);
     add(QStringLiteral("mqtt-discovery"),
         s.mqtt.discovery ? QStringLiteral("on") : QStringLiteral("off"));
+    // Off is the default, and files written before the key stay as they were.
+    if (s.mqtt.inputEvents)
+        add(QStringLiteral("mqtt-input-events"), QStringLiteral("on"));
     return (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
 }
 
@@ -255,6 +258,7 @@ void DesktopMqtt::start()
     m_link = std::make_unique<BoardLink>(
         m_settings.mqtt, m_settings.clientId(), m_settings.topicPrefix(), m_settings.boardName(),
         m_poll, m_requestRelays, [] { return true; }, std::move(hooks));
+    m_link->setBoardSettings(m_boardSettings);
     setState(State::Connecting);
     m_tick.start();
     m_link->start();
@@ -289,6 +293,13 @@ void DesktopMqtt::messageShown(const QString& text)
 {
     if (m_link)
         m_link->publishStatus(text);
+}
+
+void DesktopMqtt::setBoardSettings(const safety::BoardSettings& settings)
+{
+    m_boardSettings = settings;
+    if (m_link)
+        m_link->setBoardSettings(settings);
 }
 
 void DesktopMqtt::setState(State state, const QString& reason)

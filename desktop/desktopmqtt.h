@@ -116,6 +116,9 @@ public:
 
     // A new text of the message panel, published on status.
     void messageShown(const QString& text);
+    // The board's settings as the controller has them: the names of the
+    // entities in discovery, kept across connections.
+    void setBoardSettings(const safety::BoardSettings& settings);
 
 private:
     void start();
@@ -140,6 +143,7 @@ private:
     QStringList m_log;
     std::function<void()> m_onChanged;
     QTimer m_tick;
+    safety::BoardSettings m_boardSettings;
     // While on.
     std::unique_ptr<BoardLink> m_link;
 };

@@ -147,7 +147,8 @@ void MqttWindow::loadFields()
 
 network::DesktopMqttSettings MqttWindow::fields() const
 {
-    network::DesktopMqttSettings s;
+    // A key of mqtt.conf that the window does not show keeps its value.
+    network::DesktopMqttSettings s = m_mqtt.settings();
     s.enabled = m_enabled->isChecked();
     s.name = m_name->text().trimmed();
     s.mqtt.host = m_host->text().trimmed();

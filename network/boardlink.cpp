@@ -79,13 +79,14 @@ void BoardLink::start()
     names.discovery = m_config.discovery;
     names.board = m_board;
     names.version = QCoreApplication::applicationVersion();
+    names.inputEvents = m_config.inputEvents;
     m_topics = std::make_unique<BoardTopics>(*m_client, m_poll, m_requestRelays, names,
                                              [this](const QString& text) { refuse(text); });
+    m_topics->setEntityNames(m_entityNames);
     m_client->setOnConnected([this] {
         if (m_hooks.connected)
             m_hooks.connected();
-        publishAvailability(true);
-        m_topics->connected();
+        republish();
     });
     m_client->setOnMessage([this](const QString& topic, const QByteArray& payload, bool retained) {
         message(topic, payload, retained);
@@ -164,8 +165,22 @@ bool BoardLink::responding() const
     return m_echoed && active() && m_poll.LastFailure() == board::PollCycle::Failure::None;
 }
 
+void BoardLink::republish()
+{
+    publishAvailability(true);
+    m_topics->connected();
+}
+
 void BoardLink::message(const QString& topic, const QByteArray& payload, bool retained)
 {
+    // Home Assistant says "online" as it starts, and has then forgotten
+    // what it was not handed again. One the broker kept is no news: it
+    // comes with the subscription, right after everything was published.
+    if (m_topics->isStatusTopic(topic)) {
+        if (payload == "online" && !retained)
+            republish();
+        return;
+    }
     // A command is an event: one that someone published with the retain
     // flag would be handed out again on every connection, switching a
     // relay that has since been switched otherwise.
@@ -227,11 +242,29 @@ void BoardLink::clearDiscovery()
         m_topics->clearDiscovery();
 }
 
+void BoardLink::clearInputEvents()
+{
+    if (m_topics)
+        m_topics->clearInputEvents();
+}
+
+void BoardLink::setBoardSettings(const safety::BoardSettings& settings)
+{
+    m_entityNames.relays = settings.relayNames;
+    m_entityNames.inputs = settings.inputNames;
+    if (m_topics)
+        m_topics->setEntityNames(m_entityNames);
+}
+
 void BoardLink::publishAvailability(bool force)
 {
     if (!m_client)
         return;
     const bool online = responding();
+    // An edge is between two reads of a board seen all along: what changed
+    // while it was silent or idle is no press or release.
+    if (!online)
+        m_topics->restartInputEdges();
     if (!force && m_online == online)
         return;
     if (m_client->publish(availabilityTopic(), online ? "online" : "offline", true))

@@ -5,6 +5,7 @@
 #include "network/boardtopics.h"
 #include "network/mqttclient.h"
 #include "network/mqttconfig.h"
+#include "safety/boardsettings.h"
 
 #include <QString>
 
@@ -91,11 +92,18 @@ public:
     void publishStatus(const QString& text);
     // The board is removed: its discovery messages are taken off the broker.
     void clearDiscovery();
+    // Settings without input events follow: the event entities go.
+    void clearInputEvents();
+    // The board's settings, for the names of its entities: a change of the
+    // names announces the entities again at once (their ids stay).
+    void setBoardSettings(const safety::BoardSettings& settings);
 
 private:
     void observe(board::PollCycle::Observation what, int portIn, int portOut);
     [[nodiscard]] bool active() const;
     void publishAvailability(bool force);
+    // Availability, discovery and the states known so far, all again.
+    void republish();
     void message(const QString& topic, const QByteArray& payload, bool retained);
     void log(Level level, const QString& text) const;
     // A command refused or ignored: told, at most one line per period.
@@ -116,6 +124,7 @@ private:
     Hooks m_hooks;
     std::unique_ptr<MqttClient> m_client;
     std::unique_ptr<BoardTopics> m_topics;
+    BoardTopics::EntityNames m_entityNames;
     // The board has echoed a relay word since it was last seen inactive or
     // faulty: only then does it count as online, so one that is still
     // silent does not read online each time it is activated again.

@@ -32,6 +32,28 @@ BoardTopics::BoardTopics(MqttClient& client, const board::PollCycle& poll,
 {
     m_client.subscribe(m_names.prefix + QStringLiteral("/relay/+/set"));
     m_client.subscribe(m_names.prefix + QStringLiteral("/relays/set"));
+    if (m_names.discovery)
+        m_client.subscribe(statusTopic());
+}
+
+QString BoardTopics::statusTopic() const
+{
+    return m_names.discoveryPrefix + QStringLiteral("/status");
+}
+
+bool BoardTopics::isStatusTopic(const QString& topic) const
+{
+    return m_names.discovery && topic == statusTopic();
+}
+
+void BoardTopics::setEntityNames(const EntityNames& names)
+{
+    if (names == m_entityNames)
+        return;
+    m_entityNames = names;
+    // Otherwise the next connection announces them.
+    if (m_names.discovery && m_client.connected())
+        publishDiscovery();
 }
 
 QString BoardTopics::nodeId() const
@@ -78,6 +100,17 @@ void BoardTopics::inputsRead(int word)
         const int bit = 1 << (i - 1);
         if (!before || ((*before ^ word) & bit))
             publishInput(i);
+    }
+    if (!m_names.inputEvents)
+        return;
+    const std::optional<int> edgeBefore = std::exchange(m_edgeInputs, word & 0x3F);
+    for (int i = 1; edgeBefore && i <= kInputs; ++i) {
+        const int bit = 1 << (i - 1);
+        if ((*edgeBefore ^ word) & bit)
+            m_client.publish(m_names.prefix + QStringLiteral("/input/%1/event").arg(i),
+                             (word & bit) ? QByteArrayLiteral(R"({"event_type":"press"})")
+                                          : QByteArrayLiteral(R"({"event_type":"release"})"),
+                             false);
     }
 }
 
@@ -130,6 +163,8 @@ QList<QString> BoardTopics::discoveryTopics() const
     for (int i = 1; i <= kInputs; ++i)
         topics.append(base +
                       QStringLiteral("binary_sensor/%1/input%2/config").arg(nodeId()).arg(i));
+    for (int i = 1; m_names.inputEvents && i <= kInputs; ++i)
+        topics.append(base + QStringLiteral("event/%1/input%2/config").arg(nodeId()).arg(i));
     return topics;
 }
 
@@ -142,28 +177,49 @@ void BoardTopics::publishDiscovery()
         {QStringLiteral("model"), QStringLiteral("V217")},
         {QStringLiteral("sw_version"), m_names.version},
     };
+    const QString availability = m_names.prefix + QStringLiteral("/availability");
     const QList<QString> topics = discoveryTopics();
-    for (qsizetype n = 0; n < topics.size(); ++n) {
+    for (qsizetype n = 0; n < kRelays + kInputs; ++n) {
         const bool relay = n < kRelays;
-        const QString which = relay ? QStringLiteral("relay/%1").arg(two(static_cast<int>(n) + 1))
-                                    : QStringLiteral("input/%1").arg(n - kRelays + 1);
+        const int number = static_cast<int>(relay ? n + 1 : n - kRelays + 1);
+        const QString which = relay ? QStringLiteral("relay/%1").arg(two(number))
+                                    : QStringLiteral("input/%1").arg(number);
+        const QString& given =
+            relay ? m_entityNames.relays.at(number - 1) : m_entityNames.inputs.at(number - 1);
+        const QString name = !given.isEmpty() ? given
+                             : relay          ? QStringLiteral("Relay %1").arg(number)
+                                              : QStringLiteral("Input %1").arg(number);
         QJsonObject config{
-            {QStringLiteral("name"), relay ? QStringLiteral("Relay %1").arg(n + 1)
-                                           : QStringLiteral("Input %1").arg(n - kRelays + 1)},
+            {QStringLiteral("name"), name},
             {QStringLiteral("unique_id"),
              nodeId() + QLatin1Char('_') + QString(which).remove(QLatin1Char('/'))},
             {QStringLiteral("state_topic"),
              m_names.prefix + QLatin1Char('/') + which + QStringLiteral("/state")},
             {QStringLiteral("payload_on"), QStringLiteral("ON")},
             {QStringLiteral("payload_off"), QStringLiteral("OFF")},
-            {QStringLiteral("availability_topic"),
-             m_names.prefix + QStringLiteral("/availability")},
+            {QStringLiteral("availability_topic"), availability},
             {QStringLiteral("device"), device},
         };
         if (relay)
             config.insert(QStringLiteral("command_topic"),
                           m_names.prefix + QLatin1Char('/') + which + QStringLiteral("/set"));
         m_client.publish(topics.at(n), QJsonDocument(config).toJson(QJsonDocument::Compact), true);
+        if (relay || !m_names.inputEvents)
+            continue;
+        // The same input's edges: an entity of its own beside the binary
+        // sensor, under the same name.
+        const QJsonObject event{
+            {QStringLiteral("name"), name},
+            {QStringLiteral("unique_id"), nodeId() + QStringLiteral("_input%1_event").arg(number)},
+            {QStringLiteral("state_topic"),
+             m_names.prefix + QLatin1Char('/') + which + QStringLiteral("/event")},
+            {QStringLiteral("event_types"),
+             QJsonArray{QStringLiteral("press"), QStringLiteral("release")}},
+            {QStringLiteral("availability_topic"), availability},
+            {QStringLiteral("device"), device},
+        };
+        m_client.publish(topics.at(n + kInputs),
+                         QJsonDocument(event).toJson(QJsonDocument::Compact), true);
     }
 }
 
@@ -173,6 +229,15 @@ void BoardTopics::clearDiscovery()
         return;
     for (const QString& topic : discoveryTopics())
         m_client.publish(topic, {}, true);
+}
+
+void BoardTopics::clearInputEvents()
+{
+    if (!m_names.discovery || !m_names.inputEvents)
+        return;
+    const QList<QString> topics = discoveryTopics();
+    for (qsizetype n = kRelays + kInputs; n < topics.size(); ++n)
+        m_client.publish(topics.at(n), {}, true);
 }
 
 } // namespace network

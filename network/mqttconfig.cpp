@@ -28,6 +28,7 @@ const QStringList& MqttKeys()
         QStringLiteral("mqtt-topic-prefix"),
         QStringLiteral("mqtt-discovery-prefix"),
         QStringLiteral("mqtt-discovery"),
+        QStringLiteral("mqtt-input-events"),
     };
     return keys;
 }
@@ -125,10 +126,12 @@ QString SetMqttOption(MqttConfig& mqtt, const QString& key, const QString& value
                 .arg(key, value);
         (key == QStringLiteral("mqtt-topic-prefix") ? mqtt.topicPrefix : mqtt.discoveryPrefix) =
             value;
-    } else if (key == QStringLiteral("mqtt-discovery")) {
+    } else if (key == QStringLiteral("mqtt-discovery") ||
+               key == QStringLiteral("mqtt-input-events")) {
         if (value != QStringLiteral("on") && value != QStringLiteral("off"))
-            return QStringLiteral("mqtt-discovery '%1' is not on or off").arg(value);
-        mqtt.discovery = value == QStringLiteral("on");
+            return QStringLiteral("%1 '%2' is not on or off").arg(key, value);
+        (key == QStringLiteral("mqtt-discovery") ? mqtt.discovery : mqtt.inputEvents) =
+            value == QStringLiteral("on");
     } else {
         return QStringLiteral("unknown key '%1'").arg(key);
     }

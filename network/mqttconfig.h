@@ -30,6 +30,9 @@ struct MqttConfig
     QString topicPrefix;
     QString discoveryPrefix = QStringLiteral("homeassistant");
     bool discovery = true;
+    // Each input's rising and falling edge as a press and a release event
+    // on <prefix>/input/N/event, and announced as an event entity.
+    bool inputEvents = false;
 
     [[nodiscard]] bool enabled() const { return !host.isEmpty(); }
     // topicPrefix, else the default of the board of that name.

@@ -7,8 +7,10 @@
 #include "common/daynumber.h"
 #include "common/folders.h"
 #include "serial/portpath.h"
+#include "service/startstate.h"
 #include "timers/chantimer.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -138,6 +140,9 @@ void BoardRunner::setState(State state)
 void BoardRunner::start()
 {
     m_controller.run([this] { m_controller.StartUnattended(); });
+    m_controller.setBoardSettings(m_config.settings);
+    logSafety({});
+    readKeptWord();
     loadProject();
     startMqtt();
     m_tick.start();
@@ -170,6 +175,7 @@ void BoardRunner::startMqtt()
         },
         [this] { return m_state == State::Running; }, std::move(hooks));
     m_view.setMessageObserver([this](const QString& text) { m_mqtt->publishStatus(text); });
+    m_mqtt->setBoardSettings(m_controller.boardSettings());
     m_mqtt->start();
 }
 
@@ -218,14 +224,23 @@ void BoardRunner::reload(const BoardConfig& config)
         if (!now.enabled() || !now.discovery || now.host != was.host || now.port != was.port ||
             now.discoveryPrefix != was.discoveryPrefix)
             m_mqtt->clearDiscovery();
+        else if (was.inputEvents && !now.inputEvents)
+            m_mqtt->clearInputEvents();
         m_view.setMessageObserver(nullptr);
         m_mqtt.reset();
     }
+    const safety::BoardSettings before = m_config.settings;
     m_config = config;
     if (mqttChanged)
         startMqtt();
+    m_controller.setBoardSettings(m_config.settings);
+    logSafety(before);
+    readKeptWord();
     m_logFile.setPath(logPath());
     loadProject();
+    // Names changed with the settings are announced at once, under the same ids.
+    if (m_mqtt)
+        m_mqtt->setBoardSettings(m_controller.boardSettings());
     if (m_controller.poll().SystemActive()) {
         // The new records run from their start, as after an activation.
         m_controller.timers().startRun();
@@ -246,6 +261,7 @@ void BoardRunner::observe(board::PollCycle::Observation what)
         // The command echoed, not PortOut: a manual or MQTT change may have
         // come in since it was sent.
         m_confirmed = RelayWordOf(m_controller.poll().RelayCommand());
+        keepConfirmed();
         break;
     case board::PollCycle::Observation::InputRead:
         // Every input read follows a relay echo of the same activation.
@@ -277,7 +293,8 @@ void BoardRunner::stop(std::function<void(bool)> onStopped)
         }
         log(Level::Error,
             QStringLiteral("relays may still be on: the port is not open to switch off %1")
-                .arg(stateWord(*m_confirmed)));
+                    .arg(stateWord(*m_confirmed)) +
+                namesOn(*m_confirmed));
         finishStop(false);
         return;
     }
@@ -315,6 +332,10 @@ void BoardRunner::takeAllOffEcho()
         return;
     }
     m_view.setStatusText(View::Panel::Message, QStringLiteral("System closed"));
+    // The board has confirmed all off: that is what a restart with
+    // start-state last finds.
+    m_confirmed = 0;
+    keepConfirmed();
     finishStop(true);
 }
 
@@ -438,12 +459,10 @@ void BoardRunner::activate()
                                    Controller::Source::Service);
         if (*m_confirmed != 0)
             log(Level::Info,
-                QStringLiteral("relays %1 again, as last confirmed").arg(stateWord(*m_confirmed)));
+                QStringLiteral("relays %1 again, as last confirmed").arg(stateWord(*m_confirmed)) +
+                    namesOn(*m_confirmed));
     } else {
-        m_controller.requestRelays(static_cast<quint16>(m_config.startState), 0xFFFF,
-                                   Controller::Source::Service);
-        if (m_config.startState != 0)
-            log(Level::Info, QStringLiteral("start state %1").arg(stateWord(m_config.startState)));
+        m_controller.requestRelays(startWord(), 0xFFFF, Controller::Source::Service);
     }
     m_sinceFault.invalidate();
     m_logRunOffered = false;
@@ -452,6 +471,111 @@ void BoardRunner::activate()
     // the board has been without control for the whole wait already.
     m_tick.start();
     m_controller.run([this] { m_controller.Timer1Timer(); });
+}
+
+quint16 BoardRunner::startWord()
+{
+    using Mode = safety::StartState::Mode;
+    const safety::StartState start = m_config.settings.startState.value_or(safety::StartState{});
+    switch (start.mode) {
+    case Mode::Word:
+        if (start.word != 0)
+            log(Level::Info,
+                QStringLiteral("start state %1").arg(stateWord(start.word)) + namesOn(start.word));
+        return start.word;
+    case Mode::Last:
+        if (!m_keptWord) {
+            // None kept yet is how a first start begins; a damaged file is not.
+            log(m_keptMissing ? Level::Info : Level::Warning,
+                QStringLiteral("start state last: %1; relays off").arg(m_keptProblem));
+            return 0;
+        }
+        log(Level::Info, QStringLiteral("start state %1, as last confirmed before the service "
+                                        "stopped")
+                                 .arg(stateWord(*m_keptWord)) +
+                             namesOn(*m_keptWord));
+        return *m_keptWord;
+    case Mode::Schedule:
+        break;
+    }
+    // The records as TIMERS runs them from this activation, whether TIMERS
+    // is on or not.
+    const quint16 word =
+        ScheduleWord(m_controller.timers().TimerList(), m_clock.now(), m_regional.decimalPoint);
+    log(Level::Info,
+        QStringLiteral("start state %1, as the timer records say now").arg(stateWord(word)) +
+            namesOn(word));
+    return word;
+}
+
+bool BoardRunner::keepsLastWord() const
+{
+    const std::optional<safety::StartState>& start = m_config.settings.startState;
+    return start && start->mode == safety::StartState::Mode::Last;
+}
+
+void BoardRunner::readKeptWord()
+{
+    const QString path = RelayStateFile(m_stateFolder, m_config.name);
+    if (!keepsLastWord()) {
+        // A word left from a time with start-state last would be stale
+        // when last is set again.
+        m_keptWord.reset();
+        QFile::remove(path);
+        return;
+    }
+    if (m_keptWord)
+        return;
+    std::variant<quint16, QString> kept = ReadRelayState(path);
+    if (const QString* problem = std::get_if<QString>(&kept)) {
+        m_keptProblem = *problem;
+        m_keptMissing = !QFileInfo::exists(path);
+        return;
+    }
+    m_keptWord = std::get<quint16>(kept);
+}
+
+// Only for start-state last, and only when the word changes: a board polled
+// five times a second would otherwise rewrite the file five times a second.
+void BoardRunner::keepConfirmed()
+{
+    if (!keepsLastWord() || !m_confirmed || m_keptWord == static_cast<quint16>(*m_confirmed))
+        return;
+    const auto word = static_cast<quint16>(*m_confirmed);
+    const QString path = RelayStateFile(m_stateFolder, m_config.name);
+    // Told once per word: the next change tries again.
+    if (!WriteRelayState(path, word))
+        log(Level::Error, QStringLiteral("cannot keep the relays %1 in %2; a restart would not "
+                                         "start with them")
+                              .arg(stateWord(word), path));
+    m_keptWord = word;
+}
+
+void BoardRunner::logSafety(const safety::BoardSettings& before)
+{
+    const QString was = SafetySummary(before);
+    const QString now = SafetySummary(m_config.settings);
+    if (now == was)
+        return;
+    log(Level::Info, now.isEmpty() ? QStringLiteral("no interlocks, maximum on-times or debounce "
+                                                    "any more")
+                                   : now);
+}
+
+QString BoardRunner::namesOn(int word) const
+{
+    const safety::BoardSettings& settings = m_config.settings;
+    QStringList on;
+    bool named = false;
+    for (int relay = 0; relay < safety::kRelays; ++relay) {
+        if (!(word & (1 << relay)))
+            continue;
+        on.append(settings.relayLabel(relay));
+        named = named || !settings.relayNames.at(static_cast<std::size_t>(relay)).isEmpty();
+    }
+    if (!named)
+        return {};
+    return QStringLiteral(" - on: ") + on.join(QStringLiteral(", "));
 }
 
 // A log run of the project's schedule starts while its time window is open;

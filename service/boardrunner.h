@@ -106,6 +106,18 @@ private:
     void startMqtt();
     void setState(State state);
     void log(Level level, const QString& text);
+    // The relay word of the first relay write after the service started.
+    [[nodiscard]] quint16 startWord();
+    [[nodiscard]] bool keepsLastWord() const;
+    // With start-state last, the kept word, read once; otherwise its file
+    // goes.
+    void readKeptWord();
+    void keepConfirmed();
+    void logSafety(const safety::BoardSettings& before);
+    // Where a relay that is on in the word has a name, the relays that are
+    // on, to end a log line with (" - on: 01 (Blind up), 05 (Pump)");
+    // otherwise nothing, so lines stay as they were without names.
+    [[nodiscard]] QString namesOn(int word) const;
     [[nodiscard]] QString logPath() const;
     [[nodiscard]] QString comDevice(int com);
 
@@ -132,6 +144,12 @@ private:
     // The relay word of the board's last good echo: what a re-activation
     // writes first. Empty until the board has confirmed one.
     std::optional<int> m_confirmed;
+    // start-state last: the word in the board's relay state file, read at
+    // start and kept whenever the confirmed word changes.
+    std::optional<quint16> m_keptWord;
+    // Why the file gave no word at start; the start state is then off.
+    QString m_keptProblem;
+    bool m_keptMissing = false;
     // What came back since the all-off command of a stop.
     QByteArray m_stopReply;
     State m_state = State::Retrying;

@@ -117,7 +117,9 @@ std::optional<ConfigError> Daemon::prepare()
     web::HttpConfig http;
     if (const std::optional<ConfigError> error = readBoards(m_configs, &http))
         return error;
-    for (const BoardConfig& board : std::as_const(m_configs)) {
+    for (BoardConfig& board : m_configs) {
+        if (const std::optional<ConfigError> error = ReadBoardSettings(board))
+            return error;
         if (const std::optional<ConfigError> error = checkBoard(board))
             return error;
     }
@@ -271,19 +273,26 @@ void Daemon::reload()
         return;
     }
     std::vector<std::unique_ptr<BoardRunner>> kept;
-    for (const BoardConfig& config : std::as_const(configs)) {
+    for (BoardConfig& config : configs) {
         auto same = std::find_if(m_boards.begin(), m_boards.end(), [&](const auto& b) {
             return b && b->config().name == config.name;
         });
-        if (const std::optional<ConfigError> error = checkBoard(config)) {
+        // A fault keeps a running board as it is; a new one is not started.
+        const auto refuse = [&](const ConfigError& error, const QString& running) {
             if (same != m_boards.end()) {
-                m_journal.write(config.name, Level::Error,
-                                error->text() + QStringLiteral("; the old project keeps running"));
+                m_journal.write(config.name, Level::Error, error.text() + running);
                 kept.push_back(std::move(*same));
             } else {
                 m_journal.write(config.name, Level::Error,
-                                error->text() + QStringLiteral("; the board is not started"));
+                                error.text() + QStringLiteral("; the board is not started"));
             }
+        };
+        if (const std::optional<ConfigError> error = ReadBoardSettings(config)) {
+            refuse(*error, QStringLiteral("; the running settings and project stay"));
+            continue;
+        }
+        if (const std::optional<ConfigError> error = checkBoard(config)) {
+            refuse(*error, QStringLiteral("; the old project keeps running"));
             continue;
         }
         if (same != m_boards.end() && (*same)->config().port == config.port) {

@@ -17,11 +17,17 @@ namespace {
 
 const QStringList kKeys =
     QStringList{
-        QStringLiteral("name"),       QStringLiteral("port"),     QStringLiteral("project"),
-        QStringLiteral("timers"),     QStringLiteral("rules"),    QStringLiteral("start-state"),
-        QStringLiteral("stop-state"), QStringLiteral("log-file"),
+        QStringLiteral("name"),     QStringLiteral("port"),           QStringLiteral("project"),
+        QStringLiteral("timers"),   QStringLiteral("rules"),          QStringLiteral("stop-state"),
+        QStringLiteral("log-file"), QStringLiteral("board-settings"),
     } +
     network::MqttKeys();
+
+// The service's own keys and the board settings' (start-state among them).
+bool isKey(const QString& key)
+{
+    return kKeys.contains(key) || safety::IsBoardSettingsKey(key);
+}
 
 // A board name goes into every log line and names its log file.
 bool validName(const QString& name)
@@ -40,16 +46,6 @@ std::optional<Switch> parseSwitch(const QString& value)
     return std::nullopt;
 }
 
-std::optional<int> parseStartState(const QString& value)
-{
-    if (value == QStringLiteral("off"))
-        return 0;
-    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{4}$"));
-    if (!hex.match(value).hasMatch())
-        return std::nullopt;
-    return value.toInt(nullptr, 16);
-}
-
 std::optional<StopState> parseStopState(const QString& value)
 {
     if (value == QStringLiteral("off"))
@@ -65,9 +61,10 @@ bool validPort(const QString& value)
     return number.match(value).hasMatch() || value.startsWith(QLatin1Char('/'));
 }
 
-// Sets one option of a board; the problem text when the value is wrong.
+// Sets one option of a board from a line of its section (0: the command
+// line); the problem text when the value is wrong.
 QString setOption(BoardConfig& board, const QString& key, const QString& value,
-                  const QString& baseFolder)
+                  const QString& baseFolder, int line)
 {
     const auto absolute = [&](const QString& path) {
         return QDir::cleanPath(QDir(baseFolder).absoluteFilePath(path));
@@ -91,11 +88,18 @@ QString setOption(BoardConfig& board, const QString& key, const QString& value,
         if (!s)
             return QStringLiteral("%1 '%2' is not auto, on or off").arg(key, value);
         (key == QStringLiteral("timers") ? board.timers : board.rules) = *s;
-    } else if (key == QStringLiteral("start-state")) {
-        const std::optional<int> word = parseStartState(value);
-        if (!word)
-            return QStringLiteral("start-state '%1' is neither off nor four hex digits").arg(value);
-        board.startState = *word;
+    } else if (safety::IsBoardSettingsKey(key)) {
+        if (QString problem = safety::SetBoardSetting(board.settings, key, value);
+            !problem.isEmpty())
+            return problem;
+        board.settingLines.removeIf(
+            [&](const BoardConfig::SettingLine& l) { return l.key == key; });
+        board.settingLines.append({key, value, line});
+    } else if (key == QStringLiteral("board-settings")) {
+        if (value.isEmpty())
+            return QStringLiteral("board-settings is empty");
+        board.settingsFile = absolute(value);
+        board.settingsFileLine = line;
     } else if (key == QStringLiteral("stop-state")) {
         const std::optional<StopState> s = parseStopState(value);
         if (!s)
@@ -274,7 +278,7 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
         }
         const bool scheduleKey = key == QStringLiteral("from") || key == QStringLiteral("days");
         if (!arg.startsWith(QStringLiteral("--")) ||
-            (key != QStringLiteral("config") && !scheduleKey && !kKeys.contains(key)))
+            (key != QStringLiteral("config") && !scheduleKey && !isKey(key)))
             return ConfigError{{}, 0, QStringLiteral("unknown option '%1' (see --help)").arg(arg)};
         if (key == QStringLiteral("mqtt-password"))
             return ConfigError{{},
@@ -314,7 +318,7 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
             options.configFile = QFileInfo(value).absoluteFilePath();
             continue;
         }
-        const QString problem = setOption(board, key, value, QDir::currentPath());
+        const QString problem = setOption(board, key, value, QDir::currentPath(), 0);
         if (!problem.isEmpty())
             return ConfigError{{}, 0, QStringLiteral("option %1: %2").arg(arg, problem)};
         boardOptions = true;
@@ -396,9 +400,10 @@ ParseConfigText(const QString& path, const QByteArray& text, web::HttpConfig* ht
         if (boards.isEmpty())
             return fault(
                 QStringLiteral("'%1' stands before the first [board] section").arg(entry.name));
-        if (!kKeys.contains(entry.key))
+        if (!isKey(entry.key))
             return fault(QStringLiteral("unknown key '%1'").arg(entry.name));
-        const QString problem = setOption(boards.last(), entry.key, entry.value, folder);
+        const QString problem =
+            setOption(boards.last(), entry.key, entry.value, folder, entry.line);
         if (!problem.isEmpty())
             return fault(problem);
     }
@@ -411,6 +416,74 @@ ParseConfigText(const QString& path, const QByteArray& text, web::HttpConfig* ht
     if (http)
         *http = general;
     return boards;
+}
+
+std::optional<ConfigError> ReadBoardSettings(BoardConfig& board)
+{
+    if (board.settingsFile.isEmpty())
+        return std::nullopt;
+    const QString& path = board.settingsFile;
+    const auto here = [&](int line, const QString& problem) {
+        return ConfigError{board.file, line, problem};
+    };
+    if (!QFileInfo::exists(path))
+        return here(board.settingsFileLine,
+                    QStringLiteral("board '%1': the board-settings file %2 does not exist")
+                        .arg(board.name, path));
+    std::variant<safety::BoardSettings, QString> read = safety::ReadBoardSettingsFile(path);
+    if (const QString* problem = std::get_if<QString>(&read))
+        return ConfigError{{}, 0, *problem};
+    // Where the file sets each key, to name both places of a key set twice.
+    std::variant<QByteArray, QString> text = keyvalue::ReadFile(path, safety::kLargestSettingsFile);
+    if (const QString* problem = std::get_if<QString>(&text))
+        return ConfigError{path, 0, *problem};
+    QHash<QString, int> fileLines;
+    for (const keyvalue::Entry& entry :
+         keyvalue::Parse(std::get<QByteArray>(text), keyvalue::Syntax{}).entries)
+        fileLines.insert(entry.key, entry.line);
+    safety::BoardSettings settings = std::get<safety::BoardSettings>(read);
+    for (const BoardConfig::SettingLine& own : std::as_const(board.settingLines)) {
+        if (const auto at = fileLines.constFind(own.key); at != fileLines.cend())
+            return here(own.line,
+                        (board.file.isEmpty()
+                             ? QStringLiteral("option --%1 is set both on the command line and "
+                                              "in %2:%3; set it in one place")
+                             : QStringLiteral("%1 is set both here and in %2:%3; set it in one "
+                                              "place"))
+                            .arg(own.key, path)
+                            .arg(*at));
+        // Checked as the section was read.
+        (void)safety::SetBoardSetting(settings, own.key, own.value);
+    }
+    board.settings = settings;
+    return std::nullopt;
+}
+
+QString SafetySummary(const safety::BoardSettings& settings)
+{
+    QStringList parts;
+    if (!settings.interlocks.isEmpty()) {
+        QStringList groups;
+        for (const quint16 group : settings.interlocks)
+            groups.append(safety::GroupText(group));
+        parts.append(
+            QStringLiteral("interlock %1 dead time %2")
+                .arg(groups.join(QLatin1Char(' ')), safety::DurationText(settings.deadTime)));
+    }
+    for (int relay = 0; relay < safety::kRelays; ++relay) {
+        const safety::Duration limit = settings.maxOn.at(static_cast<std::size_t>(relay));
+        if (limit != safety::Duration::zero())
+            parts.append(QStringLiteral("relay %1 max on-time %2")
+                             .arg(settings.relayLabel(relay), safety::DurationText(limit)));
+    }
+    for (int input = 0; input < safety::kInputs; ++input) {
+        const int reads = settings.debounce.at(static_cast<std::size_t>(input));
+        if (reads != 1)
+            parts.append(QStringLiteral("input %1 debounce %2 reads")
+                             .arg(settings.inputLabel(input))
+                             .arg(reads));
+    }
+    return parts.join(QStringLiteral("; "));
 }
 
 QString HelpText()
@@ -440,7 +513,11 @@ Options:
                        <host>-<device file name> for a device path)
   --timers auto|on|off TIMERS at start (auto: on when there are records)
   --rules auto|on|off  INPUT RULES at start (auto: on when there are rules)
-  --start-state off|HHHH  the relays of the first relay write (hex word)
+  --start-state off|HHHH|last|schedule
+                       the relays of the first relay write: a hex word,
+                       the word the board last confirmed (kept in
+                       <state folder>/<name>.relays), or what the timer
+                       records switch on at that moment
   --stop-state off|keep   what SIGTERM/SIGINT leave: all relays off, or
                           the relays as they are
   --log-file FILE      where log runs are appended (default:
@@ -455,6 +532,20 @@ Options:
   --mqtt-discovery-prefix P  Home Assistant discovery (default:
                        homeassistant)
   --mqtt-discovery on|off  announce the board to Home Assistant
+  --board-settings FILE  the board's settings below from a file of
+                       their own (key = value lines); a key may not be
+                       set both there and here
+  --relay-NN-name NAME   relay NN (01 to 16) in log lines, as 05 (Pump)
+  --input-N-name NAME    input N (1 to 6) likewise
+  --interlock "01,02 03,04,05"
+                       groups of relays never on together: a relay of a
+                       group that is on stays on, the lowest asked wins
+  --interlock-dead-time T  the pause after a relay of a group goes off
+                       before another goes on (default 200ms; up to 1min)
+  --relay-NN-max-on T  the longest relay NN stays on (200ms to 168h); it
+                       goes off then until it is asked on again
+  --input-N-debounce K   K equal reads (1 to 100) before input N changes
+                       (durations T as 500ms, 0.5s, 20min or 2h)
   --print-schedule     print what the project's timer records will switch
                        as CSV (relay, on, off, the records that switched
                        it on and off; local times with their UTC offset)
@@ -470,6 +561,13 @@ Options:
                        line (owner-only, as the MQTT password file)
   --help               this text
   --version            the version
+
+Example: blind motor up and down on relays 01 and 02, never on together,
+half a second apart; a pump on relay 05 that runs 20 minutes at most:
+  qmxv217d --port 3 --project blinds.iom --relay-01-name="Blind up" \
+      --relay-02-name="Blind down" --interlock=01,02 \
+      --interlock-dead-time=0.5s --relay-05-name=Pump \
+      --relay-05-max-on=20min
 
 Signals: SIGTERM and SIGINT stop (within 1 s), SIGHUP reloads the
 configuration and the projects. SIGHUP and SIGUSR1 reopen the log files

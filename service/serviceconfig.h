@@ -2,6 +2,7 @@
 #pragma once
 
 #include "network/mqttconfig.h"
+#include "safety/boardsettings.h"
 #include "web/httpconfig.h"
 
 #include <QDate>
@@ -44,8 +45,24 @@ struct BoardConfig
     QString project;
     Switch timers = Switch::Auto;
     Switch rules = Switch::Auto;
-    // The relay word the first relay write carries.
-    int startState = 0;
+    // Names, interlocks, maximum on-times, debounce and the start state (the
+    // relays of the first relay write): the keys of the section or command
+    // line, and after ReadBoardSettings those of the board-settings file.
+    safety::BoardSettings settings;
+    // board-settings = FILE, absolute; empty when none. Its line in the
+    // configuration file (0 on the command line).
+    QString settingsFile;
+    int settingsFileLine = 0;
+    // A board-settings key as the section or the command line set it, so
+    // that the file can be read again on reload and a key set in both
+    // places found.
+    struct SettingLine
+    {
+        QString key;
+        QString value;
+        int line = 0;
+    };
+    QList<SettingLine> settingLines;
     StopState stopState = StopState::Off;
     // Where the log runs are appended; empty: <board>.log in the state folder.
     QString logFile;
@@ -106,6 +123,17 @@ ReadConfigFile(const QString& path, web::HttpConfig* http = nullptr);
 // The same on the file's text, for a file already read.
 [[nodiscard]] std::variant<QList<BoardConfig>, ConfigError>
 ParseConfigText(const QString& path, const QByteArray& text, web::HttpConfig* http = nullptr);
+
+// Reads the board's board-settings file, when it names one, and puts the
+// section's own keys over it: board.settings then holds both. The fault of
+// the file ("FILE:LINE: PROBLEM"), or a key set in both places. Read again
+// on every reload.
+[[nodiscard]] std::optional<ConfigError> ReadBoardSettings(BoardConfig& board);
+
+// One line of what guards the board's relays and inputs ("interlock 01,02
+// dead time 0.5s; relay 05 (Pump) max on-time 20min"); empty when nothing
+// does.
+[[nodiscard]] QString SafetySummary(const safety::BoardSettings& settings);
 
 // The help text of --help.
 [[nodiscard]] QString HelpText();

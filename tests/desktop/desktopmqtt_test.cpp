@@ -313,6 +313,76 @@ TEST_F(DesktopMqttTest, TheBoardOfTheDesktopIsPublishedAndObeyedAndTheTraceStill
     EXPECT_TRUE(readAll(network::MqttSettingsFile()).contains("enabled = off\n"));
 }
 
+// The board's names reach discovery through the desktop's connection, and
+// mqtt-input-events survives the window, which does not show it.
+TEST_F(DesktopMqttTest, TheBoardsNamesAndInputEventEntitiesGoThroughTheDesktopsConnection)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Watcher watcher(broker);
+    ASSERT_TRUE(waitUntil([&] { return watcher.client.connected(); }));
+    ASSERT_TRUE(writeAll(network::MqttSettingsFile(),
+                         QStringLiteral("enabled = on\nname = bench\nmqtt = mqtt://127.0.0.1:%1\n"
+                                        "mqtt-input-events = on\n")
+                             .arg(broker.port())
+                             .toUtf8()));
+    build();
+    safety::BoardSettings named;
+    named.relayNames[0] = QStringLiteral("Pump");
+    mqtt().setBoardSettings(named);
+    const QString relay01 = QStringLiteral("homeassistant/switch/qmxv217_bench/relay01/config");
+    const QString event1 = QStringLiteral("homeassistant/event/qmxv217_bench/input1/config");
+    ASSERT_TRUE(waitUntil([&] {
+        return watcher.last.value(relay01).contains(R"("name":"Pump")") &&
+               watcher.last.contains(event1);
+    })) << mqtt().logLines().join(QLatin1Char('\n')).toStdString();
+
+    // A rename while connected is announced at once, under the same id.
+    named.relayNames[0] = QStringLiteral("Main pump");
+    mqtt().setBoardSettings(named);
+    ASSERT_TRUE(
+        waitUntil([&] { return watcher.last.value(relay01).contains(R"("name":"Main pump")"); }));
+    EXPECT_TRUE(watcher.last.value(relay01).contains(R"("unique_id":"qmxv217_bench_relay01")"));
+
+    desktop->mqttWindow.show();
+    field<QPushButton>(QStringLiteral("OKButt"))->click();
+    EXPECT_TRUE(
+        readAll(network::MqttSettingsFile()).split('\n').contains("mqtt-input-events = on"));
+    EXPECT_TRUE(mqtt().settings().mqtt.inputEvents);
+    // Off, the default, is not written: files stay as they were.
+    EXPECT_FALSE(
+        network::MqttSettingsText(network::DesktopMqttSettings{}).contains("input-events"));
+}
+
+// A relay the board's settings hold off is told on the status topic, as
+// the message panel shows it.
+TEST_F(DesktopMqttTest, ARelayHeldOffByAnInterlockIsToldOnTheStatusTopic)
+{
+    Broker broker;
+    ASSERT_TRUE(broker.start());
+    Watcher watcher(broker);
+    ASSERT_TRUE(waitUntil([&] { return watcher.client.connected(); }));
+    ASSERT_TRUE(writeAll(network::MqttSettingsFile(),
+                         QStringLiteral("enabled = on\nname = bench\nmqtt = mqtt://127.0.0.1:%1\n")
+                             .arg(broker.port())
+                             .toUtf8()));
+    build();
+    safety::BoardSettings interlocked;
+    interlocked.interlocks = {0x0003};
+    desktop->core.setBoardSettings(interlocked);
+    tick();
+    desktop->core.ActiveButtClick();
+    const QString prefix = QStringLiteral("qmxv217/bench/");
+    ASSERT_TRUE(cycleUntil([&] { return watcher.says(prefix + "availability", "online"); }));
+
+    watcher.client.publish(prefix + "relays/set", "0003", false);
+    ASSERT_TRUE(cycleUntil([&] {
+        return watcher.says(prefix + "status", "relay 02 held off: interlock with 01");
+    })) << watcher.last.value(prefix + "status").constData();
+    ASSERT_TRUE(cycleUntil([&] { return watcher.says(prefix + "relay/01/state", "ON"); }));
+    EXPECT_TRUE(watcher.says(prefix + "relay/02/state", "OFF"));
+}
+
 TEST(DesktopMqttFile, ACorruptFileLeavesMqttOffIsToldOnceAndIsKept)
 {
     Rig rig;

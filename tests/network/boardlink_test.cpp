@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One board on Debian's mosquitto through BoardLink, on the scripted board:
 // availability and the refusal of commands follow the owner's predicate and
-// the poll cycle, and the password stays out of every log line.
+// the poll cycle, and the password stays out of every log line; discovery
+// carries the board's names, input edges are events, and Home Assistant's
+// restart brings everything again.
 #include "network/boardlink.h"
 #include "support/rig.h"
 #include "tools/broker.h"
@@ -9,6 +11,9 @@
 
 #include <QFile>
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -36,9 +41,12 @@ protected:
         s.port = broker.port();
         s.clientId = QStringLiteral("watcher");
         watcher = std::make_unique<network::MqttClient>(s);
-        watcher->setOnMessage(
-            [this](const QString& topic, const QByteArray& payload) { last[topic] = payload; });
+        watcher->setOnMessage([this](const QString& topic, const QByteArray& payload) {
+            last[topic] = payload;
+            ++published[topic];
+        });
         watcher->subscribe(QStringLiteral("desk/#"));
+        watcher->subscribe(QStringLiteral("homeassistant/#"));
         watcher->start();
         ASSERT_TRUE(waitUntil([&] { return watcher->connected(); }));
         config.host = QStringLiteral("127.0.0.1");
@@ -97,6 +105,8 @@ protected:
     Broker broker;
     std::unique_ptr<network::MqttClient> watcher;
     QHash<QString, QByteArray> last;
+    // How often each topic was published.
+    QHash<QString, int> published;
     Rig rig;
     network::MqttConfig config;
     bool runs = true;
@@ -297,6 +307,191 @@ TEST_F(BoardLinkTest, AnUnreadablePasswordFileIsToldOncePerStartAndThePasswordNe
             EXPECT_EQ(line.level, BoardLink::Level::Error);
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+constexpr auto kRelay02 = "homeassistant/switch/qmxv217_desk/relay02/config";
+constexpr auto kInput3 = "homeassistant/binary_sensor/qmxv217_desk/input3/config";
+constexpr auto kEvent3 = "homeassistant/event/qmxv217_desk/input3/config";
+
+QJsonObject json(const QByteArray& payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+QStringList discoveryTopicsOf(const QHash<QString, QByteArray>& last)
+{
+    QStringList topics;
+    for (auto it = last.cbegin(); it != last.cend(); ++it)
+        if (it.key().startsWith(QStringLiteral("homeassistant/")) && !it.value().isEmpty())
+            topics.append(it.key());
+    topics.sort();
+    return topics;
+}
+
+TEST_F(BoardLinkTest, WithoutSettingsDiscoveryIsTheSameAndANameChangeKeepsTheEntity)
+{
+    config.discovery = true;
+    makeLink();
+    // Settings that name nothing announce nothing new.
+    link->setBoardSettings(safety::BoardSettings{});
+    link->start();
+    ASSERT_TRUE(waitUntil([&] { return discoveryTopicsOf(last).size() == 22; }));
+    EXPECT_EQ(last.value(kRelay02),
+              QByteArray(R"({"availability_topic":"desk/availability","command_topic":)"
+                         R"("desk/relay/02/set","device":{"identifiers":["qmxv217_desk"],)"
+                         R"("manufacturer":"QMX","model":"V217","name":"V217 relay board desk",)"
+                         R"("sw_version":""},"name":"Relay 2","payload_off":"OFF",)"
+                         R"("payload_on":"ON","state_topic":"desk/relay/02/state",)"
+                         R"("unique_id":"qmxv217_desk_relay02"})"));
+    EXPECT_EQ(last.value(kInput3),
+              QByteArray(R"({"availability_topic":"desk/availability","device":)"
+                         R"({"identifiers":["qmxv217_desk"],"manufacturer":"QMX","model":)"
+                         R"("V217","name":"V217 relay board desk","sw_version":""},"name":)"
+                         R"("Input 3","payload_off":"OFF","payload_on":"ON","state_topic":)"
+                         R"("desk/input/3/state","unique_id":"qmxv217_desk_input3"})"));
+    const QByteArray unnamedRelay02 = last.value(kRelay02);
+
+    // Named: the same topics and ids, only the names differ, at once.
+    safety::BoardSettings named;
+    named.relayNames[1] = QStringLiteral("Pump");
+    named.inputNames[2] = QStringLiteral("Float \"high\"");
+    link->setBoardSettings(named);
+    ASSERT_TRUE(waitUntil([&] {
+        return json(last.value(kInput3)).value("name") == QStringLiteral("Float \"high\"");
+    }));
+    EXPECT_EQ(discoveryTopicsOf(last).size(), 22);
+    EXPECT_EQ(
+        QString::fromUtf8(last.value(kRelay02)),
+        QString::fromUtf8(unnamedRelay02)
+            .replace(QStringLiteral(R"("name":"Relay 2")"), QStringLiteral(R"("name":"Pump")")));
+    EXPECT_EQ(json(last.value(kInput3)).value("unique_id"), QStringLiteral("qmxv217_desk_input3"));
+    EXPECT_EQ(json(last.value("homeassistant/switch/qmxv217_desk/relay01/config")).value("name"),
+              QStringLiteral("Relay 1"));
+
+    // The same names again publish nothing; every connection keeps them.
+    const int before = published.value(kRelay02);
+    link->setBoardSettings(named);
+    link->stop();
+    link->start();
+    ASSERT_TRUE(waitUntil([&] { return published.value(kRelay02) == before + 1; }));
+    EXPECT_EQ(json(last.value(kRelay02)).value("name"), QStringLiteral("Pump"));
+    EXPECT_FALSE(last.contains(kEvent3));
+}
+
+TEST_F(BoardLinkTest, InputEdgesArePressAndReleaseEventsOfAnnouncedEventEntities)
+{
+    config.discovery = true;
+    config.inputEvents = true;
+    makeLink();
+    safety::BoardSettings named;
+    named.inputNames[2] = QStringLiteral("Doorbell");
+    link->setBoardSettings(named);
+    link->start();
+    ASSERT_TRUE(waitUntil([&] { return discoveryTopicsOf(last).size() == 28; }));
+    const QJsonObject event = json(last.value(kEvent3));
+    EXPECT_EQ(event.value("name"), QStringLiteral("Doorbell"));
+    EXPECT_EQ(event.value("unique_id"), QStringLiteral("qmxv217_desk_input3_event"));
+    EXPECT_EQ(event.value("state_topic"), QStringLiteral("desk/input/3/event"));
+    EXPECT_EQ(event.value("event_types"),
+              (QJsonArray{QStringLiteral("press"), QStringLiteral("release")}));
+    EXPECT_EQ(event.value("availability_topic"), QStringLiteral("desk/availability"));
+    EXPECT_EQ(event.value("device").toObject().value("identifiers"),
+              QJsonArray{QStringLiteral("qmxv217_desk")});
+    EXPECT_FALSE(event.contains("command_topic"));
+
+    // The first read is a state, no edge.
+    rig.link.inputDigits = "04";
+    rig.activateAndCycle(1);
+    ASSERT_TRUE(cycleUntil([&] { return says("input/3/state", "ON"); }));
+    EXPECT_FALSE(last.contains(QStringLiteral("desk/input/3/event")));
+
+    rig.link.inputDigits = "00";
+    ASSERT_TRUE(cycleUntil([&] { return says("input/3/event", R"({"event_type":"release"})"); }));
+    rig.link.inputDigits = "04";
+    ASSERT_TRUE(cycleUntil([&] { return says("input/3/event", R"({"event_type":"press"})"); }));
+    EXPECT_EQ(published.value(QStringLiteral("desk/input/3/event")), 2);
+    EXPECT_FALSE(last.contains(QStringLiteral("desk/input/1/event")));
+
+    // Not kept by the broker: a new subscriber gets the states, no event.
+    network::MqttClient::Settings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = broker.port();
+    s.clientId = QStringLiteral("late");
+    network::MqttClient late(s);
+    QHash<QString, QByteArray> kept;
+    late.setOnMessage(
+        [&](const QString& topic, const QByteArray& payload) { kept[topic] = payload; });
+    late.subscribe(QStringLiteral("desk/input/#"));
+    late.start();
+    ASSERT_TRUE(waitUntil([&] { return kept.size() >= 6; }));
+    for (const QString& topic : kept.keys())
+        EXPECT_TRUE(topic.endsWith(QStringLiteral("/state"))) << topic.toStdString();
+
+    // What changed while the board was silent is no press.
+    rig.link.autoReply = false;
+    for (int i = 0; i < board::PollCycle::kWatchdogTicks; ++i)
+        rig.tick();
+    ASSERT_TRUE(waitUntil([&] { return says("availability", "offline"); }));
+    link->check();
+    rig.link.inputDigits = "00";
+    rig.core.ActiveButtClick();
+    ASSERT_TRUE(cycleUntil([&] { return says("input/3/state", "OFF"); }));
+    rig.cycle(2);
+    watcher->publish(QStringLiteral("desk/marker"), "1", false);
+    ASSERT_TRUE(waitUntil([&] { return says("marker", "1"); }));
+    EXPECT_EQ(published.value(QStringLiteral("desk/input/3/event")), 2);
+
+    // Turned off: the event entities go, the binary sensors stay.
+    link->clearInputEvents();
+    ASSERT_TRUE(waitUntil([&] { return discoveryTopicsOf(last).size() == 22; }));
+    EXPECT_TRUE(last.contains(kEvent3));
+    EXPECT_FALSE(last.value(kInput3).isEmpty());
+}
+
+TEST_F(BoardLinkTest, HomeAssistantComingOnlineBringsDiscoveryAndTheStatesAgain)
+{
+    config.discovery = true;
+    makeLink();
+    link->start();
+    rig.activateAndCycle(1);
+    ASSERT_TRUE(cycleUntil([&] {
+        return says("availability", "online") && says("relay/16/state", "OFF") &&
+               says("input/6/state", "OFF") && discoveryTopicsOf(last).size() == 22;
+    }));
+    const QString relay16 = QStringLiteral("desk/relay/16/state");
+    EXPECT_EQ(published.value(kRelay02), 1);
+    EXPECT_EQ(published.value(relay16), 1);
+
+    // Whatever a message on the status topic brought is out once a later
+    // command has switched relay 01.
+    const auto settled = [&](const QByteArray& relay01) {
+        watcher->publish(QStringLiteral("desk/relay/01/set"), relay01, false);
+        return cycleUntil([&] { return says("relay/01/state", relay01); });
+    };
+    // One the broker kept is no restart.
+    watcher->publish(QStringLiteral("homeassistant/status"), "online", true);
+    link->stop();
+    link->start();
+    ASSERT_TRUE(cycleUntil(
+        [&] { return published.value(kRelay02) == 2 && published.value(relay16) == 2; }));
+    ASSERT_TRUE(settled("ON"));
+    EXPECT_EQ(published.value(kRelay02), 2);
+
+    // Other words are none either; the live "online" after them is.
+    const int availability = published.value(QStringLiteral("desk/availability"));
+    watcher->publish(QStringLiteral("homeassistant/status"), "restarting", false);
+    watcher->publish(QStringLiteral("homeassistant/status"), "online", false);
+    ASSERT_TRUE(waitUntil([&] { return published.value(relay16) == 3; }));
+    ASSERT_TRUE(settled("OFF"));
+    EXPECT_EQ(published.value(kRelay02), 3);
+    EXPECT_EQ(published.value("homeassistant/binary_sensor/qmxv217_desk/input6/config"), 3);
+    EXPECT_EQ(published.value(QStringLiteral("desk/input/6/state")), 3);
+    EXPECT_EQ(published.value(QStringLiteral("desk/availability")), availability + 1);
+    EXPECT_TRUE(says("availability", "online"));
 }
 
 } // namespace

@@ -35,6 +35,22 @@ TEST(MqttTopicPrefix, IsTheBoardsUnderQmxv217UnlessOneIsGiven)
     EXPECT_EQ(mqtt.topicPrefixFor(QStringLiteral("tank")), QStringLiteral("home/pump"));
 }
 
+TEST(MqttInputEvents, AreOffUntilTheKeySaysOn)
+{
+    const auto same = [](const QString& path) { return path; };
+    network::MqttConfig mqtt;
+    EXPECT_FALSE(mqtt.inputEvents);
+    EXPECT_TRUE(network::MqttKeys().contains(QStringLiteral("mqtt-input-events")));
+    EXPECT_TRUE(network::SetMqttOption(mqtt, "mqtt-input-events", "on", same).isEmpty());
+    EXPECT_TRUE(mqtt.inputEvents);
+    EXPECT_EQ(network::SetMqttOption(mqtt, "mqtt-input-events", "yes", same),
+              QStringLiteral("mqtt-input-events 'yes' is not on or off"));
+    EXPECT_TRUE(mqtt.inputEvents);
+    EXPECT_TRUE(network::SetMqttOption(mqtt, "mqtt-input-events", "off", same).isEmpty());
+    EXPECT_FALSE(mqtt.inputEvents);
+    EXPECT_TRUE(mqtt.discovery);
+}
+
 TEST(MqttPasswordFile, OpenToOthersIsRefusedButTheUnitsCredentialsFolderIsTrusted)
 {
     QTemporaryDir dir;

@@ -627,4 +627,193 @@ TEST_F(ServiceEndToEnd, ASignalAfterARotationSendsTheNextLinesToANewLogFile)
     EXPECT_EQ(written.mid(0, common), captured.mid(0, common));
 }
 
+// The first relay command the board received from kept event `from` on.
+QByteArray firstRelayWrite(SimulatedBoard& sim, qsizetype from)
+{
+    const auto first = [&] {
+        for (const QByteArray& command : sim.commands(from))
+            if (command.startsWith('R'))
+                return command;
+        return QByteArray();
+    };
+    EXPECT_TRUE(waitUntil([&] { return !first().isEmpty(); }, seconds(10))) << sim.log();
+    return first();
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void replace(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+TEST_F(ServiceEndToEnd, StartStateLastBringsBackTheRelaysOfAKilledServiceAndOffAfterAStop)
+{
+    SimulatedBoard& sim = board(4);
+    const QString kept = project(QStringLiteral("kept.iom"),
+                                 openRecord("01") + openRecord("03") + openRecord("09"), {});
+    const QString file = state.path() + QStringLiteral("/qmx-v217/tank.relays");
+    const QStringList arguments{"--name",    "tank", "--port",        "4",
+                                "--project", kept,   "--start-state", "last"};
+    service.start(arguments);
+    ASSERT_TRUE(received(sim, "R0105\\r")) << service.log();
+    EXPECT_GE(service.waitForLine(QStringLiteral("tank: info: start state last: %1 does not "
+                                                 "exist; relays off")
+                                      .arg(file)),
+              0)
+        << service.log();
+    ASSERT_TRUE(waitUntil([&] { return contents(file) == "0105\n"; })) << contents(file).data();
+    service.signal(SIGKILL);
+    ASSERT_TRUE(service.waitForExit());
+
+    // TIMERS off: the relays come from the kept word alone.
+    const QStringList timersOff = arguments + QStringList{"--timers", "off"};
+    qsizetype mark = sim.events().size();
+    ServiceProcess again(config_.path(), state.path());
+    again.start(timersOff);
+    EXPECT_EQ(firstRelayWrite(sim, mark), "R0105\\r");
+    EXPECT_GE(again.waitForLine(QStringLiteral("tank: info: start state 0105, as last confirmed "
+                                               "before the service stopped")),
+              0)
+        << again.log();
+    ASSERT_TRUE(received(sim, "I0\\r"));
+    // A stop switches all off, and the board confirms it: nothing comes
+    // back on.
+    again.signal(SIGTERM);
+    ASSERT_TRUE(again.waitForExit());
+    EXPECT_EQ(contents(file), "0000\n");
+
+    replace(file, "R01\n");
+    mark = sim.events().size();
+    ServiceProcess damaged(config_.path(), state.path());
+    damaged.start(timersOff);
+    EXPECT_EQ(firstRelayWrite(sim, mark), "R0000\\r");
+    EXPECT_GE(
+        damaged.waitForLine(QStringLiteral("tank: warning: start state last: %1 holds no relay "
+                                           "word; relays off")
+                                .arg(file)),
+        0)
+        << damaged.log();
+    damaged.signal(SIGTERM);
+    ASSERT_TRUE(damaged.waitForExit());
+
+    // Without start-state last no word is kept, and an old one goes: it
+    // would not be the last any more when last is set again.
+    ASSERT_TRUE(QFileInfo::exists(file));
+    ServiceProcess fixed(config_.path(), state.path());
+    fixed.start(arguments.mid(0, 6));
+    ASSERT_GE(fixed.waitForLine(QStringLiteral("System opened")), 0) << fixed.log();
+    EXPECT_FALSE(QFileInfo::exists(file));
+}
+
+TEST_F(ServiceEndToEnd, StartStateScheduleWritesWhatTheTimerRecordsSayAtActivation)
+{
+    SimulatedBoard& open = board(4);
+    SimulatedBoard& closed = board(5);
+    project(QStringLiteral("open.iom"), openRecord("02") + openRecord("11"), {});
+    project(QStringLiteral("closed.iom"),
+            chantimer::MakeRecord(QStringLiteral("02"), today() - 3, today() - 2,
+                                  QStringLiteral("0"), QStringLiteral("0"),
+                                  QStringLiteral("0000000"), QLatin1Char('.')),
+            {});
+    // TIMERS off: the first write is the start state's alone.
+    service.start({"--config", config(QStringLiteral("[open]\nport = 4\nproject = open.iom\n"
+                                                     "timers = off\nstart-state = schedule\n"
+                                                     "[closed]\nport = 5\nproject = closed.iom\n"
+                                                     "timers = off\nstart-state = schedule\n"))});
+    EXPECT_EQ(firstRelayWrite(open, 0), "R0402\\r");
+    EXPECT_EQ(firstRelayWrite(closed, 0), "R0000\\r");
+    EXPECT_GE(service.waitForLine(
+                  QStringLiteral("open: info: start state 0402, as the timer records say now")),
+              0)
+        << service.log();
+    EXPECT_GE(service.waitForLine(
+                  QStringLiteral("closed: info: start state 0000, as the timer records say now")),
+              0)
+        << service.log();
+}
+
+TEST_F(ServiceEndToEnd, TheJournalNamesTheRelaysAndTellsWhatGuardsThemAndABrokenFileOnReload)
+{
+    SimulatedBoard& blinds = board(4);
+    board(5);
+    project(QStringLiteral("plain.iom"), openRecord("16"), {});
+    const QString settings = work.filePath(QStringLiteral("blinds.conf"));
+    const QByteArray names = "relay-01-name = Blind up\nrelay-02-name = Blind down\n"
+                             "interlock = 01,02\n";
+    replace(settings, names + "interlock-dead-time = 0.5s\n");
+    const QString conf = config(QStringLiteral("[blinds]\nport = 4\nproject = plain.iom\n"
+                                               "board-settings = blinds.conf\n"
+                                               "relay-05-name = Pump\nrelay-05-max-on = 20min\n"
+                                               "start-state = 0003\n"
+                                               "[plain]\nport = 5\nproject = plain.iom\n"));
+    service.start({"--config", conf});
+    EXPECT_EQ(firstRelayWrite(blinds, 0), "R8001\\r");
+    for (const QString& line : {
+             QStringLiteral("blinds: info: interlock 01,02 dead time 500ms; relay 05 (Pump) max "
+                            "on-time 20min"),
+             QStringLiteral("blinds: info: start state 0003 - on: 01 (Blind up), 02 (Blind down)"),
+             QStringLiteral("blinds: info: relay 02 (Blind down) held off: interlock with 01 "
+                            "(Blind up)"),
+         })
+        EXPECT_GE(service.waitForLine(line), 0) << line.toStdString() << service.log();
+    ASSERT_TRUE(received(blinds, "I0\\r"));
+    // A board without settings says nothing of them.
+    for (const ServiceProcess::Line& line : service.lines()) {
+        if (line.text.startsWith(QStringLiteral("plain:"))) {
+            EXPECT_FALSE(line.text.contains(QStringLiteral("interlock")) ||
+                         line.text.contains(QStringLiteral("max on-time")))
+                << line.text.toStdString();
+        }
+    }
+
+    // Brought back after a fault, with the names of what comes back on.
+    qsizetype mark = service.lines().size();
+    blinds.command("garbage");
+    EXPECT_GE(service.waitForLine(QStringLiteral("blinds: info: relays 8001 again, as last "
+                                                 "confirmed - on: 01 (Blind up), 16"),
+                                  mark),
+              0)
+        << service.log();
+
+    // A broken file on reload: the board runs on as it was.
+    replace(settings, names + "interlock-dead-time = a while\n");
+    mark = service.lines().size();
+    service.signal(SIGHUP);
+    EXPECT_GE(service.waitForLine(QStringLiteral("blinds: error: %1:4: interlock-dead-time 'a "
+                                                 "while' is not a duration such as 200ms or "
+                                                 "0.5s; the running settings and project stay")
+                                      .arg(settings),
+                                  mark),
+              0)
+        << service.log();
+    ASSERT_TRUE(received(blinds, "R8001\\r"));
+    replace(settings, names + "interlock-dead-time = 1s\n");
+    mark = service.lines().size();
+    service.signal(SIGHUP);
+    EXPECT_GE(service.waitForLine(QStringLiteral("blinds: info: interlock 01,02 dead time 1s; "
+                                                 "relay 05 (Pump) max on-time 20min"),
+                                  mark),
+              0)
+        << service.log();
+
+    // At start the same file is a fault of the configuration.
+    replace(settings, names + "relay-01-max-on = 1ms\n");
+    ServiceProcess refused(config_.path(), state.path());
+    refused.start({"--config", conf});
+    ASSERT_TRUE(refused.waitForExit());
+    EXPECT_EQ(refused.exitCode(), 2);
+    EXPECT_GE(refused.waitForLine(QStringLiteral("qmxv217d: %1:4: relay-01-max-on '1ms' is not "
+                                                 "between 200ms and 168h")
+                                      .arg(settings)),
+              0)
+        << refused.log();
+}
+
 } // namespace

@@ -4,7 +4,9 @@
 #include "network/boardname.h"
 #include "service/serviceconfig.h"
 
+#include <QFile>
 #include <QSysInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -46,12 +48,13 @@ TEST(ServiceConfig, FileSetsEveryBoardWithPathsFromItsFolder)
     EXPECT_EQ(tank.project, QStringLiteral("/etc/qmxv217/tank.iom"));
     EXPECT_EQ(tank.timers, service::Switch::Off);
     EXPECT_EQ(tank.rules, service::Switch::Auto);
-    EXPECT_EQ(tank.startState, 0x80FF);
+    EXPECT_EQ(tank.settings.startState,
+              (safety::StartState{safety::StartState::Mode::Word, 0x80FF}));
     EXPECT_EQ(tank.stopState, service::StopState::Keep);
     const BoardConfig& pump = boards.at(1);
     EXPECT_EQ(pump.comNumber(), 3);
     EXPECT_EQ(pump.rules, service::Switch::On);
-    EXPECT_EQ(pump.startState, 0);
+    EXPECT_EQ(pump.settings.startState, std::nullopt);
     EXPECT_EQ(pump.stopState, service::StopState::Off);
     EXPECT_EQ(pump.logFile, QStringLiteral("/etc/qmxv217/logs/pump.log"));
 }
@@ -262,3 +265,152 @@ TEST(ServiceConfig, TwoBoardsOnOneBrokerNeedTheirOwnClientIdTopicsAndDevice)
 }
 
 } // namespace
+
+namespace {
+
+// A configuration file and a board-settings file beside it.
+class BoardSettingsFiles : public ::testing::Test
+{
+protected:
+    QString write(const QString& name, const QByteArray& text)
+    {
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        return path;
+    }
+    // The configuration's one board, its settings file read.
+    std::variant<BoardConfig, ConfigError> board(const QByteArray& section)
+    {
+        const QString conf = folder.filePath(QStringLiteral("qmxv217d.conf"));
+        auto parsed =
+            service::ParseConfigText(conf, "[blinds]\nport = 3\nproject = b.iom\n" + section);
+        if (const ConfigError* error = std::get_if<ConfigError>(&parsed))
+            return *error;
+        BoardConfig only = std::get<QList<BoardConfig>>(parsed).constFirst();
+        if (const std::optional<ConfigError> error = service::ReadBoardSettings(only))
+            return *error;
+        return only;
+    }
+    static QString fault(const std::variant<BoardConfig, ConfigError>& result)
+    {
+        const ConfigError* error = std::get_if<ConfigError>(&result);
+        return error ? error->text() : QStringLiteral("no fault");
+    }
+
+    QTemporaryDir folder;
+};
+
+} // namespace
+
+TEST_F(BoardSettingsFiles, EveryKeyIsTakenInTheSectionOnTheCommandLineAndFromTheFile)
+{
+    const QByteArray keys = "relay-01-name = Blind up\nrelay-02-name = Blind down\n"
+                            "relay-05-name = Pump\nrelay-05-max-on = 20min\n"
+                            "input-3-name = Float switch\ninput-3-debounce = 5\n"
+                            "interlock = 01,02\ninterlock-dead-time = 0.5s\nstart-state = last\n";
+    safety::BoardSettings expected;
+    expected.relayNames.at(0) = QStringLiteral("Blind up");
+    expected.relayNames.at(1) = QStringLiteral("Blind down");
+    expected.relayNames.at(4) = QStringLiteral("Pump");
+    expected.maxOn.at(4) = std::chrono::minutes(20);
+    expected.inputNames.at(2) = QStringLiteral("Float switch");
+    expected.debounce.at(2) = 5;
+    expected.interlocks = {0x0003};
+    expected.deadTime = std::chrono::milliseconds(500);
+    expected.startState = safety::StartState{safety::StartState::Mode::Last, 0};
+
+    const auto inSection = board(keys);
+    ASSERT_TRUE(std::holds_alternative<BoardConfig>(inSection)) << fault(inSection).toStdString();
+    EXPECT_EQ(std::get<BoardConfig>(inSection).settings, expected);
+
+    // Relative to the configuration file's folder; the section adds its own.
+    write(QStringLiteral("blinds.conf"), keys.left(keys.indexOf("input-3")));
+    const auto fromFile = board("board-settings = blinds.conf\ninput-3-name = Float switch\n"
+                                "input-3-debounce = 5\ninterlock = 01,02\n"
+                                "interlock-dead-time = 500ms\nstart-state = last\n");
+    ASSERT_TRUE(std::holds_alternative<BoardConfig>(fromFile)) << fault(fromFile).toStdString();
+    EXPECT_EQ(std::get<BoardConfig>(fromFile).settingsFile, folder.filePath("blinds.conf"));
+    EXPECT_EQ(std::get<BoardConfig>(fromFile).settings, expected);
+
+    QStringList arguments{"--port", "3", "--project", "b.iom"};
+    for (const QByteArray& line : keys.trimmed().split('\n')) {
+        const QList<QByteArray> kv = line.split('=');
+        arguments.append(QStringLiteral("--%1=%2").arg(QString::fromUtf8(kv.at(0).trimmed()),
+                                                       QString::fromUtf8(kv.at(1).trimmed())));
+    }
+    const auto line = service::ParseCommandLine(arguments);
+    ASSERT_TRUE(std::holds_alternative<Options>(line))
+        << std::get<ConfigError>(line).text().toStdString();
+    EXPECT_EQ(std::get<Options>(line).boards.at(0).settings, expected);
+    // A fixed word as before, now kept with the other settings.
+    const auto word = board("start-state = 0105\n");
+    EXPECT_EQ(std::get<BoardConfig>(word).settings.startState,
+              (safety::StartState{safety::StartState::Mode::Word, 0x0105}));
+}
+
+TEST_F(BoardSettingsFiles, FaultsNameTheirFileAndLineAndAKeySetTwiceNamesBothPlaces)
+{
+    const QString conf = folder.filePath(QStringLiteral("qmxv217d.conf"));
+    const QString file = write(QStringLiteral("blinds.conf"),
+                               "# the blinds\nrelay-01-name = Blind up\ninterlock = 01,02\n");
+    const struct
+    {
+        QByteArray section;
+        QString text;
+    } cases[] = {
+        {"relay-17-name = X\n", conf + ":4: relay-17-name names relay 17; the relays are 01 to 16"},
+        {"relay-05-max-on = 5 years\n",
+         conf + ":4: relay-05-max-on '5 years' is not a duration such as 500ms, 30s, 20min or 2h"},
+        {"interlock = 01\n",
+         conf + ":4: interlock group '01' has one relay; a group needs two or more"},
+        {"input-7-debounce = 2\n", conf + ":4: input-7-debounce names input 7; the inputs are 1 "
+                                          "to 6"},
+        {"start-state = on\n",
+         conf + ":4: start-state 'on' is not off, four hex digits, last or schedule"},
+        {"board-settings = missing.conf\n",
+         conf + QStringLiteral(":4: board 'blinds': the board-settings file %1 does not exist")
+                    .arg(folder.filePath("missing.conf"))},
+        {"board-settings = blinds.conf\ninterlock-dead-time = 1s\ninterlock = 03,04\n",
+         conf + ":6: interlock is set both here and in " + file + ":3; set it in one place"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.section.toStdString());
+        EXPECT_EQ(fault(board(c.section)), c.text);
+    }
+    write(QStringLiteral("broken.conf"), "relay-01-name = Up\nrelay-02-max-on = soon\n");
+    EXPECT_EQ(fault(board("board-settings = broken.conf\n")),
+              folder.filePath("broken.conf") +
+                  ":2: relay-02-max-on 'soon' is not a duration such as 500ms, 30s, 20min or 2h");
+
+    // On the command line the file is relative to the current folder.
+    const auto both = service::ParseCommandLine(
+        {"--port", "3", "--project", "b.iom", "--board-settings", file, "--relay-01-name=Up"});
+    ASSERT_TRUE(std::holds_alternative<Options>(both));
+    BoardConfig line = std::get<Options>(both).boards.at(0);
+    EXPECT_EQ(service::ReadBoardSettings(line)->text(),
+              "option --relay-01-name is set both on the command line and in " + file +
+                  ":2; set it in one place");
+    const auto bad =
+        service::ParseCommandLine({"--port", "3", "--project", "b.iom", "--relay-05-max-on=1ms"});
+    ASSERT_TRUE(std::holds_alternative<ConfigError>(bad));
+    EXPECT_EQ(std::get<ConfigError>(bad).text(),
+              QStringLiteral("option --relay-05-max-on: relay-05-max-on '1ms' is not between "
+                             "200ms and 168h"));
+}
+
+TEST(ServiceConfig, SafetySummaryListsWhatGuardsTheRelaysAndNothingForNamesAlone)
+{
+    safety::BoardSettings settings;
+    settings.relayNames.at(4) = QStringLiteral("Pump");
+    EXPECT_EQ(service::SafetySummary(settings), QString());
+    settings.interlocks = {0x0003, 0x0070};
+    settings.deadTime = std::chrono::milliseconds(500);
+    settings.maxOn.at(4) = std::chrono::minutes(20);
+    settings.maxOn.at(15) = std::chrono::hours(2);
+    settings.debounce.at(0) = 3;
+    EXPECT_EQ(service::SafetySummary(settings),
+              QStringLiteral("interlock 01,02 05,06,07 dead time 500ms; relay 05 (Pump) max "
+                             "on-time 20min; relay 16 max on-time 2h; input 1 debounce 3 reads"));
+}
