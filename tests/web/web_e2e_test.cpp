@@ -116,7 +116,7 @@ protected:
 
 TEST_F(WebPanel, TheApiListsTheBoardAndSwitchesRelaysOnTheWire)
 {
-    startService();
+    startService({"--relay-05-name", "Pump", "--input-4-name", "Float switch"});
     const HttpClient::Reply list = client->get("/api/v1/boards");
     ASSERT_EQ(list.status, 200);
     EXPECT_EQ(list.header("Content-Type"), "application/json");
@@ -144,8 +144,13 @@ TEST_F(WebPanel, TheApiListsTheBoardAndSwitchesRelaysOnTheWire)
               "000E");
 
     const QJsonObject details = client->get("/api/v1/boards/tank").json().object();
-    EXPECT_EQ(details["relay_names"].toArray().size(), 16);
-    EXPECT_EQ(details["input_names"].toArray().size(), 6);
+    const QJsonArray relayNames = details["relay_names"].toArray();
+    ASSERT_EQ(relayNames.size(), 16);
+    EXPECT_EQ(relayNames.at(4), "Pump");
+    EXPECT_EQ(relayNames.at(0), "");
+    const QJsonArray inputNames = details["input_names"].toArray();
+    ASSERT_EQ(inputNames.size(), 6);
+    EXPECT_EQ(inputNames.at(3), "Float switch");
     EXPECT_FALSE(details["messages"].toArray().isEmpty());
 
     // The trace takes the word at the next step of the poll cycle.
