@@ -279,6 +279,21 @@ TEST_F(WebPanel, ASilentBoardRefusesSwitchesAndTheMetricsFollowIt)
     EXPECT_EQ(client->post("/api/v1/boards/tank/relays/05", "ON").status, 200);
     EXPECT_FALSE(sim->commands().contains("R0010\\r")) << "a refused switch acted later";
     EXPECT_FALSE(sim->commands().contains("RFFFF\\r")) << "a refused switch acted later";
+
+    // Unplugged, and back on a new terminal under the same link.
+    ASSERT_TRUE(sim->commandAndWait("hangup"));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return sample(metrics(), R"(qmxv217_faults_total{board="tank",kind="hangup"})") == 1;
+        },
+        seconds(10)))
+        << service.log();
+    EXPECT_EQ(sample(metrics(), R"(qmxv217_board_up{board="tank"})"), 0);
+    ASSERT_TRUE(sim->commandAndWait("relink", "ready"));
+    ASSERT_TRUE(waitUntil(
+        [&] { return sample(metrics(), R"(qmxv217_recoveries_total{board="tank"})") == 2; },
+        seconds(10)))
+        << service.log();
 }
 
 TEST_F(WebPanel, ThePagesWebSocketTellsEachChangeAndRefusesOtherSites)
