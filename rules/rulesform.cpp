@@ -2,6 +2,7 @@
 #include "rules/rulesform.h"
 
 #include "common/view.h"
+#include "rules/interlockcheck.h"
 #include "rules/rules.h"
 
 bool RulesForm::CheckRules()
@@ -20,10 +21,34 @@ void RulesForm::CancelButtClick()
     AcceptText = false;
 }
 
+void RulesForm::setBoardSettings(const safety::BoardSettings& settings)
+{
+    m_boardSettings = settings;
+}
+
+bool RulesForm::closeWithWarnings(View& view) const
+{
+    const QStringList warnings = rules::InterlockWarnings(RulesMemo, m_boardSettings);
+    if (warnings.isEmpty())
+        return true;
+    // Warnings never keep a text from being used: the controller holds the
+    // relays apart whatever the rules ask. Yes (and Esc) go on editing, as
+    // in the question about errors, since that loses nothing.
+    view.beep();
+    const View::Answer answer = view.confirm(
+        QStringLiteral("Rules text has warnings.\r\r") + warnings.join(QLatin1Char('\r')) +
+            QStringLiteral("\r\rThe interlocks will hold one of the relays off.\r\rIf you "
+                           "choose to exit, the text will be used as it is.\r\rContinue?"),
+        View::Buttons::YesNo, View::Answer::Yes);
+    return answer == View::Answer::No;
+}
+
 bool RulesForm::FormCloseQuery(View& view)
 {
-    if (!AcceptText || CheckRules())
+    if (!AcceptText)
         return true;
+    if (CheckRules())
+        return closeWithWarnings(view);
     view.beep();
     const View::Answer answer = view.confirm(
         QStringLiteral("Rules text has errors.\r\r") + RulesError +

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "safety/boardsettings.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -31,5 +33,15 @@ public:
     // Every attempt to close the window. Returns whether it may close. A
     // faulty text to be used makes `view` beep and ask whether to go on
     // correcting; only the answer No closes, and the text is then dropped.
+    // A sound text that switches relays of one interlock group on together
+    // asks the same way, and closes to be used on No.
     [[nodiscard]] bool FormCloseQuery(View& view);
+
+    // The board's settings the warnings are judged by; none by default.
+    void setBoardSettings(const safety::BoardSettings& settings);
+
+private:
+    [[nodiscard]] bool closeWithWarnings(View& view) const;
+
+    safety::BoardSettings m_boardSettings;
 };

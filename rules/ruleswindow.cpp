@@ -89,6 +89,11 @@ RulesForm& TRulesFm::form()
     return m_form;
 }
 
+void TRulesFm::setBoardSettings(const safety::BoardSettings& settings)
+{
+    form().setBoardSettings(settings);
+}
+
 void TRulesFm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);

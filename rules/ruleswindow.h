@@ -3,6 +3,10 @@
 
 #include <QDialog>
 
+namespace safety {
+struct BoardSettings;
+}
+
 class RulesForm;
 class View;
 class QKeyEvent;
@@ -24,6 +28,10 @@ public:
     // Every way of closing (OK, Cancel, Esc, the close box) ends here and
     // runs the close query first.
     void done(int result) override;
+
+    // The board's interlock groups: a text that switches relays of one
+    // group on together is questioned on closing.
+    void setBoardSettings(const safety::BoardSettings& settings);
 
 protected:
     void showEvent(QShowEvent* event) override;

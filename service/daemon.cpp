@@ -84,9 +84,10 @@ std::optional<ConfigError> Daemon::readBoards(QList<BoardConfig>& boards,
 namespace {
 
 // The project's checks, and the forced switches against what it holds.
-std::optional<ConfigError> checkBoard(const BoardConfig& board)
+// What the board's settings warn of is journalled; it never stops a board.
+std::optional<ConfigError> checkBoard(const BoardConfig& board, Journal& journal)
 {
-    auto checked = CheckProject(board.project);
+    auto checked = CheckProject(board.project, board.settings);
     if (auto* error = std::get_if<ConfigError>(&checked))
         return *error;
     const ProjectSummary& summary = std::get<ProjectSummary>(checked);
@@ -107,6 +108,8 @@ std::optional<ConfigError> checkBoard(const BoardConfig& board)
             return ConfigError{board.file, board.line,
                                QStringLiteral("board '%1': %2").arg(board.name, problem)};
     }
+    for (const QString& warning : summary.warnings)
+        journal.write(board.name, Level::Warning, board.project + QStringLiteral(": ") + warning);
     return std::nullopt;
 }
 
@@ -120,7 +123,7 @@ std::optional<ConfigError> Daemon::prepare()
     for (BoardConfig& board : m_configs) {
         if (const std::optional<ConfigError> error = ReadBoardSettings(board))
             return error;
-        if (const std::optional<ConfigError> error = checkBoard(board))
+        if (const std::optional<ConfigError> error = checkBoard(board, m_journal))
             return error;
     }
     if (!m_options.httpGiven)
@@ -291,7 +294,7 @@ void Daemon::reload()
             refuse(*error, QStringLiteral("; the running settings and project stay"));
             continue;
         }
-        if (const std::optional<ConfigError> error = checkBoard(config)) {
+        if (const std::optional<ConfigError> error = checkBoard(config, m_journal)) {
             refuse(*error, QStringLiteral("; the old project keeps running"));
             continue;
         }

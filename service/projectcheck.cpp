@@ -8,10 +8,12 @@
 #include "common/textlines.h"
 #include "controller/relay.h"
 #include "project/projectfile.h"
+#include "rules/interlockcheck.h"
 #include "rules/rules.h"
 #include "serial/Serial2.h"
 #include "service/headlessview.h"
 #include "timers/chantimer.h"
+#include "timers/schedulecheck.h"
 #include "timers/timerpass.h"
 
 #include <QFileInfo>
@@ -86,7 +88,8 @@ std::optional<ConfigError> checkShape(const QString& path, const QStringList& li
 
 } // namespace
 
-std::variant<ProjectSummary, ConfigError> CheckProject(const QString& path)
+std::variant<ProjectSummary, ConfigError> CheckProject(const QString& path,
+                                                       const safety::BoardSettings& settings)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -120,6 +123,11 @@ std::variant<ProjectSummary, ConfigError> CheckProject(const QString& path)
         static_cast<int>(probe.timers().TimerList().size() / chantimer::kRecordLines);
     summary.rules = static_cast<int>(probe.rules().RulesList().size());
     summary.logSchedule = probe.logger().LogPeriodTicks() > 0;
+    for (const QString& warning : rules::InterlockWarnings(probe.rules().RulesList(), settings))
+        summary.warnings.append(QStringLiteral("rules: ") + warning);
+    for (const QString& warning :
+         schedule::ScheduleWarnings(probe.timers().TimerList(), settings, QDate::currentDate()))
+        summary.warnings.append(QStringLiteral("timer records: ") + warning);
     return summary;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "safety/boardsettings.h"
 #include "service/serviceconfig.h"
 
 #include <QString>
@@ -19,8 +20,17 @@ struct ProjectSummary
     int rules = 0;
     // The project holds a logger schedule (an interval above zero).
     bool logSchedule = false;
+    // What the board's settings say about the project, one journal line
+    // each: "rules: line 3: 1H=01H02H switches relays 01 and 02 of
+    // interlock group 01,02 on together", "timer records: records 3 and 7
+    // overlap on Tue 08:00-09:00 in interlock group 01,02" (the week from
+    // today). They never stop the board: the controller holds the relays
+    // apart and cuts them off at run time whatever the project asks.
+    QStringList warnings;
 };
 
-[[nodiscard]] std::variant<ProjectSummary, ConfigError> CheckProject(const QString& path);
+// `settings`: the board's; none give no warnings.
+[[nodiscard]] std::variant<ProjectSummary, ConfigError>
+CheckProject(const QString& path, const safety::BoardSettings& settings = {});
 
 } // namespace service

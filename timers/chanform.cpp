@@ -8,6 +8,7 @@
 #include "common/regional.h"
 #include "common/view.h"
 #include "timers/chantimer.h"
+#include "timers/schedulecheck.h"
 
 #include <QDate>
 
@@ -93,6 +94,29 @@ void ChanForm::FormClose()
 void ChanForm::CancelButtClick()
 {
     DataChanged = false;
+}
+
+bool ChanForm::OKButtClick()
+{
+    const QStringList warnings =
+        schedule::ScheduleWarnings(EditList, m_boardSettings, m_clock.now().date());
+    if (warnings.isEmpty())
+        return true;
+    // A week of daily records can give many; the box shows the first ones.
+    constexpr qsizetype kShown = 10;
+    QString text = QStringLiteral("Timer records have warnings.\r\r") +
+                   warnings.mid(0, kShown).join(QLatin1Char('\r'));
+    if (warnings.size() > kShown)
+        text += QStringLiteral("\r... and %1 more").arg(warnings.size() - kShown);
+    text += QStringLiteral("\r\rIf you choose to exit, the records will be used as they "
+                           "are.\r\rContinue?");
+    m_view.beep();
+    return m_view.confirm(text, View::Buttons::YesNo, View::Answer::Yes) == View::Answer::No;
+}
+
+void ChanForm::setBoardSettings(const safety::BoardSettings& settings)
+{
+    m_boardSettings = settings;
 }
 
 // --- record buttons ---

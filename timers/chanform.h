@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "safety/boardsettings.h"
+
 #include <QChar>
 #include <QString>
 #include <QStringList>
@@ -94,6 +96,13 @@ public:
     void Timer1Timer();
     void FormClose();
     void CancelButtClick();
+    // OK: true when the window may close with the records. With the
+    // board's settings, records that switch relays of one interlock group on
+    // together or hold a relay on past its maximum on-time in the week from
+    // today are asked about first, as the rules editor asks about its
+    // warnings: Yes (and Esc) go on editing, No closes.
+    [[nodiscard]] bool OKButtClick();
+    void setBoardSettings(const safety::BoardSettings& settings);
 
     // --- record buttons ---
     void NewButtClick();
@@ -150,6 +159,7 @@ private:
 
     View& m_view;
     const Clock& m_clock;
+    safety::BoardSettings m_boardSettings;
     const Regional& m_regional;
     bool m_channelFocusRequested = false;
 };

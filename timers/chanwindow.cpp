@@ -146,7 +146,7 @@ TChanFm::TChanFm(ChanForm& form, View& view, QWidget* parent)
     auto* okButt = place<QPushButton>(this, QStringLiteral("OKButt"), QRect(329, 180, 75, 25),
                                       QStringLiteral("OK"));
     okButt->setAutoDefault(false);
-    connect(okButt, &QPushButton::clicked, this, &QDialog::accept);
+    connect(okButt, &QPushButton::clicked, this, &TChanFm::OKButtClick);
 
     m_duplicateCB = place<QCheckBox>(this, QStringLiteral("DuplicateCB"), QRect(53, 207, 155, 17),
                                      QStringLiteral("Duplicate data to new fields"));
@@ -252,6 +252,17 @@ void TChanFm::showState()
         m_timer1.stop();
     if (m_form.takeChannelFocusRequest())
         m_channelEdit->setFocus();
+}
+
+void TChanFm::OKButtClick()
+{
+    if (m_form.OKButtClick())
+        accept();
+}
+
+void TChanFm::setBoardSettings(const safety::BoardSettings& settings)
+{
+    m_form.setBoardSettings(settings);
 }
 
 void TChanFm::showEvent(QShowEvent* event)

@@ -15,6 +15,10 @@ class QPushButton;
 class QWidget;
 class View;
 
+namespace safety {
+struct BoardSettings;
+}
+
 // V217 Relay Timer Details: the window over ChanForm. It copies every change
 // of a field's text into the form, turns clicks, key presses and focus changes
 // into the form's handlers, and shows the form's state after each of them. A
@@ -30,6 +34,10 @@ public:
     // the form are this much taller than the dialog's own height.
     static constexpr int kFrameHeight = 27;
     static constexpr int kClientWidth = 419;
+
+    // The board's interlock groups and maximum on-times, which OK checks
+    // the records against.
+    void setBoardSettings(const safety::BoardSettings& settings);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -50,6 +58,7 @@ private:
                            QRect geometry, void (ChanForm::*handler)());
     // Runs a handler of the form and shows the result.
     template <typename Handler> void call(Handler&& handler);
+    void OKButtClick();
     void showState();
     [[nodiscard]] bool keyAccepted(Filter filter, const QString& text, QChar key);
     [[nodiscard]] QString textAccepted(Filter filter, const QString& text, QStringView typed,

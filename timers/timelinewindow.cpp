@@ -35,6 +35,8 @@ using schedule::Interval;
 
 constexpr int kRelays = 16;
 constexpr int kLabelWidth = 40;
+// The widest the row labels may grow for the relays' names.
+constexpr int kWidestLabel = 160;
 constexpr int kHeaderHeight = 20;
 // A row from top to bottom: a gap, the relay's bar, the record windows, a
 // gap; as parts of the row's height.
@@ -79,7 +81,7 @@ QStringList scheduleKey(QStringList records)
 
 } // namespace
 
-TimelineChart::TimelineChart(QWidget* parent) : QWidget(parent)
+TimelineChart::TimelineChart(QWidget* parent) : QWidget(parent), m_labelWidth(kLabelWidth)
 {
     setObjectName(QStringLiteral("TimelineChart"));
     setMinimumSize(360, kHeaderHeight + kRelays * 12);
@@ -129,9 +131,38 @@ void TimelineChart::setRuleRelays(int relays)
 {
     if (relays != m_ruleRelays) {
         m_ruleRelays = relays;
+        updateLabelWidth();
         m_picture = QPixmap();
         update();
     }
+}
+
+void TimelineChart::setBoardSettings(const safety::BoardSettings& settings)
+{
+    m_settings = settings;
+    updateLabelWidth();
+    m_picture = QPixmap();
+    update();
+}
+
+void TimelineChart::setHolds(const QList<schedule::Hold>& holds)
+{
+    m_holds = holds;
+    m_picture = QPixmap();
+    update();
+}
+
+void TimelineChart::updateLabelWidth()
+{
+    const bool named = std::any_of(m_settings.relayNames.cbegin(), m_settings.relayNames.cend(),
+                                   [](const QString& name) { return !name.isEmpty(); });
+    int width = kLabelWidth;
+    if (named) {
+        const QFontMetrics metrics(font());
+        for (int relay = 1; relay <= kRelays; ++relay)
+            width = std::max(width, metrics.horizontalAdvance(rowLabel(relay)) + 8);
+    }
+    m_labelWidth = std::min(width, kWidestLabel);
 }
 
 void TimelineChart::setNow(qint64 nowMs)
@@ -144,7 +175,7 @@ void TimelineChart::setNow(qint64 nowMs)
 
 QRectF TimelineChart::plotArea() const
 {
-    return QRectF(kLabelWidth, kHeaderHeight, std::max(1, width() - kLabelWidth - 4),
+    return QRectF(m_labelWidth, kHeaderHeight, std::max(1, width() - m_labelWidth - 4),
                   std::max(1, height() - kHeaderHeight - 2));
 }
 
@@ -220,9 +251,16 @@ QString TimelineChart::relayText(int i) const
     lines << (r.onBy >= 0
                   ? tr("ON  %1 by record %2").arg(timeText(r.fromMs, m_span.zone, true)).arg(r.onBy)
                   : tr("on at the start of the span"));
-    lines << (r.offBy >= 0
-                  ? tr("OFF %1 by record %2").arg(timeText(r.toMs, m_span.zone, true)).arg(r.offBy)
-                  : tr("still on at the end of the span"));
+    const bool cut = std::any_of(m_holds.cbegin(), m_holds.cend(), [&](const schedule::Hold& h) {
+        return h.relay == r.relay && h.fromMs == r.toMs && h.why == schedule::Hold::Why::MaxOn;
+    });
+    if (cut)
+        lines << tr("OFF %1 at its maximum on-time").arg(timeText(r.toMs, m_span.zone, true));
+    else
+        lines << (r.offBy >= 0 ? tr("OFF %1 by record %2")
+                                     .arg(timeText(r.toMs, m_span.zone, true))
+                                     .arg(r.offBy)
+                               : tr("still on at the end of the span"));
     for (const Interval& window : m_intervals) {
         if (window.relay == r.relay && window.onMs < r.toMs && window.offMs > r.fromMs)
             lines << tr("Window of record %1: %2 to %3")
@@ -235,8 +273,59 @@ QString TimelineChart::relayText(int i) const
 
 QString TimelineChart::rowLabel(int relay) const
 {
-    const QString number = QStringLiteral("%1").arg(relay, 2, 10, QLatin1Char('0'));
-    return (m_ruleRelays & (1 << (relay - 1))) ? number + QStringLiteral(" R") : number;
+    QString label = QStringLiteral("%1").arg(relay, 2, 10, QLatin1Char('0'));
+    if (const QString& name = m_settings.relayNames.at(static_cast<size_t>(relay - 1));
+        !name.isEmpty())
+        label += QLatin1Char(' ') + name;
+    return (m_ruleRelays & (1 << (relay - 1))) ? label + QStringLiteral(" R") : label;
+}
+
+QRectF TimelineChart::holdRect(int i) const
+{
+    const schedule::Hold& h = m_holds.at(i);
+    const QRectF area = plotArea();
+    const double row = area.height() / kRelays;
+    const double left = xOf(h.fromMs);
+    const double right = std::max(xOf(h.toMs), left + 1.0);
+    return QRectF(left, area.top() + row * (h.relay - 1 + kRelayTop), right - left,
+                  row * kRelayPart);
+}
+
+int TimelineChart::holdAt(QPointF point) const
+{
+    for (int i = static_cast<int>(m_holds.size()) - 1; i >= 0; --i) {
+        if (holdRect(i).adjusted(-1, 0, 1, 0).contains(point))
+            return i;
+    }
+    return -1;
+}
+
+QString TimelineChart::holdText(int i) const
+{
+    const schedule::Hold& h = m_holds.at(i);
+    const QString group = safety::GroupText(m_settings.groupOf(h.relay - 1));
+    QStringList lines;
+    lines << tr("Relay %1 held off").arg(m_settings.relayLabel(h.relay - 1));
+    lines << tr("%1 to %2")
+                 .arg(timeText(h.fromMs, m_span.zone, true), timeText(h.toMs, m_span.zone, true));
+    switch (h.why) {
+    case schedule::Hold::Why::Interlock:
+        lines << tr("Interlock with relay %1 (group %2): asked on while it was on, or "
+                    "together with it; off until a record switches it on again")
+                     .arg(m_settings.relayLabel(h.by - 1), group);
+        break;
+    case schedule::Hold::Why::DeadTime:
+        lines << tr("Dead time of group %1: waiting %2 after relay %3 went off")
+                     .arg(group, safety::DurationText(m_settings.deadTime),
+                          m_settings.relayLabel(h.by - 1));
+        break;
+    case schedule::Hold::Why::MaxOn:
+        lines << tr("Cut off at its maximum on-time %1; off until a record switches it on again")
+                     .arg(safety::DurationText(
+                         m_settings.maxOn.at(static_cast<size_t>(h.relay - 1))));
+        break;
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString TimelineChart::barText(int i) const
@@ -274,10 +363,13 @@ bool TimelineChart::event(QEvent* event)
         auto* help = static_cast<QHelpEvent*>(event);
         const int i = barAt(help->pos());
         const int r = i < 0 ? relayAt(help->pos()) : -1;
+        const int h = i < 0 && r < 0 ? holdAt(help->pos()) : -1;
         if (i >= 0)
             QToolTip::showText(help->globalPos(), barText(i), this, barRect(i).toAlignedRect());
         else if (r >= 0)
             QToolTip::showText(help->globalPos(), relayText(r), this, relayRect(r).toAlignedRect());
+        else if (h >= 0)
+            QToolTip::showText(help->globalPos(), holdText(h), this, holdRect(h).toAlignedRect());
         else
             QToolTip::hideText();
         return true;
@@ -356,8 +448,10 @@ TimeGrid TimelineChart::timeGrid() const
 void TimelineChart::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange ||
-        event->type() == QEvent::StyleChange)
+        event->type() == QEvent::StyleChange) {
+        updateLabelWidth();
         m_picture = QPixmap();
+    }
     QWidget::changeEvent(event);
 }
 
@@ -402,8 +496,13 @@ void TimelineChart::paintPicture()
         if (relay % 2 == 0)
             p.fillRect(band, palette().alternateBase());
         p.setPen(text);
-        p.drawText(QRectF(4, band.top(), kLabelWidth - 8, row), Qt::AlignVCenter | Qt::AlignLeft,
-                   rowLabel(relay));
+        const QRectF label(4, band.top(), m_labelWidth - 8, row);
+        // A name too long for the widest column ends in an ellipsis.
+        const QString shown = m_labelWidth > kLabelWidth
+                                  ? p.fontMetrics().elidedText(rowLabel(relay), Qt::ElideRight,
+                                                               static_cast<int>(label.width()))
+                                  : rowLabel(relay);
+        p.drawText(label, Qt::AlignVCenter | Qt::AlignLeft, shown);
     }
 
     // Days and hours across.
@@ -438,6 +537,18 @@ void TimelineChart::paintPicture()
         gaps = false;
     }
     draw();
+
+    // What the board's settings hold off: hatched in the relay's bar,
+    // orange for an interlock and its dead time, red for a maximum on-time.
+    for (int i = 0; i < m_holds.size(); ++i) {
+        const bool cut = m_holds.at(i).why == schedule::Hold::Why::MaxOn;
+        QColor color = cut ? QColor(200, 0, 0) : QColor(230, 120, 0);
+        const QRectF r = holdRect(i);
+        color.setAlpha(50);
+        p.fillRect(r, color);
+        color.setAlpha(255);
+        p.fillRect(r, QBrush(color, cut ? Qt::DiagCrossPattern : Qt::BDiagPattern));
+    }
 
     // The record windows: plain for a window that holds the relay on,
     // hatched where it toggles, outlined in red where windows of the same
@@ -539,6 +650,14 @@ void TimelineWindow::setRange(Range range, QDate from, QDate to)
     refresh();
 }
 
+void TimelineWindow::setBoardSettings(const safety::BoardSettings& settings)
+{
+    m_settings = settings;
+    m_chart->setBoardSettings(settings);
+    m_shownOnce = false;
+    refresh();
+}
+
 schedule::Span TimelineWindow::span() const
 {
     const QDate today = m_clock.now().date();
@@ -571,7 +690,15 @@ void TimelineWindow::refresh()
         m_shownSpan = s;
         m_shownRunning = running;
         m_schedule = schedule::ComputeSchedule(records, s);
-        m_chart->setSchedule(s, m_schedule.intervals, m_schedule.relays);
+        // The guards act on every relay write; without them the relays
+        // are what the records ask.
+        schedule::Guarded guarded;
+        if (m_settings.guardsNothing())
+            guarded.relays = m_schedule.relays;
+        else
+            guarded = schedule::GuardRelays(m_schedule.relays, m_settings, s.passOriginMs);
+        m_chart->setSchedule(s, m_schedule.intervals, guarded.relays);
+        m_chart->setHolds(guarded.holds);
         if (m_schedule.faultyRecord >= 0)
             m_message->setText(tr("Record %1 stops the timers: %2")
                                    .arg(m_schedule.faultyRecord)
@@ -581,6 +708,10 @@ void TimelineWindow::refresh()
         else
             m_message->setText(
                 tr("%n interval(s)", nullptr, static_cast<int>(m_schedule.intervals.size())));
+        if (!guarded.holds.isEmpty())
+            m_message->setText(m_message->text() +
+                               tr("; hatched: held off by an interlock (orange) or cut at the "
+                                  "maximum on-time (red), hover for why"));
     }
     m_chart->setRuleRelays(m_feed.ruleRelays ? m_feed.ruleRelays() : 0);
     m_chart->setNow(running ? m_clock.now().toMSecsSinceEpoch() : -1);
@@ -601,7 +732,8 @@ bool TimelineWindow::exportTo(const QString& path, QString& error, bool records)
     } else if (records) {
         bytes = schedule::ToCsv(m_schedule.intervals, m_shownSpan.zone);
     } else {
-        bytes = schedule::RelaysToCsv(m_schedule.relays, m_shownSpan.zone);
+        // What the chart shows: with settings, what the guards let through.
+        bytes = schedule::RelaysToCsv(m_chart->relays(), m_shownSpan.zone);
     }
     const QString target = FollowSaveLinks(path);
     if (target.isEmpty() || !ReplaceFile(target, bytes)) {

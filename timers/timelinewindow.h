@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "safety/boardsettings.h"
 #include "timers/schedule.h"
+#include "timers/schedulecheck.h"
 
 #include <QDate>
 #include <QPixmap>
@@ -61,6 +63,11 @@ public:
     void setSchedule(const schedule::Span& span, const QList<schedule::Interval>& intervals,
                      const QList<schedule::RelayOn>& relays);
     void setRuleRelays(int relays);
+    // The board's settings: relay names in the row labels, and the texts
+    // of the stretches they hold a relay off (setHolds), drawn hatched in
+    // the relay's bar.
+    void setBoardSettings(const safety::BoardSettings& settings);
+    void setHolds(const QList<schedule::Hold>& holds);
     // The "now" line, or none for a negative value.
     void setNow(qint64 nowMs);
 
@@ -78,11 +85,16 @@ public:
     [[nodiscard]] QRectF relayRect(int i) const;
     [[nodiscard]] int relayAt(QPointF point) const;
     [[nodiscard]] QString relayText(int i) const;
+    [[nodiscard]] const QList<schedule::Hold>& holds() const { return m_holds; }
+    // Where hold i is drawn, the hold at a point (or -1), and why it is.
+    [[nodiscard]] QRectF holdRect(int i) const;
+    [[nodiscard]] int holdAt(QPointF point) const;
+    [[nodiscard]] QString holdText(int i) const;
     // The grid and header labels for the chart's present size and span.
     [[nodiscard]] TimeGrid timeGrid() const;
     [[nodiscard]] bool overlaps(int i) const { return m_overlapping.value(i); }
-    // The label of a relay's row: "01" ... "16", with a mark when rules
-    // drive it.
+    // The label of a relay's row: "01" ... "16", with its name after it
+    // ("01 Pump") and a mark when rules drive it.
     [[nodiscard]] QString rowLabel(int relay) const;
     // How often the chart under the now line was drawn afresh.
     [[nodiscard]] int picturesDrawn() const { return m_picturesDrawn; }
@@ -100,6 +112,8 @@ private:
     void paintPicture();
     [[nodiscard]] QRectF plotArea() const;
     [[nodiscard]] double xOf(qint64 ms) const;
+    // The row labels' column: as wide as the widest name needs.
+    void updateLabelWidth();
 
     schedule::Span m_span;
     QList<schedule::Interval> m_intervals;
@@ -108,6 +122,9 @@ private:
     QList<int> m_lane;
     std::array<int, 16> m_lanes{};
     int m_ruleRelays = 0;
+    safety::BoardSettings m_settings;
+    QList<schedule::Hold> m_holds;
+    int m_labelWidth = 0;
     qint64 m_nowMs = -1;
     QPixmap m_picture;
     int m_picturesDrawn = 0;
@@ -135,6 +152,9 @@ public:
 
     void setSource(Source source);
     void setRange(Range range, QDate from = {}, QDate to = {});
+    // The board's settings: the chart shows what the relays will really do
+    // under their interlocks and maximum on-times, and the relays' names.
+    void setBoardSettings(const safety::BoardSettings& settings);
     // Reads the feed again and redraws when anything changed.
     void refresh();
 
@@ -174,4 +194,5 @@ private:
     bool m_shownRunning = false;
     bool m_shownOnce = false;
     schedule::Schedule m_schedule;
+    safety::BoardSettings m_settings;
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "printers.h"
 #include "rules/ruleswindow.h"
+#include "safety/boardsettings.h"
 #include "support/rig.h"
 
 #include <QClipboard>
@@ -178,6 +179,26 @@ TEST_F(RulesWindow, YesToTheQuestionKeepsTheWindowOpenWithTheText)
     EXPECT_EQ(memo->toPlainText(), u"1H=1H"_s);
     EXPECT_TRUE(form().AcceptText);
     EXPECT_EQ(rig.view.boxes.size(), 1);
+}
+
+TEST_F(RulesWindow, TheBoardsInterlocksQuestionASoundTextThatNoUses)
+{
+    safety::BoardSettings settings;
+    settings.interlocks = {0x0003};
+    window.setBoardSettings(settings);
+    rig.view.answers = {View::Answer::Yes, View::Answer::No};
+    open();
+    QTest::keyClicks(memo, u"1H=01H02H"_s);
+    okButt->click();
+    EXPECT_TRUE(window.isVisible());
+    okButt->click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_TRUE(form().AcceptText);
+    EXPECT_EQ(form().RulesMemo, QStringList{u"1H=01H02H"_s});
+    ASSERT_EQ(rig.view.boxes.size(), 2);
+    EXPECT_TRUE(rig.view.boxes.at(0).text.startsWith(
+        u"Rules text has warnings.\r\rline 1: 1H=01H02H switches relays 01 and 02"_s));
 }
 
 TEST_F(RulesWindow, EscIsCancelAndChecksNothing)

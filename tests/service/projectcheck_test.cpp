@@ -3,12 +3,17 @@
 // the line it is on.
 #include "common/daynumber.h"
 #include "common/textlines.h"
+#include "service/daemon.h"
 #include "service/printschedule.h"
 #include "service/projectcheck.h"
 #include "timers/chantimer.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -154,6 +159,96 @@ TEST(ExampleProject, PassesTheChecksAndSwitchesOnWeekdaysOnly)
     ASSERT_EQ(rows.size(), 14);
     for (qsizetype i = 1; i < 13; ++i)
         EXPECT_TRUE(rows.at(i).startsWith("01,")) << rows.at(i).toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// With the board's settings the check names what they warn of, and the
+// project still passes.
+TEST_F(ProjectCheck, WarnsOfWhatTheBoardsSettingsForbid)
+{
+    const auto daily = [](const QString& channel, double fromHour, double toHour) {
+        return chantimer::MakeRecord(channel, 37257 + fromHour / 24, 37257 + toHour / 24,
+                                     QStringLiteral("0"), QStringLiteral("0"),
+                                     QStringLiteral("1111111"), QLatin1Char('.'));
+    };
+    QStringList lines{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                      QStringLiteral("[t]")};
+    lines += daily(QStringLiteral("01"), 8, 9) + daily(QStringLiteral("02"), 8.5, 9.5);
+    lines += {QStringLiteral("[r]"), QStringLiteral("4H=05H"), QStringLiteral("1H=01H02H")};
+    const QString path = write(lines);
+
+    safety::BoardSettings settings;
+    settings.interlocks = {0x0003};
+    settings.maxOn[1] = std::chrono::minutes(20);
+    const auto checked = service::CheckProject(path, settings);
+    ASSERT_TRUE(std::holds_alternative<ProjectSummary>(checked))
+        << std::get<ConfigError>(checked).text().toStdString();
+    const QStringList& warnings = std::get<ProjectSummary>(checked).warnings;
+    ASSERT_EQ(warnings.size(), 9) << warnings.join(u'\n').toStdString();
+    EXPECT_EQ(warnings.first().toStdString(),
+              "rules: line 2: 1H=01H02H switches relays 01 and 02 of interlock group 01,02 on "
+              "together");
+    // Every day of the week from today, one after the other.
+    const QDate today = QDate::currentDate();
+    for (int day = 0; day < 7; ++day) {
+        EXPECT_EQ(warnings.at(1 + day).toStdString(),
+                  QStringLiteral("timer records: records 0 and 1 overlap on %1 08:30-09:00 in "
+                                 "interlock group 01,02")
+                      .arg(QLocale::c().toString(today.addDays(day), QStringLiteral("ddd")))
+                      .toStdString());
+    }
+    EXPECT_EQ(warnings.last().toStdString(),
+              "timer records: record 1 keeps relay 02 on for 1h, longer than its maximum "
+              "on-time 20min");
+
+    // The board's names alone, or no settings: nothing to warn of.
+    safety::BoardSettings named;
+    named.relayNames[0] = QStringLiteral("Pump");
+    for (const auto& none : {safety::BoardSettings{}, named}) {
+        const auto plain = service::CheckProject(path, none);
+        ASSERT_TRUE(std::holds_alternative<ProjectSummary>(plain));
+        EXPECT_TRUE(std::get<ProjectSummary>(plain).warnings.isEmpty());
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The service journals each warning of a board's project and starts.
+TEST_F(ProjectCheck, TheServiceJournalsTheWarningsAndStillStarts)
+{
+    QStringList lines{QStringLiteral("0"),   QStringLiteral("0"),   QStringLiteral("0"),
+                      QStringLiteral("[t]"), QStringLiteral("[r]"), QStringLiteral("1H=01H02H")};
+    service::BoardConfig board;
+    board.name = QStringLiteral("tank");
+    board.port = QStringLiteral("3");
+    board.project = write(lines);
+    board.settings.interlocks = {0x0003};
+    service::Options options;
+    options.boards = {board};
+
+    char* buffer = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&buffer, &size);
+    ASSERT_NE(out, nullptr);
+    {
+        service::Journal journal(false, out);
+        service::Daemon daemon(options, journal);
+        const std::optional<ConfigError> fault = daemon.prepare();
+        EXPECT_FALSE(fault) << fault->text().toStdString();
+    }
+    std::fclose(out);
+    const QByteArray text(buffer, static_cast<qsizetype>(size));
+    std::free(buffer);
+    EXPECT_EQ(text.toStdString(),
+              QStringLiteral("tank: warning: %1: rules: line 1: 1H=01H02H switches relays 01 and "
+                             "02 of interlock group 01,02 on together\n")
+                  .arg(board.project)
+                  .toStdString());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "safety/boardsettings.h"
 #include "support/rig.h"
 #include "timers/chanform.h"
 #include "timers/chanwindow.h"
@@ -308,4 +309,39 @@ TEST_F(ChanWindow, CancelAndTheCloseBoxKeepTheList)
         EXPECT_EQ(rig.core.timers().TimerList(), kRelay5Record);
         EXPECT_EQ(rig.core.project().ChangeCount(), 0);
     }
+}
+
+// With interlock groups, OK asks about records that switch relays of one
+// group on together: Yes goes on editing, No closes with the records.
+TEST_F(ChanWindow, OkAsksAboutRecordsTheBoardsSettingsWarnOf)
+{
+    safety::BoardSettings settings;
+    settings.interlocks = {0x0003};
+    window.setBoardSettings(settings);
+    rig.clock.set(QDateTime(QDate(2026, 3, 2), QTime(12, 0)));
+    window.show();
+    const auto tuesday = [](const QString& relay, int from, int to) {
+        return dateRecord(relay, at(2002, 1, 1, from, 0), at(2002, 1, 1, to, 0), "0010000");
+    };
+    rig.core.chanForm().EditList = tuesday("01", 8, 10) + tuesday("02", 9, 11);
+    rig.view.answers = {View::Answer::Yes, View::Answer::No};
+    click("OKButt");
+    EXPECT_TRUE(window.isVisible());
+    click("OKButt");
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    ASSERT_EQ(rig.view.boxes.size(), 2);
+    EXPECT_EQ(rig.view.boxes.at(0).text.toStdString(),
+              "Timer records have warnings.\r\rrecords 0 and 1 overlap on Tue 09:00-10:00 in "
+              "interlock group 01,02\r\rIf you choose to exit, the records will be used as they "
+              "are.\r\rContinue?");
+    EXPECT_EQ(rig.view.boxes.at(0).escape, View::Answer::Yes);
+
+    // Without groups OK closes at once, as it always has.
+    window.setBoardSettings({});
+    window.show();
+    rig.core.chanForm().EditList = tuesday("01", 8, 10) + tuesday("02", 9, 11);
+    click("OKButt");
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(rig.view.boxes.size(), 2);
 }

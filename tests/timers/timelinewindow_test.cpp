@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "safety/boardsettings.h"
 #include "support/manualclock.h"
 #include "support/timezone.h"
 #include "timers/timelinewindow.h"
@@ -380,4 +381,112 @@ TEST_F(Timeline, ExportAddsTheSuffixOfTheChosenFilter)
 
     EXPECT_EQ(TimelineWindow::exportPath("/tmp/a", "Picture (*.png)"), "/tmp/a.png");
     EXPECT_EQ(TimelineWindow::exportPath("/tmp/a.b/c", "Relays as CSV (*.csv)"), "/tmp/a.b/c.csv");
+}
+
+namespace {
+
+// Whether any pixel of the rectangle has the colour.
+bool holdsColour(const QImage& image, const QRect& rect, QColor colour)
+{
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            if (image.pixelColor(x, y) == colour)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+// Settings that change nothing the relays do leave the chart as it was,
+// pixel for pixel.
+TEST_F(Timeline, SettingsWithoutGuardsOrNamesDrawTheSameChart)
+{
+    window->setRange(TimelineWindow::Range::Week);
+    TimelineChart& chart = window->chart();
+    chart.setNow(-1);
+    const QImage plain = chart.grab().toImage();
+    safety::BoardSettings quiet;
+    quiet.debounce[2] = 3;
+    quiet.startState = safety::StartState{safety::StartState::Mode::Last, 0};
+    quiet.deadTime = std::chrono::seconds(2);
+    window->setBoardSettings(quiet);
+    EXPECT_EQ(chart.grab().toImage(), plain);
+    EXPECT_TRUE(chart.holds().isEmpty());
+    window->setBoardSettings({});
+    EXPECT_EQ(chart.grab().toImage(), plain);
+}
+
+TEST_F(Timeline, InterlocksAndMaximumOnTimesAreDrawnAsTheRelaysWillDoThem)
+{
+    // Relay 02 asked while relay 01 is on; relay 05 longer than it may.
+    edited = dateRecord("01", at(2014, 7, 3, 13, 0), at(2014, 7, 3, 15, 0)) +
+             dateRecord("02", at(2014, 7, 3, 14, 0), at(2014, 7, 3, 16, 0)) + kRelay5Record;
+    safety::BoardSettings settings;
+    settings.interlocks = {0x0003};
+    settings.maxOn[4] = std::chrono::minutes(20);
+    settings.relayNames[0] = "Pump";
+    window->setRange(TimelineWindow::Range::Today);
+    window->setBoardSettings(settings);
+    TimelineChart& chart = window->chart();
+
+    EXPECT_EQ(chart.rowLabel(1), "01 Pump");
+    EXPECT_EQ(chart.rowLabel(2), "02");
+    // The records' own passes may fall a pass after their times; the
+    // guards act on the passes the records ask at.
+    const QList<schedule::RelayOn>& asked = window->currentSchedule().relays;
+    ASSERT_EQ(asked.size(), 3);
+    const qint64 cutAt = asked.at(2).fromMs + 20 * 60'000;
+    EXPECT_EQ(chart.relays(), (QList<schedule::RelayOn>{
+                                  asked.at(0),
+                                  {5, asked.at(2).fromMs, cutAt, 2, -1},
+                              }));
+    using schedule::Hold;
+    ASSERT_EQ(chart.holds(), (QList<Hold>{
+                                 {2, asked.at(1).fromMs, asked.at(1).toMs, Hold::Why::Interlock, 1},
+                                 {5, cutAt, asked.at(2).toMs, Hold::Why::MaxOn, 0},
+                             }));
+
+    // Held where relay 02's bar would be, and said why.
+    const QRectF held = chart.holdRect(0);
+    EXPECT_GT(held.top(), chart.relayRect(0).top());
+    EXPECT_LT(held.top(), chart.relayRect(1).top());
+    EXPECT_LT(held.left(), chart.relayRect(0).right());
+    EXPECT_GT(held.right(), chart.relayRect(0).right());
+    EXPECT_EQ(chart.holdAt(held.center()), 0);
+    EXPECT_EQ(chart.relayAt(held.center()), -1);
+    const QStringList why = chart.holdText(0).split('\n');
+    ASSERT_EQ(why.size(), 3);
+    EXPECT_EQ(why.at(0), "Relay 02 held off");
+    EXPECT_TRUE(why.at(1).startsWith("2014-07-03 14:00:0")) << why.at(1).toStdString();
+    EXPECT_EQ(why.at(2), "Interlock with relay 01 (Pump) (group 01,02): asked on while it was "
+                         "on, or together with it; off until a record switches it on again");
+    EXPECT_TRUE(chart.holdText(1).contains("Cut off at its maximum on-time 20min"));
+    const QString cutText =
+        QDateTime::fromMSecsSinceEpoch(cutAt).toString("yyyy-MM-dd HH:mm:ss.zzz");
+    EXPECT_TRUE(chart.relayText(1).contains("OFF " + cutText + " at its maximum on-time"))
+        << chart.relayText(1).toStdString();
+    EXPECT_TRUE(window->findChild<QLabel*>("MessageLabel")->text().contains("hatched"));
+
+    // The export of what the relays do is what the chart shows.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QString error;
+    ASSERT_TRUE(window->exportTo(folder.filePath("relays.csv"), error)) << error.toStdString();
+    QFile csv(folder.filePath("relays.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QByteArray exported = csv.readAll();
+    EXPECT_EQ(exported, schedule::RelaysToCsv(chart.relays(), QTimeZone::systemTimeZone()));
+    EXPECT_FALSE(exported.contains("\n02,"));
+
+    // Drawn hatched: orange for the interlock, red for the cut; the row
+    // labels' column has made room for the name.
+    chart.setNow(-1);
+    const QImage image = chart.grab().toImage();
+    ASSERT_EQ(image.size(), chart.size());
+    EXPECT_TRUE(holdsColour(image, chart.holdRect(0).toAlignedRect(), QColor(230, 120, 0)));
+    EXPECT_TRUE(holdsColour(image, chart.holdRect(1).toAlignedRect(), QColor(200, 0, 0)));
+    EXPECT_FALSE(holdsColour(image, chart.relayRect(0).toAlignedRect(), QColor(230, 120, 0)));
+    EXPECT_GT(chart.relayRect(0).left(), 40);
 }
