@@ -142,3 +142,6 @@ add_custom_target(v217-helpfile ALL DEPENDS ${V217_HELP_FILE})
 # itself is the system's /usr/share/common-licenses/GPL-3.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${V217_HELP_FILE} ${V217_PACKAGING_DIR}/copyright
   DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${V217_INSTALL_COMPONENT})
+# The web panel's HTTP API, which qmxv217d(8) points to.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/http-api.md
+  DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT ${V217_INSTALL_COMPONENT})

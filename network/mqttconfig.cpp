@@ -42,10 +42,14 @@ bool ValidTopic(const QString& topic)
 
 QString ReadPasswordFile(const QString& path, QString& password)
 {
+    return ReadSecretFile(path, QStringLiteral("MQTT password file"), password);
+}
+
+QString ReadSecretFile(const QString& path, const QString& what, QString& password)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read the MQTT password file %1: %2")
-            .arg(path, file.errorString());
+        return QStringLiteral("cannot read the %1 %2: %3").arg(what, path, file.errorString());
     const QFileDevice::Permissions p = file.permissions();
     const auto bits = [p](QFileDevice::Permission read, QFileDevice::Permission write,
                           QFileDevice::Permission execute) {
@@ -62,10 +66,11 @@ QString ReadPasswordFile(const QString& path, QString& password)
                       QFileInfo(path).canonicalFilePath().startsWith(
                           QFileInfo(credentials).canonicalFilePath() + QLatin1Char('/'));
     if (!lent && (group != 0 || others != 0))
-        return QStringLiteral("the MQTT password file %1 is open to other users (mode %2); it "
-                              "is not used: chmod 600 %1")
+        return QStringLiteral("the %3 %1 is open to other users (mode %2); it is not used: "
+                              "chmod 600 %1")
             .arg(path)
-            .arg(owner * 64 + group * 8 + others, 4, 8, QLatin1Char('0'));
+            .arg(owner * 64 + group * 8 + others, 4, 8, QLatin1Char('0'))
+            .arg(what);
     password = QString::fromUtf8(file.readLine()).trimmed();
     return {};
 }

@@ -58,6 +58,9 @@ struct MqttConfig
 // its bits. The problem text, naming the file;
 // empty when password was read.
 [[nodiscard]] QString ReadPasswordFile(const QString& path, QString& password);
+// The same rules for another secret's file; what names it in the problem
+// text ("HTTP password file").
+[[nodiscard]] QString ReadSecretFile(const QString& path, const QString& what, QString& password);
 
 // mqtt://[user@]host[:port]; the problem text when it is not that.
 [[nodiscard]] QString ParseMqttUrl(MqttConfig& mqtt, const QString& value);

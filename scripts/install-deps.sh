@@ -15,6 +15,7 @@ packages=(
   libmosquitto-dev mosquitto openssl
   logrotate
   systemd
+  qt6-httpserver-dev qt6-websockets-dev chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -79,6 +79,12 @@ public:
     [[nodiscard]] State state() const { return m_state; }
     [[nodiscard]] const BoardConfig& config() const { return m_config; }
     [[nodiscard]] Controller& controller() { return m_controller; }
+    [[nodiscard]] HeadlessView& view() { return m_view; }
+    // Nothing without MQTT, else whether the link is connected.
+    [[nodiscard]] std::optional<bool> mqttConnected() const
+    {
+        return m_mqtt ? std::optional<bool>(m_mqtt->connected()) : std::nullopt;
+    }
     // How often the device has been opened (or tried).
     [[nodiscard]] int openAttempts() const { return m_openAttempts; }
     // The board leaves the configuration: its Home Assistant entities go.

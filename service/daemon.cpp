@@ -67,12 +67,13 @@ void Daemon::notify(const char* state) const
     (void)sd_notify(0, state);
 }
 
-std::optional<ConfigError> Daemon::readBoards(QList<BoardConfig>& boards) const
+std::optional<ConfigError> Daemon::readBoards(QList<BoardConfig>& boards,
+                                              web::HttpConfig* http) const
 {
     if (m_options.configFile.isEmpty()) {
         boards = m_options.boards;
     } else {
-        auto read = ReadConfigFile(m_options.configFile);
+        auto read = ReadConfigFile(m_options.configFile, http);
         if (auto* error = std::get_if<ConfigError>(&read))
             return *error;
         boards = std::get<QList<BoardConfig>>(read);
@@ -116,7 +117,8 @@ std::optional<ConfigError> checkBoard(const BoardConfig& board, Journal& journal
 
 std::optional<ConfigError> Daemon::prepare()
 {
-    if (const std::optional<ConfigError> error = readBoards(m_configs))
+    web::HttpConfig http;
+    if (const std::optional<ConfigError> error = readBoards(m_configs, &http))
         return error;
     for (BoardConfig& board : m_configs) {
         if (const std::optional<ConfigError> error = ReadBoardSettings(board))
@@ -124,7 +126,82 @@ std::optional<ConfigError> Daemon::prepare()
         if (const std::optional<ConfigError> error = checkBoard(board, m_journal))
             return error;
     }
+    if (!m_options.httpGiven)
+        m_options.http = http;
+    return prepareWebPanel();
+}
+
+// Listening is part of the start's checks: a panel that cannot be served
+// is a fault of the configuration, told before any board starts.
+std::optional<ConfigError> Daemon::prepareWebPanel()
+{
+    const web::HttpConfig& http = m_options.http;
+    const QString where = m_options.httpGiven ? QString() : m_options.configFile;
+    QString password;
+    if (const QString problem = web::CheckHttpConfig(http, password); !problem.isEmpty())
+        return ConfigError{where, 0, problem};
+    if (!http.enabled())
+        return std::nullopt;
+    m_webPanel = std::make_unique<web::PanelServer>(password);
+    if (const QString problem = m_webPanel->start(http); !problem.isEmpty())
+        return ConfigError{where, 0, problem};
+    log(Level::Info,
+        QStringLiteral("web panel at http://%1/%2")
+            .arg(http.text(), password.isEmpty() ? QStringLiteral(" (no password)") : QString()));
     return std::nullopt;
+}
+
+namespace {
+
+QString stateName(BoardRunner::State state)
+{
+    switch (state) {
+    case BoardRunner::State::Retrying:
+        return QStringLiteral("retrying");
+    case BoardRunner::State::WaitingForDevice:
+        return QStringLiteral("waiting-for-device");
+    case BoardRunner::State::Settling:
+        return QStringLiteral("settling");
+    case BoardRunner::State::Running:
+        return QStringLiteral("running");
+    case BoardRunner::State::Halted:
+        return QStringLiteral("halted");
+    case BoardRunner::State::Closing:
+        return QStringLiteral("closing");
+    case BoardRunner::State::Stopped:
+        break;
+    }
+    return QStringLiteral("stopped");
+}
+
+} // namespace
+
+void Daemon::showBoardsOnWebPanel()
+{
+    if (!m_webPanel)
+        return;
+    QList<web::BoardHandle> handles;
+    for (const auto& board : m_boards) {
+        BoardRunner* raw = board.get();
+        web::BoardHandle h;
+        h.name = raw->config().name;
+        h.controller = &raw->controller();
+        h.state = [raw] { return stateName(raw->state()); };
+        h.running = [raw] { return raw->state() == BoardRunner::State::Running; };
+        h.mqttConnected = [raw] { return raw->mqttConnected(); };
+        h.watchMessages = [raw](std::function<void(const QString&)> watcher) {
+            const int watch = raw->view().watchLines(std::move(watcher));
+            return std::function<void()>([raw, watch] { raw->view().unwatchLines(watch); });
+        };
+        h.relayName = [raw](int relay) {
+            return raw->controller().boardSettings().relayNames.at(static_cast<size_t>(relay));
+        };
+        h.inputName = [raw](int input) {
+            return raw->controller().boardSettings().inputNames.at(static_cast<size_t>(input));
+        };
+        handles.append(h);
+    }
+    m_webPanel->setBoards(handles);
 }
 
 std::unique_ptr<BoardRunner> Daemon::makeBoard(const BoardConfig& config)
@@ -154,6 +231,7 @@ void Daemon::start()
         m_boards.back()->start();
     }
     log(Level::Info, QStringLiteral("running %1 board(s)").arg(m_boards.size()));
+    showBoardsOnWebPanel();
 
     // Ready once the event loop runs: this call comes from it.
     QTimer::singleShot(0, this, [this] {
@@ -235,6 +313,7 @@ void Daemon::reload()
             retire(std::move(board));
     }
     m_boards = std::move(kept);
+    showBoardsOnWebPanel();
     notify("READY=1");
 }
 

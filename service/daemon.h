@@ -4,6 +4,7 @@
 #include "service/boardrunner.h"
 #include "service/journal.h"
 #include "service/serviceconfig.h"
+#include "web/panelserver.h"
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -49,7 +50,11 @@ private:
     void shutDown();
     void retire(std::unique_ptr<BoardRunner> board);
     void finishWhenStopped();
-    [[nodiscard]] std::optional<ConfigError> readBoards(QList<BoardConfig>& boards) const;
+    [[nodiscard]] std::optional<ConfigError> readBoards(QList<BoardConfig>& boards,
+                                                        web::HttpConfig* http = nullptr) const;
+    [[nodiscard]] std::optional<ConfigError> prepareWebPanel();
+    // The web panel is told the boards after every change of them.
+    void showBoardsOnWebPanel();
     std::unique_ptr<BoardRunner> makeBoard(const BoardConfig& config);
     void notify(const char* state) const;
     void log(Level level, const QString& text);
@@ -65,6 +70,8 @@ private:
     bool m_stopping = false;
     // The boards of this stop that did not confirm their all-off command.
     QStringList m_relaysMayBeOn;
+    // Last: it watches the boards, so it goes before they do.
+    std::unique_ptr<web::PanelServer> m_webPanel;
 };
 
 } // namespace service

@@ -26,6 +26,19 @@ void HeadlessView::log(Level level, const QString& text)
 {
     if (m_journal)
         m_journal->write(m_source, level, text);
+    for (const auto& [watch, watcher] : std::as_const(m_lineWatchers))
+        watcher(text);
+}
+
+int HeadlessView::watchLines(std::function<void(const QString&)> watcher)
+{
+    m_lineWatchers.append({++m_lastWatch, std::move(watcher)});
+    return m_lastWatch;
+}
+
+void HeadlessView::unwatchLines(int watch)
+{
+    m_lineWatchers.removeIf([watch](const auto& w) { return w.first == watch; });
 }
 
 void HeadlessView::setStatusText(Panel panel, const QString& text)

@@ -32,6 +32,11 @@ public:
         m_messageObserver = std::move(observer);
     }
 
+    // Told every line the view writes to the journal, for the web panel's
+    // last messages; the number given back stops it.
+    int watchLines(std::function<void(const QString&)> watcher);
+    void unwatchLines(int watch);
+
     void setStatusText(Panel panel, const QString& text) override;
     void setCaption(const QString&) override {}
     void showError(const QString& text) override;
@@ -65,6 +70,8 @@ private:
     QString m_portText;
     QString m_messageText;
     std::function<void(const QString&)> m_messageObserver;
+    QList<std::pair<int, std::function<void(const QString&)>>> m_lineWatchers;
+    int m_lastWatch = 0;
 };
 
 } // namespace service

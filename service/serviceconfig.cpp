@@ -117,6 +117,18 @@ QString setOption(BoardConfig& board, const QString& key, const QString& value,
     return {};
 }
 
+// A key of the service's web panel; the problem text when its value is wrong.
+QString setHttpOption(web::HttpConfig& http, const QString& key, const QString& value,
+                      const QString& baseFolder)
+{
+    if (key == QStringLiteral("http"))
+        return web::ParseHttpAddress(http, value);
+    if (value.isEmpty())
+        return QStringLiteral("http-password-file is empty");
+    http.passwordFile = QDir::cleanPath(QDir(baseFolder).absoluteFilePath(value));
+    return {};
+}
+
 // What every set of boards must hold, wherever it came from.
 std::optional<ConfigError> checkBoards(const QList<BoardConfig>& boards)
 {
@@ -254,6 +266,16 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
             continue;
         }
         const QString key = arg.mid(2);
+        if (arg.startsWith(QStringLiteral("--")) && web::IsHttpKey(key)) {
+            if (!inlineValue && i + 1 >= arguments.size())
+                return ConfigError{{}, 0, QStringLiteral("option %1 needs a value").arg(arg)};
+            const QString value = inlineValue ? *inlineValue : arguments.at(++i);
+            const QString problem = setHttpOption(options.http, key, value, QDir::currentPath());
+            if (!problem.isEmpty())
+                return ConfigError{{}, 0, QStringLiteral("option %1: %2").arg(arg, problem)};
+            options.httpGiven = true;
+            continue;
+        }
         const bool scheduleKey = key == QStringLiteral("from") || key == QStringLiteral("days");
         if (!arg.startsWith(QStringLiteral("--")) ||
             (key != QStringLiteral("config") && !scheduleKey && !isKey(key)))
@@ -333,19 +355,21 @@ std::variant<Options, ConfigError> ParseCommandLine(const QStringList& arguments
     return options;
 }
 
-std::variant<QList<BoardConfig>, ConfigError> ReadConfigFile(const QString& path)
+std::variant<QList<BoardConfig>, ConfigError> ReadConfigFile(const QString& path,
+                                                             web::HttpConfig* http)
 {
     std::variant<QByteArray, QString> text = keyvalue::ReadFile(path, std::nullopt);
     if (const QString* problem = std::get_if<QString>(&text))
         return ConfigError{path, 0, *problem};
-    return ParseConfigText(path, std::get<QByteArray>(text));
+    return ParseConfigText(path, std::get<QByteArray>(text), http);
 }
 
-std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& path,
-                                                              const QByteArray& text)
+std::variant<QList<BoardConfig>, ConfigError>
+ParseConfigText(const QString& path, const QByteArray& text, web::HttpConfig* http)
 {
     const QString folder = QFileInfo(path).absolutePath();
     QList<BoardConfig> boards;
+    web::HttpConfig general;
     const keyvalue::Contents contents =
         keyvalue::Parse(text, keyvalue::Syntax{QStringLiteral("board")});
     for (const keyvalue::Entry& entry : contents.entries) {
@@ -361,6 +385,16 @@ std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& pat
             board.file = path;
             board.line = entry.line;
             boards.append(board);
+            continue;
+        }
+        if (web::IsHttpKey(entry.key)) {
+            if (!boards.isEmpty())
+                return fault(QStringLiteral("'%1' is a key of the whole service: it stands "
+                                            "before the first [board] section")
+                                 .arg(entry.key));
+            const QString problem = setHttpOption(general, entry.key, entry.value, folder);
+            if (!problem.isEmpty())
+                return fault(problem);
             continue;
         }
         if (boards.isEmpty())
@@ -379,6 +413,8 @@ std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& pat
         return ConfigError{path, 0, QStringLiteral("no [board] section")};
     if (const std::optional<ConfigError> error = checkBoards(boards))
         return *error;
+    if (http)
+        *http = general;
     return boards;
 }
 
@@ -518,6 +554,11 @@ Options:
                        instead (relay, record, on, off, toggle seconds)
   --from DATE          the first day of the schedule (YYYY-MM-DD; today)
   --days N             the days of the schedule (1 to 366; 7)
+  --http ADDR:PORT     serve the web panel and its HTTP API there
+                       (127.0.0.1:8217; off by default); beyond the
+                       loopback address only with a password file
+  --http-password-file FILE  the web panel's password, the file's first
+                       line (owner-only, as the MQTT password file)
   --help               this text
   --version            the version
 

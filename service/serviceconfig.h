@@ -3,6 +3,7 @@
 
 #include "network/mqttconfig.h"
 #include "safety/boardsettings.h"
+#include "web/httpconfig.h"
 
 #include <QDate>
 #include <QList>
@@ -104,6 +105,10 @@ struct Options
     // Empty when the boards came from the command line.
     QString configFile;
     QList<BoardConfig> boards;
+    // The web panel: --http and --http-password-file, else the general
+    // part of the configuration file.
+    web::HttpConfig http;
+    bool httpGiven = false;
 };
 
 // The command line without the program name.
@@ -111,10 +116,13 @@ struct Options
 
 // A configuration file: "[name]" sections with "key = value" lines; "#" or
 // ";" start a comment line. Every line is checked; the first fault is given.
-[[nodiscard]] std::variant<QList<BoardConfig>, ConfigError> ReadConfigFile(const QString& path);
+// The keys of the whole service (http, http-password-file) stand before the
+// first section and go to http when given.
+[[nodiscard]] std::variant<QList<BoardConfig>, ConfigError>
+ReadConfigFile(const QString& path, web::HttpConfig* http = nullptr);
 // The same on the file's text, for a file already read.
-[[nodiscard]] std::variant<QList<BoardConfig>, ConfigError> ParseConfigText(const QString& path,
-                                                                            const QByteArray& text);
+[[nodiscard]] std::variant<QList<BoardConfig>, ConfigError>
+ParseConfigText(const QString& path, const QByteArray& text, web::HttpConfig* http = nullptr);
 
 // Reads the board's board-settings file, when it names one, and puts the
 // section's own keys over it: board.settings then holds both. The fault of
