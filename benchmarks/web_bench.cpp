@@ -54,24 +54,6 @@ constexpr double kRssGoalMiB = 4;
     std::exit(1);
 }
 
-QByteArray shown(int word)
-{
-    return board::RelayCommandFor(word).replace('\r', "\\r");
-}
-
-struct Figures
-{
-    std::vector<double> ms;
-    int missed = 0;
-
-    void print(const char* what, int count) const
-    {
-        std::printf("%-14s %3zu of %3d  p50 %6.1f  p99 %6.1f  max %6.1f ms\n", what, ms.size(),
-                    count, percentile(ms, 50), percentile(ms, 99), percentile(ms, 100));
-    }
-    [[nodiscard]] bool met(double goal) const { return missed == 0 && percentile(ms, 99) < goal; }
-};
-
 class Bench
 {
 public:
@@ -125,16 +107,16 @@ public:
             fail("the board page did not say online");
     }
 
-    Figures commands(int count)
+    LatencyFigures commands(int count)
     {
-        Figures f;
+        LatencyFigures f;
         int word = 0;
         for (int i = 0; i < count; ++i) {
             pause();
             const int relay = i % 16 + 1;
             const bool on = (i / 16) % 2 == 0;
             word = on ? word | (1 << (relay - 1)) : word & ~(1 << (relay - 1));
-            m_wantedWord = shown(word);
+            m_wantedWord = ShownRelayCommand(word);
             m_wordSeen.reset();
             QNetworkRequest request(QUrl(url(QStringLiteral("/api/v1/boards/bench/relays/%1")
                                                  .arg(relay, 2, 10, QLatin1Char('0')))));
@@ -150,9 +132,9 @@ public:
         return f;
     }
 
-    Figures inputs(int count)
+    LatencyFigures inputs(int count)
     {
-        Figures f;
+        LatencyFigures f;
         for (int i = 0; i < count; ++i) {
             pause();
             m_inputWord = (m_inputWord + 1) % 64;
@@ -303,8 +285,8 @@ int main(int argc, char** argv)
 
     Bench bench;
     bench.start();
-    const Figures commands = bench.commands(count);
-    const Figures inputs = bench.inputs(count);
+    const LatencyFigures commands = bench.commands(count);
+    const LatencyFigures inputs = bench.inputs(count);
     std::printf("qmxv217d --http on one simulated board\n");
     commands.print("command", count);
     inputs.print("input change", count);

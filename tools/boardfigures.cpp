@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tools/boardfigures.h"
 
+#include "board/protocol.h"
+
 #include <QEventLoop>
 #include <QFile>
 #include <QList>
@@ -139,4 +141,15 @@ void runEventsFor(std::chrono::milliseconds time)
     QEventLoop loop;
     QTimer::singleShot(time, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+void LatencyFigures::print(const char* what, int count) const
+{
+    std::printf("%-14s %3zu of %3d  p50 %6.1f  p99 %6.1f  max %6.1f ms\n", what, ms.size(), count,
+                percentile(ms, 50), percentile(ms, 99), percentile(ms, 100));
+}
+
+QByteArray ShownRelayCommand(int word)
+{
+    return board::RelayCommandFor(word).replace('\r', "\\r");
 }

@@ -59,3 +59,21 @@ void runEventsFor(std::chrono::milliseconds time);
 
 // p-th percentile (0 to 100) of the values, nearest rank; 0 when empty.
 [[nodiscard]] double percentile(std::vector<double> values, double p);
+
+// A benchmark's latencies in milliseconds, and the trials whose result
+// never came.
+struct LatencyFigures
+{
+    std::vector<double> ms;
+    int missed = 0;
+
+    // One line: how many of count came, p50, p99 and the maximum.
+    void print(const char* what, int count) const;
+    [[nodiscard]] bool met(double goalMs) const
+    {
+        return missed == 0 && percentile(ms, 99) < goalMs;
+    }
+};
+
+// The relay command of a word as the simulator prints it, CR shown as \r.
+[[nodiscard]] QByteArray ShownRelayCommand(int word);
