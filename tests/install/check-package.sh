@@ -96,7 +96,7 @@ boardsim=no
 if grep -q 'v217-boardsim' tools/CMakeLists.txt; then
   boardsim=yes
   [ -x "$usr/bin/v217-boardsim" ] || fail "no /usr/bin/v217-boardsim"
-  zcat "$usr/share/man/man1/v217-boardsim.1.gz" | grep -q '^\.TH V217-BOARDSIM 1' \
+  zcat "$usr/share/man/man1/v217-boardsim.1.gz" | sed -n 1p | grep -q '^\.TH V217-BOARDSIM 1' \
     || fail "no manual page for v217-boardsim"
 fi
 for size in 16 32 48 64 128 256; do
@@ -105,7 +105,7 @@ for size in 16 32 48 64 128 256; do
   file -b "$icon" | grep -q "PNG image data, $size x $size," || fail "$icon: $(file -b "$icon")"
 done
 [ -f "$usr/share/man/man1/qmxv217.1.gz" ] || fail "no manual page"
-zcat "$usr/share/man/man1/qmxv217.1.gz" | grep -q '^\.TH QMXV217 1' || fail "manual page is not a man page"
+zcat "$usr/share/man/man1/qmxv217.1.gz" | sed -n 1p | grep -q '^\.TH QMXV217 1' || fail "manual page is not a man page"
 [ -f "$usr/share/doc/qmxv217/README.md" ] || fail "no README in /usr/share/doc/qmxv217"
 head -1 "$usr/share/doc/qmxv217/help.txt" | grep -q '^QMX V217 Serial Port Relay Driver Kit' \
   || fail "no help text in /usr/share/doc/qmxv217"
@@ -139,7 +139,7 @@ release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -1
 # The service: program, manual page, systemd unit and example configuration;
 # it answers --help, and a faulty configuration ends it with status 2.
 [ -x "$usr/bin/qmxv217d" ] || fail "no /usr/bin/qmxv217d"
-zcat "$usr/share/man/man8/qmxv217d.8.gz" | grep -q '^\.TH QMXV217D 8' || fail "no manual page for qmxv217d"
+zcat "$usr/share/man/man8/qmxv217d.8.gz" | sed -n 1p | grep -q '^\.TH QMXV217D 8' || fail "no manual page for qmxv217d"
 unit=$usr/lib/systemd/system/qmxv217d.service
 [ -f "$unit" ] || fail "no systemd unit"
 for line in Type=notify WatchdogSec= Restart=on-failure DynamicUser=yes \
@@ -171,7 +171,10 @@ grep -v '^#' "$rules" | grep 'SYMLINK+="v217-tank"' | grep -q 'ENV{ID_MM_DEVICE_
 field Depends | grep -qw libsystemd0 || fail "Depends lacks libsystemd0: $(field Depends)"
 # Both programs speak MQTT through libmosquitto.
 field Depends | grep -qw libmosquitto1 || fail "Depends lacks libmosquitto1: $(field Depends)"
-"$usr/bin/qmxv217d" --help | grep -q -- '--config FILE' || fail "qmxv217d --help"
+# Read whole: grep -q leaving at the first match would cut a long text
+# short with SIGPIPE.
+"$usr/bin/qmxv217d" --help >"$scratch/help.txt" || fail "qmxv217d --help exits with $?"
+grep -q -- '--config FILE' "$scratch/help.txt" || fail "qmxv217d --help"
 printf '[tank]\nport = 3\nspeed = 9600\n' >"$scratch/bad.conf"
 status=0
 "$usr/bin/qmxv217d" --config "$scratch/bad.conf" 2>"$scratch/bad.txt" || status=$?
