@@ -532,6 +532,8 @@ Options:
   --mqtt-discovery-prefix P  Home Assistant discovery (default:
                        homeassistant)
   --mqtt-discovery on|off  announce the board to Home Assistant
+  --mqtt-input-events on|off  publish each input's press and release
+                       as Home Assistant event entities (off)
   --board-settings FILE  the board's settings below from a file of
                        their own (key = value lines); a key may not be
                        set both there and here
