@@ -76,7 +76,10 @@ Route ParseRoute(const QByteArray& method, const QString& path)
     Route route;
     const bool get = method == "GET" || method == "HEAD";
     const bool post = method == "POST";
+    // A path asked for by the wrong method names nothing but that.
     const auto take = [&](Route::Kind kind, bool methodFits) {
+        if (!methodFits)
+            route = Route();
         route.kind = methodFits ? kind : Route::Kind::WrongMethod;
         return route;
     };
@@ -316,7 +319,7 @@ Reply Api::relay(BoardWatch& board, const Route& route, const QByteArray& body)
     const quint16 bit = static_cast<quint16>(1U << (route.relay - 1));
     const bool on = *action == RelayAction::On ||
                     (*action == RelayAction::Toggle && (c.poll().PortOut() & bit) == 0);
-    c.requestRelays(on ? bit : 0, bit, Controller::Source::Mqtt);
+    c.requestRelays(on ? bit : 0, bit, Controller::Source::Web);
     return json(200, QJsonObject{{QStringLiteral("relays"), hexWord(c.poll().PortOut())}});
 }
 
@@ -328,7 +331,7 @@ Reply Api::relays(BoardWatch& board, const QByteArray& body)
     if (!board.responding())
         return error(409, board.refusal());
     Controller& c = board.controller();
-    c.requestRelays(*word, 0xFFFF, Controller::Source::Mqtt);
+    c.requestRelays(*word, 0xFFFF, Controller::Source::Web);
     return json(200, QJsonObject{{QStringLiteral("relays"), hexWord(c.poll().PortOut())}});
 }
 
