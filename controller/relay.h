@@ -101,6 +101,8 @@ public:
         Timers,
         Rules,
         Mqtt,
+        // The web panel's switches and its HTTP API.
+        Web,
         // What a front end sets itself: the word a re-activation gives
         // back, the start state.
         Service

@@ -18,7 +18,8 @@ namespace {
 class ConnectionGuard : public QObject
 {
 public:
-    explicit ConnectionGuard(QTcpSocket* socket) : QObject(socket), m_socket(socket)
+    ConnectionGuard(QTcpSocket* socket, const ConnectionLimits& limits)
+        : QObject(socket), m_socket(socket), m_limits(limits)
     {
         m_request.setSingleShot(true);
         m_idle.setSingleShot(true);
@@ -28,22 +29,22 @@ public:
         // before it reads them.
         m_reading = connect(socket, &QTcpSocket::readyRead, this, &ConnectionGuard::received);
         connect(socket, &QTcpSocket::bytesWritten, this, &ConnectionGuard::sent);
-        m_idle.start(GuardedTcpServer::kIdleTime);
+        m_idle.start(m_limits.idleTime);
     }
 
 private:
     void received()
     {
-        m_idle.start(GuardedTcpServer::kIdleTime);
+        m_idle.start(m_limits.idleTime);
         if (!m_request.isActive())
-            m_request.start(GuardedTcpServer::kRequestTime);
+            m_request.start(m_limits.requestTime);
         m_unanswered += m_socket->bytesAvailable();
-        if (m_unanswered > GuardedTcpServer::kMaxRequestBytes)
+        if (m_unanswered > m_limits.maxRequestBytes)
             m_socket->abort();
     }
     void sent()
     {
-        m_idle.start(GuardedTcpServer::kIdleTime);
+        m_idle.start(m_limits.idleTime);
         m_request.stop();
         m_unanswered = 0;
     }
@@ -58,6 +59,7 @@ private:
     }
 
     QTcpSocket* m_socket;
+    ConnectionLimits m_limits;
     QTimer m_request;
     QTimer m_idle;
     QMetaObject::Connection m_reading;
@@ -89,13 +91,13 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
-    if (openConnections() >= kMaxConnections) {
+    if (openConnections() >= m_limits.maxConnections) {
         socket->abort();
         socket->deleteLater();
         return;
     }
     m_sockets.append(socket);
-    new ConnectionGuard(socket);
+    new ConnectionGuard(socket, m_limits);
     addPendingConnection(socket);
 }
 
@@ -127,9 +129,9 @@ PanelServer::~PanelServer()
     m_watches.clear();
 }
 
-QString PanelServer::start(const HttpConfig& config)
+QString PanelServer::start(const HttpConfig& config, ConnectionLimits limits)
 {
-    m_tcp = new GuardedTcpServer(this);
+    m_tcp = new GuardedTcpServer(limits, this);
     if (!m_tcp->listen(config.address, config.port))
         return QStringLiteral("cannot listen at http %1: %2")
             .arg(config.text(), m_tcp->errorString());

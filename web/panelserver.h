@@ -23,26 +23,35 @@
 // much or opens too many connections is cut off rather than waited for.
 namespace web {
 
+// What one client may hold of the panel: connections at once, and how long
+// and how much a request may take before its connection is cut.
+struct ConnectionLimits
+{
+    int maxConnections = 64;
+    // From a request's first byte to its reply.
+    std::chrono::milliseconds requestTime{std::chrono::seconds(10)};
+    // With nothing sent either way (the WebSocket pings keep a page's open).
+    std::chrono::milliseconds idleTime{std::chrono::seconds(60)};
+    // What a client may send before it gets its reply.
+    qint64 maxRequestBytes = 64 * 1024;
+};
+
 // The listening socket: at most a number of connections at once, and each
 // one closed when its request takes too long or it is idle too long.
 class GuardedTcpServer : public QTcpServer
 {
 public:
-    static constexpr int kMaxConnections = 64;
-    // From a request's first byte to its reply.
-    static constexpr std::chrono::seconds kRequestTime{10};
-    // With nothing sent either way (the WebSocket pings keep a page's open).
-    static constexpr std::chrono::seconds kIdleTime{60};
-    // What a client may send before it gets its reply.
-    static constexpr qint64 kMaxRequestBytes = 64 * 1024;
-
-    using QTcpServer::QTcpServer;
+    GuardedTcpServer(ConnectionLimits limits, QObject* parent)
+        : QTcpServer(parent), m_limits(limits)
+    {
+    }
     [[nodiscard]] int openConnections();
 
 protected:
     void incomingConnection(qintptr descriptor) override;
 
 private:
+    ConnectionLimits m_limits;
     QList<QPointer<QTcpSocket>> m_sockets;
 };
 
@@ -58,7 +67,7 @@ public:
     ~PanelServer() override;
 
     // Listens at the address; the problem text when it cannot.
-    [[nodiscard]] QString start(const HttpConfig& config);
+    [[nodiscard]] QString start(const HttpConfig& config, ConnectionLimits limits = {});
     [[nodiscard]] quint16 port() const;
     // The boards from now on: a board already watched (the same controller)
     // keeps its counters.
