@@ -108,6 +108,8 @@ Route ParseRoute(const QByteArray& method, const QString& path)
         return take(Route::Kind::Login, post);
     if (parts.size() == 4 && parts[3] == QStringLiteral("logout"))
         return take(Route::Kind::Logout, post);
+    if (parts.size() == 4 && parts[3] == QStringLiteral("events"))
+        return take(Route::Kind::ListEvents, get);
     if (parts[3] != QStringLiteral("boards"))
         return route;
     if (parts.size() == 4)
@@ -250,12 +252,10 @@ Reply Api::handle(const Request& request)
         return resource(QStringLiteral("index.html"), "text/html; charset=utf-8");
     if (route.kind == Route::Kind::Metrics)
         return Reply{200, "text/plain; version=0.0.4; charset=utf-8", metrics(), {}};
-    if (route.kind == Route::Kind::Boards) {
-        QJsonArray list;
-        for (const BoardWatch* b : m_boards())
-            list.append(b->summary());
-        return json(list);
-    }
+    if (route.kind == Route::Kind::Boards)
+        return json(summaries());
+    if (route.kind == Route::Kind::ListEvents)
+        return error(400, QStringLiteral("%1 is a WebSocket").arg(request.path));
     BoardWatch* const b = board(route.board);
     if (!b)
         return error(404, QStringLiteral("no board named '%1'").arg(route.board));
@@ -276,6 +276,14 @@ Reply Api::handle(const Request& request)
         // Events: only as a WebSocket, which the server takes before here.
         return error(400, QStringLiteral("%1 is a WebSocket").arg(request.path));
     }
+}
+
+QJsonArray Api::summaries() const
+{
+    QJsonArray list;
+    for (const BoardWatch* b : m_boards())
+        list.append(b->summary());
+    return list;
 }
 
 Reply Api::login(const Request& request)

@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QJsonArray>
 #include <QList>
 #include <QPair>
 #include <QSet>
@@ -38,6 +39,8 @@ struct Route
         Schedule,
         Trace,
         Events,
+        // The list's WebSocket: every board's summary on each change.
+        ListEvents,
         Metrics,
         ListPage,
         BoardPage,
@@ -109,6 +112,8 @@ public:
     // The Origin of a browser's request is the page's own host.
     [[nodiscard]] static bool sameOrigin(const QByteArray& origin, const QByteArray& host);
     [[nodiscard]] BoardWatch* board(const QString& name) const;
+    // Every board's summary, as the list has it.
+    [[nodiscard]] QJsonArray summaries() const;
     // The metrics of every board, in Prometheus' text format.
     [[nodiscard]] QByteArray metrics() const;
 

@@ -6,6 +6,7 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QHttpServerResponse>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkRequest>
 
@@ -69,6 +70,16 @@ private:
 QByteArray header(const QHttpServerRequest& request, const QByteArray& name)
 {
     return request.value(name);
+}
+
+QString compact(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+QString compact(const QJsonArray& array)
+{
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
 bool isWebSocket(const QHttpServerRequest& request)
@@ -168,13 +179,15 @@ void PanelServer::setBoards(const QList<BoardHandle>& boards)
         kept.push_back(
             std::make_unique<BoardWatch>(handle, [this](BoardWatch* board) { changed(board); }));
     }
-    // A page of a board that has gone is closed.
+    // A page of a board that has gone is closed; the list's pages are told
+    // the new list.
     std::erase_if(m_pages, [&kept](const Page& page) {
-        return std::none_of(kept.begin(), kept.end(),
-                            [&](const auto& w) { return w.get() == page.board; });
+        return page.board && std::none_of(kept.begin(), kept.end(),
+                                          [&](const auto& w) { return w.get() == page.board; });
     });
     m_changed.clear();
     m_watches = std::move(kept);
+    pushList();
 }
 
 void PanelServer::sample()
@@ -198,13 +211,24 @@ void PanelServer::pushChanges()
 {
     m_pushQueued = false;
     const QSet<BoardWatch*> changed = std::exchange(m_changed, {});
+    if (changed.isEmpty())
+        return;
     for (BoardWatch* board : changed) {
-        const QString text =
-            QString::fromUtf8(QJsonDocument(board->details()).toJson(QJsonDocument::Compact));
+        const QString text = compact(board->details());
         for (const Page& page : m_pages) {
             if (page.board == board)
                 page.socket->sendTextMessage(text);
         }
+    }
+    pushList();
+}
+
+void PanelServer::pushList()
+{
+    const QString list = compact(m_api.summaries());
+    for (const Page& page : m_pages) {
+        if (!page.board)
+            page.socket->sendTextMessage(list);
     }
 }
 
@@ -214,9 +238,10 @@ void PanelServer::takeWebSockets()
         std::unique_ptr<QWebSocket> socket = nextPendingWebSocketConnection();
         const QNetworkRequest request = socket->request();
         const Route route = ParseRoute("GET", request.url().path());
+        const bool list = route.kind == Route::Kind::ListEvents;
         BoardWatch* board = route.kind == Route::Kind::Events ? m_api.board(route.board) : nullptr;
         const QByteArray host = request.rawHeader("Host");
-        if (!board ||
+        if ((!board && !list) ||
             !m_api.authorized(request.rawHeader("Authorization"), request.rawHeader("Cookie")) ||
             !Api::sameOrigin(socket->origin().toUtf8(), host)) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
@@ -240,8 +265,7 @@ void PanelServer::takeWebSockets()
                 m_pages.erase(page);
             }
         });
-        raw->sendTextMessage(
-            QString::fromUtf8(QJsonDocument(board->details()).toJson(QJsonDocument::Compact)));
+        raw->sendTextMessage(board ? compact(board->details()) : compact(m_api.summaries()));
         m_pages.push_back({std::move(socket), board});
     }
 }
@@ -262,12 +286,13 @@ Reply PanelServer::webSocketRefusal(const QHttpServerRequest& request)
 {
     Request r = requestOf(request);
     const Route route = ParseRoute(r.method, r.path);
-    if (route.kind != Route::Kind::Events)
+    if (route.kind != Route::Kind::Events && route.kind != Route::Kind::ListEvents)
         return Reply{
             400, "application/json", R"({"error":"only the events take a WebSocket"})", {}};
-    // The board's details answer whether the board exists, the password and
-    // the Origin, as a plain request for them would.
-    r.path = QStringLiteral("/api/v1/boards/") + route.board;
+    // The board's details (or the list) answer whether the board exists, the
+    // password and the Origin, as a plain request for them would.
+    r.path = route.kind == Route::Kind::Events ? QStringLiteral("/api/v1/boards/") + route.board
+                                               : QStringLiteral("/api/v1/boards");
     if (!Api::sameOrigin(r.origin, r.host))
         return Reply{403,
                      "application/json",

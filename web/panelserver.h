@@ -81,6 +81,7 @@ private:
     struct Page
     {
         std::unique_ptr<QWebSocket> socket;
+        // Nothing for the list's page.
         BoardWatch* board = nullptr;
         // Answered the last ping (or none was sent yet).
         bool ponged = true;
@@ -93,6 +94,8 @@ private:
     void takeWebSockets();
     void changed(BoardWatch* board);
     void pushChanges();
+    // Every board's summary to the list's pages.
+    void pushList();
     void sample();
     [[nodiscard]] QList<BoardWatch*> watches() const;
 

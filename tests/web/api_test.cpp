@@ -50,6 +50,8 @@ TEST(WebRoutes, EachPathAndMethodNamesItsResource)
         {"GET", "/api/v1/boards/tank/schedule", Kind::Schedule, "tank"},
         {"GET", "/api/v1/boards/tank/trace", Kind::Trace, "tank"},
         {"GET", "/api/v1/boards/tank/events", Kind::Events, "tank"},
+        {"GET", "/api/v1/events", Kind::ListEvents},
+        {"POST", "/api/v1/events", Kind::WrongMethod},
         {"POST", "/api/v1/login", Kind::Login},
         {"GET", "/api/v1/login", Kind::WrongMethod},
         {"GET", "/api/v2/boards", Kind::NotFound},

@@ -161,9 +161,19 @@ def main():
             lambda b: "not responding" in b.find_element(By.ID, "reason").text)
         browser.save_screenshot(os.path.join(output, "board-not-responding.png"))
 
+        # The list is told when the board answers again, with no reload.
+        # The rows are drawn anew every second: read them in one go.
         browser.get(base + "/")
+
+        def availability(b):
+            return b.execute_script(
+                "return [...document.querySelectorAll('#boards tbody tr td:nth-child(2)')]"
+                ".map((e) => e.textContent);")
         WebDriverWait(browser, 5, poll_frequency=0.05).until(
-            lambda b: len(b.find_elements(By.CSS_SELECTOR, "#boards tbody tr")) == 1)
+            lambda b: availability(b) == ["not responding"])
+        sim.command("silent off")
+        WebDriverWait(browser, 15, poll_frequency=0.05).until(
+            lambda b: availability(b) == ["responding"])
         browser.save_screenshot(os.path.join(output, "list-desktop.png"))
         print("screenshots in " + output)
     finally:

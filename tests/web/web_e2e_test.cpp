@@ -305,10 +305,23 @@ TEST_F(WebPanel, ThePagesWebSocketTellsEachChangeAndRefusesOtherSites)
         messages.append(QJsonDocument::fromJson(text.toUtf8()).object());
     });
     page.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/v1/boards/tank/events").arg(port)));
-    ASSERT_TRUE(waitUntil([&] { return !messages.isEmpty(); })) << page.errorString().toStdString();
+    // The list's page is told of the same change, every board's summary at once.
+    QWebSocket listPage(origin());
+    QList<QJsonArray> lists;
+    QObject::connect(
+        &listPage, &QWebSocket::textMessageReceived, &listPage,
+        [&](const QString& text) { lists.append(QJsonDocument::fromJson(text.toUtf8()).array()); });
+    listPage.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/api/v1/events").arg(port)));
+    ASSERT_TRUE(waitUntil([&] { return !messages.isEmpty() && !lists.isEmpty(); }))
+        << page.errorString().toStdString() << listPage.errorString().toStdString();
     EXPECT_EQ(messages.first()["inputs"], "00");
+    ASSERT_EQ(lists.first().size(), 1);
+    EXPECT_EQ(lists.first()[0].toObject()["name"], "tank");
+    EXPECT_EQ(lists.first()[0].toObject()["inputs"], "00");
     ASSERT_TRUE(sim->commandAndWait("inputs 9"));
     EXPECT_TRUE(waitUntil([&] { return messages.last()["inputs"] == QStringLiteral("09"); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return lists.last()[0].toObject()["inputs"] == QStringLiteral("09"); }));
 
     QWebSocket foreign(QStringLiteral("http://evil.example"));
     bool told = false;
@@ -320,6 +333,7 @@ TEST_F(WebPanel, ThePagesWebSocketTellsEachChangeAndRefusesOtherSites)
     EXPECT_TRUE(waitUntil([&] { return cut; }));
     EXPECT_FALSE(told);
     EXPECT_EQ(client->get("/api/v1/boards/tank/events").status, 400);
+    EXPECT_EQ(client->get("/api/v1/events").status, 400);
 }
 
 TEST_F(WebPanel, APasswordGuardsTheApiAndThePagesAndWrongOnesWait)

@@ -31,25 +31,41 @@ async function getJson(url) {
 
 // --- the list of boards ---
 
-async function showList() {
+// The boards as the list's WebSocket last told them, and when.
+let boards = [];
+let boardsAt = 0;
+
+function showList() {
     const body = document.querySelector("#boards tbody");
+    const since = Math.floor((Date.now() - boardsAt) / 1000);
+    body.replaceChildren(...boards.map((b) => {
+        const row = element("tr");
+        const name = element("td");
+        name.append(element("a", { href: "/board/" + encodeURIComponent(b.name) }, b.name));
+        const availability = element("td");
+        availability.append(element("span", { class: "availability " + b.availability },
+            b.availability === "online" ? "responding" : "not responding"));
+        row.append(name, availability,
+            element("td", {}, b.last_fault ? `${b.last_fault} at ${b.last_fault_at.replace("T", " ")}` : "none"),
+            element("td", {}, b.availability === "online" ? duration(b.under_control_s + since) : "-"));
+        return row;
+    }));
+}
+
+function listenToList() {
+    const scheme = location.protocol === "https:" ? "wss:" : "ws:";
+    const socket = new WebSocket(`${scheme}//${location.host}/api/v1/events`);
     const error = document.getElementById("error");
-    try {
-        const boards = await getJson("/api/v1/boards");
-        body.replaceChildren(...boards.map((b) => {
-            const row = element("tr");
-            const name = element("td");
-            name.append(element("a", { href: "/board/" + encodeURIComponent(b.name) }, b.name));
-            row.append(name,
-                element("td", { class: b.availability }, b.availability === "online" ? "responding" : "not responding"),
-                element("td", {}, b.last_fault ? `${b.last_fault} at ${b.last_fault_at}` : "none"),
-                element("td", {}, b.availability === "online" ? duration(b.under_control_s) : "-"));
-            return row;
-        }));
+    socket.addEventListener("message", (event) => {
+        boards = JSON.parse(event.data);
+        boardsAt = Date.now();
         error.textContent = "";
-    } catch (e) {
-        error.textContent = "The service does not answer: " + e.message;
-    }
+        showList();
+    });
+    socket.addEventListener("close", () => {
+        error.textContent = "The connection to the service is lost; trying again.";
+        setTimeout(listenToList, 2000);
+    });
 }
 
 // --- one board ---
@@ -87,6 +103,9 @@ function showBoard(b) {
     availability.textContent = online ? "responding" : "not responding";
     availability.className = "availability " + b.availability;
     document.getElementById("reason").textContent = online ? "" : b.reason || "";
+    // What the board was last sent and read, not what it has now.
+    document.getElementById("relays").classList.toggle("stale", !online);
+    document.getElementById("inputs").classList.toggle("stale", !online);
     const relays = parseInt(b.relays, 16), inputs = parseInt(b.inputs, 16);
     for (let i = 0; i < 16; ++i) {
         const number = String(i + 1).padStart(2, "0");
@@ -142,7 +161,8 @@ function drawSchedule(schedule) {
     for (let d = 0; d < schedule.days; ++d) {
         const x = left + (width - left) * d / schedule.days;
         const day = new Date(from + d * 86400000);
-        svg.append(element("svg:line", { x1: x, x2: x, y1: 0, y2: 1000, stroke: "#d0d7de" }),
+        // With no rows, the lines stop above the text that says so.
+        svg.append(element("svg:line", { x1: x, x2: x, y1: 0, y2: relays.length ? 1000 : top, stroke: "#d0d7de" }),
             element("svg:text", { x: x + 2, y: 10 }, day.toLocaleDateString(undefined, { weekday: "short", day: "numeric" })));
     }
     if (relays.length === 0)
@@ -201,7 +221,8 @@ async function refreshCharts() {
 }
 
 if (document.body.dataset.page === "list") {
-    showList();
+    listenToList();
+    // The time under control goes on between the service's messages.
     setInterval(showList, 1000);
 } else {
     buildBoard();
