@@ -270,11 +270,19 @@ void Daemon::reload()
     // files, SIGHUP makes the next lines go to new files at their paths.
     reopenLogFiles();
     QList<BoardConfig> configs;
-    if (const std::optional<ConfigError> error = readBoards(configs)) {
+    web::HttpConfig http;
+    if (const std::optional<ConfigError> error = readBoards(configs, &http)) {
         log(Level::Error, error->text() + QStringLiteral("; the running configuration stays"));
         notify("READY=1");
         return;
     }
+    // The panel keeps its socket and its open pages across a reload: a new
+    // address or password is told, not taken.
+    if (!m_options.httpGiven && !web::SameHttpConfig(http, m_options.http))
+        log(Level::Warning,
+            QStringLiteral("%1: the web panel's http and http-password-file are read at start "
+                           "only; restart qmxv217d to use them")
+                .arg(m_options.configFile));
     std::vector<std::unique_ptr<BoardRunner>> kept;
     for (BoardConfig& config : configs) {
         auto same = std::find_if(m_boards.begin(), m_boards.end(), [&](const auto& b) {

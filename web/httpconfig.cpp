@@ -15,6 +15,11 @@ QString HttpConfig::text() const
     return QStringLiteral("%1:%2").arg(host).arg(port);
 }
 
+bool SameHttpConfig(const HttpConfig& a, const HttpConfig& b)
+{
+    return a.address == b.address && a.port == b.port && a.passwordFile == b.passwordFile;
+}
+
 bool IsHttpKey(const QString& key)
 {
     return key == QStringLiteral("http") || key == QStringLiteral("http-password-file");

@@ -22,6 +22,9 @@ struct HttpConfig
     [[nodiscard]] QString text() const;
 };
 
+// The same address, port and password file.
+[[nodiscard]] bool SameHttpConfig(const HttpConfig& a, const HttpConfig& b);
+
 // The keys of the configuration's general part (before the first board).
 [[nodiscard]] bool IsHttpKey(const QString& key);
 

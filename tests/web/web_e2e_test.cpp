@@ -392,6 +392,50 @@ TEST_F(WebPanel, TheServerTakesNoMoreThanItsConnections)
     EXPECT_TRUE(waitUntil([&] { return client->get("/api/v1/boards").status == 200; }));
 }
 
+TEST_F(WebPanel, AReloadShowsTheNewBoardsAndSaysANewAddressNeedsARestart)
+{
+    port = freePort();
+    client = std::make_unique<HttpClient>(port);
+    const QString conf = work.filePath("qmxv217d.conf");
+    const QString tank = QStringLiteral("[tank]\nport = 4\nproject = %1\ntimers = ").arg(project());
+    const auto writeConf = [&](quint16 http, const QString& boards) {
+        WriteTextLines(conf, QStringList{QStringLiteral("http = 127.0.0.1:%1").arg(http)} +
+                                 boards.split(u'\n'));
+    };
+    writeConf(port, tank + "on");
+    service.start({"--config", conf});
+    ASSERT_GE(service.waitForLine("web panel at"), 0) << service.log();
+    const auto names = [&] {
+        QStringList list;
+        for (const QJsonValue& board : client->get("/api/v1/boards").json().array())
+            list.append(board["name"].toString());
+        return list;
+    };
+    ASSERT_TRUE(waitUntil([&] { return names() == QStringList{"tank"}; })) << service.log();
+
+    // A new board and a new address: the board is shown at the old address.
+    qsizetype mark = service.lines().size();
+    writeConf(freePort(), tank + "off\n[pump]\nport = 5\nproject = " + project());
+    service.signal(SIGHUP);
+    ASSERT_GE(service.waitForLine(QStringLiteral("%1: the web panel's http and "
+                                                 "http-password-file are read at start only; "
+                                                 "restart qmxv217d to use them")
+                                      .arg(conf),
+                                  mark),
+              0)
+        << service.log();
+    EXPECT_TRUE(waitUntil([&] { return names() == QStringList{"tank", "pump"}; })) << service.log();
+
+    // A reload that leaves the panel's settings as they run says nothing of
+    // them; the record that holds relay 02 on shows the reload was taken.
+    mark = service.lines().size();
+    writeConf(port, tank + "on");
+    service.signal(SIGHUP);
+    ASSERT_TRUE(sim->waitFor("rx", "R0002", 10000)) << service.log();
+    for (qsizetype i = mark; i < service.lines().size(); ++i)
+        EXPECT_FALSE(service.lines().at(i).text.contains("read at start only")) << service.log();
+}
+
 TEST(WebPanelStart, AnAddressBeyondLoopbackWantsAPrivatePassword)
 {
     QTemporaryDir work;
