@@ -334,14 +334,27 @@ Request PanelServer::requestOf(const QHttpServerRequest& request)
 
 void PanelServer::send(const Reply& reply, const QHttpServerRequest& request, QTcpSocket* socket)
 {
-    QHttpServerResponse response(reply.contentType, reply.body,
-                                 static_cast<QHttpServerResponse::StatusCode>(reply.status));
-    for (const auto& [name, value] : reply.headers)
+    QList<QPair<QByteArray, QByteArray>> headers = reply.headers;
+    headers += {{"Cache-Control", "no-store"},
+                {"X-Content-Type-Options", "nosniff"},
+                {"Content-Security-Policy",
+                 "default-src 'self'; connect-src 'self'; frame-ancestors 'none'"}};
+    const auto status = static_cast<QHttpServerResponse::StatusCode>(reply.status);
+    // The answer to HEAD is the answer to GET without its body: a body
+    // would be read as the start of the next reply on the connection.
+    if (request.method() == QHttpServerRequest::Method::Head) {
+        QHttpServerResponder responder = makeResponder(request, socket);
+        responder.writeStatusLine(status);
+        for (const auto& [name, value] : headers)
+            responder.writeHeader(name, value);
+        responder.writeHeader("Content-Type", reply.contentType);
+        responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
+        responder.writeBody(QByteArray());
+        return;
+    }
+    QHttpServerResponse response(reply.contentType, reply.body, status);
+    for (const auto& [name, value] : headers)
         response.addHeader(name, value);
-    response.addHeader("Cache-Control", "no-store");
-    response.addHeader("X-Content-Type-Options", "nosniff");
-    response.addHeader("Content-Security-Policy",
-                       "default-src 'self'; connect-src 'self'; frame-ancestors 'none'");
     response.write(makeResponder(request, socket));
 }
 

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The panel's server in this process: clients that hold a connection
 // without finishing a request, trickle one or send too much are cut at the
-// limits (made short here, so that each wait is for the cut itself), and a
-// switch from the panel reaches the controller as the web's own request.
+// limits (made short here, so that each wait is for the cut itself), HEAD
+// keeps a connection in step, and a switch from the panel reaches the
+// controller as the web's own request.
 #include "support/rig.h"
 #include "tools/waituntil.h"
 #include "web/panelserver.h"
@@ -99,6 +100,29 @@ TEST_F(PanelLimits, ARequestLargerThanTheLimitIsCutAndAWholeOneAnswered)
     EXPECT_FALSE(cut);
     // Answered, the connection is kept until it has been idle for the limit.
     ASSERT_TRUE(waitUntil([&] { return cut; }, std::chrono::seconds(5)));
+}
+
+TEST_F(PanelLimits, HeadIsAnsweredWithTheHeadersOfGetAndNoBody)
+{
+    const auto socket = connectClient();
+    QByteArray answer;
+    const auto ask = [&](const QByteArray& method, const QByteArray& until) {
+        answer.clear();
+        socket->write(method + " /api/v1/boards HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        return waitUntil([&] {
+            answer += socket->readAll();
+            return answer.contains(until);
+        });
+    };
+    ASSERT_TRUE(ask("HEAD", "\r\n\r\n")) << answer.toStdString();
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 200")) << answer.toStdString();
+    EXPECT_TRUE(answer.contains("Content-Length: 2\r\n")) << answer.toStdString();
+    EXPECT_TRUE(answer.endsWith("\r\n\r\n")) << "a body after the headers";
+    // The same connection goes on with the next request's reply, not with
+    // a body left over.
+    ASSERT_TRUE(ask("GET", "[]")) << answer.toStdString();
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 200")) << answer.toStdString();
+    EXPECT_TRUE(answer.endsWith("\r\n\r\n[]")) << answer.toStdString();
 }
 
 TEST(PanelSwitches, ARelaySwitchedFromThePanelIsTheWebsRequest)
