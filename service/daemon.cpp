@@ -226,12 +226,13 @@ void Daemon::start()
                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
 
-    for (const BoardConfig& config : std::as_const(m_configs)) {
+    for (const BoardConfig& config : std::as_const(m_configs))
         m_boards.push_back(makeBoard(config));
-        m_boards.back()->start();
-    }
-    log(Level::Info, QStringLiteral("running %1 board(s)").arg(m_boards.size()));
+    // The panel watches each board from its first message on.
     showBoardsOnWebPanel();
+    for (const auto& board : m_boards)
+        board->start();
+    log(Level::Info, QStringLiteral("running %1 board(s)").arg(m_boards.size()));
 
     // Ready once the event loop runs: this call comes from it.
     QTimer::singleShot(0, this, [this] {
@@ -284,6 +285,8 @@ void Daemon::reload()
                            "only; restart qmxv217d to use them")
                 .arg(m_options.configFile));
     std::vector<std::unique_ptr<BoardRunner>> kept;
+    // New boards start once the panel watches them.
+    std::vector<BoardRunner*> starting;
     for (BoardConfig& config : configs) {
         auto same = std::find_if(m_boards.begin(), m_boards.end(), [&](const auto& b) {
             return b && b->config().name == config.name;
@@ -314,7 +317,7 @@ void Daemon::reload()
         if (same != m_boards.end())
             retire(std::move(*same));
         kept.push_back(makeBoard(config));
-        kept.back()->start();
+        starting.push_back(kept.back().get());
     }
     for (auto& board : m_boards) {
         if (board)
@@ -322,6 +325,8 @@ void Daemon::reload()
     }
     m_boards = std::move(kept);
     showBoardsOnWebPanel();
+    for (BoardRunner* board : starting)
+        board->start();
     notify("READY=1");
 }
 

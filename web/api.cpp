@@ -38,6 +38,17 @@ Reply error(int status, const QString& text)
     return json(status, QJsonObject{{QStringLiteral("error"), text}});
 }
 
+// The word the board is to be sent after a switch, and what the board said
+// of the switch (a relay held off by an interlock, say).
+Reply switched(const BoardWatch& board, quint64 told)
+{
+    return json(200, QJsonObject{
+                         {QStringLiteral("relays"), hexWord(board.controller().poll().PortOut())},
+                         {QStringLiteral("messages"),
+                          QJsonArray::fromStringList(board.messagesSince(told))},
+                     });
+}
+
 // A page or an asset compiled into the program.
 Reply resource(const QString& name, QByteArray type, int status = 200)
 {
@@ -327,8 +338,9 @@ Reply Api::relay(BoardWatch& board, const Route& route, const QByteArray& body)
     const quint16 bit = static_cast<quint16>(1U << (route.relay - 1));
     const bool on = *action == RelayAction::On ||
                     (*action == RelayAction::Toggle && (c.poll().PortOut() & bit) == 0);
+    const quint64 told = board.messagesTold();
     c.requestRelays(on ? bit : 0, bit, Controller::Source::Web);
-    return json(200, QJsonObject{{QStringLiteral("relays"), hexWord(c.poll().PortOut())}});
+    return switched(board, told);
 }
 
 Reply Api::relays(BoardWatch& board, const QByteArray& body)
@@ -339,8 +351,9 @@ Reply Api::relays(BoardWatch& board, const QByteArray& body)
     if (!board.responding())
         return error(409, board.refusal());
     Controller& c = board.controller();
+    const quint64 told = board.messagesTold();
     c.requestRelays(*word, 0xFFFF, Controller::Source::Web);
-    return json(200, QJsonObject{{QStringLiteral("relays"), hexWord(c.poll().PortOut())}});
+    return switched(board, told);
 }
 
 Reply Api::schedule(BoardWatch& board, const QUrlQuery& query) const

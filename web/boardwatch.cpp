@@ -6,6 +6,8 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 namespace web {
 
 namespace {
@@ -40,6 +42,7 @@ BoardWatch::BoardWatch(BoardHandle handle, std::function<void(BoardWatch*)> chan
     if (m_handle.watchMessages)
         m_unwatchMessages = m_handle.watchMessages([this](const QString& text) {
             m_messages.push_back({QDateTime::currentDateTime(), text});
+            ++m_told;
             while (m_messages.size() > static_cast<size_t>(kMessages))
                 m_messages.pop_front();
             m_changed(this);
@@ -53,6 +56,15 @@ BoardWatch::~BoardWatch()
     if (m_unwatchMessages)
         m_unwatchMessages();
     controller().poll().unsubscribe(m_subscription);
+}
+
+QStringList BoardWatch::messagesSince(quint64 told) const
+{
+    const quint64 fresh = std::min<quint64>(m_told - std::min(told, m_told), m_messages.size());
+    QStringList texts;
+    for (auto m = m_messages.end() - static_cast<std::ptrdiff_t>(fresh); m != m_messages.end(); ++m)
+        texts.append(m->text);
+    return texts;
 }
 
 void BoardWatch::observe(int observation)

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <deque>
@@ -98,6 +99,10 @@ public:
     [[nodiscard]] QString refusal() const;
     [[nodiscard]] const Counters& counters() const { return m_counters; }
     [[nodiscard]] const std::deque<Message>& messages() const { return m_messages; }
+    // How many messages the board has told since it was watched, and the
+    // texts of those after the first `told` of them that are still kept.
+    [[nodiscard]] quint64 messagesTold() const { return m_told; }
+    [[nodiscard]] QStringList messagesSince(quint64 told) const;
     [[nodiscard]] const std::deque<TracePoint>& trace() const { return m_trace; }
     [[nodiscard]] QString relayName(int relay) const;
     [[nodiscard]] QString inputName(int input) const;
@@ -120,6 +125,7 @@ private:
     std::function<void()> m_unwatchMessages;
     Counters m_counters;
     std::deque<Message> m_messages;
+    quint64 m_told = 0;
     std::deque<TracePoint> m_trace;
     // Echoed a relay word since the board was last seen inactive or faulty.
     bool m_echoed = false;

@@ -2,9 +2,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The web panel in Debian's headless chromium, driven by selenium, against
 qmxv217d on the board simulator: the page loads, a click on relay 05 puts
-R0010 on the simulator's wire and the switch shows ON, inputs 1 and 4 light
-within 0.5 s of "inputs 9", and "not responding" shows while the simulator
-is silent. Screenshots at phone and desktop width go to the output folder.
+R0010 on the simulator's wire and the switch shows ON, a click on relay 06,
+interlocked with 05, says why it is held off, inputs 1 and 4 light within
+0.5 s of "inputs 9", "not responding" shows while the simulator is silent,
+and the list is told when the board answers again. Screenshots at phone and
+desktop width go to the output folder.
 
 Usage: browser_test.py BOARDSIM SERVICE OUTPUT_FOLDER
 Exit status 77 (skipped) when chromium or its driver is missing."""
@@ -117,7 +119,7 @@ def main():
     env.pop("NOTIFY_SOCKET", None)
     service = subprocess.Popen(
         [service_program, "--port", "4", "--project", project, "--name", "tank",
-         "--http", "127.0.0.1:%d" % port], env=env, stderr=subprocess.DEVNULL)
+         "--http", "127.0.0.1:%d" % port, "--interlock=05,06"], env=env, stderr=subprocess.DEVNULL)
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
@@ -137,6 +139,13 @@ def main():
         check(sim.wait_for("rx", "R0010", bound=5), "R0010 did not reach the wire")
         wait.until(lambda b: b.find_element(By.ID, "relay-05").get_attribute("aria-checked") == "true")
         check(relay.text.endswith("ON"), "relay 05 does not show ON: " + relay.text)
+
+        # 06 is interlocked with 05: held off, and the page says why.
+        browser.find_element(By.ID, "relay-06").click()
+        wait.until(lambda b: b.find_element(By.ID, "notice").text
+                   == "relay 06 held off: interlock with 05")
+        check(browser.find_element(By.ID, "relay-06").get_attribute("aria-checked") == "false",
+              "relay 06 shows ON beside 05")
 
         sim.command("inputs 9")
         start = time.monotonic()
@@ -158,7 +167,7 @@ def main():
             lambda b: b.find_element(By.ID, "availability").text == "not responding")
         browser.find_element(By.ID, "relay-06").click()
         WebDriverWait(browser, 5, poll_frequency=0.05).until(
-            lambda b: "not responding" in b.find_element(By.ID, "reason").text)
+            lambda b: "not responding" in b.find_element(By.ID, "notice").text)
         browser.save_screenshot(os.path.join(output, "board-not-responding.png"))
 
         # The list is told when the board answers again, with no reload.

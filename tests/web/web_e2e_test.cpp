@@ -161,6 +161,26 @@ TEST_F(WebPanel, TheApiListsTheBoardAndSwitchesRelaysOnTheWire)
     }));
 }
 
+TEST_F(WebPanel, ASwitchHeldOffByAnInterlockIsAnsweredWithTheReason)
+{
+    startService({"--interlock=05,06", "--relay-05-name", "Pump"});
+    const HttpClient::Reply pump = client->post("/api/v1/boards/tank/relays/05", "ON");
+    EXPECT_EQ(pump.json()["relays"], "0010");
+    EXPECT_EQ(pump.json()["messages"].toArray(), QJsonArray());
+    const HttpClient::Reply held = client->post("/api/v1/boards/tank/relays/06", "ON");
+    EXPECT_EQ(held.status, 200);
+    EXPECT_EQ(held.json()["relays"], "0010");
+    EXPECT_EQ(held.json()["messages"].toArray(),
+              QJsonArray{"relay 06 held off: interlock with 05 (Pump)"});
+    const qsizetype from = sim->events().size();
+    ASSERT_TRUE(sim->waitFor("rx", "I0\\r", 5000));
+    ASSERT_TRUE(sim->waitFor("rx", "R0010\\r", 5000));
+    ASSERT_FALSE(sim->commands(from).isEmpty());
+    for (const QByteArray& command : sim->commands(from))
+        EXPECT_FALSE(command.startsWith("R") && (command.mid(1, 4).toInt(nullptr, 16) & 0x20))
+            << command.toStdString();
+}
+
 TEST_F(WebPanel, EachWrongRequestGetsItsStatusAndReason)
 {
     startService();

@@ -131,10 +131,13 @@ async function switchRelay(i, number) {
     const on = board && ((parseInt(board.relays, 16) >> i) & 1);
     const reply = await fetch(`${api}/relays/${number}`, { method: "POST", body: on ? "OFF" : "ON" });
     const body = await reply.json().catch(() => ({}));
+    const notice = document.getElementById("notice");
     if (!reply.ok) {
-        document.getElementById("reason").textContent = body.error || reply.statusText;
+        notice.textContent = body.error || reply.statusText;
         return;
     }
+    // What the board said of the switch: a relay held off, and why.
+    notice.textContent = (body.messages || []).join(" ");
     showBoard(Object.assign({}, board, { relays: body.relays }));
 }
 
