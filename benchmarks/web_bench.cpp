@@ -5,9 +5,9 @@
 // the simulator changing its inputs to the board page's WebSocket telling
 // it; then what 50 open pages cost the service (each with its WebSocket and
 // a trace request every 5 s, as the page makes, while an input changes
-// every second): its CPU and resident memory against the same time with the
-// server on and no page open. Both ends of a latency are timed on
-// CLOCK_MONOTONIC.
+// every second): its CPU against the same time with the server on and no
+// page open, and its resident memory against the same service without
+// --http. Both ends of a latency are timed on CLOCK_MONOTONIC.
 //
 //   v217-bench-web [--count N] [--seconds S]
 #include "board/protocol.h"
@@ -57,6 +57,13 @@ constexpr double kRssGoalMiB = 4;
 class Bench
 {
 public:
+    struct Cost
+    {
+        double cpuPercent = 0;
+        double rssMiB = 0;
+        // Of the RSS, what no file backs.
+        double ownMiB = 0;
+    };
     Bench() : m_sim(m_work.path(), 1) {}
     ~Bench()
     {
@@ -67,30 +74,39 @@ public:
     Bench(const Bench&) = delete;
     Bench& operator=(const Bench&) = delete;
 
-    void start()
+    void startBoard()
     {
         if (!m_sim.start())
             fail("the board simulator did not start");
         m_sim.setOnEvent([this](const SimulatedBoard::Event& event) { onEvent(event); });
+        WriteTextLines(project(), {"0", "0", "0", "[t]", "[r]"});
+    }
+
+    // The same service on the same board without --http, for the same time
+    // and the same input changes: what the server itself costs is measured
+    // against this.
+    Cost withoutServer(int seconds)
+    {
+        QProcess plain;
+        launch(plain, {});
+        m_polled = false;
+        if (!waitFor([this] { return m_polled; }, std::chrono::seconds(10)))
+            fail("qmxv217d without --http did not poll the board");
+        const Cost cost = measure(plain, seconds);
+        plain.terminate();
+        if (!plain.waitForFinished(5000))
+            fail("qmxv217d without --http did not stop");
+        return cost;
+    }
+
+    void start()
+    {
         {
             QTcpServer probe;
             probe.listen(QHostAddress::LocalHost, 0);
             m_port = probe.serverPort();
         }
-        const QString project = m_work.filePath(QStringLiteral("p.iom"));
-        WriteTextLines(project, {"0", "0", "0", "[t]", "[r]"});
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_work.path());
-        env.insert(QStringLiteral("XDG_STATE_HOME"), m_work.filePath(QStringLiteral("state")));
-        m_service.setProcessEnvironment(env);
-        m_service.setStandardErrorFile(m_work.filePath(QStringLiteral("service.log")));
-        m_service.start(
-            QCoreApplication::applicationDirPath() + QStringLiteral("/../service/qmxv217d"),
-            {QStringLiteral("--name"), QStringLiteral("bench"), QStringLiteral("--port"),
-             QStringLiteral("1"), QStringLiteral("--project"), project, QStringLiteral("--http"),
-             QStringLiteral("127.0.0.1:%1").arg(m_port)});
-        if (!m_service.waitForStarted(5000))
-            fail("qmxv217d did not start");
+        launch(m_service, {QStringLiteral("--http"), QStringLiteral("127.0.0.1:%1").arg(m_port)});
         // The port is open once the service has read its configuration.
         const QDeadlineTimer up(std::chrono::seconds(10));
         for (;;) {
@@ -151,23 +167,12 @@ public:
         return f;
     }
 
-    struct Cost
-    {
-        double cpuPercent = 0;
-        double rssMiB = 0;
-    };
     // The service's CPU over the time and its resident memory at the end,
     // with `pages` pages open, an input changing every second.
     Cost run(int pages, int seconds)
     {
         while (static_cast<int>(m_pages.size()) < pages)
             m_pages.push_back(openPage(false));
-        QTimer inputs;
-        QObject::connect(&inputs, &QTimer::timeout, &inputs, [this] {
-            m_inputWord = (m_inputWord + 1) % 64;
-            m_sim.command("inputs " + QByteArray::number(m_inputWord));
-        });
-        inputs.start(1000);
         QTimer traces;
         QObject::connect(&traces, &QTimer::timeout, &traces, [this] {
             for (size_t i = 0; i < m_pages.size(); ++i) {
@@ -178,13 +183,7 @@ public:
         });
         if (pages > 0)
             traces.start(5000);
-        const double cpuBefore = cpuSecondsOf(m_service.processId());
-        const double started = monotonicSeconds();
-        runEventsFor(std::chrono::seconds(seconds));
-        const double cpu = cpuSecondsOf(m_service.processId()) - cpuBefore;
-        const double wall = monotonicSeconds() - started;
-        return {100 * cpu / wall,
-                static_cast<double>(residentBytesOf(m_service.processId())) / (1024 * 1024)};
+        return measure(m_service, seconds);
     }
     [[nodiscard]] int openPages() const
     {
@@ -195,6 +194,42 @@ public:
     }
 
 private:
+    QString project() const { return m_work.filePath(QStringLiteral("p.iom")); }
+    void launch(QProcess& service, const QStringList& extra)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_work.path());
+        env.insert(QStringLiteral("XDG_STATE_HOME"), m_work.filePath(QStringLiteral("state")));
+        service.setProcessEnvironment(env);
+        service.setStandardErrorFile(m_work.filePath(QStringLiteral("service.log")),
+                                     QIODevice::Append);
+        service.start(
+            QCoreApplication::applicationDirPath() + QStringLiteral("/../service/qmxv217d"),
+            QStringList{QStringLiteral("--name"), QStringLiteral("bench"), QStringLiteral("--port"),
+                        QStringLiteral("1"), QStringLiteral("--project"), project()} +
+                extra);
+        if (!service.waitForStarted(5000))
+            fail("qmxv217d did not start");
+    }
+    // The service's CPU over the time and its resident memory at the end,
+    // an input changing every second.
+    Cost measure(QProcess& service, int seconds)
+    {
+        QTimer inputs;
+        QObject::connect(&inputs, &QTimer::timeout, &inputs, [this] {
+            m_inputWord = (m_inputWord + 1) % 64;
+            m_sim.command("inputs " + QByteArray::number(m_inputWord));
+        });
+        inputs.start(1000);
+        const double cpuBefore = cpuSecondsOf(service.processId());
+        const double started = monotonicSeconds();
+        runEventsFor(std::chrono::seconds(seconds));
+        const double cpu = cpuSecondsOf(service.processId()) - cpuBefore;
+        const double wall = monotonicSeconds() - started;
+        const auto mib = [](qint64 bytes) { return static_cast<double>(bytes) / (1024 * 1024); };
+        return {100 * cpu / wall, mib(residentBytesOf(service.processId())),
+                mib(anonymousResidentBytesOf(service.processId()))};
+    }
     QString url(const QString& path) const
     {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
@@ -232,6 +267,8 @@ private:
 
     void onEvent(const SimulatedBoard::Event& event)
     {
+        if (event.kind == "rx")
+            m_polled = true;
         if (event.kind == "rx" && !m_wordSeen && event.text == m_wantedWord)
             m_wordSeen = event.time;
         else if (event.kind == "info" && event.text.startsWith("inputs ") && !m_inputChanged)
@@ -257,6 +294,7 @@ private:
     std::vector<std::unique_ptr<QWebSocket>> m_pages;
     QRandomGenerator m_random{20261210};
     bool m_online = false;
+    bool m_polled = false;
     QByteArray m_wantedWord;
     std::optional<double> m_wordSeen;
     int m_inputWord = 0;
@@ -284,6 +322,8 @@ int main(int argc, char** argv)
         fail("--count and --seconds want numbers above 0");
 
     Bench bench;
+    bench.startBoard();
+    const Bench::Cost plain = bench.withoutServer(seconds);
     bench.start();
     const LatencyFigures commands = bench.commands(count);
     const LatencyFigures inputs = bench.inputs(count);
@@ -292,18 +332,26 @@ int main(int argc, char** argv)
     inputs.print("input change", count);
     const Bench::Cost idle = bench.run(0, seconds);
     const Bench::Cost pages = bench.run(kPages, seconds);
-    std::printf("no page open   CPU %5.2f %%  RSS %6.1f MiB  (%d s)\n", idle.cpuPercent,
-                idle.rssMiB, seconds);
-    std::printf("%d pages open  CPU %5.2f %%  RSS %6.1f MiB  (%d s, %d connected)\n", kPages,
-                pages.cpuPercent, pages.rssMiB, seconds, bench.openPages());
+    const auto row = [seconds](const char* what, const Bench::Cost& cost) {
+        std::printf("%-15s CPU %5.2f %%  RSS %6.1f MiB, of it %5.1f MiB its own  (%d s)\n", what,
+                    cost.cpuPercent, cost.rssMiB, cost.ownMiB, seconds);
+    };
+    row("without --http", plain);
+    row("no page open", idle);
+    row("50 pages open", pages);
+    std::printf("(%d of the %d pages connected at the end)\n", bench.openPages(), kPages);
     const double cpu = pages.cpuPercent - idle.cpuPercent;
-    const double rss = pages.rssMiB - idle.rssMiB;
-    std::printf("the pages cost CPU %+.2f %%, RSS %+.1f MiB\n", cpu, rss);
-    std::printf("goals: command p99 < %.0f ms %s, input p99 < %.0f ms %s, pages CPU < %.0f %% "
-                "%s, RSS < %.0f MiB %s\n",
-                kCommandGoalMs, commands.met(kCommandGoalMs) ? "met" : "not met", kInputGoalMs,
-                inputs.met(kInputGoalMs) ? "met" : "not met", kCpuGoalPercent,
-                cpu < kCpuGoalPercent ? "met" : "not met", kRssGoalMiB,
-                rss < kRssGoalMiB ? "met" : "not met");
+    const double rss = pages.rssMiB - plain.rssMiB;
+    std::printf("the pages cost CPU %+.2f %%; the server and its pages RSS %+.1f MiB, of it "
+                "%+.1f MiB its own\n",
+                cpu, rss, pages.ownMiB - plain.ownMiB);
+    const auto met = [](bool yes) { return yes ? "met" : "not met"; };
+    const double pagesRss = pages.rssMiB - idle.rssMiB;
+    std::printf("goals: command p99 < %.0f ms %s, input p99 < %.0f ms %s, pages CPU < %.0f %% %s, "
+                "pages RSS < %.0f MiB %s (%+.1f), server and pages RSS < %.0f MiB %s\n",
+                kCommandGoalMs, met(commands.met(kCommandGoalMs)), kInputGoalMs,
+                met(inputs.met(kInputGoalMs)), kCpuGoalPercent, met(cpu < kCpuGoalPercent),
+                kRssGoalMiB, met(pagesRss < kRssGoalMiB), pagesRss, kRssGoalMiB,
+                met(rss < kRssGoalMiB));
     return 0;
 }

@@ -82,13 +82,19 @@ double monotonicSeconds()
 
 namespace {
 
-qint64 residentBytesIn(const QString& statmPath)
+// The resident pages, or those of them that no file backs (statm's
+// "shared" counts the pages of files, the program and its libraries).
+qint64 residentBytesIn(const QString& statmPath, bool anonymousOnly = false)
 {
     QFile statm(statmPath);
     if (!statm.open(QIODevice::ReadOnly))
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields.at(1).toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+    if (fields.size() < 3)
+        return 0;
+    const qint64 pages =
+        fields.at(1).toLongLong() - (anonymousOnly ? fields.at(2).toLongLong() : 0);
+    return pages * sysconf(_SC_PAGESIZE);
 }
 
 } // namespace
@@ -101,6 +107,11 @@ qint64 residentBytes()
 qint64 residentBytesOf(qint64 pid)
 {
     return residentBytesIn(QStringLiteral("/proc/%1/statm").arg(pid));
+}
+
+qint64 anonymousResidentBytesOf(qint64 pid)
+{
+    return residentBytesIn(QStringLiteral("/proc/%1/statm").arg(pid), true);
 }
 
 double cpuSecondsOf(qint64 pid)

@@ -56,6 +56,9 @@ void runEventsFor(std::chrono::milliseconds time);
 // (CPU time in clock ticks of 10 ms); 0 when it has gone.
 [[nodiscard]] double cpuSecondsOf(qint64 pid);
 [[nodiscard]] qint64 residentBytesOf(qint64 pid);
+// Of those, the pages no file backs: the process's own memory, without the
+// pages of the libraries it shares with other processes.
+[[nodiscard]] qint64 anonymousResidentBytesOf(qint64 pid);
 
 // p-th percentile (0 to 100) of the values, nearest rank; 0 when empty.
 [[nodiscard]] double percentile(std::vector<double> values, double p);
