@@ -78,6 +78,21 @@ function label(number, name) {
     return name ? `${number} (${name})` : number;
 }
 
+// The charts' label column: as wide as their longest label, in the 10 px
+// text of the charts.
+function labelWidth(labels) {
+    return Math.max(30, 8 + 6 * Math.max(0, ...labels.map((l) => l.length)));
+}
+
+// The schedule last drawn, and the names it was drawn with: a board that
+// tells other names has it drawn again.
+let drawnSchedule = null;
+let drawnNames = "";
+
+function names() {
+    return board ? JSON.stringify([board.relay_names, board.input_names]) : "";
+}
+
 function buildBoard() {
     const relays = document.getElementById("relays");
     for (let i = 0; i < 16; ++i) {
@@ -122,6 +137,8 @@ function showBoard(b) {
         lamp.querySelector(".name").textContent = text;
         lamp.setAttribute("aria-label", `input ${text} ${high ? "high" : "low"}`);
     }
+    if (drawnSchedule && names() !== drawnNames)
+        drawSchedule(drawnSchedule);
     if (b.messages)
         document.getElementById("messages").replaceChildren(...b.messages.slice().reverse().map(
             (m) => element("li", {}, `${m.time.replace("T", " ")} ${m.text}`)));
@@ -157,8 +174,11 @@ function drawSchedule(schedule) {
     const svg = document.getElementById("schedule");
     const from = new Date(schedule.from + "T00:00:00").getTime();
     const span = schedule.days * 86400000;
+    drawnSchedule = schedule;
+    drawnNames = names();
     const relays = [...new Set(schedule.relays.map((r) => r.relay))].sort((a, b) => a - b);
-    const width = 1000, rowHeight = 18, top = 14, left = 30;
+    const labels = relays.map((relay) => label(String(relay).padStart(2, "0"), board?.relay_names?.[relay - 1]));
+    const width = 1000, rowHeight = 18, top = 14, left = labelWidth(labels);
     svg.setAttribute("viewBox", `0 0 ${width} ${top + Math.max(relays.length, 1) * rowHeight + 4}`);
     svg.replaceChildren();
     for (let d = 0; d < schedule.days; ++d) {
@@ -172,7 +192,7 @@ function drawSchedule(schedule) {
         svg.append(element("svg:text", { x: left, y: top + 12 }, "No timer record switches a relay in these days."));
     relays.forEach((relay, row) => {
         const y = top + row * rowHeight;
-        svg.append(element("svg:text", { x: 2, y: y + 12 }, String(relay).padStart(2, "0")));
+        svg.append(element("svg:text", { x: 2, y: y + 12 }, labels[row]));
         for (const r of schedule.relays.filter((r) => r.relay === relay)) {
             const x1 = left + (width - left) * Math.max(0, new Date(r.on).getTime() - from) / span;
             const x2 = left + (width - left) * Math.min(span, new Date(r.off).getTime() - from) / span;
@@ -188,13 +208,15 @@ function drawSchedule(schedule) {
 function drawTrace(trace) {
     const svg = document.getElementById("trace");
     const span = 600000, start = trace.now - span;
-    const width = 1000, rowHeight = 12, left = 30;
     const rows = [];
     for (let i = 0; i < 16; ++i)
-        rows.push({ name: "R" + String(i + 1).padStart(2, "0"), bit: (p) => (parseInt(p.relays, 16) >> i) & 1 });
+        rows.push({ name: label("R" + String(i + 1).padStart(2, "0"), board?.relay_names?.[i]), relay: true,
+            bit: (p) => (parseInt(p.relays, 16) >> i) & 1 });
     for (let i = 0; i < 6; ++i)
-        rows.push({ name: "I" + (i + 1), bit: (p) => (parseInt(p.inputs, 16) >> i) & 1 });
+        rows.push({ name: label("I" + (i + 1), board?.input_names?.[i]), relay: false,
+            bit: (p) => (parseInt(p.inputs, 16) >> i) & 1 });
     const shown = rows.filter((r) => trace.points.some((p) => r.bit(p)));
+    const width = 1000, rowHeight = 12, left = labelWidth(shown.map((r) => r.name));
     svg.setAttribute("viewBox", `0 0 ${width} ${Math.max(shown.length, 1) * rowHeight + 16}`);
     svg.replaceChildren();
     for (let m = 0; m <= 10; m += 2) {
@@ -210,7 +232,7 @@ function drawTrace(trace) {
                 return;
             const x1 = left + (width - left) * (Math.max(p.t, start) - start) / span;
             const x2 = left + (width - left) * (next - start) / span;
-            svg.append(element("svg:rect", { x: x1, y: y + 2, width: Math.max(1, x2 - x1), height: rowHeight - 4, fill: r.name[0] === "R" ? "#2e9d3e" : "#f5c518" }));
+            svg.append(element("svg:rect", { x: x1, y: y + 2, width: Math.max(1, x2 - x1), height: rowHeight - 4, fill: r.relay ? "#2e9d3e" : "#f5c518" }));
         });
     });
 }
