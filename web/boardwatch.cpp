@@ -17,6 +17,22 @@ QString hexWord(int word, int digits)
     return QStringLiteral("%1").arg(word, digits, 16, QLatin1Char('0')).toUpper();
 }
 
+// A fault in the words of the refusal.
+QString FaultText(FaultKind kind)
+{
+    switch (kind) {
+    case FaultKind::Silence:
+        return QStringLiteral("no answer");
+    case FaultKind::Invalid:
+        return QStringLiteral("invalid data");
+    case FaultKind::Hangup:
+        return QStringLiteral("the device is gone");
+    case FaultKind::Timer:
+        break;
+    }
+    return QStringLiteral("faulty timer data");
+}
+
 } // namespace
 
 QString FaultKindName(FaultKind kind)
@@ -174,7 +190,18 @@ QString BoardWatch::refusal() const
 {
     if (responding())
         return {};
-    return QStringLiteral("board '%1' is not responding (%2)").arg(name(), m_handle.state());
+    // The fault that stopped it, then what the service does about it; a
+    // board the service runs is waiting for its first answer.
+    QStringList why;
+    if (m_faulted && m_lastFault)
+        why.append(FaultText(*m_lastFault));
+    const QString state = m_handle.state();
+    if (state != QStringLiteral("running"))
+        why.append(state);
+    else if (why.isEmpty())
+        why.append(QStringLiteral("no answer yet"));
+    return QStringLiteral("board '%1' is not responding (%2)")
+        .arg(name(), why.join(QStringLiteral("; ")));
 }
 
 QString BoardWatch::relayName(int relay) const

@@ -160,4 +160,26 @@ TEST(PanelSwitches, ARelaySwitchedFromThePanelIsTheWebsRequest)
     EXPECT_EQ(asked, expected);
 }
 
+TEST(PanelSwitches, ARefusalSaysWhyTheBoardDoesNotRespond)
+{
+    Rig rig;
+    rig.startUp();
+    QString state = QStringLiteral("retrying");
+    web::BoardWatch board(web::BoardHandle{QStringLiteral("tank"),
+                                           &rig.core,
+                                           [&] { return state; },
+                                           [&] { return state == QStringLiteral("running"); },
+                                           {},
+                                           {},
+                                           [](int) { return QString(); },
+                                           [](int) { return QString(); }},
+                          [](web::BoardWatch*) {});
+    EXPECT_EQ(board.refusal(), "board 'tank' is not responding (retrying)");
+    state = QStringLiteral("running");
+    board.sample();
+    EXPECT_EQ(board.refusal(), "board 'tank' is not responding (no answer yet)");
+    rig.activateAndCycle(2);
+    EXPECT_EQ(board.refusal(), QString());
+}
+
 } // namespace
