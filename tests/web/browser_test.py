@@ -5,8 +5,9 @@ qmxv217d on the board simulator: the page loads, a click on relay 05 puts
 R0010 on the simulator's wire and the switch shows ON, a click on relay 06,
 interlocked with 05, says why it is held off, inputs 1 and 4 light within
 0.5 s of "inputs 9", "not responding" shows while the simulator is silent,
-and the list is told when the board answers again. Screenshots at phone and
-desktop width go to the output folder.
+the list is told when the board answers again, and an open page asks for
+the password once the service starts again with one. Screenshots at phone
+and desktop width go to the output folder.
 
 Usage: browser_test.py BOARDSIM SERVICE OUTPUT_FOLDER
 Exit status 77 (skipped) when chromium or its driver is missing."""
@@ -117,9 +118,21 @@ def main():
     env = dict(os.environ, XDG_CONFIG_HOME=config_home, XDG_STATE_HOME=work)
     env.pop("JOURNAL_STREAM", None)
     env.pop("NOTIFY_SOCKET", None)
-    service = subprocess.Popen(
-        [service_program, "--port", "4", "--project", project, "--name", "tank",
-         "--http", "127.0.0.1:%d" % port, "--interlock=05,06"], env=env, stderr=subprocess.DEVNULL)
+
+    def start_service(*extra):
+        return subprocess.Popen(
+            [service_program, "--port", "4", "--project", project, "--name", "tank",
+             "--http", "127.0.0.1:%d" % port, "--interlock=05,06", *extra],
+            env=env, stderr=subprocess.DEVNULL)
+
+    def stop_service(process):
+        process.terminate()
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+
+    service = start_service()
     options = webdriver.ChromeOptions()
     options.binary_location = CHROMIUM
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
@@ -184,14 +197,25 @@ def main():
         WebDriverWait(browser, 15, poll_frequency=0.05).until(
             lambda b: availability(b) == ["responding"])
         browser.save_screenshot(os.path.join(output, "list-desktop.png"))
+
+        # The service starts again, now with a password: the open list asks
+        # for it, and signing in shows the list again.
+        password = os.path.join(work, "http.pass")
+        with open(password, "w") as f:
+            f.write("s3cret\n")
+        os.chmod(password, 0o600)
+        stop_service(service)
+        service = start_service("--http-password-file", password)
+        WebDriverWait(browser, 15, poll_frequency=0.05).until(
+            lambda b: b.find_elements(By.ID, "password"))
+        browser.save_screenshot(os.path.join(output, "login.png"))
+        browser.find_element(By.ID, "password").send_keys("s3cret\n")
+        WebDriverWait(browser, 10, poll_frequency=0.05).until(
+            lambda b: availability(b) == ["responding"])
         print("screenshots in " + output)
     finally:
         browser.quit()
-        service.terminate()
-        try:
-            service.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            service.kill()
+        stop_service(service)
         sim.stop()
         shutil.rmtree(work, ignore_errors=True)
 

@@ -29,6 +29,17 @@ async function getJson(url) {
     return reply.json();
 }
 
+// A WebSocket that closed is opened again after a while. When the service
+// answers, but not to this browser's session (it has started again since,
+// and sessions do not outlive it), the page is loaded again, which asks for
+// the password.
+function reconnect(listen) {
+    fetch("/api/v1/boards", { cache: "no-store" })
+        .then((reply) => { if (reply.status === 401) location.reload(); })
+        .catch(() => {});
+    setTimeout(listen, 2000);
+}
+
 // --- the list of boards ---
 
 // The boards as the list's WebSocket last told them, and when.
@@ -64,7 +75,7 @@ function listenToList() {
     });
     socket.addEventListener("close", () => {
         error.textContent = "The connection to the service is lost; trying again.";
-        setTimeout(listenToList, 2000);
+        reconnect(listenToList);
     });
 }
 
@@ -165,7 +176,7 @@ function listen() {
     socket.addEventListener("close", () => {
         showBoard(Object.assign({}, board || { name: boardName, relays: "0000", inputs: "00" },
             { availability: "offline", reason: "The connection to the service is lost; trying again." }));
-        setTimeout(listen, 2000);
+        reconnect(listen);
     });
 }
 
