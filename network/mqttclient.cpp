@@ -259,9 +259,12 @@ void MqttClient::attempt()
                 connecting->rc = rc;
                 connecting->error = error;
                 connecting->done = true;
-                MqttClient* client = connecting->client;
-                QMetaObject::invokeMethod(
-                    client, [client] { client->connectStarted(); }, Qt::QueuedConnection);
+                // By name: the queued call is then built inside Qt, under
+                // the event queue's lock; a functor would be allocated here
+                // and read by the event loop with no lock a thread checker
+                // sees.
+                QMetaObject::invokeMethod(connecting->client, "connectStarted",
+                                          Qt::QueuedConnection);
             }
         }
         Connecting::release(connecting);

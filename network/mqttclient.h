@@ -33,6 +33,8 @@ namespace network {
 
 class MqttClient : public QObject
 {
+    Q_OBJECT
+
 public:
     struct Settings
     {
@@ -116,7 +118,9 @@ private:
 
     bool setUpTls();
     void attempt();
-    void connectStarted();
+    // Called by name from the connect's thread, so that the queued call is
+    // made by Qt itself.
+    Q_INVOKABLE void connectStarted();
     void watchSocket();
     void unwatchSocket();
     void lost(const QString& why);
