@@ -14,6 +14,7 @@
 #   scripts/soak.sh --fault-every 180 --seed 7
 #   scripts/soak.sh --service --minutes 15   2 boards, a fault every 4 s
 #   scripts/soak.sh --service --boards 8 --fault-every 2
+#   scripts/soak.sh --service --web      the web panel too, a page of each board open
 #   SOAK_PRESET=asan scripts/soak.sh     the same under ASan/UBSan (build-asan/)
 set -euo pipefail
 cd "$(dirname "$0")/.."

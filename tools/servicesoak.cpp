@@ -12,6 +12,10 @@
 //    file, numbered without a gap within its log run: no line is lost;
 //  - the service's resident set and its open descriptors stay flat;
 //  - SIGTERM switches every board off (its R0000 echoed) and exits 0.
+// With the web panel on (--web) it also keeps a page of each board open and
+// reads /metrics every second: every read is answered 200 within
+// kMetricsBound, no page is cut off, and once the faults are over every page
+// says its board is online.
 // It prints, for each board, the outages and the share of the time under
 // control.
 #include "tools/servicesoak.h"
@@ -23,10 +27,16 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTimer>
+#include <QWebSocket>
 
 #include <algorithm>
 #include <array>
@@ -54,6 +64,8 @@ constexpr int kRecoveredReads = 3;
 constexpr qint64 kRssSlack = 2 * 1024 * 1024;
 // A board being opened again while /proc is read.
 constexpr int kFdSlack = 2;
+// A read of /metrics answered later than this counts as not answered.
+constexpr auto kMetricsBound = 2s;
 
 enum class Fault
 {
@@ -178,6 +190,10 @@ struct SoakBoard
     // What its log file held at the end.
     int logRuns = 0;
     long long dataLines = 0;
+    // Its page of the web panel, and what the page was last told.
+    std::unique_ptr<QWebSocket> page;
+    long long pageMessages = 0;
+    bool pageOnline = false;
 };
 
 class ServiceSoak : public QObject
@@ -191,6 +207,8 @@ public:
         m_sample.setInterval(5s);
         connect(&m_sample, &QTimer::timeout, this, &ServiceSoak::sample);
         connect(&m_service, &QProcess::readyReadStandardError, this, &ServiceSoak::readJournal);
+        m_metrics.setInterval(1s);
+        connect(&m_metrics, &QTimer::timeout, this, &ServiceSoak::readMetrics);
     }
 
     int run()
@@ -207,6 +225,8 @@ public:
                 return 2;
             }
         }
+        if (m_options.web && !openPages())
+            return 2;
         m_start = monotonicSeconds();
         m_nextFault = m_start + m_options.faultEvery;
         for (const auto& board : m_boards)
@@ -235,6 +255,8 @@ public:
         m_step.stop();
         for (const auto& board : m_boards)
             board->inputs.stop();
+        if (m_options.web)
+            checkPages();
         stopService();
         for (const auto& board : m_boards)
             checkLog(*board);
@@ -276,6 +298,12 @@ private:
         const QString project = m_work + QStringLiteral("/service-soak.iom");
         WriteTextLines(project, {"37257", "73051", "0.2", "[t]", "[r]", "1H=01H", "1L=01L"});
         QString config;
+        if (m_options.web) {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            m_httpPort = probe.serverPort();
+            config += QStringLiteral("http = 127.0.0.1:%1\n\n").arg(m_httpPort);
+        }
         for (const auto& board : m_boards)
             config += QStringLiteral("[%1]\nport = %2\nproject = %3\nlog-file = %4\n\n")
                           .arg(board->name, board->link, project, board->logFile);
@@ -296,6 +324,87 @@ private:
             return false;
         }
         return true;
+    }
+
+    QString url(const QString& scheme, const QString& path) const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2%3").arg(scheme).arg(m_httpPort).arg(path);
+    }
+
+    // A page of each board, open before the faults begin; each tells its
+    // board's details on every change.
+    bool openPages()
+    {
+        for (const auto& board : m_boards) {
+            board->page = std::make_unique<QWebSocket>(url(QStringLiteral("http"), {}));
+            SoakBoard* raw = board.get();
+            connect(raw->page.get(), &QWebSocket::textMessageReceived, this,
+                    [raw](const QString& text) {
+                        ++raw->pageMessages;
+                        raw->pageOnline = QJsonDocument::fromJson(text.toUtf8())
+                                              .object()[QStringLiteral("availability")] ==
+                                          QStringLiteral("online");
+                    });
+            connect(raw->page.get(), &QWebSocket::disconnected, this, [this, raw] {
+                if (!m_stopping)
+                    fail(QStringLiteral("%1: the page was cut off").arg(raw->name));
+            });
+            raw->page->open(QUrl(url(QStringLiteral("ws"),
+                                     QStringLiteral("/api/v1/boards/%1/events").arg(raw->name))));
+        }
+        const double since = monotonicSeconds();
+        while (monotonicSeconds() - since < 10 &&
+               std::any_of(m_boards.begin(), m_boards.end(),
+                           [](const auto& b) { return b->pageMessages == 0; }))
+            runEventsFor(50ms);
+        for (const auto& board : m_boards) {
+            if (board->pageMessages == 0) {
+                std::fprintf(stderr, "%s: the web panel's page did not open\n",
+                             qPrintable(board->name));
+                return false;
+            }
+        }
+        m_metrics.start();
+        return true;
+    }
+
+    void readMetrics()
+    {
+        ++m_metricsAsked;
+        QNetworkReply* reply = m_http.get(
+            QNetworkRequest(QUrl(url(QStringLiteral("http"), QStringLiteral("/metrics")))));
+        reply->setParent(this);
+        const double asked = monotonicSeconds();
+        QTimer::singleShot(kMetricsBound, reply, &QNetworkReply::abort);
+        connect(reply, &QNetworkReply::finished, this, [this, reply, asked] {
+            reply->deleteLater();
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            if (status != 200 ||
+                !reply->readAll().contains("# TYPE qmxv217_poll_cycles_total counter")) {
+                fail(QStringLiteral("/metrics answered %1 (%2)")
+                         .arg(status)
+                         .arg(reply->errorString()));
+                return;
+            }
+            ++m_metricsAnswered;
+            m_metricsMs.push_back((monotonicSeconds() - asked) * 1000);
+        });
+    }
+
+    // The faults are over: each page is told its board is online.
+    void checkPages()
+    {
+        m_metrics.stop();
+        const double since = monotonicSeconds();
+        while (monotonicSeconds() - since < 5 &&
+               std::any_of(m_boards.begin(), m_boards.end(),
+                           [](const auto& b) { return !b->pageOnline; }))
+            runEventsFor(50ms);
+        for (const auto& board : m_boards) {
+            if (!board->pageOnline)
+                fail(QStringLiteral("%1: the page still says the board is offline")
+                         .arg(board->name));
+        }
     }
 
     void stopService()
@@ -533,6 +642,15 @@ private:
                         percentile(board->outages, 100), 100 * board->controlledInRun / runSeconds,
                         board->reads, board->unsure, board->dataLines, board->logRuns);
         }
+        if (m_options.web) {
+            long long told = 0;
+            for (const auto& board : m_boards)
+                told += board->pageMessages;
+            std::printf("  web panel              %lld page messages; /metrics read %lld times, "
+                        "answered %lld, p50 %.1f, max %.1f ms\n",
+                        told, m_metricsAsked, m_metricsAnswered, percentile(m_metricsMs, 50),
+                        percentile(m_metricsMs, 100));
+        }
         std::printf("  journal lines          %lld\n", m_journalLines);
         std::printf("  RSS after 1 min        %.1f MiB, peak %.1f, final %.1f MiB\n",
                     m_baselineRss / mib, m_peakRss / mib, m_lastRss / mib);
@@ -554,6 +672,12 @@ private:
     long long m_journalLines = 0;
     QTimer m_step;
     QTimer m_sample;
+    quint16 m_httpPort = 0;
+    QNetworkAccessManager m_http;
+    QTimer m_metrics;
+    long long m_metricsAsked = 0;
+    long long m_metricsAnswered = 0;
+    std::vector<double> m_metricsMs;
     double m_start = 0;
     double m_nextFault = std::numeric_limits<double>::infinity();
     size_t m_faultIndex = 0;

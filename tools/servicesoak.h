@@ -13,6 +13,9 @@ struct ServiceSoakOptions
     double faultEvery = 4;
     int boards = 2;
     quint32 seed = 0;
+    // Serves the web panel too, with a page of each board open and the
+    // metrics read every second.
+    bool web = false;
 };
 
 // Runs the soak in workFolder with qmxv217d from service; the exit code.

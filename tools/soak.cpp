@@ -659,7 +659,11 @@ int main(int argc, char** argv)
     const QCommandLineOption boards(QStringLiteral("boards"),
                                     QStringLiteral("Boards of the service soak (default 2)."),
                                     QStringLiteral("n"), QStringLiteral("2"));
-    parser.addOptions({minutes, faultEvery, seed, service, boards});
+    const QCommandLineOption web(
+        QStringLiteral("web"),
+        QStringLiteral("With --service, serve the web panel too: a page of each board stays "
+                       "open and the metrics are read every second."));
+    parser.addOptions({minutes, faultEvery, seed, service, boards, web});
     parser.process(app);
 
     Options options;
@@ -675,7 +679,7 @@ int main(int argc, char** argv)
     options.seed =
         parser.isSet(seed) ? parser.value(seed).toUInt() : QRandomGenerator::system()->generate();
     const int boardCount = parser.value(boards).toInt(&ok);
-    if (!ok || boardCount < 1 || boardCount > 32)
+    if (!ok || boardCount < 1 || boardCount > 32 || (parser.isSet(web) && !soakService))
         parser.showHelp(1);
 
     QTemporaryDir work;
@@ -695,6 +699,7 @@ int main(int argc, char** argv)
         serviceOptions.faultEvery = options.faultEvery;
         serviceOptions.boards = boardCount;
         serviceOptions.seed = options.seed;
+        serviceOptions.web = parser.isSet(web);
         return RunServiceSoak(serviceOptions, work.path(),
                               QCoreApplication::applicationDirPath() +
                                   QStringLiteral("/../service/qmxv217d"));
