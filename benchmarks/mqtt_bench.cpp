@@ -13,10 +13,9 @@
 #include "tools/boardfigures.h"
 #include "tools/broker.h"
 #include "tools/simulatedboard.h"
+#include "tools/waituntil.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
@@ -84,7 +83,7 @@ public:
              QStringLiteral("mqtt://127.0.0.1:%1").arg(m_broker.port())});
         if (!m_service.waitForStarted(5000))
             fail("qmxv217d did not start");
-        if (!waitFor(
+        if (!m_wait.until(
                 [this] {
                     return m_availability == "online" && m_relayStates == 16 && m_inputStates == 6;
                 },
@@ -117,7 +116,7 @@ public:
             m_client->publish(
                 kPrefix + QStringLiteral("relay/%1/set").arg(relay, 2, 10, QLatin1Char('0')),
                 on ? "ON" : "OFF", false);
-            if (waitFor([this] { return m_wordSeen.has_value(); }, kBound))
+            if (m_wait.until([this] { return m_wordSeen.has_value(); }, kBound))
                 f.ms.push_back((*m_wordSeen - sent) * 1000);
             else
                 ++f.missed;
@@ -140,7 +139,7 @@ public:
             m_inputChanged.reset();
             m_inputArrived.reset();
             m_sim.command("inputs " + QByteArray::number(word));
-            if (waitFor([this] { return m_inputChanged && m_inputArrived; }, kBound))
+            if (m_wait.until([this] { return m_inputChanged && m_inputArrived; }, kBound))
                 f.ms.push_back((*m_inputArrived - *m_inputChanged) * 1000);
             else
                 ++f.missed;
@@ -149,29 +148,6 @@ public:
     }
 
 private:
-    // Runs the event loop until the condition holds or the bound has
-    // passed, looking again after each event of the simulator and each
-    // message: asleep in between, so the waiting costs no CPU of its own.
-    template <typename Condition> bool waitFor(Condition condition, milliseconds bound)
-    {
-        const QDeadlineTimer deadline(bound);
-        while (!condition()) {
-            if (deadline.hasExpired())
-                return false;
-            QEventLoop loop;
-            QTimer::singleShot(milliseconds(deadline.remainingTime()), &loop, &QEventLoop::quit);
-            m_waiting = &loop;
-            loop.exec();
-            m_waiting = nullptr;
-        }
-        return true;
-    }
-    void wake()
-    {
-        if (m_waiting)
-            m_waiting->quit();
-    }
-
     inline static const QString kPrefix = QStringLiteral("qmxv217/bench/");
 
     // A gap of 0 to 200 ms, so each command and change meets the poll
@@ -184,7 +160,7 @@ private:
             m_wordSeen = event.time;
         else if (event.kind == "info" && event.text.startsWith("inputs ") && !m_inputChanged)
             m_inputChanged = event.time;
-        wake();
+        m_wait.wake();
     }
 
     void onMessage(const QString& topic, const QByteArray& payload)
@@ -198,7 +174,7 @@ private:
             ++m_relayStates;
         else if (topic.startsWith(kPrefix + QStringLiteral("input/")))
             ++m_inputStates;
-        wake();
+        m_wait.wake();
     }
 
     QTemporaryDir m_work;
@@ -216,7 +192,8 @@ private:
     QByteArray m_wantedPayload;
     std::optional<double> m_inputChanged;
     std::optional<double> m_inputArrived;
-    QEventLoop* m_waiting = nullptr;
+    // Woken at each event of the simulator and each message.
+    WakeableWait m_wait;
 };
 
 } // namespace

@@ -14,10 +14,10 @@
 #include "common/textlines.h"
 #include "tools/boardfigures.h"
 #include "tools/simulatedboard.h"
+#include "tools/waituntil.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -90,7 +90,7 @@ public:
         QProcess plain;
         launch(plain, {});
         m_polled = false;
-        if (!waitFor([this] { return m_polled; }, std::chrono::seconds(10)))
+        if (!m_wait.until([this] { return m_polled; }, std::chrono::seconds(10)))
             fail("qmxv217d without --http did not poll the board");
         const Cost cost = measure(plain, seconds);
         plain.terminate();
@@ -119,7 +119,7 @@ public:
             runEventsFor(milliseconds(50));
         }
         m_watcher = openPage(true);
-        if (!waitFor([this] { return m_online; }, std::chrono::seconds(10)))
+        if (!m_wait.until([this] { return m_online; }, std::chrono::seconds(10)))
             fail("the board page did not say online");
     }
 
@@ -140,7 +140,7 @@ public:
             const double sent = monotonicSeconds();
             QNetworkReply* reply = m_http.post(request, on ? "ON" : "OFF");
             QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-            if (waitFor([this] { return m_wordSeen.has_value(); }, kBound))
+            if (m_wait.until([this] { return m_wordSeen.has_value(); }, kBound))
                 f.ms.push_back((*m_wordSeen - sent) * 1000);
             else
                 ++f.missed;
@@ -159,7 +159,7 @@ public:
             m_inputChanged.reset();
             m_inputShown.reset();
             m_sim.command("inputs " + QByteArray::number(m_inputWord));
-            if (waitFor([this] { return m_inputChanged && m_inputShown; }, kBound))
+            if (m_wait.until([this] { return m_inputChanged && m_inputShown; }, kBound))
                 f.ms.push_back((*m_inputShown - *m_inputChanged) * 1000);
             else
                 ++f.missed;
@@ -244,25 +244,6 @@ private:
             QUrl(QStringLiteral("ws://127.0.0.1:%1/api/v1/boards/bench/events").arg(m_port)));
         return page;
     }
-    template <typename Condition> bool waitFor(Condition condition, milliseconds bound)
-    {
-        const QDeadlineTimer deadline(bound);
-        while (!condition()) {
-            if (deadline.hasExpired())
-                return false;
-            QEventLoop loop;
-            QTimer::singleShot(milliseconds(deadline.remainingTime()), &loop, &QEventLoop::quit);
-            m_waiting = &loop;
-            loop.exec();
-            m_waiting = nullptr;
-        }
-        return true;
-    }
-    void wake()
-    {
-        if (m_waiting)
-            m_waiting->quit();
-    }
     void pause() { runEventsFor(milliseconds(m_random.bounded(200))); }
 
     void onEvent(const SimulatedBoard::Event& event)
@@ -273,7 +254,7 @@ private:
             m_wordSeen = event.time;
         else if (event.kind == "info" && event.text.startsWith("inputs ") && !m_inputChanged)
             m_inputChanged = event.time;
-        wake();
+        m_wait.wake();
     }
     void onPage(const QString& text)
     {
@@ -282,7 +263,7 @@ private:
         m_online = board[QStringLiteral("availability")] == QStringLiteral("online");
         if (!m_inputShown && board[QStringLiteral("inputs")] == m_wantedInputs)
             m_inputShown = now;
-        wake();
+        m_wait.wake();
     }
 
     QTemporaryDir m_work;
@@ -301,7 +282,8 @@ private:
     QString m_wantedInputs;
     std::optional<double> m_inputChanged;
     std::optional<double> m_inputShown;
-    QEventLoop* m_waiting = nullptr;
+    // Woken at each event of the simulator and each message.
+    WakeableWait m_wait;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QTimer>
 
 #include <chrono>
@@ -25,3 +26,34 @@ bool waitUntil(Condition condition, std::chrono::milliseconds bound = std::chron
     }
     return true;
 }
+
+// Waits as waitUntil does, but asleep until the bound or a wake(): the
+// caller wakes it at each event that may make the condition hold, so the
+// waiting costs no CPU of its own and adds no polling delay to a figure.
+class WakeableWait
+{
+public:
+    template <typename Condition> bool until(Condition condition, std::chrono::milliseconds bound)
+    {
+        const QDeadlineTimer deadline(bound);
+        while (!condition()) {
+            if (deadline.hasExpired())
+                return false;
+            QEventLoop loop;
+            QTimer::singleShot(std::chrono::milliseconds(deadline.remainingTime()), &loop,
+                               &QEventLoop::quit);
+            m_loop = &loop;
+            loop.exec();
+            m_loop = nullptr;
+        }
+        return true;
+    }
+    void wake()
+    {
+        if (m_loop)
+            m_loop->quit();
+    }
+
+private:
+    QEventLoop* m_loop = nullptr;
+};
